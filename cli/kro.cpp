@@ -1,0 +1,183 @@
+// kro: the command-line host of the KRO library.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/messages.h"
+#include "cli/output.h"
+#include "cli/picture.h"
+#include "kro/kro.h"
+
+#ifndef KRO_VERSION_STRING
+#define KRO_VERSION_STRING "unknown"
+#endif
+
+namespace {
+
+using namespace kro::cli;
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "Usage: kro [--help] [--version] COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  info FILE...                 describe pictures: format, size, depth, photometric\n"
+    "                               interpretation and resolution\n"
+    "  convert [-v] IN OUT          convert a picture; the output format follows OUT's\n"
+    "                               extension (.bmp)\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help                   show this help and exit\n"
+    "  -V, --version                show the version and exit\n"
+    "  -v, --verbose                (convert) say what was written\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a job fails, 2 on a usage error.\n";
+
+int usageError(const char* fmt, const char* arg = "") {
+    std::fprintf(stderr, "kro: ");
+    std::fprintf(stderr, fmt, arg);
+    std::fprintf(stderr, "\nTry 'kro --help' for more information.\n");
+    return kExitUsage;
+}
+
+// "kro: FILE: message (status code)" for a library failure.
+int libraryError(const std::string& file) {
+    std::fprintf(stderr, "kro: %s: %s (status %d)\n", file.c_str(),
+                 statusMessage(fndErrorStatus), int(fndErrorStatus));
+    return kExitFailure;
+}
+
+int systemError(const std::string& file, int err) {
+    std::fprintf(stderr, "kro: %s: %s\n", file.c_str(), std::strerror(err));
+    return kExitFailure;
+}
+
+const char* photometricName(int32_t p) {
+    switch (p) {
+        case KRO_PHOTO_WHITE_IS_ZERO: return "white is zero";
+        case KRO_PHOTO_BLACK_IS_ZERO: return "black is zero";
+        case KRO_PHOTO_RGB: return "RGB";
+        case KRO_PHOTO_PALETTE: return "palette";
+    }
+    return "unknown";
+}
+
+// Opens and reads a picture, reporting any failure; false when it failed.
+bool loadPicture(const std::string& path, Picture* pic, Format* format, int* status) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        *status = systemError(path, errno);
+        return false;
+    }
+    *format = detectFormat(f);
+    if (*format != Format::Bmp) {
+        std::fclose(f);
+        std::fprintf(stderr, "kro: %s: not a picture format kro reads\n", path.c_str());
+        *status = kExitFailure;
+        return false;
+    }
+    int32_t rc = readPicture(f, *format, pic);
+    std::fclose(f);
+    if (rc != 0) {
+        *status = libraryError(path);
+        return false;
+    }
+    return true;
+}
+
+int cmdInfo(const std::vector<std::string>& args) {
+    if (args.empty()) return usageError("info: missing FILE operand");
+    int status = 0;
+    for (const std::string& path : args) {
+        Picture pic;
+        Format format;
+        int failed = 0;
+        if (!loadPicture(path, &pic, &format, &failed)) {
+            status = failed;
+            continue;
+        }
+        const RsImage& im = pic.image;
+        std::printf("%s:\n", path.c_str());
+        std::printf("  format:      %s\n", formatName(format));
+        std::printf("  size:        %d x %d pixels", int(im.validWidth), int(im.validHeight));
+        if (im.width != im.validWidth) std::printf(" (rows stored %d wide)", int(im.width));
+        std::printf("\n  depth:       %d bit%s per pixel\n", int(im.depth), im.depth == 1 ? "" : "s");
+        std::printf("  photometric: %d (%s)\n", int(pic.photometric),
+                    photometricName(pic.photometric));
+        if (pic.resolution[0] < 0)
+            std::printf("  resolution:  not stated\n");
+        else
+            std::printf("  resolution:  %d x %d dpi\n", int(pic.resolution[0]),
+                        int(pic.resolution[1]));
+    }
+    return status;
+}
+
+int cmdConvert(const std::vector<std::string>& args) {
+    bool verbose = false;
+    std::vector<std::string> files;
+    for (const std::string& a : args) {
+        if (a == "-v" || a == "--verbose")
+            verbose = true;
+        else
+            files.push_back(a);
+    }
+    if (files.size() < 2) return usageError("convert: needs an input and an output file");
+    if (files.size() > 2) return usageError("convert: unexpected argument '%s'", files[2].c_str());
+    const std::string& in = files[0];
+    const std::string& out = files[1];
+
+    Format outFormat = formatForName(out);
+    if (outFormat != Format::Bmp)
+        return usageError("convert: cannot tell the output format from '%s' (use .bmp)",
+                          out.c_str());
+    if (sameFile(in, out)) {
+        std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());
+        return kExitFailure;
+    }
+
+    Picture pic;
+    Format inFormat;
+    int status = 0;
+    if (!loadPicture(in, &pic, &inFormat, &status)) return status;
+
+    AtomicOutput output;
+    if (!output.open(out)) return systemError(out, errno);
+    if (writePicture(output.stream(), outFormat, pic) != 0) return libraryError(out);
+    if (!output.commit()) return systemError(out, errno);
+
+    if (verbose)
+        std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
+                    int(pic.image.validWidth), int(pic.image.validHeight), int(pic.image.depth),
+                    out.c_str(), formatName(outFormat));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return usageError("missing command");
+    const std::string& first = args[0];
+    if (first == "-h" || first == "--help" || first == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (first == "-V" || first == "--version") {
+        std::printf("kro %s\n", KRO_VERSION_STRING);
+        return 0;
+    }
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    for (const std::string& a : rest)
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    if (first == "info") return cmdInfo(rest);
+    if (first == "convert") return cmdConvert(rest);
+    return usageError("unknown command '%s'", first.c_str());
+}

@@ -1,0 +1,67 @@
+// Temporary-then-rename output, so a failed job leaves no partial file.
+#include "cli/output.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+namespace kro::cli {
+
+AtomicOutput::~AtomicOutput() {
+    if (stream_) std::fclose(stream_);
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+bool AtomicOutput::open(const std::string& target) {
+    target_ = target;
+    size_t slash = target.rfind('/');
+    std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string pattern = dir + "." + base + ".kro-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) return false;
+    temp_ = name.data();
+    // mkstemp makes the file private; give it the mode a plain create would.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    stream_ = ::fdopen(fd, "wb");
+    if (!stream_) {
+        int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return false;
+    }
+    return true;
+}
+
+bool AtomicOutput::commit() {
+    FILE* f = stream_;
+    stream_ = nullptr;
+    bool ok = std::fflush(f) == 0 && !std::ferror(f);
+    int saved = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (ok && ::rename(temp_.c_str(), target_.c_str()) != 0) {
+        ok = false;
+        saved = errno;
+    }
+    if (ok) temp_.clear();
+    errno = saved;
+    return ok;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace kro::cli

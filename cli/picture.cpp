@@ -1,0 +1,76 @@
+// Reading and writing pictures through the library's codecs, by format.
+#include "cli/picture.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace kro::cli {
+
+Picture::~Picture() { std::free(image.data); }
+
+const char* formatName(Format f) {
+    switch (f) {
+        case Format::Bmp: return "BMP";
+        case Format::Cals: return "CALS Type 1";
+        case Format::Pcx: return "PCX";
+        case Format::Jpeg: return "JPEG";
+        case Format::PostScript: return "PostScript";
+        case Format::Unknown: break;
+    }
+    return "unknown";
+}
+
+Format detectFormat(FILE* f) {
+    unsigned char head[16] = {};
+    size_t n = std::fread(head, 1, sizeof head, f);
+    std::rewind(f);
+    if (n >= 2 && ((head[0] == 'B' && head[1] == 'M') || (head[0] == 'M' && head[1] == 'B')))
+        return Format::Bmp;
+    if (n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return Format::Jpeg;
+    if (n >= 1 && head[0] == 10) return Format::Pcx;
+    static const char* const calsNames[] = {"srcdocid: ", "dstdocid: ", "txtfilid: ", "figid: ",
+                                            "srcgph: ",   "doccls: ",   "rtype: ",    "rorient: ",
+                                            "rpelcnt: ",  "rdensity: ", "rdensty: ",  "notes: "};
+    for (const char* name : calsNames)
+        if (n >= std::strlen(name) && std::memcmp(head, name, std::strlen(name)) == 0)
+            return Format::Cals;
+    return Format::Unknown;
+}
+
+Format formatForName(const std::string& path) {
+    size_t dot = path.rfind('.');
+    size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return Format::Unknown;
+    const char* ext = path.c_str() + dot + 1;
+    if (!strcasecmp(ext, "bmp")) return Format::Bmp;
+    if (!strcasecmp(ext, "cal") || !strcasecmp(ext, "cals")) return Format::Cals;
+    if (!strcasecmp(ext, "pcx")) return Format::Pcx;
+    if (!strcasecmp(ext, "jpg") || !strcasecmp(ext, "jpeg")) return Format::Jpeg;
+    if (!strcasecmp(ext, "ps")) return Format::PostScript;
+    return Format::Unknown;
+}
+
+int32_t readPicture(FILE* f, Format format, Picture* pic) {
+    switch (format) {
+        case Format::Bmp:
+            return KroBMPToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
+                                   pic->palette);
+        default: return -1;
+    }
+}
+
+int32_t writePicture(FILE* f, Format format, const Picture& pic) {
+    unsigned char palette[KRO_PALETTE_SIZE];
+    std::memcpy(palette, pic.palette, sizeof palette);
+    switch (format) {
+        case Format::Bmp: {
+            int32_t dpi = pic.resolution[0] > 0 ? pic.resolution[0] : 0;
+            return KroRsImageToBMP(f, &pic.image, 0, dpi, pic.photometric, palette);
+        }
+        default: return -1;
+    }
+}
+
+}  // namespace kro::cli

@@ -1,0 +1,38 @@
+// A picture as the command carries it between a reader and a writer.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "kro/kro.h"
+
+namespace kro::cli {
+
+enum class Format { Unknown, Bmp, Cals, Pcx, Jpeg, PostScript };
+
+const char* formatName(Format f);
+
+// Format of an existing file, from its first bytes.
+Format detectFormat(FILE* f);
+
+// Format wanted for an output file, from its name's extension.
+Format formatForName(const std::string& path);
+
+struct Picture {
+    RsImage image{};
+    int32_t photometric = 0;
+    int32_t resolution[2] = {-1, -1};
+    unsigned char palette[KRO_PALETTE_SIZE] = {};
+
+    Picture() = default;
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+    ~Picture();
+};
+
+// Each returns 0 or -1 with the status in fndErrorStatus, like the library.
+int32_t readPicture(FILE* f, Format format, Picture* pic);
+int32_t writePicture(FILE* f, Format format, const Picture& pic);
+
+}  // namespace kro::cli

@@ -1,0 +1,283 @@
+// BMP files: uncompressed 1-, 8- and 24-bit Windows bitmaps with a 40-byte
+// info header, read (either byte order) and written (little-endian).
+#include <cstring>
+
+#include "core/image.h"
+
+namespace {
+
+using kro::fail;
+
+constexpr uint16_t kMagicMB = 0x424D;  // "MB" read little-endian
+constexpr int kHeaderBytes = 54;
+
+// The file header and the info header, field by field in file order.
+struct BmpHeader {
+    uint16_t magic;
+    uint32_t fileSize;
+    uint16_t reserved1;
+    uint16_t reserved2;
+    uint32_t pixelOffset;
+    uint32_t infoSize;
+    int32_t width;
+    int32_t height;
+    uint16_t planes;
+    uint16_t bitsPerPixel;
+    uint32_t compression;
+    uint32_t imageBytes;
+    int32_t xPixelsPerMetre;
+    int32_t yPixelsPerMetre;
+    uint32_t coloursUsed;
+    uint32_t coloursImportant;
+};
+
+// Reads one field of n bytes. Only a read that yields no byte fails; a field
+// cut short by the end of the file keeps zeros in its missing bytes.
+bool readField(FILE* f, unsigned char* buf, size_t n) {
+    std::memset(buf, 0, n);
+    return std::fread(buf, 1, n, f) > 0;
+}
+
+bool read16(FILE* f, uint16_t* v) {
+    unsigned char b[2];
+    if (!readField(f, b, 2)) return false;
+    *v = kro::get16le(b);
+    return true;
+}
+
+template <typename T>
+bool read32(FILE* f, T* v) {
+    unsigned char b[4];
+    if (!readField(f, b, 4)) return false;
+    *v = T(kro::get32le(b));
+    return true;
+}
+
+bool readHeader(FILE* f, BmpHeader* h) {
+    return read16(f, &h->magic) && read32(f, &h->fileSize) && read16(f, &h->reserved1) &&
+           read16(f, &h->reserved2) && read32(f, &h->pixelOffset) && read32(f, &h->infoSize) &&
+           read32(f, &h->width) && read32(f, &h->height) && read16(f, &h->planes) &&
+           read16(f, &h->bitsPerPixel) && read32(f, &h->compression) &&
+           read32(f, &h->imageBytes) && read32(f, &h->xPixelsPerMetre) &&
+           read32(f, &h->yPixelsPerMetre) && read32(f, &h->coloursUsed) &&
+           read32(f, &h->coloursImportant);
+}
+
+void swapFields(BmpHeader* h) {
+    KroSwabLong(&h->fileSize);
+    KroSwabShort(&h->reserved1);
+    KroSwabShort(&h->reserved2);
+    KroSwabLong(&h->pixelOffset);
+    KroSwabLong(&h->infoSize);
+    KroSwabLong(&h->width);
+    KroSwabLong(&h->height);
+    KroSwabShort(&h->planes);
+    KroSwabShort(&h->bitsPerPixel);
+    KroSwabLong(&h->compression);
+    KroSwabLong(&h->imageBytes);
+    KroSwabLong(&h->xPixelsPerMetre);
+    KroSwabLong(&h->yPixelsPerMetre);
+    KroSwabLong(&h->coloursUsed);
+    KroSwabLong(&h->coloursImportant);
+}
+
+void encodeHeader(const BmpHeader& h, unsigned char out[kHeaderBytes]) {
+    unsigned char* p = out;
+    kro::put16le(p, h.magic), p += 2;
+    kro::put32le(p, h.fileSize), p += 4;
+    kro::put16le(p, h.reserved1), p += 2;
+    kro::put16le(p, h.reserved2), p += 2;
+    kro::put32le(p, h.pixelOffset), p += 4;
+    kro::put32le(p, h.infoSize), p += 4;
+    kro::put32le(p, uint32_t(h.width)), p += 4;
+    kro::put32le(p, uint32_t(h.height)), p += 4;
+    kro::put16le(p, h.planes), p += 2;
+    kro::put16le(p, h.bitsPerPixel), p += 2;
+    kro::put32le(p, h.compression), p += 4;
+    kro::put32le(p, h.imageBytes), p += 4;
+    kro::put32le(p, uint32_t(h.xPixelsPerMetre)), p += 4;
+    kro::put32le(p, uint32_t(h.yPixelsPerMetre)), p += 4;
+    kro::put32le(p, h.coloursUsed), p += 4;
+    kro::put32le(p, h.coloursImportant);
+}
+
+// Bytes of one file row: the pixels padded to a multiple of 4.
+uint64_t fileStride(int64_t width, int32_t bits) { return uint64_t((width * bits + 31) / 32) * 4; }
+
+int32_t dpiFromPixelsPerMetre(int32_t ppm) {
+    return int32_t(double(ppm) * 0.02564102564102564 + 0.5);
+}
+
+// Exchanges the first and third byte of each of count 3-byte pixels.
+void copySwappingRB(unsigned char* dst, const unsigned char* src, size_t count) {
+    for (size_t i = 0; i < count; ++i, dst += 3, src += 3) {
+        unsigned char r = src[2], g = src[1], b = src[0];
+        dst[0] = r;
+        dst[1] = g;
+        dst[2] = b;
+    }
+}
+
+}  // namespace
+
+extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                           int32_t resolution[2], unsigned char palette[768]) {
+    if (photometric) *photometric = 0;
+    if (!stream || !image || !photometric || !resolution || !palette) return fail(KRO_ERR_NULL);
+
+    BmpHeader h{};
+    if (!readHeader(stream, &h)) return fail(KRO_ERR_IO);
+    if (h.magic == kMagicMB) {
+        swapFields(&h);
+    } else {
+        KroSwabShort(&h.magic);
+        if (h.magic != kMagicMB) return fail(KRO_ERR_BMP_HEADER);
+    }
+    if (h.reserved1 != 0 || h.reserved2 != 0 || h.planes != 1) return fail(KRO_ERR_BMP_HEADER);
+    if (!kro::sideInRange(h.width) || !kro::sideInRange(h.height)) return fail(KRO_ERR_SIZE);
+    const int32_t bits = h.bitsPerPixel;
+    if (bits != 1 && bits != 8 && bits != 24) return fail(KRO_ERR_DEPTH);
+    if (h.compression != 0) return fail(KRO_ERR_BMP_COMPRESSION);
+
+    // Colour table, straight after the 54 header bytes. A table longer than
+    // the palette is read only as far as the palette holds.
+    int32_t colours = 0;
+    if (bits != 24) {
+        std::memset(palette, 0, KRO_PALETTE_SIZE);
+        uint64_t count = h.coloursUsed ? h.coloursUsed : (1u << bits);
+        colours = int32_t(count > 256 ? 256 : count);
+        unsigned char entry[4];
+        for (int32_t i = 0; i < colours; ++i) {
+            if (std::fread(entry, 1, 4, stream) != 4) return fail(KRO_ERR_IO);
+            palette[i] = entry[2];
+            palette[256 + i] = entry[1];
+            palette[512 + i] = entry[0];
+        }
+    }
+
+    const int32_t width = bits == 1 ? (h.width + 7) & ~7 : h.width;
+    const int32_t height = h.height;
+    const uint64_t bytes = kro::pixelBytes(width, height, bits);
+    if (bytes > uint64_t(INT32_MAX)) return fail(KRO_ERR_SIZE);
+    const uint64_t stride = fileStride(h.width, bits);
+
+    // A file that cannot hold the first byte of its last row would fail while
+    // reading anyway; refuse it before allocating for it.
+    const int64_t length = kro::streamLength(stream);
+    if (length >= 0 && uint64_t(length) < h.pixelOffset + (uint64_t(height) - 1) * stride + 1)
+        return fail(KRO_ERR_IO);
+
+    kro::Buffer pixels(kro::allocBytes(bytes));
+    if (!pixels) return fail(KRO_ERR_NOMEM);
+    if (std::fseek(stream, long(h.pixelOffset), SEEK_SET) != 0) return fail(KRO_ERR_IO);
+    kro::Buffer row(kro::allocBytes(stride));
+    if (!row) return fail(KRO_ERR_NOMEM);
+
+    const size_t recordRow = size_t(kro::rowBytes(width, bits));
+    const unsigned char padMask = (h.width % 8) ? uint8_t(0xFF >> (h.width % 8)) : 0;
+    const size_t lastByte = size_t(h.width - 1) / 8;
+    for (int32_t i = 0; i < height; ++i) {
+        size_t got = std::fread(row.get(), 1, size_t(stride), stream);
+        if (got == 0) return fail(KRO_ERR_IO);
+        if (got < stride) std::memset(row.get() + got, 0, size_t(stride) - got);
+        unsigned char* dst = pixels.get() + size_t(height - 1 - i) * recordRow;
+        if (bits == 24) {
+            copySwappingRB(dst, row.get(), size_t(h.width));
+        } else {
+            if (bits == 1 && padMask) row.get()[lastByte] |= padMask;
+            std::memcpy(dst, row.get(), recordRow);
+        }
+    }
+
+    image->width = width;
+    image->height = height;
+    image->size = int32_t(bytes);
+    image->format = KRO_FORMAT_RAW;
+    image->depth = bits;
+    image->data = pixels.release();
+    image->validWidth = h.width;
+    image->validHeight = h.height;
+    resolution[0] = dpiFromPixelsPerMetre(h.xPixelsPerMetre);
+    resolution[1] = dpiFromPixelsPerMetre(h.yPixelsPerMetre);
+    *photometric = kro::photometricFromPalette(bits, palette, colours);
+    return 0;
+}
+
+extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t options,
+                                           int32_t dpi, int32_t photometric,
+                                           unsigned char palette[768]) {
+    if (!stream || !image || !image->data || !palette) return fail(KRO_ERR_NULL);
+    if (!kro::sideInRange(image->width) || !kro::sideInRange(image->height))
+        return fail(KRO_ERR_SIZE);
+    const int32_t depth = image->depth;
+    if (depth != 1 && depth != 8 && depth != 24) return fail(KRO_ERR_DEPTH);
+    if (image->format != KRO_FORMAT_RAW) return fail(KRO_ERR_FORMAT);
+    if (options != 0) return fail(KRO_ERR_BMP_OPTIONS);
+    if (photometric < 0 || photometric > 3) return fail(KRO_ERR_PHOTOMETRIC);
+
+    uint32_t colours = 256;
+    if (depth == 1) {
+        std::memset(palette, 0, KRO_PALETTE_SIZE);
+        palette[0] = palette[256] = palette[512] = 255;
+        colours = 2;
+    } else if (photometric == KRO_PHOTO_WHITE_IS_ZERO || photometric == KRO_PHOTO_BLACK_IS_ZERO) {
+        for (int i = 0; i < 256; ++i) {
+            auto v = uint8_t(photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i);
+            palette[i] = palette[256 + i] = palette[512 + i] = v;
+        }
+    } else if (photometric == KRO_PHOTO_RGB) {
+        colours = 0;
+    }
+
+    // The file's width is the picture's own width; a validWidth that does not
+    // lie within the stored row is not trusted.
+    const int32_t fileWidth =
+        image->validWidth >= 1 && image->validWidth <= image->width ? image->validWidth
+                                                                    : image->width;
+    const uint64_t stride = fileStride(fileWidth, depth);
+    const uint64_t imageBytes = uint64_t(image->height) * stride;
+    const uint64_t tableBytes = 4ull * colours;
+    if (imageBytes + kHeaderBytes + tableBytes > UINT32_MAX) return fail(KRO_ERR_SIZE);
+
+    BmpHeader h{};
+    h.magic = 0x4D42;  // "BM"
+    h.fileSize = uint32_t(kHeaderBytes + tableBytes + imageBytes);
+    h.pixelOffset = uint32_t(kHeaderBytes + tableBytes);
+    h.infoSize = 40;
+    h.width = fileWidth;
+    h.height = image->height;
+    h.planes = 1;
+    h.bitsPerPixel = uint16_t(depth);
+    h.imageBytes = uint32_t(imageBytes);
+    // Wraps rather than overflows for absurd dpi values; the field is 32 bits.
+    h.xPixelsPerMetre = h.yPixelsPerMetre = int32_t(uint32_t(dpi) * 39u);
+    h.coloursUsed = h.coloursImportant = colours;
+
+    // Header and colour table go out in one write.
+    unsigned char head[kHeaderBytes + 4 * 256];
+    encodeHeader(h, head);
+    for (uint32_t i = 0; i < colours; ++i) {
+        unsigned char* e = head + kHeaderBytes + 4 * i;
+        e[0] = palette[512 + i];
+        e[1] = palette[256 + i];
+        e[2] = palette[i];
+        e[3] = 0;
+    }
+    const size_t headBytes = size_t(kHeaderBytes + tableBytes);
+    if (std::fwrite(head, 1, headBytes, stream) != headBytes) return fail(KRO_ERR_IO);
+
+    kro::Buffer row(kro::allocZeroed(stride));
+    if (!row) return fail(KRO_ERR_NOMEM);
+    const size_t recordRow = size_t(kro::rowBytes(image->width, depth));
+    const size_t pictureBytes =
+        depth == 1 ? size_t(fileWidth + 7) / 8 : size_t(fileWidth) * size_t(depth / 8);
+    for (int32_t y = image->height - 1; y >= 0; --y) {
+        const unsigned char* src = image->data + size_t(y) * recordRow;
+        if (depth == 24)
+            copySwappingRB(row.get(), src, size_t(fileWidth));
+        else
+            std::memcpy(row.get(), src, pictureBytes);
+        if (std::fwrite(row.get(), 1, size_t(stride), stream) != stride) return fail(KRO_ERR_IO);
+    }
+    return 0;
+}

@@ -1,0 +1,97 @@
+// Internal helpers shared by the codecs and transforms: status reporting,
+// checked size arithmetic and the raster row geometry.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "kro/kro.h"
+
+namespace kro {
+
+// Stores a status code and gives the failure result, so a check reads
+// `return fail(KRO_ERR_SIZE);`.
+inline int32_t fail(int32_t code) {
+    fndErrorStatus = code;
+    return -1;
+}
+
+// Checked arithmetic: false when the result does not fit.
+inline bool checkedMul(uint64_t a, uint64_t b, uint64_t* out) {
+    return !__builtin_mul_overflow(a, b, out);
+}
+inline bool checkedAdd(uint64_t a, uint64_t b, uint64_t* out) {
+    return !__builtin_add_overflow(a, b, out);
+}
+
+inline bool sideInRange(int64_t side) { return side >= 1 && side <= KRO_MAX_SIDE; }
+
+// Bytes of one stored row of a raw image.
+inline uint64_t rowBytes(int32_t width, int32_t depth) {
+    return depth == 1 ? uint64_t(width) / 8 : uint64_t(width) * uint64_t(depth / 8);
+}
+
+// Bytes of pixel data, depth * width * height / 8, computed wide.
+inline uint64_t pixelBytes(int32_t width, int32_t height, int32_t depth) {
+    return uint64_t(depth) * uint64_t(width) * uint64_t(height) / 8;
+}
+
+// malloc that never asks for 0 bytes, so an empty picture still owns a buffer.
+inline unsigned char* allocBytes(uint64_t n) {
+    if (n > SIZE_MAX) return nullptr;
+    return static_cast<unsigned char*>(std::malloc(n ? size_t(n) : 1));
+}
+inline unsigned char* allocZeroed(uint64_t n) {
+    if (n > SIZE_MAX) return nullptr;
+    return static_cast<unsigned char*>(std::calloc(n ? size_t(n) : 1, 1));
+}
+
+// Owns a malloc'd buffer until released; frees it on every early return.
+class Buffer {
+public:
+    explicit Buffer(unsigned char* p = nullptr) : p_(p) {}
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+    ~Buffer() { std::free(p_); }
+    unsigned char* get() const { return p_; }
+    unsigned char* release() {
+        unsigned char* p = p_;
+        p_ = nullptr;
+        return p;
+    }
+    void reset(unsigned char* p = nullptr) {
+        std::free(p_);
+        p_ = p;
+    }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    unsigned char* p_;
+};
+
+// Little-endian field helpers for the on-disk headers.
+inline uint16_t get16le(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint32_t get32le(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline void put16le(unsigned char* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+inline void put32le(unsigned char* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+// Length of a seekable stream, keeping its position; -1 when it cannot tell.
+int64_t streamLength(FILE* stream);
+
+// Photometric value of a picture read with the given palette.
+int32_t photometricFromPalette(int32_t depth, const unsigned char* palette, int32_t colours);
+
+}  // namespace kro

@@ -1,0 +1,149 @@
+/* kro.h - public interface of the KRO image-output library.
+ *
+ * Every function returns 0 on success and -1 on failure unless its comment says
+ * otherwise; a failure leaves its status code (KRO_ERR_*) in fndErrorStatus. */
+#ifndef KRO_KRO_H
+#define KRO_KRO_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "kro/fnd.h"
+
+#if defined(__GNUC__)
+#define KRO_API __attribute__((visibility("default")))
+#else
+#define KRO_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Status codes ------------------------------------------------------ */
+
+#define KRO_ERR_PS_NULL_ARG        1012120001 /* PostScript output stream or title null */
+#define KRO_ERR_HPGL_ACCESS        1012120005 /* HP-GL file not readable */
+#define KRO_ERR_OPTION_NO_VALUE    1012120020 /* option that needs a value ends the vector */
+#define KRO_ERR_PAPER              1012120021 /* unknown paper name, code or size */
+#define KRO_ERR_COMPRESSION_WORD   1012120022 /* not a compression keyword */
+#define KRO_ERR_PAPER_TOO_LARGE    1012120023 /* a paper side exceeds 32768 dots */
+#define KRO_ERR_OPTION_CONFLICT    1012120025 /* two options contradict each other */
+#define KRO_ERR_OPTION_RANGE       1012120026 /* option value out of range */
+#define KRO_ERR_IO                 1012120027 /* BMP/PCX data cannot be read or written */
+#define KRO_ERR_OPTFILE_STDIN      1012120028 /* option file: input path is "-" */
+#define KRO_ERR_ROTATE_WORD        1012120030 /* not a rotation keyword */
+#define KRO_ERR_RESOLUTION         1012120049 /* resolution or size argument not accepted */
+#define KRO_ERR_HPGL_ARC_ANGLE     1012140007 /* arc start angle of 360 degrees */
+#define KRO_ERR_OPEN               1012140008 /* file found but cannot be opened */
+#define KRO_ERR_DESCRIPTION        1012140024 /* bad image description string */
+#define KRO_ERR_OPTFILE_WORDS      1012140095 /* option file: not 25 words */
+#define KRO_ERR_OPTFILE_DIR        1012140096 /* option file: directory not absolute */
+#define KRO_ERR_OPTFILE_INPUT      1012140097 /* option file: input path not absolute */
+#define KRO_ERR_CALS_SEEK          1012140115 /* CALS file cannot be positioned */
+#define KRO_ERR_MODE_WORD          1012140119 /* not a mode keyword */
+#define KRO_ERR_HPGL_SCALE         1012140123 /* negative HP-GL drawing scale */
+#define KRO_ERR_BMP_OPTIONS        1012140124 /* BMP writer options not 0 */
+#define KRO_ERR_COLORTYPE_WORD     1012140131 /* not a colour-type keyword */
+#define KRO_ERR_DITHER_WORD        1012140132 /* not a dither keyword */
+#define KRO_ERR_NULL               1012140134 /* required pointer is null */
+#define KRO_ERR_JPEG_DECODE        1012140135 /* JPEG decompression failed */
+#define KRO_ERR_JPEG_QUALITY       1012140136 /* JPEG quality out of range */
+#define KRO_ERR_SIZE               1012140137 /* width, height or rectangle out of range */
+#define KRO_ERR_DEPTH              1012140138 /* bits per pixel not accepted */
+#define KRO_ERR_FORMAT             1012140139 /* image format is not 1 */
+#define KRO_ERR_GAMMA              1012140142 /* gamma correction failed */
+#define KRO_ERR_DITHER             1012140143 /* monochrome dithering failed */
+#define KRO_ERR_TO_GRAY            1012140144 /* colour-to-gray conversion failed */
+#define KRO_ERR_LEVELS             1012140145 /* level or palette reduction failed */
+#define KRO_ERR_TO_PALETTE         1012140146 /* RGB-to-palette reduction failed */
+#define KRO_ERR_OPTION_NOT_ALLOWED 1012140155 /* option not allowed for the conversion kind */
+#define KRO_ERR_INPUT_RESOLUTION   1012140156 /* input resolution below 1 */
+#define KRO_ERR_PHOTOMETRIC        1012140157 /* photometric value not accepted */
+#define KRO_ERR_BMP_HEADER         1012140159 /* bad BMP magic, reserved field or planes */
+#define KRO_ERR_KIND               1012140160 /* conversion kind not 1 to 24 */
+#define KRO_ERR_NOMEM              1012160004 /* memory exhausted */
+#define KRO_ERR_G4_DECODE          1012160041 /* Group 4 decoding failed */
+#define KRO_ERR_G4_ENCODE          1012160042 /* Group 4 encoding failed */
+#define KRO_ERR_ZOOM               1012160045 /* enlarging failed */
+#define KRO_ERR_REDUCE             1012160046 /* reducing failed */
+#define KRO_ERR_ROTATE             1012160047 /* turning the CALS picture failed */
+#define KRO_ERR_HPGL_SIZE          1012160090 /* HP-GL file size unknown */
+#define KRO_ERR_HPGL_READ          1012160091 /* HP-GL file read no bytes */
+#define KRO_ERR_BIT_REVERSE        1012160093 /* reversing CALS bit order failed */
+#define KRO_ERR_CALS_HEADER_READ   1012160125 /* CALS header record short */
+#define KRO_ERR_CALS_SHORT         1012160127 /* CALS coded data short */
+#define KRO_ERR_CALS_WRITE         1012160128 /* CALS file cannot be written */
+#define KRO_ERR_CALS_TELL          1012160129 /* CALS file position unknown */
+#define KRO_ERR_CALS_HEADER        1012160130 /* bad CALS header or no coded data */
+#define KRO_ERR_BMP_COMPRESSION    1012160161 /* compressed BMP */
+#define KRO_ERR_COLOR_NAME         1012160166 /* colour name not in the colour file */
+#define KRO_ERR_PCX_HEADER         1012160170 /* bad PCX header or run */
+#define KRO_ERR_PCX_PLANES         1012160171 /* PCX plane count not 1 or 3 */
+
+/* ---- Raster image ------------------------------------------------------ */
+
+/* Photometric values (TIFF PhotometricInterpretation). */
+#define KRO_PHOTO_WHITE_IS_ZERO 0
+#define KRO_PHOTO_BLACK_IS_ZERO 1
+#define KRO_PHOTO_RGB           2
+#define KRO_PHOTO_PALETTE       3
+
+/* Values of RsImage.format. */
+#define KRO_FORMAT_RAW 1 /* uncompressed rows */
+#define KRO_FORMAT_G4  4 /* CCITT Group 4 coded bytes */
+
+/* Largest width or height of a picture. */
+#define KRO_MAX_SIDE 32768
+
+/* A raster image. Rows run top-down with no gap between them: width/8 bytes a
+ * row at depth 1 (most significant bit leftmost), width at depth 8, 3*width
+ * at depth 24 (red, green, blue). data comes from malloc; the caller frees it. */
+typedef struct RsImage {
+    int32_t width;       /* stored row length in pixels (a multiple of 8 at depth 1) */
+    int32_t height;      /* rows */
+    int32_t size;        /* bytes of pixel data, or of the coded buffer (format 4) */
+    int32_t format;      /* KRO_FORMAT_RAW or KRO_FORMAT_G4 */
+    int32_t depth;       /* bits per pixel: 1, 8 or 24 */
+    unsigned char* data; /* pixel rows or coded bytes */
+    int32_t reserved1;   /* belongs to the raster-processing library */
+    int32_t reserved2;
+    int32_t validWidth;  /* the picture's own width in pixels */
+    int32_t validHeight; /* the picture's own height in rows */
+    int32_t codedLength; /* bytes produced by the Group 4 encoder */
+} RsImage;
+
+/* Palettes are 768 bytes: 256 reds, then 256 greens, then 256 blues. */
+#define KRO_PALETTE_SIZE 768
+
+/* Byte swaps in place. */
+KRO_API void KroSwabShort(void* twoBytes);
+KRO_API void KroSwabLong(void* fourBytes);
+
+/* ---- BMP --------------------------------------------------------------- */
+
+/* Reads an uncompressed 1-, 8- or 24-bit BMP file ("BM", or "MB" with
+ * big-endian fields). resolution[0..1] receives dots per inch. */
+KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                int32_t resolution[2], unsigned char palette[768]);
+
+/* Writes image as a BMP file; options must be 0. The palette array receives the
+ * colour table that is written. */
+KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t options, int32_t dpi,
+                                int32_t photometric, unsigned char palette[768]);
+
+/* ---- CALS (section kept by the CALS codec) ----------------------------- */
+
+/* ---- Transforms (section kept by the transforms) ----------------------- */
+
+/* ---- Options (section kept by the option parser) ----------------------- */
+
+/* ---- Paper (section kept by the paper tables) -------------------------- */
+
+/* ---- Image description strings ----------------------------------------- */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

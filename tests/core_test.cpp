@@ -1,0 +1,50 @@
+// The raster image record and the byte swaps.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
+#include "core/image.h"
+#include "test_util.h"
+
+TEST(Swab, ShortAndLongReverseAndRestore) {
+    unsigned char s[2] = {1, 2};
+    KroSwabShort(s);
+    EXPECT_EQ(s[0], 2);
+    EXPECT_EQ(s[1], 1);
+    KroSwabShort(s);
+    EXPECT_EQ(s[0], 1);
+
+    unsigned char l[4] = {1, 2, 3, 4};
+    KroSwabLong(l);
+    EXPECT_EQ(0, std::memcmp(l, "\x04\x03\x02\x01", 4));
+    KroSwabLong(l);
+    EXPECT_EQ(0, std::memcmp(l, "\x01\x02\x03\x04", 4));
+}
+
+TEST(RsImageLayout, ElevenWordsWithPlatformPointer) {
+    EXPECT_EQ(offsetof(RsImage, data), sizeof(void*) == 8 ? 24u : 20u);
+    EXPECT_EQ(sizeof(RsImage), offsetof(RsImage, codedLength) + 4 + (sizeof(void*) == 8 ? 4 : 0));
+}
+
+TEST(RasterGeometry, RowAndPixelBytes) {
+    EXPECT_EQ(kro::rowBytes(16, 1), 2u);
+    EXPECT_EQ(kro::pixelBytes(16, 5, 1), 10u);  // 13 x 5 bilevel picture stored 16 wide
+    EXPECT_EQ(kro::rowBytes(3, 24), 9u);
+    EXPECT_EQ(kro::pixelBytes(8, 1, 1), 1u);
+    // The largest RGB picture does not fit 32 bits; the wide helper says so.
+    EXPECT_GT(kro::pixelBytes(32768, 32768, 24), uint64_t(INT32_MAX));
+}
+
+TEST(Photometric, FromPalette) {
+    unsigned char pal[768] = {};
+    for (int i = 0; i < 256; ++i) pal[i] = pal[256 + i] = pal[512 + i] = uint8_t(255 - i);
+    EXPECT_EQ(kro::photometricFromPalette(8, pal, 256), KRO_PHOTO_WHITE_IS_ZERO);
+    for (int i = 0; i < 256; ++i) pal[i] = pal[256 + i] = pal[512 + i] = uint8_t(i);
+    EXPECT_EQ(kro::photometricFromPalette(8, pal, 256), KRO_PHOTO_BLACK_IS_ZERO);
+    pal[40] = 10, pal[256 + 40] = 10, pal[512 + 40] = 11;
+    EXPECT_EQ(kro::photometricFromPalette(8, pal, 256), KRO_PHOTO_PALETTE);
+    // Only the colours read count, and a bilevel picture looks at entry 0 only.
+    EXPECT_EQ(kro::photometricFromPalette(8, pal, 40), KRO_PHOTO_BLACK_IS_ZERO);
+    EXPECT_EQ(kro::photometricFromPalette(1, pal, 2), KRO_PHOTO_BLACK_IS_ZERO);
+    EXPECT_EQ(kro::photometricFromPalette(24, pal, 0), KRO_PHOTO_RGB);
+}

@@ -1,0 +1,72 @@
+// Helpers shared by the tests: in-memory files, test pictures, status checks.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "kro/kro.h"
+
+namespace kt {
+
+using Bytes = std::vector<unsigned char>;
+
+// A temporary stream holding bytes, positioned at the start; closed on scope exit.
+class TempFile {
+public:
+    TempFile();
+    explicit TempFile(const Bytes& bytes);
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    FILE* get() const { return f_; }
+    // Everything written so far.
+    Bytes contents() const;
+
+private:
+    FILE* f_;
+};
+
+Bytes readFile(const std::string& path);
+void writeFile(const std::string& path, const Bytes& bytes);
+
+// Owns an RsImage's pixels.
+struct Image {
+    RsImage im{};
+    Image() = default;
+    Image(int32_t width, int32_t height, int32_t depth);  // zeroed raw image
+    ~Image();
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+    unsigned char* row(int32_t y) const;
+    size_t rowBytes() const;
+};
+
+// An asymmetric test picture: a red "F" on blue at depth 24, a black "F" on
+// white at depth 1 (1 = black), an "F" of gray levels at depth 8. Catches
+// swapped channels, flips and turns.
+void drawF(Image* image);
+
+// Pixel value at (x, y): the byte at depth 8, the bit at depth 1, r<<16|g<<8|b at depth 24.
+uint32_t pixel(const RsImage& im, int32_t x, int32_t y);
+void setPixel(RsImage* im, int32_t x, int32_t y, uint32_t v);
+
+// Whether the pictures agree pixel for pixel over w x h.
+bool samePixels(const RsImage& a, const RsImage& b, int32_t w, int32_t h);
+
+// Whether a command-line tool is on PATH.
+bool haveTool(const char* name);
+
+// Runs a shell command; its exit status.
+int run(const std::string& command);
+
+}  // namespace kt
+
+// Expects a -1 result with the given status code.
+#define EXPECT_FAILS_WITH(expr, code)          \
+    do {                                       \
+        fndErrorStatus = 0;                    \
+        EXPECT_EQ((expr), -1);                 \
+        EXPECT_EQ(fndErrorStatus, (code));     \
+    } while (0)
