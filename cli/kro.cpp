@@ -108,7 +108,7 @@ int cmdInfo(const std::vector<std::string>& args) {
         std::printf("\n  depth:       %d bit%s per pixel\n", int(im.depth), im.depth == 1 ? "" : "s");
         std::printf("  photometric: %d (%s)\n", int(pic.photometric),
                     photometricName(pic.photometric));
-        if (pic.resolution[0] < 0)
+        if (pic.resolution[0] < 1 || pic.resolution[1] < 1)
             std::printf("  resolution:  not stated\n");
         else
             std::printf("  resolution:  %d x %d dpi\n", int(pic.resolution[0]),

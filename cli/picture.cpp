@@ -52,13 +52,41 @@ Format formatForName(const std::string& path) {
     return Format::Unknown;
 }
 
+// Bilevel pictures travel with 1 as black, the way every writer stores them;
+// a file whose 0 bits are black is inverted once on the way in.
+static void normaliseBilevel(Picture* pic) {
+    if (pic->image.depth != 1 || pic->photometric != KRO_PHOTO_BLACK_IS_ZERO) return;
+    unsigned char* p = pic->image.data;
+    const size_t n = size_t(pic->image.width / 8) * size_t(pic->image.height);
+    for (size_t i = 0; i < n; ++i) p[i] = uint8_t(~p[i]);
+    pic->photometric = KRO_PHOTO_WHITE_IS_ZERO;
+}
+
 int32_t readPicture(FILE* f, Format format, Picture* pic) {
+    int32_t rc = -1;
     switch (format) {
         case Format::Bmp:
-            return KroBMPToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
-                                   pic->palette);
-        default: return -1;
+            rc = KroBMPToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
+                                 pic->palette);
+            break;
+        default: break;
     }
+    if (rc == 0) normaliseBilevel(pic);
+    return rc;
+}
+
+// A gray picture whose palette is not the plain ramp of its photometric value
+// (a file that lists its grays in another order) keeps its palette, so that
+// the pixel indices keep their colours.
+static int32_t photometricToWrite(const Picture& pic) {
+    const int32_t p = pic.photometric;
+    if (pic.image.depth != 8 || (p != KRO_PHOTO_WHITE_IS_ZERO && p != KRO_PHOTO_BLACK_IS_ZERO))
+        return p;
+    for (int i = 0; i < 256; ++i) {
+        int want = p == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i;
+        if (pic.palette[i] != want) return KRO_PHOTO_PALETTE;
+    }
+    return p;
 }
 
 int32_t writePicture(FILE* f, Format format, const Picture& pic) {
@@ -67,7 +95,7 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic) {
     switch (format) {
         case Format::Bmp: {
             int32_t dpi = pic.resolution[0] > 0 ? pic.resolution[0] : 0;
-            return KroRsImageToBMP(f, &pic.image, 0, dpi, pic.photometric, palette);
+            return KroRsImageToBMP(f, &pic.image, 0, dpi, photometricToWrite(pic), palette);
         }
         default: return -1;
     }

@@ -1,0 +1,23 @@
+#!/bin/sh
+# Sets everything up and runs the whole test suite: a warnings-as-errors build
+# and an AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/setup.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+for variant in release asan; do
+    dir=build-ci-$variant
+    flags="-DKRO_WERROR=ON -DKRO_BUILD_TESTS=ON"
+    if [ "$variant" = asan ]; then
+        flags="$flags -DKRO_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo"
+    else
+        flags="$flags -DCMAKE_BUILD_TYPE=Release"
+    fi
+    echo "== $variant build"
+    # shellcheck disable=SC2086
+    cmake -S . -B "$dir" $flags >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    echo "== $variant tests"
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+done
