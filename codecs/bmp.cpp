@@ -1,8 +1,10 @@
 // BMP files: uncompressed 1-, 8- and 24-bit Windows bitmaps with a 40-byte
 // info header, read (either byte order) and written (little-endian).
+#include <algorithm>
 #include <cstring>
 
 #include "core/image.h"
+#include "core/pixels.h"
 
 namespace {
 
@@ -108,14 +110,11 @@ int32_t dpiFromPixelsPerMetre(int32_t ppm) {
     return int32_t(double(ppm) * 0.02564102564102564 + 0.5);
 }
 
-// Exchanges the first and third byte of each of count 3-byte pixels.
-void copySwappingRB(unsigned char* dst, const unsigned char* src, size_t count) {
-    for (size_t i = 0; i < count; ++i, dst += 3, src += 3) {
-        unsigned char r = src[2], g = src[1], b = src[0];
-        dst[0] = r;
-        dst[1] = g;
-        dst[2] = b;
-    }
+// Rows per read or write: about 256 KiB at a time, at least one row.
+int32_t rowsPerBatch(uint64_t stride, int32_t height) {
+    uint64_t rows = (256u << 10) / (stride ? stride : 1);
+    if (rows < 1) rows = 1;
+    return rows > uint64_t(height) ? height : int32_t(rows);
 }
 
 }  // namespace
@@ -167,25 +166,37 @@ extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t
     if (length >= 0 && uint64_t(length) < h.pixelOffset + (uint64_t(height) - 1) * stride + 1)
         return fail(KRO_ERR_IO);
 
-    kro::Buffer pixels(kro::allocBytes(bytes));
+    kro::Buffer pixels(kro::allocPixels(bytes));
     if (!pixels) return fail(KRO_ERR_NOMEM);
     if (std::fseek(stream, long(h.pixelOffset), SEEK_SET) != 0) return fail(KRO_ERR_IO);
-    kro::Buffer row(kro::allocBytes(stride));
-    if (!row) return fail(KRO_ERR_NOMEM);
 
+    // Rows are read a batch at a time. A row the file ends inside reads as
+    // zeros past its end; a row of which nothing is left fails.
+    const int32_t batchRows = rowsPerBatch(stride, height);
+    kro::Buffer batch(kro::allocBytes(stride * uint64_t(batchRows)));
+    if (!batch) return fail(KRO_ERR_NOMEM);
     const size_t recordRow = size_t(kro::rowBytes(width, bits));
     const unsigned char padMask = (h.width % 8) ? uint8_t(0xFF >> (h.width % 8)) : 0;
     const size_t lastByte = size_t(h.width - 1) / 8;
-    for (int32_t i = 0; i < height; ++i) {
-        size_t got = std::fread(row.get(), 1, size_t(stride), stream);
-        if (got == 0) return fail(KRO_ERR_IO);
-        if (got < stride) std::memset(row.get() + got, 0, size_t(stride) - got);
-        unsigned char* dst = pixels.get() + size_t(height - 1 - i) * recordRow;
-        if (bits == 24) {
-            copySwappingRB(dst, row.get(), size_t(h.width));
-        } else {
-            if (bits == 1 && padMask) row.get()[lastByte] |= padMask;
-            std::memcpy(dst, row.get(), recordRow);
+    for (int32_t first = 0; first < height; first += batchRows) {
+        const int32_t rows = std::min(batchRows, height - first);
+        const size_t want = size_t(stride) * size_t(rows);
+        const size_t got = std::fread(batch.get(), 1, want, stream);
+        if (got < want) {
+            const size_t whole = got / size_t(stride), rest = got % size_t(stride);
+            const size_t rowsTouched = whole + (rest ? 1 : 0);
+            if (rowsTouched < size_t(rows)) return fail(KRO_ERR_IO);
+            std::memset(batch.get() + got, 0, want - got);
+        }
+        for (int32_t j = 0; j < rows; ++j) {
+            unsigned char* row = batch.get() + size_t(j) * size_t(stride);
+            unsigned char* dst = pixels.get() + size_t(height - 1 - (first + j)) * recordRow;
+            if (bits == 24) {
+                kro::swapRB24(dst, row, size_t(h.width));
+            } else {
+                if (bits == 1 && padMask) row[lastByte] |= padMask;
+                std::memcpy(dst, row, recordRow);
+            }
         }
     }
 
@@ -266,18 +277,25 @@ extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, i
     const size_t headBytes = size_t(kHeaderBytes + tableBytes);
     if (std::fwrite(head, 1, headBytes, stream) != headBytes) return fail(KRO_ERR_IO);
 
-    kro::Buffer row(kro::allocZeroed(stride));
-    if (!row) return fail(KRO_ERR_NOMEM);
+    const int32_t batchRows = rowsPerBatch(stride, image->height);
+    kro::Buffer batch(kro::allocZeroed(stride * uint64_t(batchRows)));
+    if (!batch) return fail(KRO_ERR_NOMEM);
     const size_t recordRow = size_t(kro::rowBytes(image->width, depth));
     const size_t pictureBytes =
         depth == 1 ? size_t(fileWidth + 7) / 8 : size_t(fileWidth) * size_t(depth / 8);
-    for (int32_t y = image->height - 1; y >= 0; --y) {
-        const unsigned char* src = image->data + size_t(y) * recordRow;
-        if (depth == 24)
-            copySwappingRB(row.get(), src, size_t(fileWidth));
-        else
-            std::memcpy(row.get(), src, pictureBytes);
-        if (std::fwrite(row.get(), 1, size_t(stride), stream) != stride) return fail(KRO_ERR_IO);
+    // File rows run bottom-up; the padding after each row stays zero.
+    for (int32_t done = 0; done < image->height; done += batchRows) {
+        const int32_t rows = std::min(batchRows, image->height - done);
+        for (int32_t j = 0; j < rows; ++j) {
+            const unsigned char* src = image->data + size_t(image->height - 1 - (done + j)) * recordRow;
+            unsigned char* row = batch.get() + size_t(j) * size_t(stride);
+            if (depth == 24)
+                kro::swapRB24(row, src, size_t(fileWidth));
+            else
+                std::memcpy(row, src, pictureBytes);
+        }
+        const size_t bytes = size_t(stride) * size_t(rows);
+        if (std::fwrite(batch.get(), 1, bytes, stream) != bytes) return fail(KRO_ERR_IO);
     }
     return 0;
 }

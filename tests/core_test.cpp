@@ -1,9 +1,12 @@
 // The raster image record and the byte swaps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <vector>
 
 #include "core/image.h"
+#include "core/pixels.h"
 #include "test_util.h"
 
 TEST(Swab, ShortAndLongReverseAndRestore) {
@@ -47,4 +50,23 @@ TEST(Photometric, FromPalette) {
     EXPECT_EQ(kro::photometricFromPalette(8, pal, 40), KRO_PHOTO_BLACK_IS_ZERO);
     EXPECT_EQ(kro::photometricFromPalette(1, pal, 2), KRO_PHOTO_BLACK_IS_ZERO);
     EXPECT_EQ(kro::photometricFromPalette(24, pal, 0), KRO_PHOTO_RGB);
+}
+
+TEST(PixelKernels, SwapRB24MatchesPlainLoopAtEveryLength) {
+    std::vector<unsigned char> src(3 * 70), dst(3 * 70 + 3, 0xEE);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = uint8_t(i * 7 + 3);
+    for (size_t count : {0, 1, 5, 15, 16, 17, 31, 32, 33, 48, 70}) {
+        std::fill(dst.begin(), dst.end(), 0xEE);
+        kro::swapRB24(dst.data(), src.data(), count);
+        for (size_t p = 0; p < count; ++p) {
+            ASSERT_EQ(dst[3 * p], src[3 * p + 2]) << count << " " << p;
+            ASSERT_EQ(dst[3 * p + 1], src[3 * p + 1]);
+            ASSERT_EQ(dst[3 * p + 2], src[3 * p]);
+        }
+        EXPECT_EQ(dst[3 * count], 0xEE) << "wrote past the last pixel";
+        // In place gives the same bytes.
+        std::vector<unsigned char> inPlace(src.begin(), src.begin() + long(3 * count));
+        kro::swapRB24(inPlace.data(), inPlace.data(), count);
+        EXPECT_TRUE(std::equal(inPlace.begin(), inPlace.end(), dst.begin()));
+    }
 }

@@ -1,0 +1,17 @@
+// Pixel kernels shared by the codecs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kro {
+
+// Copies count 3-byte pixels exchanging their first and third bytes (BGR <->
+// RGB). dst may equal src; otherwise the two must not overlap.
+void swapRB24(unsigned char* dst, const unsigned char* src, size_t count);
+
+// malloc for pixel buffers (freed with free); at least 1 byte. Large buffers
+// are aligned for huge pages.
+unsigned char* allocPixels(uint64_t n);
+
+}  // namespace kro
