@@ -134,13 +134,196 @@ KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t opti
 
 /* ---- CALS (section kept by the CALS codec) ----------------------------- */
 
+/* The header of a CALS Type 1 file. Text fields are NUL-terminated (a field
+ * that fills all 128 bytes is written up to its end). */
+typedef struct CalsHeader {
+    char srcdocid[128];
+    char dstdocid[128];
+    char txtfilid[128];
+    char figid[128];
+    char srcgph[128];
+    char doccls[128];
+    int32_t rtype;           /* raster type: 1 */
+    int32_t pelPath;         /* degrees counter-clockwise: 0, 90, 180 or 270 */
+    int32_t lineProgression; /* 270 as usual, 90 for mirrored lines */
+    int32_t pelsPerLine;     /* 1 to 32768 */
+    int32_t numLines;        /* 1 to 32768 */
+    double rdensity;         /* dots per inch, above 0 and below 10000 */
+    char notes[128];
+} CalsHeader;
+
+/* Reads the eleven header records from the start of stream; the stream is left
+ * at byte 1408. */
+KRO_API int32_t KroGetCals(FILE* stream, CalsHeader* header);
+
+/* Decodes the picture of a CALS file into image, turned upright. The caller
+ * prepares image: depth 1, format 1, width the upright width (pelsPerLine, or
+ * numLines when pelPath is 90 or 270) raised to a multiple of 8, height the
+ * upright height, data of size = width / 8 * height bytes. */
+KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage* image);
+
+/* Writes header and the region (0, 0, pelsPerLine, numLines) of the bilevel
+ * image (1 is black) as a CALS file, without turning it. */
+KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const RsImage* image);
+
 /* ---- Transforms (section kept by the transforms) ----------------------- */
+
+/* Scales the rectangle (0, 0, srcWidth, srcHeight) of src into the rectangle
+ * (0, 0, dstWidth, dstHeight) of dst, both allocated by the caller, of the same
+ * depth. Both sides grow, or neither does. */
+KRO_API int32_t KroConvSize(const RsImage* src, int32_t srcWidth, int32_t srcHeight, RsImage* dst,
+                            int32_t dstWidth, int32_t dstHeight);
 
 /* ---- Options (section kept by the option parser) ----------------------- */
 
+/* One slot of kroOption. given is 1 when the option was given. Strings are not
+ * copied: they point into the caller's argument vector. */
+typedef struct KroIntSlot {
+    int32_t given;
+    int32_t value;
+} KroIntSlot;
+typedef struct KroRealSlot {
+    int32_t given;
+    double value;
+} KroRealSlot;
+typedef struct KroTextSlot {
+    int32_t given;
+    char* value;
+} KroTextSlot;
+typedef struct KroSwitchSlot {
+    int32_t given;
+} KroSwitchSlot;
+
+/* The options of one conversion job. Hosts read it by layout: keep the order. */
+typedef struct KroOption {
+    KroIntSlot from;        /* first page */
+    KroIntSlot to;          /* last page */
+    KroIntSlot width;       /* output width in dots */
+    KroIntSlot height;      /* output height in dots */
+    KroTextSlot outdata;
+    KroTextSlot directory;
+    KroTextSlot outfile;
+    KroIntSlot page;
+    KroIntSlot dpi;         /* output resolution */
+    KroIntSlot compression; /* KRO_COMPRESSION_* */
+    KroRealSlot scale;
+    KroIntSlot papertype;   /* paper type code */
+    KroIntSlot rotate;      /* degrees: 0, 90, 180, 270 */
+    KroTextSlot list;
+    KroTextSlot fn;
+    KroIntSlot mode;        /* KRO_MODE_* */
+    KroIntSlot x;
+    KroIntSlot y;
+    KroTextSlot mergefile;
+    KroIntSlot colortype;   /* KRO_COLORTYPE_*, or -1 */
+    KroRealSlot gamma;
+    KroIntSlot quality;
+    KroIntSlot level;
+    KroIntSlot dithes;      /* dither code 0 to 5 */
+    KroIntSlot tileWidth;
+    KroIntSlot tileHeight;
+    KroIntSlot tileNumX;
+    KroIntSlot tileNumY;
+    KroIntSlot xreso;
+    KroIntSlot yreso;
+    KroIntSlot photo;       /* 0 or 1 */
+    KroIntSlot color;       /* 0xRRGGBB */
+    KroIntSlot stripLength;
+    KroIntSlot strip;
+    KroIntSlot fontsize;
+    KroRealSlot pen1;
+    KroRealSlot pen2;
+    KroRealSlot pen3;
+    KroRealSlot pen4;
+    KroRealSlot pen5;
+    KroRealSlot pen6;
+    KroRealSlot pen7;
+    KroRealSlot pen8;
+    KroIntSlot plot;        /* plotter type */
+    KroIntSlot defDpi;
+    KroIntSlot defXDpi;
+    KroIntSlot defYDpi;
+    KroTextSlot ignore;     /* HP-GL mnemonics to ignore */
+    KroSwitchSlot Italic;
+    KroSwitchSlot bold;
+    KroSwitchSlot physical;
+    KroSwitchSlot dithee;
+    KroSwitchSlot notify;
+    KroSwitchSlot center;
+    KroSwitchSlot batch;
+} KroOption;
+
+extern KRO_API KroOption kroOption;
+
+/* Keyword codes of the slots (TIFF Compression values for compression). */
+#define KRO_COMPRESSION_NO       1
+#define KRO_COMPRESSION_G3       3
+#define KRO_COMPRESSION_G4       4
+#define KRO_COMPRESSION_OJPEG    6
+#define KRO_COMPRESSION_JPEG     7
+#define KRO_COMPRESSION_PACKBITS 32773
+#define KRO_MODE_COPY 0
+#define KRO_MODE_AND  1
+#define KRO_MODE_OR   2
+#define KRO_MODE_XOR  3
+#define KRO_COLORTYPE_BILEVEL   0
+#define KRO_COLORTYPE_GRAYSCALE 1
+#define KRO_COLORTYPE_RGB       2
+#define KRO_COLORTYPE_PALETTE   3
+
+/* Clears every given flag; values stay. Call before parsing a new job. */
+KRO_API void kroInitOption(void);
+/* Stores the default of every valued slot not given. Always 0. */
+KRO_API int32_t kroSetDefault(void);
+/* Refuses options that contradict each other (KRO_ERR_OPTION_CONFLICT). */
+KRO_API int32_t kroCheckOption(void);
+/* Refuses values out of range (KRO_ERR_OPTION_RANGE); run after kroSetDefault. */
+KRO_API int32_t kroCheckValue(void);
+/* Whether the given options suit conversion kind 1 to 24. */
+KRO_API int32_t KroCheckCOption(int32_t kind);
+
+/* Moves the options of argv into kroOption and removes them; *argc is updated.
+ * Then checks, fills in defaults and checks the values. */
+KRO_API int32_t KroGetOption(int32_t* argc, char** argv);
+/* Removes n entries of argv from index on. */
+KRO_API void kroShiftOption(int32_t* argc, char** argv, int32_t index, int32_t n);
+
+/* Keyword lookups: the code of word, or -1 when it is not a keyword. */
+KRO_API int32_t kroGetCompressionOption(const char* word);
+KRO_API int32_t kroGetRotateOption(const char* word);
+KRO_API int32_t kroGetPapertypeOption(const char* word);
+KRO_API int32_t kroGetModeOption(const char* word);
+KRO_API int32_t kroGetColorTypeOption(const char* word);
+KRO_API int32_t kroGetDithesOption(const char* word);
+
 /* ---- Paper (section kept by the paper tables) -------------------------- */
 
+/* Paper type code: series << 16 | size << 8 | orientation, plus the long bit. */
+#define KRO_PAPER_LANDSCAPE 0x00000001 /* width is the long side */
+#define KRO_PAPER_PORTRAIT  0x00000010 /* width is the short side */
+#define KRO_PAPER_LONG      0x01000000 /* standard width, longer than the sheet */
+
+/* Size of a paper type in dots at dpi, each side a multiple of 8. Fails with
+ * KRO_ERR_PAPER_TOO_LARGE, the sizes stored, when a side exceeds 32768. */
+KRO_API int32_t KroQueryDotsByPapertype(int32_t papertype, int32_t dpi, int32_t* width,
+                                        int32_t* height);
+/* Size of a paper type in millimetres. */
+KRO_API int32_t KroQueryLengthByPapertype(int32_t papertype, float* width, float* height);
+/* The paper type within 5 percent of a size in dots: its code, 0 when none
+ * matches, -1 when a side exceeds 32768 dots. */
+KRO_API int32_t KroQueryPapertypeByDots(int32_t width, int32_t height, int32_t dpi);
+/* The paper type for a size in millimetres, or 0. fit 1: the smallest paper
+ * that holds the size; otherwise the paper nearest to it. */
+KRO_API int32_t KroQueryPapertypeByLength(float width, float height, int32_t fit);
+
 /* ---- Image description strings ----------------------------------------- */
+
+/* Failure value of the functions that return an address or -1. */
+#define KRO_FAILED_PTR ((void*)(intptr_t)-1)
+
+/* "NAME,first,second" with the paper type's first name, from FndUtMalloc (give
+ * it back with FndUtFree); KRO_FAILED_PTR on failure. */
+KRO_API char* KroMakeImageDescriptionString(int32_t papertype, int32_t first, int32_t second);
 
 #ifdef __cplusplus
 }
