@@ -1,0 +1,26 @@
+// Parts of the CALS codec that the tests reach.
+#pragma once
+
+#include <cstdint>
+
+#include "kro/kro.h"
+
+namespace kro {
+
+// The Group 4 encoder that KroRsImageToCals calls (GfxEncd). Tests put a
+// wrapper here to watch the capacities it is offered or to force its retries.
+using G4Encoder = int32_t (*)(const RsImage* src, int32_t x, int32_t y, int32_t pels, int32_t lines,
+                              RsImage* coded, int32_t scheme, int32_t* status);
+extern G4Encoder calsEncoder;
+
+// The most bytes a Group 4 coding of pels x lines can take: at most 7 bits a
+// pel (VR3 or VL3 for every pel), 14 more a line (a line that starts black),
+// and the end-of-block code, rounded up generously.
+inline uint64_t g4WorstCaseBytes(int32_t pels, int32_t lines) {
+    return uint64_t(pels) * uint64_t(lines) + 2 * uint64_t(lines) + 4;
+}
+
+// The checks that open the reader and the writer and close KroGetCals.
+bool calsHeaderValid(const CalsHeader& h);
+
+}  // namespace kro
