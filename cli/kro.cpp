@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/job.h"
 #include "cli/messages.h"
 #include "cli/output.h"
+#include "cli/paper.h"
 #include "cli/picture.h"
 #include "kro/kro.h"
 
@@ -27,13 +29,23 @@ const char kUsage[] =
     "Commands:\n"
     "  info FILE...                 describe pictures: format, size, depth, photometric\n"
     "                               interpretation and resolution\n"
-    "  convert [-v] IN OUT          convert a picture; the output format follows OUT's\n"
+    "  convert [--verbose] IN OUT [JOB OPTIONS]\n"
+    "                               convert a picture; the output format follows OUT's\n"
     "                               extension (.bmp)\n"
+    "  paper                        list every paper name with its code and size\n"
+    "  paper NAME [-dpi N]          a paper's size in millimetres and in dots\n"
+    "  paper WxHmm [--fit]          the paper nearest a size (--fit: the smallest that\n"
+    "                               holds it)\n"
+    "  paper WxHdots [-dpi N]       the paper of a size in dots\n"
+    "\n"
+    "Job options are single-dash words as a host passes them, for example\n"
+    "-dpi 300 -papertype A4V; convert applies -dpi (the output resolution) and\n"
+    "checks the rest. The default resolution is 400 dpi.\n"
     "\n"
     "Options:\n"
     "  -h, --help                   show this help and exit\n"
     "  -V, --version                show the version and exit\n"
-    "  -v, --verbose                (convert) say what was written\n"
+    "  --verbose                    (convert) say what was written\n"
     "\n"
     "Exit status: 0 on success, 1 when a job fails, 2 on a usage error.\n";
 
@@ -118,18 +130,23 @@ int cmdInfo(const std::vector<std::string>& args) {
 }
 
 int cmdConvert(const std::vector<std::string>& args) {
+    // kro's own flags are double-dash words and may stand anywhere; the first two
+    // other words are the files and the rest are job options for the library.
     bool verbose = false;
-    std::vector<std::string> files;
+    std::vector<std::string> words;
     for (const std::string& a : args) {
-        if (a == "-v" || a == "--verbose")
+        if (a == "--verbose")
             verbose = true;
+        else if (a.rfind("--", 0) == 0)
+            return usageError("convert: unknown flag '%s'", a.c_str());
         else
-            files.push_back(a);
+            words.push_back(a);
     }
-    if (files.size() < 2) return usageError("convert: needs an input and an output file");
-    if (files.size() > 2) return usageError("convert: unexpected argument '%s'", files[2].c_str());
-    const std::string& in = files[0];
-    const std::string& out = files[1];
+    if (words.size() < 2) return usageError("convert: needs an input and an output file");
+    const std::string in = words[0];
+    const std::string out = words[1];
+    if (int rc = parseJobOptions({words.begin() + 2, words.end()})) return rc;
+    warnUnusedOptions({"dpi", "batch"});
 
     Format outFormat = formatForName(out);
     if (outFormat != Format::Bmp)
@@ -144,6 +161,8 @@ int cmdConvert(const std::vector<std::string>& args) {
     Format inFormat;
     int status = 0;
     if (!loadPicture(in, &pic, &inFormat, &status)) return status;
+
+    if (kroOption.dpi.given) pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
 
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
@@ -173,11 +192,12 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> rest(args.begin() + 1, args.end());
     for (const std::string& a : rest)
-        if (a == "-h" || a == "--help") {
+        if (a == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
         }
     if (first == "info") return cmdInfo(rest);
     if (first == "convert") return cmdConvert(rest);
+    if (first == "paper") return cmdPaper(rest);
     return usageError("unknown command '%s'", first.c_str());
 }

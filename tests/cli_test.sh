@@ -85,5 +85,30 @@ if ! ldd "$kro" 2>/dev/null | grep -q libasan; then
     check "huge declared size refused before allocating" 'grep -q "status 1012120027" "$work/err"'
 fi
 
+# --- job options and paper queries ------------------------------------------------
+src="$data/bad/bmp-colours-huge.bmp"
+"$kro" convert "$src" "$work/dpi.bmp" -dpi 300 --verbose >/dev/null
+check "-dpi sets the output resolution" '"$kro" info "$work/dpi.bmp" | grep -q "300 x 300 dpi"'
+"$kro" convert "$src" "$work/x.bmp" -dpi 2>"$work/err"
+check "option without value: exit 1 and status" '[ $? -eq 1 ] && grep -q "(status 1012120020)" "$work/err"'
+"$kro" convert "$src" "$work/x.bmp" -Width 5 2>"$work/err"
+check "unrecognised job option: exit 2 naming it" '[ $? -eq 2 ] && grep -q "'"'"'-Width'"'"'" "$work/err"'
+"$kro" convert "$src" "$work/x.bmp" -rotate 45 2>/dev/null
+check "bad keyword value fails" '[ $? -eq 1 ] && [ ! -e "$work/x.bmp" ]'
+"$kro" convert "$src" "$work/x.bmp" -rotate 90 2>"$work/err"
+check "an option not applied is warned about" 'grep -q "warning: -rotate has no effect" "$work/err"'
+if [ -f "$(dirname "$kro")/RGB.TXT" ]; then
+    "$kro" convert "$src" "$work/x.bmp" -color "pale green" 2>"$work/err"
+    check "colour names resolve from the shipped RGB.TXT" '[ $? -eq 0 ]'
+fi
+check "paper list holds every row" '[ "$("$kro" paper | wc -l)" -eq 49 ]'
+check "paper by name and dpi" '"$kro" paper A4V -dpi 300 | grep -q "210 x 297 mm, 2480 x 3504 dots at 300 dpi"'
+check "paper by millimetres" '[ "$("$kro" paper 210x297mm)" = "A4V (0x00010410)" ]'
+check "paper by dots" '[ "$("$kro" paper 4672x3304dots -dpi 400)" = "A4H (0x00010401)" ]'
+"$kro" paper 5000x5000mm 2>"$work/err"
+check "no paper for a huge size" '[ $? -eq 1 ] && grep -q "status 1012120021" "$work/err"'
+"$kro" paper nonsense 2>/dev/null
+check "unknown paper name fails" '[ $? -eq 1 ]'
+
 echo "$pass passed, $fail failed, $skip skipped"
 [ "$fail" -eq 0 ]

@@ -1,0 +1,126 @@
+// kro paper: the paper tables and the queries between paper types, millimetres
+// and dots.
+#include "cli/paper.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cli/job.h"
+#include "cli/messages.h"
+#include "kro/kro.h"
+#include "paper/paper.h"
+
+namespace kro::cli {
+
+namespace {
+
+constexpr int32_t kLongPaperBit = 0x01000000;
+
+void printNames(const PaperNames& row) {
+    for (const char* const* n = row.names; *n; ++n) std::printf("%s%s", n == row.names ? "" : " ", *n);
+}
+
+int listPapers() {
+    std::printf("%-10s  %-13s  %s\n", "CODE", "SIZE (mm)", "NAMES");
+    for (const PaperNames* row = kPaperNames; row->code != 0; ++row) {
+        float w = 0, h = 0;
+        KroQueryLengthByPapertype(row->code, &w, &h);
+        char size[32];
+        if (row->code & kLongPaperBit)
+            std::snprintf(size, sizeof size, "%4.0f x long", double(w));
+        else
+            std::snprintf(size, sizeof size, "%4.0f x %-4.0f", double(w), double(h));
+        std::printf("0x%08X  %-13s  ", unsigned(row->code), size);
+        printNames(*row);
+        std::printf("\n");
+    }
+    return 0;
+}
+
+int failed(const std::string& what) {
+    std::fprintf(stderr, "kro: %s: %s (status %d)\n", what.c_str(), statusMessage(fndErrorStatus),
+                 int(fndErrorStatus));
+    return 1;
+}
+
+void printPaper(int32_t code) {
+    const char* name = paperFirstName(code);
+    std::printf("%s (0x%08X)\n", name ? name : "?", unsigned(code));
+}
+
+// "210x297mm", "210.5x297mm" or "3304x4672dots"; false when it is neither.
+bool parseSize(const std::string& word, double* w, double* h, bool* dots) {
+    const char* s = word.c_str();
+    char* end;
+    *w = std::strtod(s, &end);
+    if (end == s || (*end != 'x' && *end != 'X')) return false;
+    const char* second = end + 1;
+    *h = std::strtod(second, &end);
+    if (end == second) return false;
+    if (std::strcmp(end, "mm") == 0)
+        *dots = false;
+    else if (std::strcmp(end, "dots") == 0)
+        *dots = true;
+    else
+        return false;
+    return *w > 0 && *h > 0;
+}
+
+}  // namespace
+
+int cmdPaper(const std::vector<std::string>& args) {
+    if (args.empty()) return listPapers();
+    const std::string& what = args[0];
+    bool fit = false;
+    std::vector<std::string> options;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--fit")
+            fit = true;
+        else
+            options.push_back(args[i]);
+    }
+    if (int rc = parseJobOptions(options)) return rc;
+    const int32_t dpi = kroOption.dpi.value;
+
+    double w, h;
+    bool dots;
+    if (parseSize(what, &w, &h, &dots)) {
+        int32_t code;
+        if (dots) {
+            if (w > 2147483647.0 || h > 2147483647.0 || w != int32_t(w) || h != int32_t(h)) {
+                std::fprintf(stderr, "kro: %s: sizes in dots are whole numbers\n", what.c_str());
+                return 2;
+            }
+            code = KroQueryPapertypeByDots(int32_t(w), int32_t(h), dpi);
+        } else {
+            code = KroQueryPapertypeByLength(float(w), float(h), fit ? 1 : 0);
+        }
+        if (code == -1 || code == 0) return failed(what);
+        printPaper(code);
+        return 0;
+    }
+
+    const int32_t code = kroGetPapertypeOption(what.c_str());
+    if (code == -1) {
+        std::fprintf(stderr,
+                     "kro: %s: not a paper name or a size such as 210x297mm or 3304x4672dots\n",
+                     what.c_str());
+        return 1;
+    }
+    float wmm = 0, hmm = 0;
+    if (KroQueryLengthByPapertype(code, &wmm, &hmm) != 0) return failed(what);
+    int32_t wd = 0, hd = 0;
+    int32_t rc = KroQueryDotsByPapertype(code, dpi, &wd, &hd);
+    std::printf("%s: code 0x%08X, %.0f x %.0f mm%s", what.c_str(), unsigned(code), double(wmm),
+                double(hmm), (code & kLongPaperBit) ? " (long: the length follows the drawing)" : "");
+    if (rc != 0) {
+        std::printf("\n");
+        return failed(what + " at " + std::to_string(dpi) + " dpi");
+    }
+    std::printf(", %d x %d dots at %d dpi\n", int(wd), int(hd), int(dpi));
+    return 0;
+}
+
+}  // namespace kro::cli
