@@ -31,7 +31,7 @@ const char kUsage[] =
     "                               interpretation and resolution\n"
     "  convert [--verbose] IN OUT [JOB OPTIONS]\n"
     "                               convert a picture; the output format follows OUT's\n"
-    "                               extension (.bmp)\n"
+    "                               extension (.bmp, .cal or .cals)\n"
     "  paper                        list every paper name with its code and size\n"
     "  paper NAME [-dpi N]          a paper's size in millimetres and in dots\n"
     "  paper WxHmm [--fit]          the paper nearest a size (--fit: the smallest that\n"
@@ -86,7 +86,7 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
         return false;
     }
     *format = detectFormat(f);
-    if (*format != Format::Bmp) {
+    if (*format != Format::Bmp && *format != Format::Cals) {
         std::fclose(f);
         std::fprintf(stderr, "kro: %s: not a picture format kro reads\n", path.c_str());
         *status = kExitFailure;
@@ -125,6 +125,18 @@ int cmdInfo(const std::vector<std::string>& args) {
         else
             std::printf("  resolution:  %d x %d dpi\n", int(pic.resolution[0]),
                         int(pic.resolution[1]));
+        if (format == Format::Cals) {
+            const CalsHeader& h = pic.cals;
+            std::printf("  CALS header:\n");
+            std::printf("    srcdocid: %s\n    dstdocid: %s\n    txtfilid: %s\n", h.srcdocid,
+                        h.dstdocid, h.txtfilid);
+            std::printf("    figid: %s\n    srcgph: %s\n    doccls: %s\n", h.figid, h.srcgph,
+                        h.doccls);
+            std::printf("    rtype: %d\n    rorient: %03d,%03d\n    rpelcnt: %06d,%06d\n",
+                        int(h.rtype), int(h.pelPath), int(h.lineProgression), int(h.pelsPerLine),
+                        int(h.numLines));
+            std::printf("    rdensity: %g\n    notes: %s\n", h.rdensity, h.notes);
+        }
     }
     return status;
 }
@@ -149,8 +161,8 @@ int cmdConvert(const std::vector<std::string>& args) {
     warnUnusedOptions({"dpi", "batch"});
 
     Format outFormat = formatForName(out);
-    if (outFormat != Format::Bmp)
-        return usageError("convert: cannot tell the output format from '%s' (use .bmp)",
+    if (outFormat != Format::Bmp && outFormat != Format::Cals)
+        return usageError("convert: cannot tell the output format from '%s' (use .bmp or .cal)",
                           out.c_str());
     if (sameFile(in, out)) {
         std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());
@@ -166,7 +178,16 @@ int cmdConvert(const std::vector<std::string>& args) {
 
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
-    if (writePicture(output.stream(), outFormat, pic) != 0) return libraryError(out);
+    WriteSettings settings;
+    settings.dpi = kroOption.dpi.value;
+    if (writePicture(output.stream(), outFormat, pic, settings) != 0) {
+        if (fndErrorStatus == KRO_ERR_DEPTH && outFormat == Format::Cals) {
+            std::fprintf(stderr, "kro: %s: CALS files hold bilevel pictures only; %s is %d-bit\n",
+                         out.c_str(), in.c_str(), int(pic.image.depth));
+            return kExitFailure;
+        }
+        return libraryError(out);
+    }
     if (!output.commit()) return systemError(out, errno);
 
     if (verbose)

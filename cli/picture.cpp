@@ -1,6 +1,7 @@
 // Reading and writing pictures through the library's codecs, by format.
 #include "cli/picture.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -62,6 +63,56 @@ static void normaliseBilevel(Picture* pic) {
     pic->photometric = KRO_PHOTO_WHITE_IS_ZERO;
 }
 
+// A CALS file: the header names the picture's size; the image is prepared
+// upright for the reader to decode into.
+static int32_t readCals(FILE* f, Picture* pic) {
+    CalsHeader& h = pic->cals;
+    if (KroGetCals(f, &h) != 0) return -1;
+    const bool turned = h.pelPath == 90 || h.pelPath == 270;
+    const int32_t pels = turned ? h.numLines : h.pelsPerLine;
+    const int32_t lines = turned ? h.pelsPerLine : h.numLines;
+    RsImage& im = pic->image;
+    im.width = (pels + 7) / 8 * 8;
+    im.height = lines;
+    im.depth = 1;
+    im.format = KRO_FORMAT_RAW;
+    im.size = im.width / 8 * im.height;
+    im.data = static_cast<unsigned char*>(std::calloc(size_t(im.size), 1));
+    if (!im.data) {
+        fndErrorStatus = KRO_ERR_NOMEM;
+        return -1;
+    }
+    if (KroCalsToRsImage(f, &h, &im) != 0) return -1;
+    im.validWidth = pels;
+    im.validHeight = lines;
+    pic->photometric = KRO_PHOTO_WHITE_IS_ZERO;
+    pic->resolution[0] = pic->resolution[1] = int32_t(h.rdensity);
+    return 0;
+}
+
+static void setText(char (&field)[128], const char* text) {
+    std::snprintf(field, sizeof field, "%s", text);
+}
+
+// CALS pictures are written as they stand: pel path 0, lines downwards.
+static int32_t writeCals(FILE* f, const Picture& pic, const WriteSettings& settings) {
+    if (pic.image.depth != 1) {
+        fndErrorStatus = KRO_ERR_DEPTH;
+        return -1;
+    }
+    CalsHeader h{};
+    for (auto* field : {&h.srcdocid, &h.dstdocid, &h.txtfilid, &h.figid, &h.srcgph, &h.doccls,
+                        &h.notes})
+        setText(*field, "NONE");
+    h.rtype = 1;
+    h.pelPath = 0;
+    h.lineProgression = 270;
+    h.pelsPerLine = pic.image.validWidth;
+    h.numLines = pic.image.validHeight;
+    h.rdensity = pic.resolution[0] > 0 ? pic.resolution[0] : settings.dpi;
+    return KroRsImageToCals(f, &h, &pic.image);
+}
+
 int32_t readPicture(FILE* f, Format format, Picture* pic) {
     int32_t rc = -1;
     switch (format) {
@@ -69,6 +120,7 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
             rc = KroBMPToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
                                  pic->palette);
             break;
+        case Format::Cals: rc = readCals(f, pic); break;
         default: break;
     }
     if (rc == 0) normaliseBilevel(pic);
@@ -89,7 +141,7 @@ static int32_t photometricToWrite(const Picture& pic) {
     return p;
 }
 
-int32_t writePicture(FILE* f, Format format, const Picture& pic) {
+int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSettings& settings) {
     unsigned char palette[KRO_PALETTE_SIZE];
     std::memcpy(palette, pic.palette, sizeof palette);
     switch (format) {
@@ -97,6 +149,7 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic) {
             int32_t dpi = pic.resolution[0] > 0 ? pic.resolution[0] : 0;
             return KroRsImageToBMP(f, &pic.image, 0, dpi, photometricToWrite(pic), palette);
         }
+        case Format::Cals: return writeCals(f, pic, settings);
         default: return -1;
     }
 }

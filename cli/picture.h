@@ -24,6 +24,7 @@ struct Picture {
     int32_t photometric = 0;
     int32_t resolution[2] = {-1, -1};
     unsigned char palette[KRO_PALETTE_SIZE] = {};
+    CalsHeader cals{};  // the header read from a CALS file
 
     Picture() = default;
     Picture(const Picture&) = delete;
@@ -33,6 +34,15 @@ struct Picture {
 
 // Each returns 0 or -1 with the status in fndErrorStatus, like the library.
 int32_t readPicture(FILE* f, Format format, Picture* pic);
-int32_t writePicture(FILE* f, Format format, const Picture& pic);
+
+// What a writer needs beyond the picture. dpi is used when the picture states
+// no resolution of its own.
+struct WriteSettings {
+    int32_t dpi = 400;
+};
+
+// Like readPicture; a picture the format cannot hold (CALS is bilevel only)
+// gives -1 with KRO_ERR_DEPTH.
+int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSettings& settings);
 
 }  // namespace kro::cli

@@ -110,5 +110,27 @@ check "no paper for a huge size" '[ $? -eq 1 ] && grep -q "status 1012120021" "$
 "$kro" paper nonsense 2>/dev/null
 check "unknown paper name fails" '[ $? -eq 1 ]'
 
+# --- CALS ----------------------------------------------------------------------------
+if command -v gm >/dev/null && command -v pbmtext >/dev/null; then
+    pbmtext -builtin fixed "CALS F" 2>/dev/null | pnmmargin -white 5 >"$work/p.pbm"
+    gm convert "$work/p.pbm" "cals:$work/gm.cal"
+    "$kro" convert "$work/gm.cal" "$work/from-gm.bmp"
+    bmptopnm "$work/from-gm.bmp" 2>/dev/null | ppmtoppm >"$work/from-gm.ppm"
+    ppmtoppm <"$work/p.pbm" >"$work/p.ppm"
+    check "gm's CALS reads pixel-identical" 'cmp -s "$work/from-gm.ppm" "$work/p.ppm"'
+    ppmtobmp -bpp 1 "$work/p.pbm" >"$work/p.bmp" 2>/dev/null
+    "$kro" convert "$work/p.bmp" "$work/ours.cal" -dpi 300
+    gm convert "cals:$work/ours.cal" "$work/ours.pbm"
+    check "our CALS decodes in gm to the same pixels" 'cmp -s "$work/ours.pbm" "$work/p.pbm"'
+    check "info shows the CALS records" '"$kro" info "$work/ours.cal" | grep -q "rdensity: 300"'
+else
+    skip=$((skip + 1))
+    echo "SKIP: gm or netpbm not installed" >&2
+fi
+"$kro" convert "$data/bad/bmp-short-last-row.bmp" "$work/rgb.cal" 2>"$work/err"
+check "RGB to CALS refused, no file left" '[ $? -eq 1 ] && [ ! -e "$work/rgb.cal" ] && grep -q "bilevel pictures only" "$work/err"'
+"$kro" info "$data/bad/cals-header-only.cal" 2>"$work/err"
+check "CALS without picture data gives its status" '[ $? -eq 1 ] && grep -q "(status 1012160130)" "$work/err"'
+
 echo "$pass passed, $fail failed, $skip skipped"
 [ "$fail" -eq 0 ]

@@ -1,0 +1,47 @@
+#!/bin/sh
+# CALS on a 4960 x 7016 bilevel page of text (600 dpi A4): kro against
+# GraphicsMagick doing the same job, and against libtiff's tiffcp coding and
+# decoding Group 4 on the same page.
+# Usage: sh bench/cals.sh [BUILD_DIR]   (peers are installed if missing)
+set -eu
+cd "$(dirname "$0")/.."
+. bench/lib.sh
+build=${1:-build-bench}
+install_peers
+sh scripts/setup.sh
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKRO_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+kro=$PWD/$build/cli/kro
+work=${BENCH_DIR:-bench/out}
+mkdir -p "$work"
+RESULTS=$work/cals.tsv
+: >"$RESULTS"
+
+# A full page of text: 90 lines set in the built-in font, enlarged 3 times
+# (strokes 3 pels wide, as at 600 dpi) and placed on an A4 sheet.
+page=$work/text-page.bmp
+if [ ! -s "$page" ]; then
+    yes 'Pack my box with five dozen liquor jugs; the quick brown fox jumps over 13 lazy dogs.' |
+        head -n 90 >"$work/text.txt"
+    pbmtext -builtin fixed <"$work/text.txt" 2>/dev/null | pnmenlarge 3 |
+        pnmpad -white -width 4960 -height 7016 | ppmtobmp -bpp 1 >"$page" 2>/dev/null
+fi
+"$kro" convert "$page" "$work/page.cal" -dpi 600
+gm convert "$page" -compress none "$work/page-raw.tif"
+tiffcp -c g4 "$work/page-raw.tif" "$work/page-g4.tif"
+
+echo "BMP to CALS (encode)"
+measure "encode kro" "$kro" convert "$page" "$work/o-kro.cal" -dpi 600
+measure "encode gm" gm convert "$page" "cals:$work/o-gm.cal"
+measure "encode tiffcp" tiffcp -c g4 "$work/page-raw.tif" "$work/o-tiffcp.tif"
+echo "CALS to BMP (decode)"
+measure "decode kro" "$kro" convert "$work/page.cal" "$work/o-kro.bmp"
+measure "decode gm" gm convert "cals:$work/page.cal" "BMP3:$work/o-gm.bmp"
+measure "decode tiffcp" tiffcp -c none "$work/page-g4.tif" "$work/o-tiffcp.tif"
+
+echo
+echo "| job | kro (s) | gm (s) | gm / kro | tiffcp (s) | kro / tiffcp |"
+echo "|---|---|---|---|---|---|"
+for job in encode decode; do
+    echo "| $job | $(median_of "$job kro") | $(median_of "$job gm") | $(ratio "$job gm" "$job kro") | $(median_of "$job tiffcp") | $(ratio "$job kro" "$job tiffcp") |"
+done

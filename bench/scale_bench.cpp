@@ -1,0 +1,56 @@
+// Times KroConvSize on a picture read from a BMP file: the median of several
+// runs, in seconds, for each destination size given as a percentage.
+// Usage: scale_bench FILE.bmp RUNS PERCENT...
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "kro/kro.h"
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: scale_bench FILE.bmp RUNS PERCENT...\n");
+        return 2;
+    }
+    FILE* f = std::fopen(argv[1], "rb");
+    if (!f) return 1;
+    RsImage src{};
+    int32_t photometric, res[2];
+    unsigned char palette[KRO_PALETTE_SIZE];
+    if (KroBMPToRsImage(f, &src, &photometric, res, palette) != 0) {
+        std::fprintf(stderr, "scale_bench: status %d\n", int(fndErrorStatus));
+        return 1;
+    }
+    std::fclose(f);
+    const int runs = std::atoi(argv[2]);
+    for (int a = 3; a < argc; ++a) {
+        const int percent = std::atoi(argv[a]);
+        RsImage dst{};
+        dst.validWidth = src.validWidth * percent / 100;
+        dst.width = src.depth == 1 ? (dst.validWidth + 7) / 8 * 8 : dst.validWidth;
+        dst.height = dst.validHeight = src.validHeight * percent / 100;
+        dst.depth = src.depth;
+        dst.format = KRO_FORMAT_RAW;
+        const size_t bytes = size_t(dst.depth) * size_t(dst.width) * size_t(dst.height) / 8;
+        dst.size = int32_t(bytes);
+        dst.data = static_cast<unsigned char*>(std::calloc(bytes, 1));
+        std::vector<double> times;
+        for (int r = 0; r < runs; ++r) {
+            auto t0 = std::chrono::steady_clock::now();
+            if (KroConvSize(&src, src.validWidth, src.validHeight, &dst, dst.validWidth,
+                            dst.validHeight) != 0) {
+                std::fprintf(stderr, "scale_bench: status %d\n", int(fndErrorStatus));
+                return 1;
+            }
+            times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("%d\t%.4f\n", percent, times[times.size() / 2]);
+        std::free(dst.data);
+    }
+    std::free(src.data);
+    return 0;
+}
