@@ -6,15 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 . bench/lib.sh
 build=${1:-build-bench}
-install_peers
-sh scripts/setup.sh
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKRO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" >/dev/null
-kro=$PWD/$build/cli/kro
-work=${BENCH_DIR:-bench/out}
-mkdir -p "$work"
-RESULTS=$work/bmp.tsv
-: >"$RESULTS"
+bench_setup bmp
 
 [ -s "$work/rgb.bmp" ] || ppmpat -madras 6000 4000 | ppmtobmp -bpp 24 >"$work/rgb.bmp" 2>/dev/null
 [ -s "$work/page.bmp" ] || pbmtext -builtin fixed -width 4960 \

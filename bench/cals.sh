@@ -7,15 +7,7 @@ set -eu
 cd "$(dirname "$0")/.."
 . bench/lib.sh
 build=${1:-build-bench}
-install_peers
-sh scripts/setup.sh
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKRO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" >/dev/null
-kro=$PWD/$build/cli/kro
-work=${BENCH_DIR:-bench/out}
-mkdir -p "$work"
-RESULTS=$work/cals.tsv
-: >"$RESULTS"
+bench_setup cals
 
 # A full page of text: 90 lines set in the built-in font, enlarged 3 times
 # (strokes 3 pels wide, as at 600 dpi) and placed on an A4 sheet.

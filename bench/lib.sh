@@ -41,3 +41,20 @@ install_peers() {
         apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $need >/dev/null
     fi
 }
+
+# bench_setup NAME [CMAKE FLAGS]: installs the peers, builds kro in $build
+# (the first argument of the script, or build-bench) and sets kro, work and
+# an empty RESULTS file named after NAME.
+bench_setup() {
+    name=$1
+    shift
+    install_peers
+    sh scripts/setup.sh
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKRO_BUILD_TESTS=OFF "$@" >/dev/null
+    cmake --build "$build" -j "$(nproc)" >/dev/null
+    kro=$PWD/$build/cli/kro
+    work=${BENCH_DIR:-bench/out}
+    mkdir -p "$work"
+    RESULTS=$work/$name.tsv
+    : >"$RESULTS"
+}

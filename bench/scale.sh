@@ -9,14 +9,7 @@ set -eu
 cd "$(dirname "$0")/.."
 . bench/lib.sh
 build=${1:-build-bench}
-install_peers
-sh scripts/setup.sh
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKRO_BUILD_TESTS=OFF -DKRO_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" >/dev/null
-work=${BENCH_DIR:-bench/out}
-mkdir -p "$work"
-RESULTS=$work/scale.tsv
-: >"$RESULTS"
+bench_setup scale -DKRO_BUILD_BENCH=ON
 rgb=$work/rgb.bmp
 [ -s "$rgb" ] || ppmpat -madras 6000 4000 | ppmtobmp -bpp 24 >"$rgb" 2>/dev/null
 gm convert "$rgb" "$work/rgb.mpc"

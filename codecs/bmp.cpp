@@ -217,12 +217,9 @@ extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t
 extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t options,
                                            int32_t dpi, int32_t photometric,
                                            unsigned char palette[768]) {
-    if (!stream || !image || !image->data || !palette) return fail(KRO_ERR_NULL);
-    if (!kro::sideInRange(image->width) || !kro::sideInRange(image->height))
-        return fail(KRO_ERR_SIZE);
+    if (!stream || !palette) return fail(KRO_ERR_NULL);
+    if (int32_t code = kro::rawImageProblem(image)) return fail(code);
     const int32_t depth = image->depth;
-    if (depth != 1 && depth != 8 && depth != 24) return fail(KRO_ERR_DEPTH);
-    if (image->format != KRO_FORMAT_RAW) return fail(KRO_ERR_FORMAT);
     if (options != 0) return fail(KRO_ERR_BMP_OPTIONS);
     if (photometric < 0 || photometric > 3) return fail(KRO_ERR_PHOTOMETRIC);
 

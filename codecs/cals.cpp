@@ -248,11 +248,7 @@ KRO_API int32_t KroGetCals(FILE* stream, CalsHeader* header) {
 KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage* image) {
     if (!stream || !header) return fail(KRO_ERR_NULL);
     if (!kro::calsHeaderValid(*header)) return fail(KRO_ERR_CALS_HEADER);
-    if (!image || !image->data) return fail(KRO_ERR_NULL);
-    if (!kro::sideInRange(image->width) || !kro::sideInRange(image->height))
-        return fail(KRO_ERR_SIZE);
-    if (image->depth != 1) return fail(KRO_ERR_DEPTH);
-    if (image->format != KRO_FORMAT_RAW) return fail(KRO_ERR_FORMAT);
+    if (int32_t code = kro::rawImageProblem(image, true)) return fail(code);
     // The image must hold the upright picture: its rows are width / 8 whole bytes.
     int32_t uprightW, uprightH;
     uprightSize(*header, &uprightW, &uprightH);
@@ -320,11 +316,7 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
 KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const RsImage* image) {
     if (!stream || !header) return fail(KRO_ERR_NULL);
     if (!kro::calsHeaderValid(*header)) return fail(KRO_ERR_CALS_HEADER);
-    if (!image || !image->data) return fail(KRO_ERR_NULL);
-    if (!kro::sideInRange(image->width) || !kro::sideInRange(image->height))
-        return fail(KRO_ERR_SIZE);
-    if (image->depth != 1) return fail(KRO_ERR_DEPTH);
-    if (image->format != KRO_FORMAT_RAW) return fail(KRO_ERR_FORMAT);
+    if (int32_t code = kro::rawImageProblem(image, true)) return fail(code);
     // The coded region must lie in the image's rows, before a byte is written.
     const size_t rowBytes = size_t(image->width) / 8;
     if (int64_t(rowBytes) * 8 < header->pelsPerLine || image->height < header->numLines ||

@@ -29,6 +29,19 @@ inline bool checkedAdd(uint64_t a, uint64_t b, uint64_t* out) {
 
 inline bool sideInRange(int64_t side) { return side >= 1 && side <= KRO_MAX_SIDE; }
 
+// The checks every function makes of a raw image it reads or fills, in their
+// order: pointers, sides, depth (1 only when bilevelOnly), format. 0, or the
+// code to store.
+inline int32_t rawImageProblem(const RsImage* im, bool bilevelOnly = false) {
+    if (!im || !im->data) return KRO_ERR_NULL;
+    if (!sideInRange(im->width) || !sideInRange(im->height)) return KRO_ERR_SIZE;
+    const bool depthOk =
+        bilevelOnly ? im->depth == 1 : im->depth == 1 || im->depth == 8 || im->depth == 24;
+    if (!depthOk) return KRO_ERR_DEPTH;
+    if (im->format != KRO_FORMAT_RAW) return KRO_ERR_FORMAT;
+    return 0;
+}
+
 // Bytes of one stored row of a raw image.
 inline uint64_t rowBytes(int32_t width, int32_t depth) {
     return depth == 1 ? uint64_t(width) / 8 : uint64_t(width) * uint64_t(depth / 8);

@@ -9,10 +9,7 @@ using kro::fail;
 
 // The checks of one image and its rectangle; 0 or the code to store.
 int32_t checkImageAndRect(const RsImage* im, int32_t w, int32_t h) {
-    if (!im || !im->data) return KRO_ERR_NULL;
-    if (!kro::sideInRange(im->width) || !kro::sideInRange(im->height)) return KRO_ERR_SIZE;
-    if (im->depth != 1 && im->depth != 8 && im->depth != 24) return KRO_ERR_DEPTH;
-    if (im->format != KRO_FORMAT_RAW) return KRO_ERR_FORMAT;
+    if (int32_t code = kro::rawImageProblem(im)) return code;
     if (w < 1 || h < 1 || w > im->width || h > im->height || w > KRO_MAX_SIDE || h > KRO_MAX_SIDE)
         return KRO_ERR_SIZE;
     return 0;
