@@ -13,4 +13,9 @@ for f in samples/*.bmp; do
     "$kro" info "$f"
     "$kro" convert --verbose "$f" "out/$name.bmp"
 done
+# The bilevel sample as a CALS Type 1 file at 300 dpi, and back.
+"$kro" convert --verbose samples/text-bilevel.bmp out/text-bilevel.cal -dpi 300
+"$kro" info out/text-bilevel.cal
+"$kro" convert --verbose out/text-bilevel.cal out/text-bilevel-from-cals.bmp
+"$kro" paper A4V -dpi 300
 echo "demo: results are in out/"
