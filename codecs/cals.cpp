@@ -121,25 +121,29 @@ int32_t leadingNumber(const char* p, const char* end) {
     return n > INT32_MAX ? INT32_MAX : int32_t(n);
 }
 
+enum class Pair { Read, NumberMissing, Malformed };
+
 // "a,b": digits and spaces around exactly one comma, a digit on both sides.
-bool readPair(const char* v, int32_t* a, int32_t* b) {
+// A comma first or last is told apart, since it must not pass.
+Pair readPair(const char* v, int32_t* a, int32_t* b) {
     const char* comma = nullptr;
     bool digitBefore = false, digitAfter = false;
     const char* p = v;
     for (; *p; ++p) {
         if (*p == ',') {
-            if (comma) return false;
+            if (comma) return Pair::Malformed;
             comma = p;
         } else if (isDigit(*p)) {
             (comma ? digitAfter : digitBefore) = true;
         } else if (*p != ' ') {
-            return false;
+            return Pair::Malformed;
         }
     }
-    if (!comma || !digitBefore || !digitAfter) return false;
+    if (!comma) return Pair::Malformed;
+    if (!digitBefore || !digitAfter) return Pair::NumberMissing;
     *a = leadingNumber(v, comma);
     *b = leadingNumber(comma + 1, p);
-    return true;
+    return Pair::Read;
 }
 
 // Stores one record's value; false when the record must fail the call.
@@ -150,15 +154,18 @@ bool storeRecord(CalsHeader* h, Record r, const char* value) {
             if (onlyDigitsAndSpaces(value)) h->rtype = leadingNumber(value, value + len);
             return true;
         case Record::Rorient: {
-            int32_t path, progression;
-            if (readPair(value, &path, &progression)) {
+            int32_t path = 0, progression = 0;
+            const Pair pair = readPair(value, &path, &progression);
+            // A malformed value leaves the fields alone; a missing number
+            // clears them, so that an earlier record cannot make it pass.
+            if (pair != Pair::Malformed) {
                 h->pelPath = path;
                 h->lineProgression = progression;
             }
             return true;
         }
         case Record::Rpelcnt:
-            return readPair(value, &h->pelsPerLine, &h->numLines);
+            return readPair(value, &h->pelsPerLine, &h->numLines) == Pair::Read;
         case Record::Rdensity:
             if (onlyDigitsAndSpaces(value)) h->rdensity = std::strtod(value, nullptr);
             return true;
@@ -206,6 +213,19 @@ void uprightSize(const CalsHeader& h, int32_t* width, int32_t* height) {
 
 // Mirrors every row left to right and moves the picture back to the left
 // edge: shift is the count of padding pels the mirror brought to the front.
+// A copy of image whose size covers its rows. A size of 0 is taken as not
+// stated (hosts prepare images by width, height and buffer); any other size
+// must cover width / 8 * height bytes. False when it does not.
+bool statedRows(const RsImage& image, RsImage* view) {
+    const uint64_t rows = uint64_t(image.width / 8) * uint64_t(image.height);
+    *view = image;
+    if (image.size == 0) {
+        view->size = int32_t(rows);  // at most 4096 * 32768
+        return true;
+    }
+    return image.size > 0 && rows <= uint64_t(image.size);
+}
+
 void shiftRowsLeft(RsImage* image, unsigned char* line, size_t rowBytes, size_t shift) {
     const size_t skip = shift / 8;
     const int bits = int(shift % 8);
@@ -253,8 +273,9 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
     int32_t uprightW, uprightH;
     uprightSize(*header, &uprightW, &uprightH);
     const size_t rowBytes = size_t(image->width) / 8;
-    if (int64_t(rowBytes) * 8 < uprightW || image->height < uprightH || image->size < 0 ||
-        uint64_t(rowBytes) * uint64_t(image->height) > uint64_t(image->size))
+    RsImage target;
+    if (int64_t(rowBytes) * 8 < uprightW || image->height < uprightH ||
+        !statedRows(*image, &target))
         return fail(KRO_ERR_SIZE);
 
     if (std::fseek(stream, 0, SEEK_END) != 0) return fail(KRO_ERR_CALS_SEEK);
@@ -284,7 +305,7 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
     const int32_t pels = header->pelsPerLine, lines = header->numLines;
     int32_t status = 0;
     if (header->pelPath == 0) {
-        if (GfxDecd(&codedImage, codedImage.size, image, 0, 0, pels, lines, &status) == -1)
+        if (GfxDecd(&codedImage, codedImage.size, &target, 0, 0, pels, lines, &status) == -1)
             return fail(KRO_ERR_G4_DECODE);
     } else {
         RsImage work{};
@@ -299,14 +320,16 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
         if (GfxDecd(&codedImage, codedImage.size, &work, 0, 0, pels, lines, &status) == -1)
             return fail(KRO_ERR_G4_DECODE);
         coded.reset();
-        if (GfxRt90(&work, 0, 0, pels, lines, image, 0, 0, header->pelPath, &status) == -1)
+        if (GfxRt90(&work, 0, 0, pels, lines, &target, 0, 0, header->pelPath, &status) == -1)
             return fail(KRO_ERR_ROTATE);
     }
+    image->validWidth = target.validWidth;
+    image->validHeight = target.validHeight;
 
     if (header->lineProgression == 90) {
         kro::Buffer line(kro::allocBytes(rowBytes));
         if (!line) return fail(KRO_ERR_NOMEM);
-        if (GfxRbyt(image, 0, 0, int32_t(rowBytes * 8), image->height, &status) == -1)
+        if (GfxRbyt(&target, 0, 0, int32_t(rowBytes * 8), image->height, &status) == -1)
             return fail(KRO_ERR_BIT_REVERSE);
         shiftRowsLeft(image, line.get(), rowBytes, rowBytes * 8 - size_t(uprightW));
     }
@@ -319,8 +342,9 @@ KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const R
     if (int32_t code = kro::rawImageProblem(image, true)) return fail(code);
     // The coded region must lie in the image's rows, before a byte is written.
     const size_t rowBytes = size_t(image->width) / 8;
+    RsImage source;
     if (int64_t(rowBytes) * 8 < header->pelsPerLine || image->height < header->numLines ||
-        image->size < 0 || uint64_t(rowBytes) * uint64_t(image->height) > uint64_t(image->size))
+        !statedRows(*image, &source))
         return fail(KRO_ERR_SIZE);
 
     char buf[kTrailerBytes];
@@ -358,12 +382,13 @@ KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const R
         coded.depth = 1;
         coded.data = codedBytes.get();
         int32_t status = 0;
-        if (kro::calsEncoder(image, 0, 0, h.pelsPerLine, h.numLines, &coded, GFX_CODING_G4,
+        if (kro::calsEncoder(&source, 0, 0, h.pelsPerLine, h.numLines, &coded, GFX_CODING_G4,
                              &status) != -1) {
-            if (coded.codedLength < 1 || uint64_t(coded.codedLength) > capacity)
+            if (coded.codedLength < 0 || uint64_t(coded.codedLength) > capacity)
                 return fail(KRO_ERR_G4_ENCODE);
-            if (std::fwrite(coded.data, 1, size_t(coded.codedLength), stream) !=
-                size_t(coded.codedLength))
+            // No coded byte is a write that yields nothing.
+            const size_t n = size_t(coded.codedLength);
+            if (n == 0 || std::fwrite(coded.data, 1, n, stream) != n)
                 return fail(KRO_ERR_CALS_WRITE);
             return 0;
         }

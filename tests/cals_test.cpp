@@ -78,13 +78,20 @@ TEST(CalsHeader, RecordsAreReadAndCheckedOneByOne) {
         {"standard", 0, "srcdocid: NONE", 0, &CalsHeader::numLines, 2200},
         {"two commas", 7, "rorient: 90,270,0", KRO_ERR_CALS_HEADER, &CalsHeader::pelPath, 0},
         {"comma first", 7, "rorient: ,270", KRO_ERR_CALS_HEADER, &CalsHeader::lineProgression, 0},
+        // A later record with a number missing undoes the good one before it.
+        {"comma last after a good one", 10, "rorient: 090,", KRO_ERR_CALS_HEADER,
+         &CalsHeader::lineProgression, 0},
+        {"two commas after a good one", 10, "rorient: 0,90,0", 0, &CalsHeader::lineProgression,
+         270},
         {"turned, mirrored", 7, "rorient: 270,090", 0, &CalsHeader::lineProgression, 90},
         {"comma last", 8, "rpelcnt: 1728,", KRO_ERR_CALS_HEADER, &CalsHeader::pelsPerLine, 0},
         {"spaced numbers", 8, "rpelcnt:   17 , 22", 0, &CalsHeader::numLines, 22},
+        {"no comma", 8, "rpelcnt: 1728 2200", KRO_ERR_CALS_HEADER, &CalsHeader::pelsPerLine, 0},
         {"32769 lines", 8, "rpelcnt: 000001,032769", KRO_ERR_CALS_HEADER, nullptr, 0},
         {"past 32 bits", 8, "rpelcnt: 99999999999999999999,1", KRO_ERR_CALS_HEADER,
          &CalsHeader::pelsPerLine, INT32_MAX},
         {"raster type 1a", 6, "rtype: 1a", KRO_ERR_CALS_HEADER, &CalsHeader::rtype, 0},
+        {"raster type 2", 6, "rtype: 2", KRO_ERR_CALS_HEADER, &CalsHeader::rtype, 2},
         {"density 9999", 9, "rdensity: 9999", 0, nullptr, 0},
         {"density 10000", 9, "rdensity: 10000", KRO_ERR_CALS_HEADER, nullptr, 0},
     };
@@ -99,8 +106,25 @@ TEST(CalsHeader, RecordsAreReadAndCheckedOneByOne) {
         EXPECT_TRUE(!field || h.*field == value) << what;
         EXPECT_TRUE(code || std::ftell(f.get()) == 1408) << what;
     }
-    // Text values lose their trailing spaces, unless they are nothing else.
+    // The standard header, field by field; a decimal point spoils the density.
     std::vector<std::string> records = standardRecords();
+    {
+        kt::TempFile standard(headerBytes(records));
+        CalsHeader h;
+        ASSERT_EQ(KroGetCals(standard.get(), &h), 0);
+        EXPECT_EQ(h.rtype, 1);
+        EXPECT_EQ(h.pelPath, 0);
+        EXPECT_EQ(h.lineProgression, 270);
+        EXPECT_EQ(h.pelsPerLine, 1728);
+        EXPECT_EQ(h.numLines, 2200);
+        EXPECT_EQ(h.rdensity, 200.0);
+        records[9] = "rdensity: 200.5";
+        kt::TempFile decimal(headerBytes(records));
+        EXPECT_FAILS_WITH(KroGetCals(decimal.get(), &h), KRO_ERR_CALS_HEADER);
+        EXPECT_EQ(h.rdensity, 0.0);
+    }
+    // Text values lose their trailing spaces, unless they are nothing else.
+    records = standardRecords();
     records[0] = "srcdocid: ";
     records[2] = "txtfilid:  A B  C";
     records[5] = "docls: MANUAL";  // the shorter spelling of the class record
@@ -244,6 +268,19 @@ TEST(CalsWriter, RetriesWithOneMorePictureSizeUpToTheWorstCoding) {
         EXPECT_EQ(EncoderSpy::offered.size(), 1u);
     }
     {
+        // A success that codes no byte leaves nothing to write.
+        EncoderSpy spy(0, 0);
+        kro::calsEncoder = [](const RsImage*, int32_t, int32_t, int32_t, int32_t, RsImage* coded,
+                              int32_t, int32_t*) {
+            coded->codedLength = 0;
+            return int32_t(0);
+        };
+        const Bytes file = writeCals(headerFor(40, 30), page.im, &rc);
+        EXPECT_EQ(rc, -1);
+        EXPECT_EQ(fndErrorStatus, KRO_ERR_CALS_WRITE);
+        EXPECT_EQ(file.size(), 2048u);
+    }
+    {
         // Random bits code larger than themselves: the real encoder asks for more.
         Image noise(1000, 60, 1);
         for (int32_t i = 0; i < noise.im.size; ++i)
@@ -333,6 +370,18 @@ TEST(CalsReader, ChecksTheImageAndTheCodedBytes) {
     fndErrorStatus = 12345;
     EXPECT_EQ(KroCalsToRsImage(f.get(), &h, &fits.im), 0);
     EXPECT_EQ(fndErrorStatus, 12345) << "success leaves the status alone";
+    // A host that prepares the image by width, height and buffer alone leaves
+    // size at 0; the rows are then taken as stated, for reading and writing.
+    RsImage unstated = fits.im;
+    unstated.size = 0;
+    EXPECT_EQ(KroCalsToRsImage(f.get(), &h, &unstated), 0);
+    EXPECT_EQ(unstated.size, 0) << "the caller's record is not changed";
+    EXPECT_EQ(unstated.validWidth, 21);
+    RsImage unstatedSource = picture.im;
+    unstatedSource.size = 0;
+    kt::TempFile out;
+    EXPECT_EQ(KroRsImageToCals(out.get(), &h, &unstatedSource), 0);
+    EXPECT_EQ(out.contents(), file);
 
     // The coded bytes start at 2048: none is an error, one byte may be eight lines.
     std::vector<std::string> records = standardRecords();

@@ -270,6 +270,7 @@ TEST_F(OptionsTest, ValuesOutOfRangeAreRefused) {
         {{"-strip", "-1"}, kBad},
         {{"-pen3", "480"}, 0},
         {{"-pen3", "480.5"}, kBad},
+        {{"-plot", "22"}, 0},
         {{"-plot", "23"}, kBad},
         {{"-plot", "24"}, 0},
         {{"-plot", "33"}, kBad},
@@ -321,14 +322,22 @@ TEST_F(OptionsTest, ConversionKinds) {
     }
 
     // Kind 2 takes the first page only, and a default resolution only with it.
-    kroOption = KroOption{};
-    kroOption.page = {1, 1};
-    kroOption.defDpi = {1, 300};
-    EXPECT_EQ(KroCheckCOption(2), 0);
-    kroOption.page.value = 2;
-    EXPECT_FAILS_WITH(KroCheckCOption(2), KRO_ERR_OPTION_NOT_ALLOWED);
-    kroOption.page.given = 0;
-    EXPECT_FAILS_WITH(KroCheckCOption(2), KRO_ERR_OPTION_NOT_ALLOWED);
+    struct PageCase {
+        KroIntSlot page, defDpi;
+        bool allowed;
+    };
+    const PageCase pageCases[] = {
+        {{1, 1}, {0, 0}, true},   {{1, 2}, {0, 0}, false},   {{0, 0}, {1, 300}, false},
+        {{1, 1}, {1, 300}, true}, {{1, 2}, {1, 300}, false}, {{0, 2}, {0, 0}, true},
+    };
+    for (const PageCase& c : pageCases) {
+        kroOption = KroOption{};
+        kroOption.page = c.page;
+        kroOption.defDpi = c.defDpi;
+        fndErrorStatus = 0;
+        EXPECT_EQ(KroCheckCOption(2), c.allowed ? 0 : -1) << c.page.given << c.page.value;
+        EXPECT_EQ(fndErrorStatus, c.allowed ? 0 : KRO_ERR_OPTION_NOT_ALLOWED);
+    }
 }
 
 TEST(ShiftOption, RemovesEntriesInPlace) {
