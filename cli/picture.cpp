@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <sys/mman.h>
 
 namespace kro::cli {
 
@@ -63,6 +64,20 @@ static void normaliseBilevel(Picture* pic) {
     pic->photometric = KRO_PHOTO_WHITE_IS_ZERO;
 }
 
+// A zeroed buffer for a whole page. Pages of some megabytes go on huge pages:
+// the decoder then fills them without a page fault every 4 KiB, which costs
+// more than the decoding itself on virtual machines.
+static unsigned char* allocPage(size_t bytes) {
+    constexpr size_t kHuge = size_t(2) << 20;
+    if (bytes < 2 * kHuge) return static_cast<unsigned char*>(std::calloc(bytes ? bytes : 1, 1));
+    const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+    void* p = std::aligned_alloc(kHuge, rounded);
+    if (!p) return nullptr;
+    ::madvise(p, rounded, MADV_HUGEPAGE);
+    std::memset(p, 0, bytes);
+    return static_cast<unsigned char*>(p);
+}
+
 // A CALS file: the header names the picture's size; the image is prepared
 // upright for the reader to decode into.
 static int32_t readCals(FILE* f, Picture* pic) {
@@ -77,7 +92,7 @@ static int32_t readCals(FILE* f, Picture* pic) {
     im.depth = 1;
     im.format = KRO_FORMAT_RAW;
     im.size = im.width / 8 * im.height;
-    im.data = static_cast<unsigned char*>(std::calloc(size_t(im.size), 1));
+    im.data = allocPage(size_t(im.size));
     if (!im.data) {
         fndErrorStatus = KRO_ERR_NOMEM;
         return -1;
