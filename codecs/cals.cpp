@@ -339,6 +339,9 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
 KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const RsImage* image) {
     if (!stream || !header) return fail(KRO_ERR_NULL);
     if (!kro::calsHeaderValid(*header)) return fail(KRO_ERR_CALS_HEADER);
+    // The density is printed as a whole number; one below 1 would print as 0000,
+    // a file no reader accepts.
+    if (header->rdensity < 1.0) return fail(KRO_ERR_CALS_HEADER);
     if (int32_t code = kro::rawImageProblem(image, true)) return fail(code);
     // The coded region must lie in the image's rows, before a byte is written.
     const size_t rowBytes = size_t(image->width) / 8;

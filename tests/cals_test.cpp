@@ -219,8 +219,9 @@ TEST(CalsWriter, RecordsArePrintedByteForByte) {
 TEST(CalsWriter, ChecksComeInOrderAndWriteNothing) {
     Image page(16, 8, 1), gray(16, 8, 8);
     const CalsHeader good = headerFor(16, 8), tooWide = headerFor(17, 8);
-    CalsHeader badType = good;
+    CalsHeader badType = good, thin = good;
     badType.rtype = 2;
+    thin.rdensity = 0.5;
     RsImage noData = page.im, coded = page.im, shortSize = page.im;
     noData.data = nullptr;
     coded.format = KRO_FORMAT_G4;
@@ -228,6 +229,7 @@ TEST(CalsWriter, ChecksComeInOrderAndWriteNothing) {
     const std::tuple<const char*, const CalsHeader*, const RsImage*, int32_t> cases[] = {
         {"null header", nullptr, &page.im, KRO_ERR_NULL},
         {"bad header before the image", &badType, nullptr, KRO_ERR_CALS_HEADER},
+        {"density that would print as 0000", &thin, &page.im, KRO_ERR_CALS_HEADER},
         {"null pixels", &good, &noData, KRO_ERR_NULL},
         {"gray image", &good, &gray.im, KRO_ERR_DEPTH},
         {"coded image", &good, &coded, KRO_ERR_FORMAT},
