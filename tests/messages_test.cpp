@@ -1,8 +1,8 @@
 // Every status code of the public header has a message of its own in kro.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -10,14 +10,13 @@
 
 TEST(Messages, EveryStatusCodeHasItsOwnText) {
     std::ifstream header(std::string(KRO_SOURCE_DIR) + "/include/kro/kro.h");
-    const std::regex define(R"(#define (KRO_ERR_\w+) +(\d+))");
     std::set<std::string> texts;
     int codes = 0;
     for (std::string line; std::getline(header, line);) {
-        std::smatch m;
-        if (!std::regex_search(line, m, define)) continue;
-        const int32_t code = int32_t(std::stol(m[2]));
-        EXPECT_TRUE(kro::cli::statusKnown(code)) << m[1];
+        char name[64];
+        long code = 0;
+        if (std::sscanf(line.c_str(), "#define KRO_ERR_%63s %ld", name, &code) != 2) continue;
+        EXPECT_TRUE(kro::cli::statusKnown(int32_t(code))) << name;
         texts.insert(kro::cli::statusMessage(code));
         ++codes;
     }
