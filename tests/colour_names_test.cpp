@@ -16,186 +16,106 @@ namespace {
 namespace fs = std::filesystem;
 
 // A fresh directory, removed with everything in it at the end.
-class TempDir {
-  public:
+struct TempDir {
+    fs::path path;
     TempDir() {
         std::string tmpl = (fs::temp_directory_path() / "kro-test-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
+        path = mkdtemp(tmpl.data());
     }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
+    ~TempDir() { fs::remove_all(path); }
     std::string write(const std::string& name, const std::string& contents) const {
-        fs::path p = path_ / name;
-        std::ofstream(p, std::ios::binary) << contents;
-        return p.string();
+        std::ofstream(path / name, std::ios::binary) << contents;
+        return (path / name).string();
     }
-
-  private:
-    fs::path path_;
 };
 
 // Restores the current directory and PATH.
-class EnvironmentGuard {
-  public:
-    EnvironmentGuard() : cwd_(fs::current_path()) {
-        const char* p = std::getenv("PATH");
-        hadPath_ = p != nullptr;
-        if (p) path_ = p;
-    }
+struct EnvironmentGuard {
+    fs::path cwd = fs::current_path();
+    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     ~EnvironmentGuard() {
-        fs::current_path(cwd_);
-        if (hadPath_)
-            setenv("PATH", path_.c_str(), 1);
-        else
-            unsetenv("PATH");
+        fs::current_path(cwd);
+        setenv("PATH", path.c_str(), 1);
     }
-
-  private:
-    fs::path cwd_;
-    bool hadPath_;
-    std::string path_;
 };
 
-int32_t rgb(int r, int g, int b) {
-    return (r << 16) | (g << 8) | b;
-}
-
+// Each row adds lines to one colour file and looks a name up in the whole file.
 TEST(ColourFile, LinesAndNames) {
-    TempDir dir;
-    std::string file = dir.write("colours",
-                                 "! a comment line\n"
-                                 "255 250 250\tpale\n"
-                                 "248 248 255\t\tpale blue\n"
-                                 "0 0 1\tpale\n"
-                                 "1 2\tshort\n"
-                                 "x y z\tletters\n"
-                                 "10\t20\t30\ttabbed\n"
-                                 "5 6 7  spaced\n"
-                                 "300 0 0\tbig\n"
-                                 "-1 -1 -1\tall ones\n"
-                                 "12abc 1 1\tglued\n"
-                                 "9 9 9\tcrlf\r\n"
-                                 "1 2 3\tname\tanything after the tab\n"
-                                 "\n"
-                                 "   \t \n"
-                                 "  0   0 128\t\tnavy blue\n"
-                                 "7 7 7\tlast");  // no final newline
-    struct Case {
-        const char* name;
+    const struct {
+        std::string lines, name;
         int32_t colour;  // -1: not found
+    } cases[] = {
+        {"! a comment\n255 250 250\tpale\n", "PALE", 0xFFFAFA},  // in any case
+        {"0 0 1\tPale\n", "pale", 0xFFFAFA},                     // the first of two lines wins
+        {"248 248 255\t\tpale blue\n", "pale blue", 0xF8F8FF},
+        {"1 2\tshort\n", "short", -1},  // three words at most: no name
+        {"x y z\tletters\n", "letters", -1},
+        {"10\t20\t30\ttabbed\n", "tabbed", 0x0A141E},
+        {"5 6 7  spaced\n", " spaced", 0x050607},  // the spaces after the first belong to the name
+        {"300 0 0\tbig\n", "big", 300 << 16},      // components are not masked
+        {"-1 -1 -1\tall ones\n", "all ones", -1},  // the failure value cannot be a colour
+        {"9 9 9\tcrlf\r\n\n", "crlf", 0x090909},   // the CR goes; a blank line is skipped
+        {"1 2 3\tname\tafter\n", "name", 0x010203},  // a tab ends the name
+        // Long lines are read in pieces of 255 characters, each a line of its own.
+        {"4 5 6\t" + std::string(294, 'a') + "\n", std::string(249, 'a'), 0x040506},
+        {std::string(255, 'x') + "7 7 7\tsecond piece\n", "second piece", 0x070707},
+        {std::string("8 8 8\tre\0d\n", 11), "re", 0x080808},  // a NUL ends the name
+        {"", std::string(100000, 'a'), -1},                   // longer than any line: not copied
+        {"9 8 7\tlast", "last", 0x090807},                    // no final newline
     };
-    const Case cases[] = {
-        {"pale", rgb(255, 250, 250)},
-        {"Pale", rgb(255, 250, 250)},
-        {"PALE", rgb(255, 250, 250)},  // the first of two lines wins
-        {"pale blue", rgb(248, 248, 255)},
-        {"paleblue", -1},
-        {"short", -1},  // three words at most: no name
-        {"letters", -1},
-        {"tabbed", rgb(10, 20, 30)},
-        {" spaced", rgb(5, 6, 7)},  // the spaces after the first belong to the name
-        {"big", 300 << 16},         // components are not masked
-        {"all ones", -1},           // the failure value cannot be a colour
-        {"glued", rgb(12, 1, 1)},
-        {"crlf", rgb(9, 9, 9)},
-        {"name", rgb(1, 2, 3)},
-        {"anything after the tab", -1},
-        {"navy blue", rgb(0, 0, 128)},
-        {"last", rgb(7, 7, 7)},
-        {"", -1},
-    };
-    for (const Case& c : cases) {
+    std::string text;
+    for (const auto& c : cases) text += c.lines;
+    TempDir dir;
+    std::string file = dir.write("colours", text);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 20));
         fndErrorStatus = 0;
-        EXPECT_EQ(kro::lookupColorNameIn(file.c_str(), c.name), c.colour) << c.name;
-        EXPECT_EQ(fndErrorStatus, c.colour == -1 ? KRO_ERR_COLOR_NAME : 0) << c.name;
+        EXPECT_EQ(kro::lookupColorNameIn(file.c_str(), c.name.c_str()), c.colour);
+        EXPECT_EQ(fndErrorStatus, c.colour == -1 ? KRO_ERR_COLOR_NAME : 0);
     }
+    EXPECT_FAILS_WITH(kro::lookupColorNameIn(file.c_str(), nullptr), KRO_ERR_COLOR_NAME);
+    EXPECT_FAILS_WITH(kro::lookupColorNameIn((dir.path / "missing").c_str(), "red"), KRO_ERR_OPEN);
 }
 
-TEST(ColourFile, LongLinesAreReadInPieces) {
-    TempDir dir;
-    std::string longName(294, 'a');
-    std::string file = dir.write(
-        "colours", "1 2 3\t" + longName + "\n" + std::string(255, 'x') + "4 5 6\tsecond piece\n");
-    // Each piece of 255 characters counts as a line of its own.
-    EXPECT_FAILS_WITH(kro::lookupColorNameIn(file.c_str(), longName.c_str()), KRO_ERR_COLOR_NAME);
-    EXPECT_EQ(kro::lookupColorNameIn(file.c_str(), std::string(249, 'a').c_str()), rgb(1, 2, 3));
-    EXPECT_EQ(kro::lookupColorNameIn(file.c_str(), "second piece"), rgb(4, 5, 6));
-    // A requested name longer than any line never matches and is not copied.
-    std::string huge(100000, 'a');
-    EXPECT_FAILS_WITH(kro::lookupColorNameIn(file.c_str(), huge.c_str()), KRO_ERR_COLOR_NAME);
-}
-
-TEST(ColourFile, EmptyMissingAndBinaryFiles) {
-    TempDir dir;
-    std::string empty = dir.write("empty", "");
-    EXPECT_FAILS_WITH(kro::lookupColorNameIn(empty.c_str(), "red"), KRO_ERR_COLOR_NAME);
-    std::string missing = (dir.path() / "missing").string();
-    EXPECT_FAILS_WITH(kro::lookupColorNameIn(missing.c_str(), "red"), KRO_ERR_OPEN);
-    const char bytes[] = "1 2 3\tre\0d\n\xff\xfe\x01 4 5 6\tred\n";
-    std::string binary = dir.write("binary", std::string(bytes, sizeof bytes - 1));
-    EXPECT_EQ(kro::lookupColorNameIn(binary.c_str(), "re"), rgb(1, 2, 3));
-    EXPECT_FAILS_WITH(kro::lookupColorNameIn(binary.c_str(), "red"), KRO_ERR_COLOR_NAME);
-    EXPECT_FAILS_WITH(kro::lookupColorNameIn(binary.c_str(), nullptr), KRO_ERR_COLOR_NAME);
-}
-
-TEST(ColourFile, SystemX11ListParsesAsItIs) {
-    const char* x11 = "/usr/share/X11/rgb.txt";
-    if (!fs::exists(x11)) GTEST_SKIP() << "no X11 colour list here";
-    EXPECT_EQ(kro::lookupColorNameIn(x11, "snow"), rgb(255, 250, 250));
-    EXPECT_EQ(kro::lookupColorNameIn(x11, "ghost white"), rgb(248, 248, 255));
-    EXPECT_EQ(kro::lookupColorNameIn(x11, "GhostWhite"), rgb(248, 248, 255));
-    EXPECT_EQ(kro::lookupColorNameIn(x11, "navy blue"), rgb(0, 0, 128));
-    EXPECT_EQ(kro::lookupColorNameIn(x11, "Red"), rgb(255, 0, 0));
-}
-
-TEST(SearchPath, OrderAndResults) {
+// Without a directory list the search takes the program's directory, the
+// current one, then PATH; the colour file is found the same way.
+TEST(SearchPath, FindsFilesAndTheColourFile) {
     EnvironmentGuard guard;
-    TempDir a, b, cwd;
-    b.write("target.txt", "b");
-    std::string list = a.path().string() + ":" + b.path().string();
+    TempDir onPath, cwd;
     char buffer[4096];
-    char* filePart = nullptr;
-    uint32_t n = SearchPathA(list.c_str(), "target", ".txt", sizeof buffer, buffer, &filePart);
-    ASSERT_EQ(n, (b.path() / "target.txt").string().size());
-    EXPECT_EQ(fs::path(buffer), b.path() / "target.txt");
-    EXPECT_STREQ(filePart, "target.txt");
-    // Too small a buffer: the size needed, and the buffer untouched.
-    char small[8] = "keep";
-    EXPECT_EQ(SearchPathA(list.c_str(), "target.txt", nullptr, sizeof small, small, nullptr),
-              n + 1);
-    EXPECT_STREQ(small, "keep");
-    // Directories are not files.
-    fs::create_directory(a.path() / "sub");
-    EXPECT_EQ(SearchPathA(list.c_str(), "sub", nullptr, sizeof buffer, buffer, nullptr), 0u);
-
-    // Without a list: the program's directory, the current one, then PATH.
-    std::string self = fs::read_symlink("/proc/self/exe").string();
-    std::string selfName = fs::path(self).filename().string();
-    ASSERT_GT(SearchPathA(nullptr, selfName.c_str(), nullptr, sizeof buffer, buffer, nullptr), 0u);
-    EXPECT_EQ(std::string(buffer), self);
+    auto find = [&](const std::string& name) {
+        return SearchPathA(nullptr, name.c_str(), nullptr, sizeof buffer, buffer, nullptr) > 0
+                   ? fs::path(buffer)
+                   : fs::path();
+    };
+    fs::path self = fs::read_symlink("/proc/self/exe");
+    EXPECT_EQ(find(self.filename()), self);
     std::string name = "kro-search-" + std::to_string(getpid());
-    b.write(name, "p");
-    setenv("PATH", ("/nonexistent:" + b.path().string()).c_str(), 1);
-    fs::current_path(cwd.path());
-    ASSERT_GT(SearchPathA(nullptr, name.c_str(), nullptr, sizeof buffer, buffer, nullptr), 0u);
-    EXPECT_EQ(fs::path(buffer), b.path() / name);
+    onPath.write(name, "p");
+    fs::create_directory(cwd.path / name);  // directories are not files
+    setenv("PATH", ("/nonexistent:" + onPath.path.string()).c_str(), 1);
+    fs::current_path(cwd.path);
+    EXPECT_EQ(find(name), onPath.path / name);
+    fs::remove(cwd.path / name);
+    fs::path here = fs::current_path() / name;
     cwd.write(name, "c");
-    ASSERT_GT(SearchPathA(nullptr, name.c_str(), nullptr, sizeof buffer, buffer, nullptr), 0u);
-    EXPECT_EQ(fs::path(buffer), fs::current_path() / name);
-}
+    EXPECT_EQ(find(name), here);
+    // A buffer without room for the terminator: the size needed, and the buffer untouched.
+    uint32_t need = uint32_t(here.string().size() + 1);
+    buffer[0] = '\0';
+    EXPECT_EQ(SearchPathA(nullptr, name.c_str(), nullptr, need - 1, buffer, nullptr), need);
+    EXPECT_STREQ(buffer, "");
 
-TEST(ColourLookup, MissingColourFileStillGivesACode) {
-    EnvironmentGuard guard;
-    TempDir empty;
-    fs::current_path(empty.path());
-    setenv("PATH", empty.path().c_str(), 1);
-    char buffer[4096];
-    if (SearchPathA(nullptr, "RGB.TXT", nullptr, sizeof buffer, buffer, nullptr) != 0)
-        GTEST_SKIP() << "an RGB.TXT beside the test program";
+    if (!find("RGB.TXT").empty()) GTEST_SKIP() << "an RGB.TXT beside the test program";
+    // No colour file anywhere: a name still fails with a code.
     EXPECT_FAILS_WITH(kro::kroLookupColorName("red"), KRO_ERR_COLOR_NAME);
-
-    empty.write("RGB.TXT", "255 0 0\tred\n");
-    EXPECT_EQ(kro::kroLookupColorName("RED"), rgb(255, 0, 0));
+    onPath.write("RGB.TXT", "255 0 0\tred\n248 248 255\t\tghost white\n");
+    std::string option = "-color", value = "Ghost White";
+    char* argv[] = {option.data(), value.data()};
+    int32_t argc = 2;
+    kroOption = KroOption{};
+    ASSERT_EQ(KroGetOption(&argc, argv), 0);
+    EXPECT_EQ(kroOption.color.value, 0xF8F8FF);
 }
 
 }  // namespace

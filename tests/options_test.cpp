@@ -5,17 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "search_path.h"
 #include "test_util.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
 class OptionsTest : public ::testing::Test {
@@ -41,65 +38,122 @@ struct Args {
     Strings left() const { return {argv.begin(), argv.begin() + argc}; }
 };
 
-TEST_F(OptionsTest, DefaultsFillOnlyWhatWasNotGiven) {
+TEST_F(OptionsTest, DefaultsAndReset) {
     EXPECT_EQ(kroSetDefault(), 0);
     EXPECT_EQ(kroOption.papertype.value, 0x00010310);
-    EXPECT_EQ(kroOption.compression.value, 4);
-    EXPECT_EQ(kroOption.scale.value, 1.0);
-    EXPECT_EQ(kroOption.color.value, 0x00FF0000);
-    for (const kro::OptionSlot& slot : kro::kOptionSlots)
-        EXPECT_EQ(kro::givenFlag(kroOption, slot), 0) << slot.keyword;
     EXPECT_EQ(kroCheckValue(), 0);
 
-    // A given value survives, even out of range.
-    kroOption.quality = {1, 500};
-    kroSetDefault();
-    EXPECT_EQ(kroOption.quality.value, 500);
-}
-
-TEST_F(OptionsTest, InitClearsFlagsButKeepsValues) {
-    Args first{"-dpi", "300", "-batch"};
-    ASSERT_EQ(first.parse(), 0);
-    // Without a reset the next job still sees the old options.
-    Args second{"in.bmp"};
-    ASSERT_EQ(second.parse(), 0);
-    EXPECT_EQ(kroOption.dpi.given, 1);
-    EXPECT_EQ(kroOption.batch.given, 1);
-
+    // A reset clears every flag and keeps the values.
+    Args job{"-dpi", "300", "-batch"};
+    ASSERT_EQ(job.parse(), 0);
     kroInitOption();
     for (const kro::OptionSlot& slot : kro::kOptionSlots)
         EXPECT_EQ(kro::givenFlag(kroOption, slot), 0) << slot.keyword;
     EXPECT_EQ(kroOption.dpi.value, 300);
 }
 
-TEST(KeywordLookup, ExactMatchesOnly) {
+// Each row is a job through KroGetOption: its code, 0 for success, and where a
+// slot is named, the value stored there.
+TEST_F(OptionsTest, ParserValuesAndChecks) {
+    constexpr int32_t kClash = KRO_ERR_OPTION_CONFLICT, kRange = KRO_ERR_OPTION_RANGE;
     struct Case {
-        int32_t (*lookup)(const char*);
-        const char* word;
-        int32_t code;
+        Strings words;
+        int32_t code = 0;
+        const KroIntSlot* slot = nullptr;
+        int32_t value = 0;
     };
     const Case cases[] = {
-        {kroGetCompressionOption, "PackBits", 32773},
-        {kroGetCompressionOption, "OJPEG", 6},
-        {kroGetCompressionOption, "no", -1},
-        {kroGetCompressionOption, "", -1},
-        {kroGetRotateOption, "0", 0},
-        {kroGetRotateOption, "090", -1},
-        {kroGetModeOption, "XOR", 3},
-        {kroGetColorTypeOption, "RGBColor", 2},
-        {kroGetDithesOption, "6", -1},
-        {kro::kroGetPhotoOption, "1", 1},
-        {kroGetPapertypeOption, "A4", 0x00010401},
-        {kroGetPapertypeOption, "LET", 0x00030110},
-        {kroGetPapertypeOption, "NO", -1},
-        {kroGetPapertypeOption, "a4V", -1},
+        {{"-compression", "PackBits"}, 0, &kroOption.compression, 32773},
+        {{"-rotate", "0"}, 0, &kroOption.rotate, 0},  // the row before the terminator
+        {{"-mode", "XOR"}, 0, &kroOption.mode, 3},
+        // Trailing characters are ignored; numbers beyond 32 bits saturate.
+        {{"-dpi", "300dpi"}, 0, &kroOption.dpi, 300},
+        {{"-width", "4294967297", "-height", "1"}, 0, &kroOption.width, INT32_MAX},
+        {{"-color", "#00ff00"}, 0, &kroOption.color, 0x0000FF00},
+        {{"-color", "#12zz"}, 0, &kroOption.color, 0x12},
+        {{"-color", "#123456789"}, 0, &kroOption.color, -1},  // all ones, not the low bits
+        {{"-color", "#-2"}, 0, &kroOption.color, -2},
+        {{"-color", "#--2"}, 0, &kroOption.color, 0},
+        // -page sets both ends; one tile side stands for both.
+        {{"-page", "3"}, 0, &kroOption.from, 3},
+        {{"-page", "3"}, 0, &kroOption.to, 3},
+        {{"-tileWidth", "64"}, 0, &kroOption.tileHeight, 64},
+        // Words that are not keywords: exact matches only.
+        {{"-rotate", "090"}, KRO_ERR_ROTATE_WORD, &kroOption.rotate, -1},
+        {{"-compression", "no"}, KRO_ERR_COMPRESSION_WORD, &kroOption.compression, -1},
+        {{"-papertype", "NO"}, KRO_ERR_PAPER, &kroOption.papertype, -1},  // code 0 is no paper
+        {{"-mode", "NAND"}, KRO_ERR_MODE_WORD, &kroOption.mode, -1},
+        {{"-colortype", "Gray"}, KRO_ERR_COLORTYPE_WORD, &kroOption.colortype, -1},
+        {{"-dithes", "9"}, KRO_ERR_DITHER_WORD, &kroOption.dithes, -1},
+        {{"-photo", "2"}, KRO_ERR_OPTION_RANGE, &kroOption.photo, -1},
+        // With or without a colour file, an unknown name has a code.
+        {{"-color", "no such colour"}, KRO_ERR_COLOR_NAME, &kroOption.color, -1},
+        // Options that contradict each other.
+        {{"-width", "10"}, kClash},
+        {{"-width", "10", "-height", "10", "-scale", "2"}, kClash},
+        {{"-papertype", "A4", "-scale", "2"}, kClash},
+        {{"-width", "10", "-height", "10", "-papertype", "A4"}, kClash},
+        {{"-outdata", "a", "-outfile", "b"}, kClash},
+        {{"-to", "1", "-page", "2"}, kClash},
+        {{"-outfile", "a", "-directory", "/d"}, kClash},
+        {{"-list", "anything"}, kClash},
+        {{"-dithes", "1", "-dithee"}, kClash},
+        {{"-tileHeight", "16", "-tileNumY", "2"}, kClash},
+        {{"-compression", "G4", "-colortype", "GrayScale"}, kClash},
+        {{"-compression", "JPEG", "-colortype", "Bilevel"}, kClash},
+        {{"-compression", "OJPEG", "-colortype", "Palette"}, kClash},
+        {{"-xreso", "300", "-dpi", "200"}, kClash},
+        {{"-strip", "1", "-stripLength", "8"}, kClash},
+        {{"-stripLength", "8", "-tileNumX", "2"}, kClash},
+        {{"-defDpi", "300", "-defYDpi", "300"}, kClash},
+        // Values out of range.
+        {{"-from", "5", "-to", "3"}, kRange},
+        {{"-to", "0"}, kRange},
+        {{"-scale", "0"}, kRange},
+        {{"-width", "0", "-height", "5"}, kRange},
+        {{"-page", "0"}, kRange},
+        {{"-y", "-1"}, kRange},
+        {{"-gamma", "9999.5"}, kRange},
+        {{"-quality", "101"}, kRange},
+        {{"-level", "256"}, kRange},
+        {{"-tileWidth", "100"}, kRange},
+        {{"-xreso", "-1"}, kRange},
+        {{"-stripLength", "-1"}, kRange},
+        {{"-strip", "-1"}, kRange},
+        {{"-pen3", "480.5"}, kRange},
+        {{"-plot", "23"}, kRange},
+        {{"-plot", "33"}, kRange},
+        {{"-defXDpi", "0"}, kRange},
+        // Allowed pairs and the edges of the ranges; yreso with dpi passes.
+        {{"-compression", "PackBits", "-colortype", "Palette", "-yreso", "300", "-dpi", "200"}, 0},
+        {{"-compression", "G4", "-colortype", "Bilevel", "-gamma", "0", "-pen3", "480"}, 0},
+        {{"-plot", "24", "-tileWidth", "16", "-tileHeight", "-32"}, 0},
+        {{"-dpi", "abc"}, kRange},          // not a number gives 0
+        {{"-dpi", "-4294967295"}, kRange},  // saturates rather than wrapping into range
+        // NaN and infinity fall outside every range.
+        {{"-scale", "nan"}, kRange},
+        {{"-scale", "inf"}, kRange},
+        {{"-pen1", "nan"}, kRange},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.lookup(c.word), c.code) << c.word;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.words));
+        kroOption = KroOption{};
+        Args args(c.words);
+        fndErrorStatus = 0;
+        EXPECT_EQ(args.parse(), c.code ? -1 : 0);
+        EXPECT_EQ(fndErrorStatus, c.code);
+        if (!c.slot) continue;
+        EXPECT_EQ(c.slot->value, c.value);
+        if (c.code == 0) continue;
+        // A refused word is not marked given and stays in the vector.
+        EXPECT_EQ(c.slot->given, 0);
+        EXPECT_EQ(args.argc, 2);
+    }
     EXPECT_EQ(kroGetCompressionOption(nullptr), -1);
     EXPECT_EQ(kroGetPapertypeOption(nullptr), -1);
 }
 
-TEST_F(OptionsTest, ParserTakesOptionsAndLeavesTheRest) {
+TEST_F(OptionsTest, ParserWorksOnTheVectorInPlace) {
     Args args{"in.bmp", "-dpi", "300", "-foo", "out.ps", "-batch"};
     ASSERT_EQ(args.parse(), 0);
     EXPECT_EQ(args.left(), (Strings{"in.bmp", "-foo", "out.ps"}));
@@ -112,24 +166,6 @@ TEST_F(OptionsTest, ParserTakesOptionsAndLeavesTheRest) {
     EXPECT_EQ(kroOption.scale.value, 2.5);
     EXPECT_EQ(kroOption.outdata.value, exact.text[8].data());  // not copied
 
-    // A value that begins with a minus sign is a value.
-    Args minus{"-outfile", "-batch", "-x", "-5"};
-    kroInitOption();
-    EXPECT_FAILS_WITH(minus.parse(), KRO_ERR_OPTION_RANGE);
-    EXPECT_STREQ(kroOption.outfile.value, "-batch");
-    EXPECT_EQ(kroOption.batch.given, 0);
-    EXPECT_EQ(kroOption.x.value, -5);
-}
-
-TEST_F(OptionsTest, ParserAftermath) {
-    Args page{"-page", "3", "-tileWidth", "64"};
-    ASSERT_EQ(page.parse(), 0);
-    EXPECT_EQ(kroOption.from.value, 3);
-    EXPECT_EQ(kroOption.to.value, 3);
-    EXPECT_EQ(kroOption.to.given, 0);
-    EXPECT_EQ(kroOption.tileHeight.value, 64);
-    EXPECT_EQ(kroOption.tileHeight.given, 0);
-
     // The last occurrence wins; every occurrence goes.
     Args twice{"-dpi", "100", "a", "-dpi", "200", "-batch", "-batch"};
     ASSERT_EQ(twice.parse(), 0);
@@ -141,45 +177,15 @@ TEST_F(OptionsTest, ParserAftermath) {
     EXPECT_EQ(KroGetOption(&argc, nullptr), 0);
     kroOption.list.given = 1;
     EXPECT_FAILS_WITH(KroGetOption(&argc, nullptr), KRO_ERR_OPTION_CONFLICT);
-}
 
-TEST_F(OptionsTest, ParserFailuresKeepWhatCameBefore) {
-    Args last{"in", "-dpi"};
-    EXPECT_FAILS_WITH(last.parse(), KRO_ERR_OPTION_NO_VALUE);
-    EXPECT_EQ(last.left(), (Strings{"in", "-dpi"}));
-
+    // A failure keeps what came before.
     Args later{"-page", "2", "-color"};
     EXPECT_FAILS_WITH(later.parse(), KRO_ERR_OPTION_NO_VALUE);
     EXPECT_EQ(later.left(), (Strings{"-color"}));
     EXPECT_EQ(kroOption.page.value, 2);
 
-    struct Case {
-        const char* option;
-        const char* word;
-        int32_t code;
-        const KroIntSlot* slot;
-    };
-    const Case cases[] = {
-        {"-rotate", "45", KRO_ERR_ROTATE_WORD, &kroOption.rotate},
-        {"-compression", "no", KRO_ERR_COMPRESSION_WORD, &kroOption.compression},
-        {"-papertype", "A7", KRO_ERR_PAPER, &kroOption.papertype},
-        {"-mode", "NAND", KRO_ERR_MODE_WORD, &kroOption.mode},
-        {"-colortype", "Gray", KRO_ERR_COLORTYPE_WORD, &kroOption.colortype},
-        {"-dithes", "9", KRO_ERR_DITHER_WORD, &kroOption.dithes},
-        {"-photo", "2", KRO_ERR_OPTION_RANGE, &kroOption.photo},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.option);
-        kroOption = KroOption{};
-        Args args{c.option, c.word, "rest"};
-        EXPECT_FAILS_WITH(args.parse(), c.code);
-        EXPECT_EQ(c.slot->value, -1);
-        EXPECT_EQ(c.slot->given, 0);
-        EXPECT_EQ(args.argc, 3);
-    }
-
     EXPECT_FAILS_WITH(KroGetOption(nullptr, nullptr), KRO_ERR_NULL);
-    int32_t argc = 2;
+    argc = 2;
     EXPECT_FAILS_WITH(KroGetOption(&argc, nullptr), KRO_ERR_NULL);
     // A null entry is no option; a null value is a missing one.
     std::string dpi = "-dpi", batch = "-batch";
@@ -187,206 +193,60 @@ TEST_F(OptionsTest, ParserFailuresKeepWhatCameBefore) {
     argc = 3;
     EXPECT_FAILS_WITH(KroGetOption(&argc, hole), KRO_ERR_OPTION_NO_VALUE);
     EXPECT_EQ(argc, 2);
-}
 
-TEST_F(OptionsTest, HexColours) {
-    const std::pair<const char*, int32_t> cases[] = {
-        {"#00ff00", 0x0000FF00},
-        {"#", 0},
-        {"#12zz", 0x12},
-        {"#ffffffff", -1},
-        {"#123456789", -1},  // beyond 32 bits: all ones, not the low bits
-        {"#-2", -2},
-        {"#--2", 0},
-    };
-    for (const auto& [word, colour] : cases) {
-        kroOption = KroOption{};
-        Args args{"-color", word};
-        ASSERT_EQ(args.parse(), 0) << word;
-        EXPECT_EQ(kroOption.color.value, colour) << word;
-    }
-}
-
-// Each row is a whole job through KroGetOption and its code, 0 for success.
-void expectCodes(const std::vector<std::pair<Strings, int32_t>>& cases) {
-    for (const auto& [words, code] : cases) {
-        kroOption = KroOption{};
-        Args args(words);
-        std::string shown;
-        for (const std::string& w : words) shown += w + " ";
-        fndErrorStatus = 0;
-        EXPECT_EQ(args.parse(), code ? -1 : 0) << shown;
-        EXPECT_EQ(fndErrorStatus, code) << shown;
-    }
-}
-
-TEST_F(OptionsTest, ContradictionsAreRefused) {
-    constexpr int32_t kBad = KRO_ERR_OPTION_CONFLICT;
-    expectCodes({
-        {{"-width", "10"}, kBad},
-        {{"-width", "10", "-height", "10", "-scale", "2"}, kBad},
-        {{"-papertype", "A4", "-dpi", "300"}, 0},
-        {{"-papertype", "A4", "-scale", "2"}, kBad},
-        {{"-width", "10", "-height", "10", "-papertype", "A4"}, kBad},
-        {{"-outdata", "a", "-outfile", "b"}, kBad},
-        {{"-to", "1", "-page", "2"}, kBad},
-        {{"-outfile", "a", "-directory", "/d"}, kBad},
-        {{"-list", "anything"}, kBad},
-        {{"-dithes", "1", "-dithee"}, kBad},
-        {{"-tileHeight", "16", "-tileNumY", "2"}, kBad},
-        {{"-compression", "G4", "-colortype", "GrayScale"}, kBad},
-        {{"-compression", "G4", "-colortype", "Bilevel"}, 0},
-        {{"-compression", "JPEG", "-colortype", "RGBColor"}, 0},
-        {{"-compression", "JPEG", "-colortype", "Bilevel"}, kBad},
-        {{"-compression", "PackBits", "-colortype", "Palette"}, 0},
-        {{"-compression", "OJPEG", "-colortype", "Palette"}, kBad},
-        {{"-yreso", "300", "-dpi", "200"}, 0},
-        {{"-xreso", "300", "-dpi", "200"}, kBad},
-        {{"-strip", "1", "-stripLength", "8"}, kBad},
-        {{"-stripLength", "8", "-tileNumX", "2"}, kBad},
-        {{"-defDpi", "300", "-defYDpi", "300"}, kBad},
-    });
-}
-
-TEST_F(OptionsTest, ValuesOutOfRangeAreRefused) {
-    constexpr int32_t kBad = KRO_ERR_OPTION_RANGE;
-    expectCodes({
-        {{"-from", "5", "-to", "3"}, kBad},
-        {{"-from", "3"}, 0},
-        {{"-to", "0"}, kBad},
-        {{"-scale", "0"}, kBad},
-        {{"-width", "0", "-height", "5"}, kBad},
-        {{"-page", "0"}, kBad},
-        {{"-y", "-1"}, kBad},
-        {{"-gamma", "0"}, 0},
-        {{"-gamma", "9999.5"}, kBad},
-        {{"-quality", "101"}, kBad},
-        {{"-level", "256"}, kBad},
-        {{"-tileWidth", "100"}, kBad},
-        {{"-tileWidth", "0"}, 0},
-        {{"-tileWidth", "16", "-tileHeight", "-32"}, 0},
-        {{"-xreso", "-1"}, kBad},
-        {{"-stripLength", "-1"}, kBad},
-        {{"-strip", "-1"}, kBad},
-        {{"-pen3", "480"}, 0},
-        {{"-pen3", "480.5"}, kBad},
-        {{"-plot", "22"}, 0},
-        {{"-plot", "23"}, kBad},
-        {{"-plot", "24"}, 0},
-        {{"-plot", "33"}, kBad},
-        {{"-defXDpi", "0"}, kBad},
-        // Not a number gives 0; trailing characters are ignored.
-        {{"-dpi", "abc"}, kBad},
-        {{"-dpi", "300dpi"}, 0},
-        // Numbers beyond 32 bits saturate rather than wrap into range.
-        {{"-dpi", "-4294967295"}, kBad},
-        {{"-width", "4294967297", "-height", "1"}, 0},
-        // NaN and infinity fall outside every range.
-        {{"-scale", "nan"}, kBad},
-        {{"-scale", "inf"}, kBad},
-        {{"-gamma", "nan"}, kBad},
-        {{"-pen1", "nan"}, kBad},
-    });
+    // A value that begins with a minus sign is a value.
+    Args minus{"-outfile", "-batch", "-x", "-5"};
+    kroInitOption();
+    EXPECT_FAILS_WITH(minus.parse(), KRO_ERR_OPTION_RANGE);
+    EXPECT_STREQ(kroOption.outfile.value, "-batch");
+    EXPECT_EQ(kroOption.batch.given, 0);
+    EXPECT_EQ(kroOption.x.value, -5);
 }
 
 TEST_F(OptionsTest, ConversionKinds) {
     for (int32_t kind : {0, 25, -1, INT32_MIN})
         EXPECT_FAILS_WITH(KroCheckCOption(kind), KRO_ERR_KIND);
     for (int32_t kind = 1; kind <= 24; ++kind) EXPECT_EQ(KroCheckCOption(kind), 0) << kind;
-    kroOption.list.given = 1;
-    for (int32_t kind = 1; kind <= 24; ++kind)
-        EXPECT_FAILS_WITH(KroCheckCOption(kind), KRO_ERR_OPTION_NOT_ALLOWED);
-
-    struct Case {
-        int32_t kind;
-        std::vector<const char*> given;
-        bool allowed;
-    };
-    const Case cases[] = {
-        {13, {"color"}, false},
-        {22, {"color", "mode", "batch"}, true},
-        {13, {"width"}, false},
-        {22, {"width"}, false},
-        {19, {"scale"}, false},
-        {19, {"from", "to", "page"}, true},
-        {3, {"pen5", "physical"}, true},
-        {20, {"Italic", "fontsize"}, true},
-        {14, {"tileNumY", "photo"}, true},
-        {16, {"quality"}, false},
-    };
-    for (const Case& c : cases) {
-        kroOption = KroOption{};
-        for (const char* k : c.given)
-            kro::givenFlag(kroOption, kro::kOptionSlots[kro::slotIndex(k)]) = 1;
-        EXPECT_EQ(KroCheckCOption(c.kind), c.allowed ? 0 : -1) << c.kind << " " << c.given[0];
-    }
+    // -page sets the values of -from and -to, not their flags.
+    Args onePage{"-page", "3"};
+    ASSERT_EQ(onePage.parse(), 0);
+    EXPECT_EQ(KroCheckCOption(13), 0);
 
     // Kind 2 takes the first page only, and a default resolution only with it.
-    struct PageCase {
-        KroIntSlot page, defDpi;
-        bool allowed;
+    // kind, the options given, the page value, allowed
+    const std::tuple<int32_t, std::vector<const char*>, int32_t, bool> cases[] = {
+        {13, {"color"}, 1, false}, {22, {"color", "mode", "batch"}, 1, true},
+        {2, {"page"}, 1, true},    {2, {"page"}, 2, false},
+        {2, {"defDpi"}, 1, false}, {2, {"page", "defDpi"}, 1, true},
+        {2, {}, 2, true},  // a page value not given is no page
     };
-    const PageCase pageCases[] = {
-        {{1, 1}, {0, 0}, true},   {{1, 2}, {0, 0}, false},   {{0, 0}, {1, 300}, false},
-        {{1, 1}, {1, 300}, true}, {{1, 2}, {1, 300}, false}, {{0, 2}, {0, 0}, true},
-    };
-    for (const PageCase& c : pageCases) {
+    for (const auto& [kind, given, page, allowed] : cases) {
         kroOption = KroOption{};
-        kroOption.page = c.page;
-        kroOption.defDpi = c.defDpi;
+        kroOption.page.value = page;
+        for (const char* k : given)
+            kro::givenFlag(kroOption, kro::kOptionSlots[kro::slotIndex(k)]) = 1;
         fndErrorStatus = 0;
-        EXPECT_EQ(KroCheckCOption(2), c.allowed ? 0 : -1) << c.page.given << c.page.value;
-        EXPECT_EQ(fndErrorStatus, c.allowed ? 0 : KRO_ERR_OPTION_NOT_ALLOWED);
+        EXPECT_EQ(KroCheckCOption(kind), allowed ? 0 : -1) << kind;
+        EXPECT_EQ(fndErrorStatus, allowed ? 0 : KRO_ERR_OPTION_NOT_ALLOWED) << kind;
     }
 }
 
-TEST(ShiftOption, RemovesEntriesInPlace) {
-    struct Case {
-        int32_t count, index, n;
-        Strings want;
-    };
-    const Case cases[] = {
+TEST(ShiftOption, RemovesOnlyEntriesThatAreThere) {
+    // count, index, number to remove, the entries left
+    const std::tuple<int32_t, int32_t, int32_t, Strings> cases[] = {
         {5, 1, 2, {"a", "d", "e"}},
-        {5, 3, 2, {"a", "b", "c"}},  // the last entries: only the count drops
-        {3, 1, 1, {"a", "c"}},       // entries past the count do not move in
+        {3, 1, 1, {"a", "c"}},  // entries past the count do not move in
         // Requests beyond the entries remove only what is there.
         {5, 3, 9, {"a", "b", "c"}},
         {5, 5, 1, {"a", "b", "c", "d", "e"}},
         {5, -1, 1, {"a", "b", "c", "d", "e"}},
         {5, 1, -3, {"a", "b", "c", "d", "e"}},
     };
-    for (const Case& c : cases) {
-        std::string words[] = {"a", "b", "c", "d", "e"};
-        char* argv[5];
-        for (int i = 0; i < 5; ++i) argv[i] = words[i].data();
-        int32_t count = c.count;
-        kroShiftOption(&count, argv, c.index, c.n);
-        EXPECT_EQ(Strings(argv, argv + count), c.want) << c.index << "," << c.n;
+    for (auto [count, index, n, want] : cases) {
+        Args args{"a", "b", "c", "d", "e"};
+        kroShiftOption(&count, args.argv.data(), index, n);
+        EXPECT_EQ(Strings(args.argv.begin(), args.argv.begin() + count), want) << index << "," << n;
     }
-}
-
-TEST_F(OptionsTest, ColourNamesComeFromTheColourFile) {
-    std::string tmpl = (fs::temp_directory_path() / "kro-colour-XXXXXX").string();
-    fs::path dir = mkdtemp(tmpl.data());
-    fs::path old = fs::current_path();
-    std::ofstream(dir / "RGB.TXT") << "255 250 250\tpale\n248 248 255\t\tpale blue\n";
-    fs::current_path(dir);
-    char found[4096] = "";
-    uint32_t n = SearchPathA(nullptr, "RGB.TXT", nullptr, sizeof found, found, nullptr);
-    if (n > 0 && n < sizeof found && fs::path(found).parent_path() == dir) {
-        Args args{"-color", "Pale Blue", "x"};
-        EXPECT_EQ(args.parse(), 0);
-        EXPECT_EQ(kroOption.color.value, (248 << 16) | (248 << 8) | 255);
-
-        kroOption = KroOption{};
-        Args unknown{"-color", "paleblue", "x"};
-        EXPECT_FAILS_WITH(unknown.parse(), KRO_ERR_COLOR_NAME);
-        EXPECT_EQ(kroOption.color.given, 0);
-        EXPECT_EQ(unknown.argc, 3);
-    }
-    fs::current_path(old);
-    fs::remove_all(dir);
-    if (fs::path(found).parent_path() != dir) GTEST_SKIP() << "an RGB.TXT beside the program";
 }
 
 }  // namespace
