@@ -88,6 +88,19 @@ void setInt(KroIntSlot* slot, const char* word) {
 void setReal(KroRealSlot* slot, const char* word) {
     if (given(word)) *slot = {1, kro::toReal(word)};
 }
+// A keyword word of the file: its code, or false with badWordCode stored.
+bool setKeyword(KroIntSlot* slot, char* const* words, Word w, int32_t (*lookup)(const char*),
+                int32_t badWordCode) {
+    if (!given(words[w])) return true;
+    const int32_t code = keywordFits(words[w], w) ? lookup(words[w]) : -1;
+    if (code == -1) {
+        fail(badWordCode);
+        return false;
+    }
+    *slot = {1, code};
+    return true;
+}
+
 template <size_t N>
 void setText(KroTextSlot* slot, char (&buffer)[N], const char* word) {
     if (!given(word)) return;
@@ -132,41 +145,19 @@ char* kroReadOptionFile(FILE* stream) {
     setInt(&kroOption.width, words[kWidth]);
     setInt(&kroOption.height, words[kHeight]);
     setInt(&kroOption.dpi, words[kDpi]);
-    if (given(words[kPapertype])) {
-        int32_t code = keywordFits(words[kPapertype], kPapertype)
-                           ? kroGetPapertypeOption(words[kPapertype])
-                           : -1;
-        if (code == -1) {
-            fail(KRO_ERR_PAPER);
-            return nullptr;
-        }
-        kroOption.papertype = {1, code};
-    }
+    if (!setKeyword(&kroOption.papertype, words, kPapertype, kroGetPapertypeOption, KRO_ERR_PAPER))
+        return nullptr;
     setText(&kroOption.outdata, outdataBuffer, words[kOutdata]);
     setText(&kroOption.outfile, outfileBuffer, words[kOutfile]);
     setInt(&kroOption.page, words[kPage]);
     setInt(&kroOption.from, words[kFrom]);
     setInt(&kroOption.to, words[kTo]);
-    if (given(words[kCompression])) {
-        int32_t code = keywordFits(words[kCompression], kCompression)
-                           ? kroGetCompressionOption(words[kCompression])
-                           : -1;
-        if (code == -1) {
-            fail(KRO_ERR_COMPRESSION_WORD);
-            return nullptr;
-        }
-        kroOption.compression = {1, code};
-    }
+    if (!setKeyword(&kroOption.compression, words, kCompression, kroGetCompressionOption,
+                    KRO_ERR_COMPRESSION_WORD))
+        return nullptr;
     setReal(&kroOption.scale, words[kScale]);
-    if (given(words[kRotate])) {
-        int32_t code =
-            keywordFits(words[kRotate], kRotate) ? kroGetRotateOption(words[kRotate]) : -1;
-        if (code == -1) {
-            fail(KRO_ERR_ROTATE_WORD);
-            return nullptr;
-        }
-        kroOption.rotate = {1, code};
-    }
+    if (!setKeyword(&kroOption.rotate, words, kRotate, kroGetRotateOption, KRO_ERR_ROTATE_WORD))
+        return nullptr;
     if (given(words[kDirectory])) {
         if (words[kDirectory][0] != '/') {
             fail(KRO_ERR_OPTFILE_DIR);
