@@ -132,6 +132,25 @@ KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t* photometr
 KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t options, int32_t dpi,
                                 int32_t photometric, unsigned char palette[768]);
 
+/* ---- PostScript -------------------------------------------------------- */
+
+/* A document is KroPutPSHeader, then KroRsImageToPS once per page, then
+ * KroPutPSFooter, on one stream. The page count and bounding box that the
+ * trailer reports live in the library between these calls: one document at a
+ * time. creator may be null; control characters in creator and title are
+ * written as spaces. */
+KRO_API int32_t KroPutPSHeader(FILE* stream, const char* creator, const char* title);
+
+/* Writes image as one page, its lower-left corner at the page's, at xdpi by
+ * ydpi dots per inch. photometric 0 or 1 takes depth 1 or 8, 2 depth 24, 3
+ * depth 8 with palette (read for 3 only). */
+KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
+                               const unsigned char palette[768], int32_t photometric,
+                               int32_t xdpi, int32_t ydpi);
+
+/* Writes the trailer: the page count and the bounding box of the pages. */
+KRO_API int32_t KroPutPSFooter(FILE* stream);
+
 /* ---- CALS (section kept by the CALS codec) ----------------------------- */
 
 /* The header of a CALS Type 1 file. Text fields are NUL-terminated (a field
