@@ -1,0 +1,371 @@
+// PostScript documents: exact text, run packing, page state, refused calls,
+// and Ghostscript drawing the pages back to their pixels.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+#include "codecs/ps.h"
+#include "test_util.h"
+
+namespace {
+
+using kt::Bytes;
+using kt::Image;
+
+constexpr std::time_t kNoon = 1700000000;
+
+// Documents written while one lives carry the date of kNoon.
+struct FixedClock {
+    FixedClock() {
+        kro::psClock = [](std::time_t* t) { return t ? *t = kNoon : kNoon; };
+    }
+    ~FixedClock() { kro::psClock = std::time; }
+};
+
+std::string dateLine() {
+    char date[64];
+    return std::string("%%CreationDate: ") + ctime_r(&kNoon, date);
+}
+
+std::string textOf(const kt::TempFile& f) {
+    const Bytes b = f.contents();
+    return std::string(b.begin(), b.end());
+}
+
+struct Page {
+    const RsImage* image;
+    int32_t photometric;
+    const unsigned char* palette = nullptr;
+    int32_t xdpi = 72, ydpi = 72;
+};
+
+std::string document(const std::vector<Page>& pages, const char* title = "T") {
+    FixedClock clock;
+    kt::TempFile f;
+    EXPECT_EQ(KroPutPSHeader(f.get(), nullptr, title), 0);
+    for (const Page& p : pages)
+        EXPECT_EQ(KroRsImageToPS(f.get(), p.image, p.palette, p.photometric, p.xdpi, p.ydpi), 0)
+            << fndErrorStatus;
+    EXPECT_EQ(KroPutPSFooter(f.get()), 0);
+    return textOf(f);
+}
+
+// Pictures of random pixels; palette pictures get runs of random lengths.
+void scramble(Image* image, uint32_t seed, bool runs = false) {
+    std::mt19937 rng(seed);
+    const size_t n = size_t(image->im.size);
+    for (size_t i = 0; i < n;) {
+        const size_t len = runs ? 1 + rng() % 300 : 1;
+        const auto v = uint8_t(rng());
+        for (size_t k = 0; k < len && i < n; ++k) image->im.data[i++] = v;
+    }
+}
+
+}  // namespace
+
+TEST(PsDocument, BilevelPagesAreWrittenExactly) {
+    Image page(16, 2, 1);
+    const std::string page1 =
+        "gsave\n%%Page: 1 1\n/scan 2 string def\n16.000000 2.000000 scale\n16 2 1\n"
+        "[16 0 0 -2 0 2]\n{currentfile scan readhexstring pop}\nimage\nffffffff\nshowpage\n"
+        "grestore\n";
+    std::string page2 = page1;
+    page2.replace(page2.find("1 1"), 3, "2 2");
+    page2.replace(page2.find("ffffffff"), 8, "00000000");
+    EXPECT_EQ(document({{&page.im, KRO_PHOTO_WHITE_IS_ZERO}, {&page.im, KRO_PHOTO_BLACK_IS_ZERO}}),
+              "%!PS-Adobe-1.0\n%%Title: T\n%%Creator: FND-Base\n" + dateLine() +
+                  "%%Pages: (atend)\n%%BoundingBox: (atend)\n%%EndComments\n" + page1 + page2 +
+                  "%%Trailer\n%%Pages: 2\n%%BoundingBox: 0 0 16 2\n");
+}
+
+// Colour, palette and gray pages against a stored document (all but its date).
+TEST(PsDocument, ColourAndPalettePagesMatchTheStoredDocument) {
+    Image rgb(19, 11, 24), pal(21, 9, 8), gray(75, 3, 8);
+    kt::drawF(&rgb), kt::drawF(&pal), scramble(&gray, 3);
+    unsigned char palette[768];
+    for (int i = 0; i < 768; ++i) palette[i] = uint8_t(i * 37 + i / 256);
+    std::string doc = document({{&rgb.im, KRO_PHOTO_RGB, nullptr, 300, 150},
+                                {&pal.im, KRO_PHOTO_PALETTE, palette, 200, 200},
+                                {&gray.im, KRO_PHOTO_BLACK_IS_ZERO, nullptr, 100, 300}});
+    const std::string stored = std::string(KRO_TEST_DATA) + "/ps-pages.ps";
+    if (std::getenv("KRO_WRITE_GOLDEN")) kt::writeFile(stored, Bytes(doc.begin(), doc.end()));
+    const Bytes want = kt::readFile(stored);
+    std::string expected(want.begin(), want.end());
+    for (std::string* s : {&doc, &expected}) {
+        const size_t at = s->find("%%CreationDate: ");
+        ASSERT_NE(at, std::string::npos);
+        s->erase(at, s->find('\n', at) - at);
+    }
+    EXPECT_EQ(doc, expected);
+    // 256 colour-map entries: 25 lines of ten and one of six.
+    const size_t map = doc.find("readhexstring\n") + 14;
+    std::istringstream lines(doc.substr(map, doc.find("pop pop\n", map) - map));
+    std::vector<size_t> widths;
+    for (std::string line; std::getline(lines, line);) widths.push_back(line.size());
+    ASSERT_EQ(widths.size(), 26u);
+    EXPECT_EQ(widths.front(), 70u);
+    EXPECT_EQ(widths.back(), 42u);
+}
+
+struct PackCase {
+    Bytes row, packed;
+};
+
+TEST(PsPackRow, GroupsRunsAndLiterals) {
+    const Bytes run300(300, 9);
+    const PackCase cases[] = {
+        {run300, {0x7f, 9, 0x7f, 9, 0x2b, 9}},
+        {{1, 2, 3}, {0x82, 1, 2, 3}},
+        {{5, 6, 6}, {0x81, 5, 6, 0x00, 6}},
+        {{5}, {0x00, 5}},
+        {{5, 5, 6}, {0x01, 5, 0x00, 6}},
+        {{5, 6, 5, 5, 5}, {0x82, 5, 6, 5, 0x01, 5}},
+    };
+    for (const PackCase& c : cases) {
+        Bytes out(2 * c.row.size());
+        out.resize(kro::psPackRow(c.row.data(), c.row.size(), out.data()));
+        EXPECT_EQ(out, c.packed) << "row of " << c.row.size();
+    }
+}
+
+TEST(PsPackRow, UnpacksToTheRowWithinTwiceItsLength) {
+    std::mt19937 rng(7);
+    for (int trial = 0; trial < 500; ++trial) {
+        Bytes row(1 + rng() % 700);
+        for (auto& b : row) b = uint8_t(trial % 3 ? rng() % 3 : rng());
+        Bytes packed(2 * row.size()), back;
+        packed.resize(kro::psPackRow(row.data(), row.size(), packed.data()));
+        for (size_t i = 0; i < packed.size();) {
+            const unsigned control = packed[i++];
+            if (control < 128)
+                back.insert(back.end(), control + 1, packed[i++]);
+            else
+                for (unsigned k = 0; k < control - 127; ++k) back.push_back(packed[i++]);
+        }
+        ASSERT_EQ(back, row) << "trial " << trial;
+    }
+}
+
+TEST(PsDocument, ScaleAndBoundingBoxFollowThePages) {
+    Image a(400, 200, 8), b(100, 50, 8), c(80, 90, 8), d(10, 10, 8);
+    std::string doc = document({{&a.im, 1, nullptr, 400, 100}});
+    EXPECT_NE(doc.find("\n72.000000 144.000000 scale\n"), std::string::npos);
+    EXPECT_NE(doc.find("%%BoundingBox: 0 0 72 144\n"), std::string::npos);
+    doc = document({{&b.im, 1}, {&c.im, 0}, {&d.im, 1}});
+    EXPECT_NE(doc.find("%%Pages: 3\n%%BoundingBox: 0 0 100 90\n"), std::string::npos);
+
+    // Pages without a header count on; the next header starts afresh.
+    kt::TempFile f;
+    EXPECT_EQ(KroRsImageToPS(f.get(), &d.im, nullptr, 1, 72, 72), 0);
+    EXPECT_EQ(KroPutPSFooter(f.get()), 0);
+    EXPECT_NE(textOf(f).find("%%Page: 4 4\n"), std::string::npos);
+    EXPECT_NE(textOf(f).find("%%Pages: 4\n%%BoundingBox: 0 0 100 90\n"), std::string::npos);
+    EXPECT_NE(document({}).find("%%Pages: 0\n%%BoundingBox: 0 0 0 0\n"), std::string::npos);
+}
+
+// Gray data breaks after 72 bytes, colour and packed palette data after 36,
+// counted across rows.
+TEST(PsDocument, HexLinesBreakAtTheirLengths) {
+    Image gray(100, 3, 8), rgb(10, 3, 24), pal(50, 3, 8);
+    scramble(&gray, 1), scramble(&rgb, 2), scramble(&pal, 4);
+    unsigned char palette[768] = {};
+    const struct {
+        const RsImage* image;
+        int32_t photometric;
+        size_t perLine, bytes;
+    } cases[] = {{&gray.im, 0, 72, 300}, {&rgb.im, 2, 36, 90}, {&pal.im, 3, 36, 0}};
+    for (const auto& c : cases) {
+        const std::string doc = document({{c.image, c.photometric, palette}});
+        size_t from = doc.rfind("cmapdata\n");
+        if (from == std::string::npos) from = doc.rfind("image\n");
+        from = doc.find('\n', from) + 1;
+        std::istringstream data(doc.substr(from, doc.find("\nshowpage") - from));
+        size_t total = 0;
+        for (std::string line; std::getline(data, line);) {
+            EXPECT_LE(line.size(), 2 * c.perLine);
+            if (data.peek() != EOF) {
+                EXPECT_EQ(line.size(), 2 * c.perLine) << c.photometric;
+            }
+            total += line.size() / 2;
+        }
+        if (c.bytes) {
+            EXPECT_EQ(total, c.bytes);
+        }
+    }
+    // White is zero goes inverted.
+    const std::string doc = document({{&gray.im, 0}});
+    char first[3];
+    std::snprintf(first, sizeof first, "%02x", 255 - gray.im.data[0]);
+    EXPECT_EQ(doc.substr(doc.find("image\n") + 6, 2), first);
+}
+
+TEST(PsDocument, ControlCharactersInHeaderTextBecomeSpaces) {
+    FixedClock clock;
+    kt::TempFile f;
+    ASSERT_EQ(KroPutPSHeader(f.get(), "me\r\x7f", "a\nshowpage\tb"), 0);
+    EXPECT_EQ(textOf(f), "%!PS-Adobe-1.0\n%%Title: a showpage b\n%%Creator: me  \n" + dateLine() +
+                             "%%Pages: (atend)\n%%BoundingBox: (atend)\n%%EndComments\n");
+}
+
+TEST(PsDocument, RefusedCallsGiveTheirCodes) {
+    Image gray(4, 4, 8), rgb(4, 4, 24);
+    unsigned char palette[768] = {};
+    kt::TempFile f;
+    EXPECT_FAILS_WITH(KroPutPSHeader(nullptr, "c", "t"), KRO_ERR_PS_NULL_ARG);
+    EXPECT_FAILS_WITH(KroPutPSHeader(f.get(), "c", nullptr), KRO_ERR_PS_NULL_ARG);
+    EXPECT_FAILS_WITH(KroPutPSFooter(nullptr), KRO_ERR_PS_NULL_ARG);
+    ASSERT_EQ(KroPutPSHeader(f.get(), nullptr, "t"), 0);
+    const size_t header = f.contents().size();
+
+    // Refused before anything is written: no page is counted.
+    RsImage noData = gray.im, narrow = gray.im, tall = gray.im, coded = gray.im;
+    noData.data = nullptr, narrow.width = 0, tall.height = KRO_MAX_SIDE + 1;
+    coded.format = KRO_FORMAT_G4;
+    const struct {
+        FILE* stream;
+        const RsImage* image;
+        const unsigned char* palette;
+        int32_t photometric, xdpi, ydpi, code;
+    } before[] = {
+        {nullptr, nullptr, palette, -1, 0, 0, KRO_ERR_PS_NULL_ARG},
+        {f.get(), nullptr, palette, -1, 0, 0, KRO_ERR_NULL},
+        {f.get(), &gray.im, palette, -1, 0, 0, KRO_ERR_DEPTH},
+        {f.get(), &gray.im, palette, 9, 72, 72, KRO_ERR_DEPTH},
+        {f.get(), &gray.im, palette, 0x1FFFF, 72, 72, KRO_ERR_DEPTH},  // low half -1
+        {f.get(), &noData, palette, 1, 0, 72, KRO_ERR_RESOLUTION},
+        {f.get(), &noData, palette, 1, 72, -3, KRO_ERR_RESOLUTION},
+        {f.get(), &noData, palette, 1, 72, 72, KRO_ERR_NULL},
+        {f.get(), &narrow, palette, 1, 72, 72, KRO_ERR_SIZE},
+        {f.get(), &tall, palette, 1, 72, 72, KRO_ERR_SIZE},
+        {f.get(), &coded, palette, 1, 72, 72, KRO_ERR_FORMAT},
+        {f.get(), &gray.im, nullptr, 3, 72, 72, KRO_ERR_NULL},
+    };
+    for (const auto& c : before) {
+        EXPECT_FAILS_WITH(
+            KroRsImageToPS(c.stream, c.image, c.palette, c.photometric, c.xdpi, c.ydpi), c.code);
+        EXPECT_EQ(f.contents().size(), header) << c.code;
+    }
+
+    // Refused after the page has begun: the page is counted and its two lines stay.
+    const struct {
+        const RsImage* image;
+        int32_t photometric, code;
+    } after[] = {{&gray.im, 4, KRO_ERR_PHOTOMETRIC}, {&gray.im, 0x10008, KRO_ERR_PHOTOMETRIC},
+                 {&rgb.im, 0, KRO_ERR_DEPTH},        {&gray.im, 2, KRO_ERR_DEPTH},
+                 {&rgb.im, 3, KRO_ERR_DEPTH}};
+    std::string lines;
+    int page = 0;
+    for (const auto& c : after) {
+        EXPECT_FAILS_WITH(KroRsImageToPS(f.get(), c.image, palette, c.photometric, 72, 72),
+                          c.code);
+        const std::string n = std::to_string(++page);
+        lines += "gsave\n%%Page: " + n + " " + n + "\n";
+    }
+    EXPECT_EQ(textOf(f).substr(header), lines);
+
+    // A stream that cannot be written is a failure, not a success.
+    FILE* readOnly = std::fopen("/dev/null", "r");
+    ASSERT_TRUE(readOnly);
+    EXPECT_FAILS_WITH(KroRsImageToPS(readOnly, &rgb.im, nullptr, 2, 72, 72), KRO_ERR_IO);
+    EXPECT_FAILS_WITH(KroPutPSHeader(readOnly, nullptr, "t"), KRO_ERR_IO);
+    std::fclose(readOnly);
+}
+
+namespace {
+
+// Ghostscript's drawing of every page of a document at xdpi x ydpi on a page
+// of w x h device pixels: rows of RGB, top row first.
+std::vector<Bytes> render(const std::string& doc, int w, int h, int xdpi, int ydpi,
+                          const std::string& prologue = "") {
+    char name[] = "/tmp/kro-ps-XXXXXX";
+    if (!mkdtemp(name)) return {};
+    const std::string dir = name;
+    kt::writeFile(dir + "/doc.ps", Bytes(doc.begin(), doc.end()));
+    const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r" +
+                            std::to_string(xdpi) + "x" + std::to_string(ydpi) + " -g" +
+                            std::to_string(w) + "x" + std::to_string(h) + " -o " + dir +
+                            "/p%d.ppm " + (prologue.empty() ? "" : "-c '" + prologue + "' -f ") +
+                            dir + "/doc.ps";
+    std::vector<Bytes> pages;
+    if (kt::run(cmd) == 0)
+        for (int i = 1; std::filesystem::exists(dir + "/p" + std::to_string(i) + ".ppm"); ++i) {
+            const Bytes ppm = kt::readFile(dir + "/p" + std::to_string(i) + ".ppm");
+            const size_t pixels = size_t(w) * size_t(h) * 3;
+            pages.emplace_back(ppm.end() - long(std::min(pixels, ppm.size())), ppm.end());
+        }
+    std::filesystem::remove_all(dir);
+    return pages;
+}
+
+// The colour a page's pixel should be drawn in.
+uint32_t expectedColour(const Page& p, int32_t x, int32_t y) {
+    const uint32_t v = kt::pixel(*p.image, x, y);
+    auto gray = [](uint32_t g) { return g << 16 | g << 8 | g; };
+    switch (p.photometric) {
+        case 0: return p.image->depth == 1 ? (v ? 0 : 0xFFFFFF) : gray(255 - v);
+        case 1: return p.image->depth == 1 ? (v ? 0xFFFFFF : 0) : gray(v);
+        case 3: return uint32_t(p.palette[v]) << 16 | p.palette[256 + v] << 8 | p.palette[512 + v];
+        default: return v;
+    }
+}
+
+// Checks each page's picture at the lower left of its drawing and white around it.
+void expectDrawn(const std::vector<Bytes>& drawn, const std::vector<Page>& pages, int w, int h,
+                 uint32_t (*colourOf)(const Page&, int32_t, int32_t)) {
+    ASSERT_EQ(drawn.size(), pages.size());
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const RsImage& im = *pages[i].image;
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int iy = y - (h - im.height);
+                const bool inside = x < im.width && iy >= 0;
+                const uint32_t want = inside ? colourOf(pages[i], x, iy) : 0xFFFFFF;
+                const unsigned char* got = &drawn[i][3 * (size_t(y) * size_t(w) + size_t(x))];
+                if ((uint32_t(got[0]) << 16 | got[1] << 8 | got[2]) != want) ++wrong;
+            }
+        EXPECT_EQ(wrong, 0) << "page " << i + 1 << " photometric " << pages[i].photometric;
+    }
+}
+
+}  // namespace
+
+TEST(PsGhostscript, EveryPageDrawsItsPixels) {
+    if (!kt::haveTool("gs")) GTEST_SKIP() << "gs missing";
+    Image bilevel(13, 7, 1), gray(21, 9, 8), rgb(19, 11, 24), pal(300, 6, 8);
+    kt::drawF(&bilevel), scramble(&gray, 5), scramble(&rgb, 6), scramble(&pal, 7, true);
+    unsigned char palette[768];
+    for (int i = 0; i < 768; ++i) palette[i] = uint8_t(i * 73 + 11);
+    std::vector<Page> pages;
+    for (int32_t photometric : {0, 1}) {
+        pages.push_back({&bilevel.im, photometric, nullptr, 150, 100});
+        pages.push_back({&gray.im, photometric, nullptr, 150, 100});
+    }
+    pages.push_back({&rgb.im, KRO_PHOTO_RGB, nullptr, 150, 100});
+    pages.push_back({&pal.im, KRO_PHOTO_PALETTE, palette, 150, 100});
+    expectDrawn(render(document(pages), 320, 12, 150, 100), pages, 320, 12, expectedColour);
+}
+
+TEST(PsGhostscript, WithoutColorimageColourPagesDrawGray) {
+    if (!kt::haveTool("gs")) GTEST_SKIP() << "gs missing";
+    Image rgb(19, 11, 24), pal(140, 5, 8);
+    scramble(&rgb, 8), scramble(&pal, 9, true);
+    unsigned char palette[768];
+    for (int i = 0; i < 768; ++i) palette[i] = uint8_t(i * 91 + 5);
+    const std::vector<Page> pages = {{&rgb.im, KRO_PHOTO_RGB, nullptr, 96, 96},
+                                     {&pal.im, KRO_PHOTO_PALETTE, palette, 96, 96}};
+    // A printer without colorimage: where no longer finds it.
+    const std::string hide =
+        "/where { dup /colorimage eq { pop false } { systemdict /where get exec } ifelse } "
+        "bind def";
+    expectDrawn(render(document(pages), 140, 11, 96, 96, hide), pages, 140, 11,
+                [](const Page& p, int32_t x, int32_t y) {
+                    const uint32_t c = expectedColour(p, x, y);
+                    const uint32_t g = ((c >> 16) * 20 + (c >> 8 & 255) * 32 + (c & 255) * 12) / 64;
+                    return g << 16 | g << 8 | g;
+                });
+}
