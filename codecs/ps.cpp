@@ -12,7 +12,11 @@
 
 namespace kro {
 
-PsClock psClock = std::time;
+namespace {
+std::time_t systemClock(std::time_t* t) { return std::time(t); }
+}  // namespace
+
+PsClock psClock = systemClock;
 
 size_t psPackRow(const unsigned char* row, size_t count, unsigned char* out) {
     constexpr size_t kMaxGroup = 128;
