@@ -4,9 +4,9 @@
 #include "codecs/ps.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstdarg>
 #include <cstring>
+#include <iterator>
 
 #include "core/image.h"
 
