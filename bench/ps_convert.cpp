@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
         RsImage im{};
         int32_t photometric, res[2];
         unsigned char palette[KRO_PALETTE_SIZE];
-        if (!in || KroBMPToRsImage(in, &im, &photometric, res, palette) != 0) return failed(argv[a]);
+        if (!in || KroBMPToRsImage(in, &im, &photometric, res, palette) != 0)
+            return failed(argv[a]);
         std::fclose(in);
         if (res[0] < 1 || res[1] < 1) res[0] = res[1] = 72;
         if (KroRsImageToPS(out, &im, palette, photometric, res[0], res[1]) != 0)
