@@ -58,7 +58,7 @@ public:
         char dir[] = "/tmp/kro-hpgl-XXXXXX";
         EXPECT_NE(mkdtemp(dir), nullptr);
         dir_ = dir;
-        path_ = dir_ + "/plot.hpg";
+        path_ = dir_ + "/plot.bmp";  // the name says nothing
         std::ofstream(path_, std::ios::binary) << text;
     }
     ~PlotFile() { fs::remove_all(dir_); }
@@ -211,6 +211,30 @@ TEST(HpglOpen, RealPlotsLoad) {
     }
     fs::remove_all(tmp);
     EXPECT_GE(loaded, 30);
+}
+
+}  // namespace
+
+namespace {
+
+// kro info tells a plot by its bytes, whatever its name, and applies the job
+// options after the files.
+TEST(HpglCli, InfoDescribesAPlot) {
+    PlotFile f("IN;SP1;PD8000,0,8000,4000;");
+    const std::string out = std::string(f.path()) + ".txt";
+    ASSERT_EQ(kt::run(std::string(KRO_CLI) + " info " + f.path() +
+                      " -dpi 100 -papertype A4V > " + out),
+              0);
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::remove(out.c_str());
+    const std::string s = text.str();
+    EXPECT_NE(s.find("HP-GL plot"), std::string::npos) << s;
+    EXPECT_NE(s.find("x 0 to 8000, y 0 to 4000 plotter units"), std::string::npos) << s;
+    EXPECT_NE(s.find("200.00 x 100.00 mm"), std::string::npos) << s;
+    EXPECT_NE(s.find("paper:       A4V"), std::string::npos) << s;
+    EXPECT_NE(s.find("824 x 1168 dots at 100 dpi"), std::string::npos) << s;
 }
 
 }  // namespace
