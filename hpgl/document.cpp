@@ -53,10 +53,13 @@ size_t normalizePlotText(char* text, size_t n) {
     auto isCrLf = [&](size_t at) { return text[at] == '\r' && at + 1 < n && text[at + 1] == '\n'; };
     while (i < n) {
         if (!kSpecial.is[static_cast<unsigned char>(text[i])]) {
-            // A run of ordinary bytes. Output lags input, so the byte before
-            // i is still the input's own when the run ends.
-            do text[o++] = text[i++];
-            while (i < n && !kSpecial.is[static_cast<unsigned char>(text[i])]);
+            // A run of ordinary bytes, moved at once. Output lags input, so
+            // the byte before i is still the input's own after the move.
+            size_t end = i + 1;
+            while (end < n && !kSpecial.is[static_cast<unsigned char>(text[end])]) ++end;
+            if (o != i) std::memmove(text + o, text + i, end - i);
+            o += end - i;
+            i = end;
             last = text[i - 1];
             continue;
         }
