@@ -10,6 +10,7 @@
 #include "cli/output.h"
 #include "cli/paper.h"
 #include "cli/picture.h"
+#include "cli/plot_info.h"
 #include "kro/kro.h"
 
 #ifndef KRO_VERSION_STRING
@@ -28,7 +29,10 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  info FILE...                 describe pictures: format, size, depth, photometric\n"
-    "                               interpretation and resolution\n"
+    "                               interpretation and resolution; HP-GL plots:\n"
+    "                               extents, paper and page in dots for the job options\n"
+    "                               after the files (-dpi -papertype -scale -physical\n"
+    "                               -plot -ignore)\n"
     "  convert [--verbose] IN OUT [JOB OPTIONS]\n"
     "                               convert a picture; the output format follows OUT's\n"
     "                               extension (.bmp, .cal or .cals)\n"
@@ -102,9 +106,15 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
 }
 
 int cmdInfo(const std::vector<std::string>& args) {
-    if (args.empty()) return usageError("info: missing FILE operand");
+    std::vector<std::string> files;
+    if (int rc = splitInfoOperands(args, &files)) return rc;
+    if (files.empty()) return usageError("info: missing FILE operand");
     int status = 0;
-    for (const std::string& path : args) {
+    for (const std::string& path : files) {
+        if (isPlotFile(path)) {
+            if (int rc = describePlot(path)) status = rc;
+            continue;
+        }
         Picture pic;
         Format format;
         int failed = 0;

@@ -335,6 +335,57 @@ KRO_API int32_t KroQueryPapertypeByDots(int32_t width, int32_t height, int32_t d
  * that holds the size; otherwise the paper nearest to it. */
 KRO_API int32_t KroQueryPapertypeByLength(float width, float height, int32_t fit);
 
+/* ---- HP-GL plots (section kept by the plot loader) --------------------- */
+
+/* A loaded plot. Sizes are in plotter units of 0.025 mm unless named Mm. */
+typedef struct HpglDocument {
+    const char* path;     /* the caller's file name, not copied */
+    char* text;           /* the cleaned plot text, NUL-terminated */
+    int32_t textLength;   /* bytes of text including the NUL */
+    double widthMm;       /* (xMax - xMin) * 0.025 */
+    double heightMm;      /* (yMax - yMin) * 0.025 */
+    double xMax;
+    double yMax;
+    double xMin;
+    double yMin;
+    double scale;         /* device units per plotter unit of the last drawing */
+    int32_t plot;         /* plotter type */
+    int32_t paperType;    /* paper chosen for the plot, 0 for none */
+    int32_t ignoreCount;  /* entries of ignoreCodes */
+    int32_t* ignoreCodes; /* command codes to ignore, or null */
+} HpglDocument;
+
+/* Loads, cleans and measures a plot file and chooses its paper. ignoreList
+ * (read when ignore is 1) is a comma-separated list of mnemonics to ignore;
+ * only IW may be ignored. The list is upper-cased in place. Returns the
+ * document, or KRO_FAILED_PTR. */
+KRO_API HpglDocument* KroOpenHPGL(const char* path, int32_t plot, int32_t ignore,
+                                  char* ignoreList);
+/* Frees a document KroOpenHPGL returned. Always 0. */
+KRO_API int32_t KroCloseHPGL(HpglDocument* document);
+/* The least and greatest coordinates a plot text reaches, in plotter units.
+ * length counts the text's bytes with its NUL; nothing beyond it is read. */
+KRO_API int32_t Kro_MAX_MIN(const char* text, int32_t length, int32_t plot, int32_t ignoreCount,
+                            const int32_t* ignoreCodes, double* xMax, double* yMax, double* xMin,
+                            double* yMin);
+/* Classifies the byte at position (modes 1 to 5) or gives the command code of
+ * the mnemonic there (mode 6, 0 for none). */
+KRO_API int32_t Kro_STR_CMP(int32_t mode, const char* position);
+
+/* ---- Drawable size (section kept by the paper tables) ------------------- */
+
+/* The page and the picture on it in dots of the output resolution, for an
+ * image of width x height pixels at resolution[0..1] dpi, from kroOption. */
+KRO_API int32_t KroGetDSize(int32_t width, int32_t height, const int32_t resolution[2],
+                            int32_t* paperWidth, int32_t* paperHeight, int32_t outResolution[2],
+                            int32_t* drawWidth, int32_t* drawHeight);
+/* The page size in dots for a plot, from kroOption; fit as for
+ * KroQueryPapertypeByLength. */
+KRO_API int32_t SetDrawableSize(const HpglDocument* document, int32_t* width, int32_t* height,
+                                int32_t fit);
+/* The paper type for a plot from kroOption, or 0 for none. */
+KRO_API int32_t SetPaperType(const HpglDocument* document);
+
 /* ---- Image description strings ----------------------------------------- */
 
 /* Failure value of the functions that return an address or -1. */

@@ -1,0 +1,113 @@
+// kro info for HP-GL plots.
+#include "cli/plot_info.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "cli/job.h"
+#include "cli/messages.h"
+#include "kro/kro.h"
+#include "paper/paper.h"
+
+namespace kro::cli {
+
+namespace {
+
+bool isTextByte(unsigned char c) {
+    return c >= 0x20 ? c != 0x7F
+                     : c == '\r' || c == '\n' || c == '\t' || c == 0x1B || c == 0x03 || c == 0x1A ||
+                           c == 0;
+}
+
+std::string paperName(int32_t code) {
+    if (code == 0) return "none";
+    const char* name = paperFirstName(code);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", unsigned(code));
+    return std::string(name ? name : "?") + " (" + hex + ")";
+}
+
+}  // namespace
+
+int splitInfoOperands(const std::vector<std::string>& args, std::vector<std::string>* files) {
+    size_t i = 0;
+    while (i < args.size() && !(args[i].size() > 1 && args[i][0] == '-'))
+        files->push_back(args[i++]);
+    // Parsed even when empty: the defaults (400 dpi) come with it.
+    if (int rc = parseJobOptions({args.begin() + long(i), args.end()})) return rc;
+    warnUnusedOptions({"dpi", "papertype", "scale", "physical", "plot", "ignore"});
+    return 0;
+}
+
+bool isPlotFile(const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char head[4097];
+    size_t n = std::fread(head, 1, sizeof head - 1, f);
+    std::fclose(f);
+    for (size_t i = 0; i < n; ++i)
+        if (!isTextByte(static_cast<unsigned char>(head[i]))) return false;
+    // The first command opens the text: a plot starts with two capitals, after
+    // blanks, terminators and escape sequences at most.
+    size_t i = 0;
+    while (i < n) {
+        const char c = head[i];
+        if (c == ' ' || c == ';' || c == '\r' || c == '\n' || c == '\t') {
+            ++i;
+        } else if (c == 0x1B && i + 1 < n && head[i + 1] == '.') {
+            // Device control: to its ":" for .I and .N, three bytes otherwise.
+            const bool toColon = i + 2 < n && (head[i + 2] == 'I' || head[i + 2] == 'N');
+            i += 3;
+            if (toColon)
+                while (i < n && head[i++] != ':') {
+                }
+        } else if (c == 0x1B) {
+            // Printer-language escapes end with an upper-case letter.
+            ++i;
+            while (i < n && !(head[i] >= 'A' && head[i] <= 'Z')) ++i;
+            ++i;
+        } else {
+            break;
+        }
+    }
+    auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    if (!(i + 1 < n && upper(head[i]) && upper(head[i + 1]))) return false;
+    // Two capitals alone may be prose: some mnemonic must take parameters.
+    head[n] = '\0';
+    for (; i + 1 < n; ++i)
+        if (Kro_STR_CMP(6, head + i) != 0 && std::strchr("0123456789+-.;, \r\n", head[i + 2]))
+            return true;
+    return false;
+}
+
+int describePlot(const std::string& path) {
+    char* ignore = kroOption.ignore.given ? kroOption.ignore.value : nullptr;
+    HpglDocument* doc =
+        KroOpenHPGL(path.c_str(), kroOption.plot.value, kroOption.ignore.given ? 1 : 0, ignore);
+    if (doc == KRO_FAILED_PTR) {
+        std::fprintf(stderr, "kro: %s: %s (status %d)\n", path.c_str(),
+                     statusMessage(fndErrorStatus), int(fndErrorStatus));
+        return 1;
+    }
+    std::printf("%s:\n", path.c_str());
+    std::printf("  format:      HP-GL plot, %d bytes of commands\n", int(doc->textLength - 1));
+    std::printf("  extents:     x %g to %g, y %g to %g plotter units\n", doc->xMin, doc->xMax,
+                doc->yMin, doc->yMax);
+    std::printf("  size:        %.2f x %.2f mm\n", doc->widthMm, doc->heightMm);
+    std::printf("  smallest:    %s\n", paperName(doc->paperType).c_str());
+    std::printf("  paper:       %s\n", paperName(SetPaperType(doc)).c_str());
+    int32_t w = 0, h = 0;
+    int rc = 0;
+    if (SetDrawableSize(doc, &w, &h, kroOption.physical.given ? 1 : 0) != 0) {
+        std::fprintf(stderr, "kro: %s: page size: %s (status %d)\n", path.c_str(),
+                     statusMessage(fndErrorStatus), int(fndErrorStatus));
+        rc = 1;
+    } else {
+        std::printf("  page:        %d x %d dots at %d dpi\n", int(w), int(h),
+                    int(kroOption.dpi.value));
+    }
+    KroCloseHPGL(doc);
+    return rc;
+}
+
+}  // namespace kro::cli

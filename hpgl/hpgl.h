@@ -1,0 +1,32 @@
+// Internals of the plot loader shared with the tests and the command line.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace kro::hpgl {
+
+// Cleans the bytes read from a plot file in place: line breaks, NULs, TABs,
+// device-control escapes and runs of spaces go; a SUB ends the text. Writes
+// the closing NUL at text[result] (text must hold n + 1 bytes) and gives the
+// number of bytes kept.
+size_t normalizePlotText(char* text, size_t n);
+
+// A double truncated toward zero into an int32, saturating; NaN gives 0.
+inline int32_t truncToInt(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return int32_t(v);
+}
+
+// A double as a float; beyond the float range it becomes an infinity rather
+// than undefined behaviour.
+inline float toFloat(double v) {
+    if (v > 3.4028234663852886e38) return HUGE_VALF;
+    if (v < -3.4028234663852886e38) return -HUGE_VALF;
+    return float(v);
+}
+
+}  // namespace kro::hpgl

@@ -1,0 +1,159 @@
+// The HP-GL command stream that every pass reads: command codes, character
+// classes, the walk from command to command and the parameter fields.
+// Nothing here reads at or beyond a stream's length.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kro::hpgl {
+
+// Command codes used by the walkers.
+enum Code : int32_t {
+    kNoCommand = 0,
+    kDF = 101,
+    kIN = 102,
+    kIP = 103,
+    kSC = 104,
+    kGM = 105,
+    kSP = 201,
+    kPU = 202,
+    kPD = 203,
+    kPA = 204,
+    kPC = 205,
+    kPR = 206,
+    kGR = 306,
+    kLT = 308,
+    kCI = 402,
+    kAA = 403,
+    kAR = 404,
+    kWG = 408,
+    kEW = 409,
+    kRA = 410,
+    kEA = 411,
+    kRR = 412,
+    kER = 413,
+    kPM = 414,
+    kEP = 415,
+    kFP = 416,
+    kLB = 501,
+    kDT = 502,
+    kSI = 503,
+    kSR = 504,
+    kSU = 505,
+    kSL = 506,
+    kDI = 507,
+    kDR = 508,
+    kDU = 509,
+    kDV = 510,
+    kES = 513,
+    kBL = 514,
+    kPB = 515,
+    kIW = 701,
+};
+
+// Results of the classifier.
+inline constexpr int32_t kClassSeparator = 11;
+inline constexpr int32_t kClassTerminator = 12;
+inline constexpr int32_t kClassCommand = 13;
+
+// Byte classes: bit flags over all 256 bytes.
+inline constexpr uint8_t kSeparatorBit = 1;   // "," and " "
+inline constexpr uint8_t kTerminatorBit = 2;  // ";" and NUL
+inline constexpr uint8_t kLetterBit = 4;      // "A" to "Z"
+inline constexpr uint8_t kNulBit = 8;         // the NUL alone: the end of the text
+inline constexpr uint8_t kBlankBit = 16;      // space, TAB and LF, stepped over by the walk
+inline constexpr uint8_t kFieldEndBits = kSeparatorBit | kTerminatorBit | kLetterBit;
+
+struct ByteClasses {
+    uint8_t bits[256];
+};
+inline constexpr ByteClasses kClasses = [] {
+    ByteClasses c{};
+    c.bits[uint8_t(',')] = kSeparatorBit;
+    c.bits[uint8_t(' ')] = kSeparatorBit;
+    c.bits[uint8_t(';')] = kTerminatorBit;
+    c.bits[0] = kTerminatorBit | kNulBit;
+    for (int b = 'A'; b <= 'Z'; ++b) c.bits[b] = kLetterBit;
+    c.bits[uint8_t(' ')] |= kBlankBit;
+    c.bits[uint8_t('\t')] |= kBlankBit;
+    c.bits[uint8_t('\n')] |= kBlankBit;
+    return c;
+}();
+
+inline bool hasClass(char byte, uint8_t bits) {
+    return (kClasses.bits[uint8_t(byte)] & bits) != 0;
+}
+
+// The code of the mnemonic a b (upper case only), or 0.
+int32_t mnemonicCode(char a, char b);
+
+// Rules of a parameter field. The extents walker takes the defaults; the
+// renderer keeps 40 bytes, skips leading blanks and always takes the first byte.
+struct FieldRules {
+    size_t keep = 64;                // bytes kept; the rest of the field is stepped over
+    bool separatorEndsOnly = false;  // x of a coordinate pair: only a separator ends it
+    bool skipBlanks = false;         // step over spaces, TABs and LFs first
+    bool takeFirstByte = false;      // the first byte belongs to the field whatever it is
+};
+
+inline constexpr size_t kMaxFieldKeep = 64;
+
+// A position in a plot text. Bytes at or past length read as NUL, so every
+// scan stops at the end of the text even if a NUL is missing.
+struct Stream {
+    const char* text = nullptr;
+    size_t length = 0;  // readable bytes (a document's textLength)
+    size_t pos = 0;
+
+    Stream() = default;
+    Stream(const char* t, int64_t len) : text(t), length(t && len > 0 ? size_t(len) : 0) {}
+
+    char at(size_t i) const { return i < length ? text[i] : '\0'; }
+    char peek() const { return at(pos); }
+    bool atEnd() const { return pos >= length || text[pos] == '\0'; }
+
+    // The walk: steps to the next mnemonic, past it and one separator after
+    // it, and gives its code; 0 at the end of the text.
+    int32_t nextCommand();
+
+    // True when the byte here ends a parameter list (separator, terminator or
+    // command letter).
+    bool atFieldEnd() const { return hasClass(peek(), kFieldEndBits); }
+
+    // Steps over one field by the rules; gives where it starts and how many
+    // of its bytes are kept.
+    struct Span {
+        const char* data;
+        size_t kept;
+    };
+    Span scanField(const FieldRules& rules);
+
+    // Reads one field by the rules into buf (kMaxFieldKeep + 1 bytes, NUL
+    // terminated), stepping over the bytes beyond the kept ones. No separator
+    // is stepped over. Gives the number of bytes kept.
+    size_t readFieldText(const FieldRules& rules, char* buf);
+
+    // Steps over one separator if one is here.
+    void skipSeparator() {
+        if (hasClass(peek(), kSeparatorBit)) ++pos;
+    }
+
+    // Reads up to max fields (value with atof, one separator stepped over
+    // after each), stopping before a field end. Gives the count read.
+    int readFields(double* values, int max);
+
+    // A coordinate pair: x up to a separator only, the separator, y up to any
+    // field end, then one separator if there is one.
+    void readPair(double* x, double* y);
+
+    // The parameter skip: to the next terminator or command letter; a ";" is
+    // stepped over, a letter and the end of the text are not.
+    void skipParameters();
+};
+
+// atof of the n kept bytes of a field (not NUL-terminated), with an exact
+// fast path for plain decimals.
+double fieldValue(const char* data, size_t n);
+
+}  // namespace kro::hpgl

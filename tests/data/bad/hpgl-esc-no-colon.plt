@@ -1,0 +1,1 @@
+IN;PD10,10;.I81;;17 and never a colon

@@ -1,0 +1,250 @@
+// Loading a plot: text cleaning, the ignore list, the checks in their order,
+// malformed samples and the real plots that hp2xx ships.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "hpgl/hpgl.h"
+#include "kro/kro.h"
+#include "test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string normalized(std::string in) {
+    in.push_back('\0');  // room for the NUL
+    size_t n = kro::hpgl::normalizePlotText(in.data(), in.size() - 1);
+    EXPECT_EQ(in[n], '\0');
+    return in.substr(0, n);
+}
+
+TEST(HpglText, Normalization) {
+    struct Case {
+        std::string in, out;
+    };
+    const Case cases[] = {
+        {"PA10, 20", "PA10,20"},
+        {"PA 10,20", "PA 10,20"},
+        {"  PA", "PA"},
+        {"PA  \r\n  10", "PA 10"},
+        {", \r\n 1", ",1"},
+        {"PU\r\nPD", "PUPD"},
+        {"PU\rPD", "PU\rPD"},
+        {"PU\nPD\t;", "PUPD;"},
+        {std::string("A\0B", 3), "AB"},
+        {"PA1,1;\x1A"
+         "PD5,5;",
+         "PA1,1;"},
+        {"IN;\x1B.I81;;17:PA1,1;", "IN;PA1,1;"},
+        {"\x1B.N;19:\x1B.Y\x1B.ZIN;", "IN;"},
+        {"IN;\x1B.I81;;17", "IN;"},
+        {"\x1B"
+         "E",
+         "\x1B"
+         "E"},
+        {"PU\x1B.", "PU\x1B."},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(normalized(c.in), c.out) << c.in;
+}
+
+// A plot file in a fresh temporary directory, removed on scope exit.
+class PlotFile {
+  public:
+    explicit PlotFile(const std::string& text) {
+        char dir[] = "/tmp/kro-hpgl-XXXXXX";
+        EXPECT_NE(mkdtemp(dir), nullptr);
+        dir_ = dir;
+        path_ = dir_ + "/plot.bmp";  // the name says nothing
+        std::ofstream(path_, std::ios::binary) << text;
+    }
+    ~PlotFile() { fs::remove_all(dir_); }
+    const char* path() const { return path_.c_str(); }
+
+  private:
+    std::string dir_, path_;
+};
+
+TEST(HpglOpen, LoadsMeasuresAndChoosesPaper) {
+    // 200 x 100 mm.
+    PlotFile f("IN;SP1;PU0,0;\r\nPD8000,0,8000,4000;\x1A junk");
+    fndErrorStatus = 12345;
+    HpglDocument* doc = KroOpenHPGL(f.path(), 5, 0, nullptr);
+    ASSERT_NE(doc, KRO_FAILED_PTR);
+    EXPECT_STREQ(doc->text, "IN;SP1;PU0,0;PD8000,0,8000,4000;");
+    EXPECT_EQ(doc->textLength, int32_t(std::strlen(doc->text) + 1));
+    EXPECT_EQ(doc->path, f.path());
+    EXPECT_DOUBLE_EQ(doc->widthMm, 200);
+    EXPECT_DOUBLE_EQ(doc->heightMm, 100);
+    EXPECT_EQ(doc->xMax, 8000);
+    EXPECT_EQ(doc->yMax, 4000);
+    EXPECT_EQ(doc->xMin, 0);
+    EXPECT_EQ(doc->yMin, 0);
+    EXPECT_EQ(doc->scale, 1.0);
+    EXPECT_EQ(doc->plot, 5);
+    EXPECT_EQ(doc->paperType, KroQueryPapertypeByLength(200, 100, 1));
+    EXPECT_NE(doc->paperType, 0);
+    EXPECT_EQ(doc->ignoreCount, 0);
+    EXPECT_EQ(doc->ignoreCodes, nullptr);
+    EXPECT_EQ(KroCloseHPGL(doc), 0);
+}
+
+TEST(HpglOpen, IgnoreList) {
+    PlotFile f("IW0,0,10,10;PD100,100;");
+    struct Case {
+        const char* list;
+        int32_t status;
+        int32_t count = 0;
+        double xMax = 0;
+    };
+    const Case cases[] = {
+        {"iw", 0, 1, 100},
+        {"IW,", 0, 1, 100},
+        {"IW,IW", 0, 2, 100},
+        {"IW,I", 0, 1, 100},
+        {"IW,PU", KRO_ERR_OPTION_RANGE},
+        {"PU", KRO_ERR_OPTION_RANGE},
+        {"IW;", KRO_ERR_OPTION_RANGE},
+        {"IWIW", KRO_ERR_OPTION_RANGE},
+        {"XX", KRO_ERR_OPTION_RANGE},
+        {"", KRO_ERR_OPTION_RANGE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list);
+        std::string list = c.list;
+        fndErrorStatus = 0;
+        HpglDocument* doc = KroOpenHPGL(f.path(), 0, 1, list.data());
+        if (c.status) {
+            EXPECT_EQ(doc, KRO_FAILED_PTR);
+            EXPECT_EQ(fndErrorStatus, c.status);
+            continue;
+        }
+        ASSERT_NE(doc, KRO_FAILED_PTR);
+        EXPECT_EQ(doc->ignoreCount, c.count);
+        EXPECT_EQ(doc->ignoreCodes[0], 701);
+        EXPECT_EQ(doc->xMax, c.xMax);
+        KroCloseHPGL(doc);
+    }
+    std::string lower = "iw";
+    HpglDocument* doc = KroOpenHPGL(f.path(), 0, 1, lower.data());
+    EXPECT_EQ(lower, "IW") << "the caller's list is upper-cased in place";
+    KroCloseHPGL(doc);
+    // Without the flag the list is not read, and the window holds.
+    doc = KroOpenHPGL(f.path(), 0, 0, nullptr);
+    ASSERT_NE(doc, KRO_FAILED_PTR);
+    EXPECT_EQ(doc->xMax, 10);
+    KroCloseHPGL(doc);
+    EXPECT_EQ(KroOpenHPGL(f.path(), 0, 1, nullptr), KRO_FAILED_PTR);
+    EXPECT_EQ(fndErrorStatus, KRO_ERR_OPTION_RANGE);
+}
+
+TEST(HpglOpen, ChecksInOrder) {
+    struct Case {
+        const char* path;
+        int32_t status;
+    };
+    std::string bad = "xx";
+    const Case cases[] = {
+        {"/nonexistent/plot.hpg", KRO_ERR_HPGL_ACCESS},
+        {nullptr, KRO_ERR_HPGL_ACCESS},
+        {"/", KRO_ERR_HPGL_READ},  // a directory opens but reads nothing
+    };
+    for (const Case& c : cases) {
+        fndErrorStatus = 0;
+        EXPECT_EQ(KroOpenHPGL(c.path, 0, 0, nullptr), KRO_FAILED_PTR) << c.path;
+        EXPECT_EQ(fndErrorStatus, c.status) << (c.path ? c.path : "null");
+    }
+    // The ignore list is checked before the file.
+    EXPECT_EQ(KroOpenHPGL("/nonexistent/plot.hpg", 0, 1, bad.data()), KRO_FAILED_PTR);
+    EXPECT_EQ(fndErrorStatus, KRO_ERR_OPTION_RANGE);
+    EXPECT_EQ(KroCloseHPGL(nullptr), 0);
+}
+
+// Each hpgl-* sample of tests/data/bad gives its code at every plotter type
+// that changes the walk.
+TEST(HpglOpen, BadSamplesGiveTheirCodes) {
+    const std::string dir = std::string(KRO_TEST_DATA) + "/bad/";
+    std::ifstream list(dir + "README.md");
+    int checked = 0;
+    for (std::string line; std::getline(list, line);) {
+        if (line.rfind("- hpgl-", 0) != 0) continue;
+        std::istringstream fields(line.substr(2));
+        std::string name;
+        long code = -1;
+        std::getline(fields, name, ':');
+        fields >> code;
+        for (int32_t plot : {0, 4, 5}) {
+            SCOPED_TRACE(name + " plot " + std::to_string(plot));
+            fndErrorStatus = 0;
+            HpglDocument* doc = KroOpenHPGL((dir + name).c_str(), plot, 0, nullptr);
+            EXPECT_EQ(fndErrorStatus == KRO_ERR_PAPER ? 0 : fndErrorStatus, code);
+            EXPECT_EQ(doc == KRO_FAILED_PTR, code != 0);
+            if (doc != KRO_FAILED_PTR) KroCloseHPGL(doc);
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, 10);
+}
+
+// Every plot of hp2xx's test folder loads and measures (gzipped ones are
+// unpacked first).
+TEST(HpglOpen, RealPlotsLoad) {
+    const fs::path samples = "/usr/share/doc/hp2xx/hp-tests";
+    if (!fs::is_directory(samples)) GTEST_SKIP() << samples << " missing (package hp2xx)";
+    char tmp[] = "/tmp/kro-plots-XXXXXX";
+    ASSERT_NE(mkdtemp(tmp), nullptr);
+    int loaded = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(samples)) {
+        fs::path plot = e.path();
+        if (plot.extension() == ".gz") {
+            fs::path out = fs::path(tmp) / plot.stem();
+            ASSERT_EQ(kt::run("gzip -dc '" + plot.string() + "' > '" + out.string() + "'"), 0);
+            plot = out;
+        }
+        SCOPED_TRACE(plot.string());
+        for (int32_t plot_type : {0, 5, 10}) {
+            fndErrorStatus = 0;
+            HpglDocument* doc = KroOpenHPGL(plot.c_str(), plot_type, 0, nullptr);
+            ASSERT_NE(doc, KRO_FAILED_PTR) << fndErrorStatus;
+            EXPECT_LE(doc->xMin, doc->xMax);
+            EXPECT_LE(doc->yMin, doc->yMax);
+            KroCloseHPGL(doc);
+        }
+        ++loaded;
+    }
+    fs::remove_all(tmp);
+    EXPECT_GE(loaded, 30);
+}
+
+}  // namespace
+
+namespace {
+
+// kro info tells a plot by its bytes, whatever its name, and applies the job
+// options after the files.
+TEST(HpglCli, InfoDescribesAPlot) {
+    PlotFile f("IN;SP1;PD8000,0,8000,4000;");
+    const std::string out = std::string(f.path()) + ".txt";
+    ASSERT_EQ(
+        kt::run(std::string(KRO_CLI) + " info " + f.path() + " -dpi 100 -papertype A4V > " + out),
+        0);
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::remove(out.c_str());
+    const std::string s = text.str();
+    EXPECT_NE(s.find("HP-GL plot"), std::string::npos) << s;
+    EXPECT_NE(s.find("x 0 to 8000, y 0 to 4000 plotter units"), std::string::npos) << s;
+    EXPECT_NE(s.find("200.00 x 100.00 mm"), std::string::npos) << s;
+    EXPECT_NE(s.find("paper:       A4V"), std::string::npos) << s;
+    EXPECT_NE(s.find("824 x 1168 dots at 100 dpi"), std::string::npos) << s;
+}
+
+}  // namespace

@@ -1,0 +1,210 @@
+// The HP-GL command stream: mnemonic codes, byte classes, the walk and the
+// parameter fields.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "hpgl/stream.h"
+#include "kro/kro.h"
+
+namespace {
+
+using kro::hpgl::FieldRules;
+using kro::hpgl::Stream;
+
+// The codes by group, as the plotter manuals number them.
+constexpr const char* kGroups =
+    "DF101 IN102 IP103 SC104 GM105 "
+    "SP201 PU202 PD203 PA204 PC205 PR206 "
+    "XT301 YT302 TL303 XA304 YA305 GR306 SM307 LT308 FR309 "
+    "CT401 CI402 AA403 AR404 FT405 UF406 PT407 WG408 EW409 RA410 EA411 RR412 ER413 PM414 "
+    "EP415 FP416 "
+    "LB501 DT502 SI503 SR504 SU505 SL506 DI507 DR508 DU509 DV510 LO511 CP512 ES513 BL514 "
+    "PB515 OL516 IC517 OB518 LE519 "
+    "CS601 CA602 SS603 SA604 CM605 DS606 IV607 CC608 UC609 DL610 "
+    "IW701 OW702 OH703 OP704 RO705 "
+    "AP801 FS802 AS803 VS804 VA805 VN806 GP807 SG808 CV809 PG810 AF811 AH812 EC813 NR814 "
+    "BF815 RP816 WD817 KY818 OK819 GC820 OG821 PS822 BP823 ST824 "
+    "DP901 OD902 DC903 "
+    "IM1001 OA1002 OC1003 RC1004 OE1005 OF1006 OI1007 OO1008 OS1009 OT1010";
+
+TEST(HpglMnemonics, EveryPairHasItsCodeAndNoOtherPairHasOne) {
+    std::istringstream words(kGroups);
+    int listed = 0;
+    for (std::string w; words >> w; ++listed) {
+        EXPECT_EQ(Kro_STR_CMP(6, w.c_str()), std::atoi(w.c_str() + 2)) << w;
+        std::string lower = {char(w[0] | 0x20), char(w[1] | 0x20)};
+        EXPECT_EQ(Kro_STR_CMP(6, lower.c_str()), 0) << lower;
+    }
+    EXPECT_EQ(listed, 107);
+    int named = 0;
+    for (char a = 'A'; a <= 'Z'; ++a)
+        for (char b = 'A'; b <= 'Z'; ++b) named += Kro_STR_CMP(6, std::string{a, b}.c_str()) != 0;
+    EXPECT_EQ(named, 107);
+    EXPECT_EQ(Kro_STR_CMP(6, ""), 0);  // reads no byte past the NUL
+    EXPECT_EQ(Kro_STR_CMP(6, "P"), 0);
+}
+
+TEST(HpglMnemonics, ClassifierModes) {
+    struct Case {
+        char byte;
+        int32_t mode1, mode2, mode3, mode4, mode5;
+    };
+    const Case cases[] = {
+        {',', 11, 0, 0, 0, 11},    {' ', 11, 0, 0, 0, 11},  {';', 0, 12, 12, 0, 12},
+        {'\0', 0, 12, 12, 13, 12}, {'A', 0, 13, 0, 13, 13}, {'Z', 0, 13, 0, 13, 13},
+        {'a', 0, 0, 0, 0, 0},      {'5', 0, 0, 0, 0, 0},    {'\t', 0, 0, 0, 0, 0},
+        {'\xff', 0, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const char text[2] = {c.byte, '\0'};
+        SCOPED_TRACE(int(uint8_t(c.byte)));
+        EXPECT_EQ(Kro_STR_CMP(1, text), c.mode1);
+        EXPECT_EQ(Kro_STR_CMP(2, text), c.mode2);
+        EXPECT_EQ(Kro_STR_CMP(3, text), c.mode3);
+        EXPECT_EQ(Kro_STR_CMP(4, text), c.mode4);
+        EXPECT_EQ(Kro_STR_CMP(5, text), c.mode5);
+        EXPECT_EQ(Kro_STR_CMP(0, text), c.mode2) << "other modes act as mode 2";
+        EXPECT_EQ(Kro_STR_CMP(99, text), c.mode2);
+    }
+    EXPECT_EQ(Kro_STR_CMP(6, "PU"), 202);
+    EXPECT_EQ(Kro_STR_CMP(2, nullptr), 0);
+}
+
+// The commands a walk finds, as "CODE@position-after" words.
+std::string walk(const std::string& text) {
+    Stream s(text.c_str(), int64_t(text.size()) + 1);
+    std::string out;
+    while (int32_t code = s.nextCommand()) {
+        out += std::to_string(code) + "@" + std::to_string(s.pos) + " ";
+        s.skipParameters();
+    }
+    return out;
+}
+
+TEST(HpglWalk, FindsMnemonicsAnywhereAndStepsOverTheRest) {
+    EXPECT_EQ(walk("XXPU;"), "202@4 ");
+    EXPECT_EQ(walk("pu0,0;pd100,100;"), "");
+    EXPECT_EQ(walk("PA 10,20"), "204@3 ");
+    EXPECT_EQ(walk("SP;PU"), "201@2 202@5 ");
+    EXPECT_EQ(walk(" \t\nIN;;;12PD"), "102@5 203@12 ");
+    EXPECT_EQ(walk("P"), "");
+}
+
+TEST(HpglFields, ListsEndAtAFieldEndAndSkipsStopAtTerminators) {
+    struct Case {
+        const char* text;
+        int max;
+        std::vector<double> values;
+        const char* rest;  // what the parameter skip leaves
+    };
+    const Case cases[] = {
+        {";", 4, {}, ""},
+        {"1,2,3;PU", 2, {1, 2}, "PU"},
+        {"1,,3;", 4, {1}, ""},
+        {"1.5E3;", 4, {1.5}, "E3;"},  // a command letter ends the number
+        {"-7 8;", 4, {-7, 8}, ""},
+        {"abc,2;", 4, {0, 2}, ""},
+        {"1e999,nan;", 4, {INFINITY, NAN}, ""},
+        {"12", 4, {12}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string text = c.text;
+        Stream s(text.c_str(), int64_t(text.size()) + 1);
+        double v[4] = {};
+        ASSERT_EQ(s.readFields(v, c.max), int(c.values.size()));
+        for (size_t i = 0; i < c.values.size(); ++i) {
+            if (std::isnan(c.values[i]))
+                EXPECT_TRUE(std::isnan(v[i]));
+            else
+                EXPECT_EQ(v[i], c.values[i]);
+        }
+        s.skipParameters();
+        EXPECT_STREQ(text.c_str() + s.pos, c.rest);
+    }
+}
+
+TEST(HpglFields, PairXRunsToASeparatorOrTheEndOfTheText) {
+    // Exactly sized buffers without a NUL: ASan reports any read past them.
+    struct Case {
+        const char* text;
+        double x, y;
+    };
+    const Case cases[] = {
+        {"10,20;", 10, 20}, {"10;PU20,30", 10, 30}, {"10", 10, 0}, {"10,", 10, 0}, {",5", 0, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<char> bytes(c.text, c.text + std::strlen(c.text));
+        Stream s(bytes.data(), int64_t(bytes.size()));
+        double x = -1, y = -1;
+        s.readPair(&x, &y);
+        EXPECT_EQ(x, c.x);
+        EXPECT_EQ(y, c.y);
+        s.skipParameters();
+        EXPECT_LE(s.pos, bytes.size());
+    }
+}
+
+TEST(HpglFields, RendererRulesTakeTheFirstByteAndKeepFortyBytes) {
+    const FieldRules renderer{.keep = 40, .skipBlanks = true, .takeFirstByte = true};
+    char buf[kro::hpgl::kMaxFieldKeep + 1];
+    std::string text = " ;PU";
+    Stream s(text.c_str(), int64_t(text.size()) + 1);
+    EXPECT_EQ(s.readFieldText(renderer, buf), 1u);
+    EXPECT_STREQ(buf, ";");
+    std::string longField(100, '7');
+    Stream l(longField.c_str(), int64_t(longField.size()) + 1);
+    EXPECT_EQ(l.readFieldText(renderer, buf), 40u);
+    EXPECT_EQ(l.pos, 100u);
+    Stream empty("", 1);
+    EXPECT_EQ(empty.readFieldText(renderer, buf), 0u);
+    EXPECT_EQ(empty.pos, 0u);
+}
+
+TEST(HpglFields, ValueAgreesWithAtof) {
+    std::vector<std::string> texts = {"0",
+                                      "-0",
+                                      "007",
+                                      "1.",
+                                      ".5",
+                                      "-.25",
+                                      "0.1",
+                                      "123.456",
+                                      "99999999999999.9",
+                                      "1234567890123456",
+                                      "0.0000000000000001",
+                                      "+3",
+                                      "-",
+                                      ".",
+                                      "1.2.3",
+                                      "0x10",
+                                      "4e2",
+                                      "3.14159265358979323846"};
+    std::mt19937 rng(7);
+    for (int i = 0; i < 2000; ++i) {
+        std::string t = rng() % 2 ? "-" : "";
+        int digits = 1 + int(rng() % 16);
+        int point = int(rng() % (digits + 1));
+        for (int d = 0; d < digits; ++d) {
+            if (d == point) t += '.';
+            t += char('0' + rng() % 10);
+        }
+        texts.push_back(t);
+    }
+    for (const std::string& t : texts) {
+        double want = std::atof(t.c_str());
+        double got = kro::hpgl::fieldValue(t.c_str(), t.size());
+        EXPECT_EQ(std::signbit(got), std::signbit(want)) << t;
+        EXPECT_EQ(got, want) << t;
+    }
+}
+
+}  // namespace
