@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -145,6 +147,64 @@ TEST(CalsWriter, PrintsTheRecordsAndCodesThePageOnce) {
     kt::TempFile f;
     EXPECT_FAILS_WITH(KroRsImageToCals(f.get(), &h, &page.im), KRO_ERR_G4_ENCODE);
     EXPECT_EQ(offered.size(), 1u);
+}
+
+// The same rectangle coded by libtiff alone, line after line in one strip.
+Bytes serialCoding(const Image& page, int32_t x, int32_t pels, int32_t lines) {
+    char name[] = "/tmp/kro-g4-XXXXXX";
+    const int fd = mkstemp(name);
+    EXPECT_GE(fd, 0);
+    close(fd);
+    TIFF* tif = TIFFOpen(name, "w");
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(pels));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(lines));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(lines));
+    Bytes row(size_t(pels + 7) / 8);
+    for (int32_t y = 0; y < lines; ++y) {
+        std::fill(row.begin(), row.end(), 0);
+        for (int32_t i = 0; i < pels; ++i)
+            if (kt::pixel(page.im, x + i, y)) row[size_t(i) / 8] |= uint8_t(0x80 >> (i % 8));
+        TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
+    }
+    TIFFClose(tif);
+    tif = TIFFOpen(name, "r");
+    Bytes strip(size_t(TIFFGetStrileByteCount(tif, 0)));
+    TIFFReadRawStrip(tif, 0, strip.data(), tmsize_t(strip.size()));
+    TIFFClose(tif);
+    std::remove(name);
+    return strip;
+}
+
+TEST(CalsWriter, LargePagesCodeToTheSameBytesAsOneSerialCoding) {
+    // Large enough to be coded in bands where there are several cores: noise
+    // in one half, long runs and single pels in the other.
+    Image page(2051, 1100, 1);
+    uint32_t seed = 12345;
+    for (int32_t y = 0; y < 1100; ++y)
+        for (int32_t x = 0; x < 2051; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            const bool black = y < 550 ? (seed >> 16) & 1 : (x / (1 + y % 97)) % 3 == 0 || x == y;
+            kt::setPixel(&page.im, x, y, black);
+        }
+    page.im.validWidth = 2051;
+    for (const auto& [x, pels] : {std::pair{0, 2051}, std::pair{3, 2040}}) {
+        std::vector<unsigned char> buf(kro::g4WorstCaseBytes(pels, 1100));
+        RsImage coded{};
+        coded.size = int32_t(buf.size()), coded.format = KRO_FORMAT_G4, coded.depth = 1;
+        coded.data = buf.data();
+        int32_t status = -1;
+        ASSERT_EQ(GfxEncd(&page.im, x, 0, pels, 1100, &coded, GFX_CODING_G4, &status), 0) << status;
+        EXPECT_EQ(Bytes(buf.begin(), buf.begin() + coded.codedLength),
+                  serialCoding(page, x, pels, 1100))
+            << x;
+        // One byte short of the coding is too small, and says so.
+        coded.size = coded.codedLength - 1;
+        EXPECT_EQ(GfxEncd(&page.im, x, 0, pels, 1100, &coded, GFX_CODING_G4, &status), -1);
+        EXPECT_EQ(status, GFX_ST_BUFFER_FULL);
+    }
 }
 
 TEST(CalsReader, EveryOrientationComesOutUpright) {
