@@ -152,6 +152,7 @@ struct OutFile {
     uint64_t pos = 0;
     uint64_t end = 0;
     bool full = false;    // a write went past the capacity
+    bool noMemory = false;  // the growing strip could not grow
     bool sealed = false;  // the strip is taken; later writes (the directory) are dropped
 };
 
@@ -166,6 +167,7 @@ tmsize_t outWrite(thandle_t h, void* buf, tmsize_t n) {
             try {
                 f->grown->resize(std::max<size_t>(size_t(to - 8), 2 * f->grown->size()));
             } catch (...) {
+                f->noMemory = true;
                 return -1;
             }
         }
@@ -241,6 +243,7 @@ int32_t codeStrip(const pixo::Plane& in, int32_t x, int32_t y, int32_t pels, int
     out->sealed = true;
     TIFFClose(tif);
     if (out->full) return GFX_ST_BUFFER_FULL;
+    if (out->noMemory) return GFX_ST_NOMEM;
     if (!ok || offset != 8 || (!out->grown && count > out->capacity)) return GFX_ST_CODING;
     *length = count;
     return GFX_ST_OK;
