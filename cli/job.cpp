@@ -27,6 +27,7 @@ struct JobOption {
     const char* range;  // the values the checks accept, for messages; null: not stated
 };
 
+// clang-format off
 #define KRO_INT(k, r) {#k, Value::Integer, &kroOption.k.given, r}
 #define KRO_REAL(k, r) {#k, Value::Real, &kroOption.k.given, r}
 #define KRO_WORD(k) {#k, Value::Word, &kroOption.k.given, nullptr}
@@ -54,6 +55,7 @@ const JobOption kJobOptions[] = {
 #undef KRO_REAL
 #undef KRO_WORD
 #undef KRO_SWITCH
+// clang-format on
 
 const JobOption* findOption(const std::string& word) {
     if (word.size() < 2 || word[0] != '-') return nullptr;
@@ -170,8 +172,7 @@ int parseJobOptions(const std::vector<std::string>& args, std::vector<std::strin
     operands->clear();
     for (int32_t i = 0; i < argc; ++i) {
         const std::string word = argv[i];
-        if (word.size() > 1 && word[0] == '-')
-            return usage("unknown job option '" + word + "'");
+        if (word.size() > 1 && word[0] == '-') return usage("unknown job option '" + word + "'");
         operands->push_back(word);
     }
     return 0;

@@ -87,8 +87,10 @@ int splitFlags(const std::vector<std::string>& args, const std::vector<std::stri
         if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
             if (std::find(allowed.begin(), allowed.end(), a) == allowed.end()) {
                 if (const char* option = jobOptionFor(a)) {
-                    std::fprintf(stderr, "kro: unknown flag '%s'; job options take one dash: -%s\n"
-                                 "Try 'kro --help' for more information.\n", a.c_str(), option);
+                    std::fprintf(stderr,
+                                 "kro: unknown flag '%s'; job options take one dash: -%s\n"
+                                 "Try 'kro --help' for more information.\n",
+                                 a.c_str(), option);
                     return kExitUsage;
                 }
                 return usageError("unknown flag '%s'", a.c_str());

@@ -76,8 +76,10 @@ int cmdPaper(const std::vector<std::string>& args, bool fit) {
     warnUnusedOptions({"dpi"});
     if (operands.empty()) return listPapers();
     if (operands.size() > 1) {
-        std::fprintf(stderr, "kro: paper: unexpected operand '%s'\nTry 'kro --help' for more "
-                     "information.\n", operands[1].c_str());
+        std::fprintf(stderr,
+                     "kro: paper: unexpected operand '%s'\nTry 'kro --help' for more "
+                     "information.\n",
+                     operands[1].c_str());
         return 2;
     }
     const std::string& what = operands[0];

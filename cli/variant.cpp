@@ -29,12 +29,17 @@ std::string bmpVariant(FILE* f) {
     if (bits != 1 && bits != 8 && bits != 24 && bits != 0 && bits <= 64)
         return std::to_string(bits) + "-bit BMP";
     switch (field(30, 4)) {
-        case 1: return "RLE8-compressed BMP";
-        case 2: return "RLE4-compressed BMP";
+        case 1:
+            return "RLE8-compressed BMP";
+        case 2:
+            return "RLE4-compressed BMP";
         case 3:
-        case 6: return "bit-field BMP";
-        case 4: return "JPEG-compressed BMP";
-        case 5: return "PNG-compressed BMP";
+        case 6:
+            return "bit-field BMP";
+        case 4:
+            return "JPEG-compressed BMP";
+        case 5:
+            return "PNG-compressed BMP";
     }
     return "";
 }
@@ -43,8 +48,10 @@ std::string bmpVariant(FILE* f) {
 
 std::string unsupportedVariant(FILE* f, Format format) {
     switch (format) {
-        case Format::Bmp: return bmpVariant(f);
-        default: return "";
+        case Format::Bmp:
+            return bmpVariant(f);
+        default:
+            return "";
     }
 }
 

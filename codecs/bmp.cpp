@@ -1,8 +1,8 @@
 // BMP files: uncompressed 1-, 8- and 24-bit Windows bitmaps, read with an
 // info header of 40 bytes or more (either byte order) and written with a
 // 40-byte one (little-endian).
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/image.h"

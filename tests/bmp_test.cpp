@@ -3,8 +3,8 @@
 
 #include <cstring>
 #include <fstream>
-#include <tuple>
 #include <sstream>
+#include <tuple>
 
 #include "test_util.h"
 
@@ -144,15 +144,16 @@ TEST(BmpResolution, ReadBothConventionsWriteTheStandardOne) {
         EXPECT_EQ(r.res[1], c[1]) << c[0];
     }
     kt::Image im(1, 1, 24);
-    const int32_t writes[][2] = {{300, 11811}, {96, 3780}, {72, 2835}, {0, 0}, {54546084, 2147483622}};
+    const int32_t writes[][2] = {
+        {300, 11811}, {96, 3780}, {72, 2835}, {0, 0}, {54546084, 2147483622}};
     for (const auto& c : writes) {
         const Bytes b = writeBmp(im.im, 2, c[0]);
         EXPECT_EQ(le32(b, 38), uint32_t(c[1])) << c[0];
         EXPECT_EQ(le32(b, 42), uint32_t(c[1])) << c[0];
     }
     // The usual resolutions come back as they were written.
-    for (int32_t dpi : {50, 72, 96, 100, 150, 200, 240, 254, 300, 360, 400, 600, 720, 1200, 2400,
-                        4800, 9600}) {
+    for (int32_t dpi :
+         {50, 72, 96, 100, 150, 200, 240, 254, 300, 360, 400, 600, 720, 1200, 2400, 4800, 9600}) {
         Read r(writeBmp(im.im, 2, dpi));
         EXPECT_EQ(r.res[0], dpi);
     }
@@ -199,7 +200,8 @@ TEST(BmpRead, ColourTableFollowsTheInfoHeaderOfAnySize) {
     kt::Image src(5, 3, 8);
     kt::drawF(&src);
     unsigned char pal[768];
-    for (int i = 0; i < 256; ++i) pal[i] = uint8_t(i), pal[256 + i] = uint8_t(i / 2), pal[512 + i] = 7;
+    for (int i = 0; i < 256; ++i)
+        pal[i] = uint8_t(i), pal[256 + i] = uint8_t(i / 2), pal[512 + i] = 7;
     const Bytes plain = writeBmp(src.im, KRO_PHOTO_PALETTE, 72, pal);
     Read base(plain);
     ASSERT_EQ(base.rc, 0);

@@ -131,10 +131,10 @@ TEST(CalsWriter, PrintsTheRecordsAndCodesThePageOnce) {
     kt::drawF(&page);
     Spy spy(0);
     const Bytes file = writeCals(h, page.im);
-    const Bytes want = headerBytes(
-        {"srcdocid: NONE", "dstdocid: ", "txtfilid: " + std::string(127, 'A'),
-         "figid: ", "srcgph: ", "doccls: ", "rtype: 1", "rorient: 000,270",
-         "rpelcnt: 001728,002200", "rdensty: 0300", "notes: " + std::string(128, 'B')});
+    const Bytes want =
+        headerBytes({"srcdocid: NONE", "dstdocid: ", "txtfilid: " + std::string(127, 'A'),
+                     "figid: ", "srcgph: ", "doccls: ", "rtype: 1", "rorient: 000,270",
+                     "rpelcnt: 001728,002200", "rdensty: 0300", "notes: " + std::string(128, 'B')});
     EXPECT_EQ(std::string(file.begin(), file.begin() + 2048),
               std::string(want.begin(), want.end()));
     // One coding, into a buffer that holds any coding of the page.

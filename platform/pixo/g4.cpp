@@ -214,8 +214,8 @@ int32_t codeStrip(const pixo::Plane& in, int32_t x, int32_t y, int32_t pels, int
     pixo::Scratch line;
     if (x % 8 && !line.reserve((size_t(pels) + 7) / 8)) return GFX_ST_NOMEM;
     Complaints complaints;
-    TIFF* tif = openQuiet("w", out, &complaints, noRead, outWrite, outSeek, noClose, outSize,
-                          noMap, noUnmap);
+    TIFF* tif = openQuiet("w", out, &complaints, noRead, outWrite, outSeek, noClose, outSize, noMap,
+                          noUnmap);
     if (!tif) return out->full ? GFX_ST_BUFFER_FULL : GFX_ST_NOMEM;
 
     bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(pels)) &&
@@ -427,8 +427,8 @@ extern "C" PIXO_API int32_t GfxEncd(const RsImage* src, int32_t x, int32_t y, in
     uint64_t length = 0;
     int32_t rc;
     if (const unsigned bands = bandCount(pelsPerLine, lines); bands > 1) {
-        rc = codeInBands(in, x, y, pelsPerLine, lines, bands, coded->data,
-                         uint64_t(coded->size), &length);
+        rc = codeInBands(in, x, y, pelsPerLine, lines, bands, coded->data, uint64_t(coded->size),
+                         &length);
     } else {
         OutFile out{};
         out.strip = coded->data;
