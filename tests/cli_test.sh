@@ -38,6 +38,12 @@ if command -v ppmtobmp >/dev/null && command -v bmptopnm >/dev/null; then
             fi
         done
     done
+    # ImageMagick's 108- and 124-byte info headers: the colour table follows them.
+    for v in im-v4-1bit:f.pbm im-v5-1bit:f.pbm im-v5-8bit:f.ppm; do
+        "$kro" convert "$data/bmp/${v%%:*}.bmp" "$work/im.bmp" &&
+            bmptopnm "$work/im.bmp" 2>/dev/null >"$work/im.pnm"
+        check "${v%%:*} converts exactly" 'cmp -s "$work/im.pnm" "$data/bmp/${v#*:}"'
+    done
 else
     skip=$((skip + 1))
     echo "SKIP: netpbm not installed" >&2
