@@ -1,7 +1,8 @@
 #!/bin/sh
 # CALS on a 4960 x 7016 bilevel page of text (600 dpi A4): kro against
 # GraphicsMagick doing the same job, and against libtiff's tiffcp coding and
-# decoding Group 4 on the same page.
+# decoding Group 4 on the same page. Then a page of random noise, the coder's
+# worst case (it codes to about twice the plain picture's bytes).
 # Usage: sh bench/cals.sh [BUILD_DIR]   (peers are installed if missing)
 set -eu
 cd "$(dirname "$0")/.."
@@ -18,6 +19,11 @@ if [ ! -s "$page" ]; then
     pbmtext -builtin fixed <"$work/text.txt" 2>/dev/null | pnmenlarge 3 |
         pnmpad -white -width 4960 -height 7016 | ppmtobmp -bpp 1 >"$page" 2>/dev/null
 fi
+noise=$work/noise-page.bmp
+if [ ! -s "$noise" ]; then
+    pgmnoise -randomseed=1 4960 7016 2>/dev/null | pamditherbw -threshold 2>/dev/null |
+        pamtopnm 2>/dev/null | ppmtobmp -bpp 1 >"$noise" 2>/dev/null
+fi
 "$kro" convert "$page" "$work/page.cal" -dpi 600
 gm convert "$page" -compress none "$work/page-raw.tif"
 tiffcp -c g4 "$work/page-raw.tif" "$work/page-g4.tif"
@@ -26,6 +32,8 @@ echo "BMP to CALS (encode)"
 measure "encode kro" "$kro" convert "$page" "$work/o-kro.cal" -dpi 600
 measure "encode gm" gm convert "$page" "cals:$work/o-gm.cal"
 measure "encode tiffcp" tiffcp -c g4 "$work/page-raw.tif" "$work/o-tiffcp.tif"
+measure "noise kro" "$kro" convert "$noise" "$work/o-kro-noise.cal" -dpi 600
+measure "noise gm" gm convert "$noise" "cals:$work/o-gm-noise.cal"
 echo "CALS to BMP (decode)"
 measure "decode kro" "$kro" convert "$work/page.cal" "$work/o-kro.bmp"
 measure "decode gm" gm convert "cals:$work/page.cal" "BMP3:$work/o-gm.bmp"
@@ -37,3 +45,4 @@ echo "|---|---|---|---|---|---|"
 for job in encode decode; do
     echo "| $job | $(median_of "$job kro") | $(median_of "$job gm") | $(ratio "$job gm" "$job kro") | $(median_of "$job tiffcp") | $(ratio "$job kro" "$job tiffcp") |"
 done
+echo "| encode noise | $(median_of "noise kro") | $(median_of "noise gm") | $(ratio "noise gm" "noise kro") | | |"

@@ -1,9 +1,15 @@
-// Job options: the library parses them; the command reports what is left over
-// and what it does not apply.
+// Job options: the library parses and checks them; the command checks the
+// syntax of their values first and, when the library refuses them, finds the
+// option to name.
 #include "cli/job.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "cli/messages.h"
 #include "kro/kro.h"
@@ -12,33 +18,143 @@ namespace kro::cli {
 
 namespace {
 
-struct GivenFlag {
+enum class Value { None, Integer, Real, Word };
+
+struct JobOption {
     const char* keyword;
+    Value value;
     const int32_t* given;
+    const char* range;  // the values the checks accept, for messages; null: not stated
 };
 
-#define KRO_SLOT(k) {#k, &kroOption.k.given}
-const GivenFlag kGivenFlags[] = {
-    KRO_SLOT(from),      KRO_SLOT(to),         KRO_SLOT(width),       KRO_SLOT(height),
-    KRO_SLOT(outdata),   KRO_SLOT(directory),  KRO_SLOT(outfile),     KRO_SLOT(page),
-    KRO_SLOT(dpi),       KRO_SLOT(compression), KRO_SLOT(scale),      KRO_SLOT(papertype),
-    KRO_SLOT(rotate),    KRO_SLOT(list),       KRO_SLOT(fn),          KRO_SLOT(mode),
-    KRO_SLOT(x),         KRO_SLOT(y),          KRO_SLOT(mergefile),   KRO_SLOT(colortype),
-    KRO_SLOT(gamma),     KRO_SLOT(quality),    KRO_SLOT(level),       KRO_SLOT(dithes),
-    KRO_SLOT(tileWidth), KRO_SLOT(tileHeight), KRO_SLOT(tileNumX),    KRO_SLOT(tileNumY),
-    KRO_SLOT(xreso),     KRO_SLOT(yreso),      KRO_SLOT(photo),       KRO_SLOT(color),
-    KRO_SLOT(stripLength), KRO_SLOT(strip),    KRO_SLOT(fontsize),    KRO_SLOT(pen1),
-    KRO_SLOT(pen2),      KRO_SLOT(pen3),       KRO_SLOT(pen4),        KRO_SLOT(pen5),
-    KRO_SLOT(pen6),      KRO_SLOT(pen7),       KRO_SLOT(pen8),        KRO_SLOT(plot),
-    KRO_SLOT(defDpi),    KRO_SLOT(defXDpi),    KRO_SLOT(defYDpi),     KRO_SLOT(ignore),
-    KRO_SLOT(Italic),    KRO_SLOT(bold),       KRO_SLOT(physical),    KRO_SLOT(dithee),
-    KRO_SLOT(notify),    KRO_SLOT(center),     KRO_SLOT(batch),
+// clang-format off
+#define KRO_INT(k, r) {#k, Value::Integer, &kroOption.k.given, r}
+#define KRO_REAL(k, r) {#k, Value::Real, &kroOption.k.given, r}
+#define KRO_WORD(k) {#k, Value::Word, &kroOption.k.given, nullptr}
+#define KRO_SWITCH(k) {#k, Value::None, &kroOption.k.given, nullptr}
+const JobOption kJobOptions[] = {
+    KRO_INT(from, "1 or more"), KRO_INT(to, "1 or more"), KRO_INT(width, "1 or more"),
+    KRO_INT(height, "1 or more"), KRO_WORD(outdata), KRO_WORD(outfile), KRO_INT(page, "1 or more"),
+    KRO_INT(dpi, "1 or more"), KRO_WORD(compression), KRO_REAL(scale, "above 0"),
+    KRO_WORD(papertype), KRO_WORD(rotate), KRO_SWITCH(batch), KRO_WORD(directory), KRO_WORD(list),
+    KRO_SWITCH(physical), KRO_WORD(fn), KRO_WORD(mode), KRO_INT(x, "0 or more"),
+    KRO_INT(y, "0 or more"), KRO_WORD(mergefile), KRO_WORD(colortype), KRO_REAL(gamma, "0 to 9999"),
+    KRO_INT(quality, "0 to 100"), KRO_INT(level, "1 to 255"), KRO_WORD(dithes),
+    KRO_INT(tileWidth, "a multiple of 16"), KRO_INT(tileHeight, "a multiple of 16"),
+    KRO_INT(tileNumX, nullptr), KRO_INT(tileNumY, nullptr), KRO_SWITCH(dithee),
+    KRO_INT(xreso, "0 or more"), KRO_INT(yreso, "0 or more"), KRO_WORD(photo), KRO_WORD(color),
+    KRO_INT(strip, "0 or more"), KRO_INT(stripLength, "0 or more"), KRO_INT(fontsize, nullptr),
+    KRO_SWITCH(Italic), KRO_SWITCH(bold), KRO_REAL(pen1, "0 to 480"), KRO_REAL(pen2, "0 to 480"),
+    KRO_REAL(pen3, "0 to 480"), KRO_REAL(pen4, "0 to 480"), KRO_REAL(pen5, "0 to 480"),
+    KRO_REAL(pen6, "0 to 480"), KRO_REAL(pen7, "0 to 480"), KRO_REAL(pen8, "0 to 480"),
+    KRO_INT(plot, "0 to 32 but 23"), KRO_SWITCH(notify), KRO_INT(defDpi, "1 or more"),
+    KRO_INT(defXDpi, "1 or more"), KRO_INT(defYDpi, "1 or more"), KRO_SWITCH(center),
+    KRO_WORD(ignore),
 };
-#undef KRO_SLOT
+#undef KRO_INT
+#undef KRO_REAL
+#undef KRO_WORD
+#undef KRO_SWITCH
+// clang-format on
+
+const JobOption* findOption(const std::string& word) {
+    if (word.size() < 2 || word[0] != '-') return nullptr;
+    for (const JobOption& o : kJobOptions)
+        if (word.compare(1, std::string::npos, o.keyword) == 0) return &o;
+    return nullptr;
+}
+
+int usage(const std::string& text) {
+    std::fprintf(stderr, "kro: %s\nTry 'kro --help' for more information.\n", text.c_str());
+    return 2;
+}
+
+// The library reads numbers with atoi and atof, which take any word; the
+// command wants the whole word to be the number.
+const char* numberProblem(Value kind, const std::string& word) {
+    const char* s = word.c_str();
+    char* end = nullptr;
+    errno = 0;
+    if (kind == Value::Integer) {
+        const long long v = std::strtoll(s, &end, 10);
+        if (end == s || *end || std::isspace(static_cast<unsigned char>(*s)))
+            return "is not a whole number";
+        if (errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return "is too large";
+    } else {
+        const double v = std::strtod(s, &end);
+        if (end == s || *end || std::isspace(static_cast<unsigned char>(*s)))
+            return "is not a number";
+        if (!std::isfinite(v)) return "is too large";
+    }
+    return nullptr;
+}
+
+// Runs the library's parser over words; its status, 0 when it accepts them.
+int32_t libraryVerdict(std::vector<std::string> words) {
+    std::vector<char*> argv;
+    for (std::string& s : words) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    int32_t argc = int32_t(words.size());
+    kroInitOption();
+    fndErrorStatus = 0;
+    return KroGetOption(&argc, argv.data()) == 0 ? 0 : fndErrorStatus;
+}
+
+// The library says only what went wrong, not with which option: try each
+// option alone, then each pair, and name the first that fails.
+int explainRefusal(const std::vector<std::vector<std::string>>& given, int32_t status) {
+    for (const auto& option : given) {
+        const int32_t code = libraryVerdict(option);
+        if (code == 0) continue;
+        const std::string what = option.size() > 1 ? option[0] + " " + option[1] : option[0];
+        const JobOption* o = findOption(option[0]);
+        if (code == KRO_ERR_OPTION_RANGE && o && o->range)
+            std::fprintf(stderr, "kro: %s: out of range; %s takes %s (status %d)\n", what.c_str(),
+                         option[0].c_str(), o->range, int(code));
+        else if (code == KRO_ERR_OPTION_CONFLICT)
+            std::fprintf(stderr, "kro: %s: not accepted on its own (status %d)\n", what.c_str(),
+                         int(code));
+        else
+            std::fprintf(stderr, "kro: %s: %s (status %d)\n", what.c_str(), statusMessage(code),
+                         int(code));
+        return 2;
+    }
+    for (size_t i = 0; i < given.size(); ++i)
+        for (size_t j = i + 1; j < given.size(); ++j) {
+            std::vector<std::string> pair = given[i];
+            pair.insert(pair.end(), given[j].begin(), given[j].end());
+            const int32_t code = libraryVerdict(pair);
+            if (code == 0) continue;
+            std::fprintf(stderr, "kro: %s and %s: %s (status %d)\n", given[i][0].c_str(),
+                         given[j][0].c_str(), statusMessage(code), int(code));
+            return 2;
+        }
+    std::fprintf(stderr, "kro: job options: %s (status %d)\n", statusMessage(status), int(status));
+    return 2;
+}
 
 }  // namespace
 
-int parseJobOptions(const std::vector<std::string>& args) {
+int parseJobOptions(const std::vector<std::string>& args, std::vector<std::string>* operands) {
+    // Walk the words as the library will, checking each value's syntax and
+    // keeping each option with its value for naming a refusal.
+    std::vector<std::vector<std::string>> given;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const JobOption* o = findOption(args[i]);
+        if (!o) continue;
+        if (o->value == Value::None) {
+            given.push_back({args[i]});
+            continue;
+        }
+        if (i + 1 == args.size()) return usage(args[i] + " needs a value");
+        const std::string& value = args[i + 1];
+        if (o->value == Value::Integer || o->value == Value::Real)
+            if (const char* problem = numberProblem(o->value, value))
+                return usage(args[i] + ": '" + value + "' " + problem);
+        given.push_back({args[i], value});
+        ++i;
+    }
+
     // The library compacts the vector in place and keeps pointers to values,
     // so it gets strings that outlive the job.
     static std::vector<std::string> storage;
@@ -47,25 +163,31 @@ int parseJobOptions(const std::vector<std::string>& args) {
     for (std::string& s : storage) argv.push_back(s.data());
     argv.push_back(nullptr);
     int32_t argc = int32_t(storage.size());
-
     kroInitOption();
     if (KroGetOption(&argc, argv.data()) != 0) {
-        std::fprintf(stderr, "kro: job options: %s (status %d)\n", statusMessage(fndErrorStatus),
-                     int(fndErrorStatus));
-        return 1;
-    }
-    if (argc > 0) {
-        std::fprintf(stderr, "kro: unknown job option '%s'\nTry 'kro --help' for more information.\n",
-                     argv[0]);
+        const int32_t status = fndErrorStatus;
+        explainRefusal(given, status);
         return 2;
+    }
+    operands->clear();
+    for (int32_t i = 0; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.size() > 1 && word[0] == '-') return usage("unknown job option '" + word + "'");
+        operands->push_back(word);
     }
     return 0;
 }
 
 void warnUnusedOptions(const std::vector<std::string>& applied) {
-    for (const GivenFlag& f : kGivenFlags)
-        if (*f.given && std::find(applied.begin(), applied.end(), f.keyword) == applied.end())
-            std::fprintf(stderr, "kro: warning: -%s has no effect on this conversion\n", f.keyword);
+    for (const JobOption& o : kJobOptions)
+        if (*o.given && std::find(applied.begin(), applied.end(), o.keyword) == applied.end())
+            std::fprintf(stderr, "kro: warning: -%s has no effect on this command\n", o.keyword);
+}
+
+const char* jobOptionFor(const std::string& word) {
+    if (word.size() < 3 || word.compare(0, 2, "--") != 0) return nullptr;
+    const JobOption* o = findOption(word.substr(1));
+    return o ? o->keyword : nullptr;
 }
 
 }  // namespace kro::cli

@@ -1,4 +1,4 @@
-// The job options of kro convert: parsed by the library into kroOption.
+// The job options of kro's commands: parsed by the library into kroOption.
 #pragma once
 
 #include <string>
@@ -6,11 +6,16 @@
 
 namespace kro::cli {
 
-// Parses args with KroGetOption. Returns 0, or an exit status after printing
-// why: a library failure (1) or an argument it did not recognise (2).
-int parseJobOptions(const std::vector<std::string>& args);
+// Parses the job options among args with KroGetOption, in any place among the
+// operands, and gives back the operands (the words that are not options) in
+// order. Returns 0, or 2 (a usage error) after printing what is wrong with
+// which option.
+int parseJobOptions(const std::vector<std::string>& args, std::vector<std::string>* operands);
 
-// Warns on stderr about each given option that the conversion does not apply.
+// Warns on stderr about each given option that the command does not apply.
 void warnUnusedOptions(const std::vector<std::string>& applied);
+
+// The job option a double-dash word stands for ("--dpi" -> "dpi"), or null.
+const char* jobOptionFor(const std::string& doubleDashWord);
 
 }  // namespace kro::cli

@@ -1,4 +1,7 @@
 // kro: the command-line host of the KRO library.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,25 +34,30 @@ const char kUsage[] =
     "  info FILE...                 describe pictures: format, size, depth, photometric\n"
     "                               interpretation and resolution; HP-GL plots:\n"
     "                               extents, paper and page in dots for the job options\n"
-    "                               after the files (-dpi -papertype -scale -physical\n"
-    "                               -plot -ignore)\n"
-    "  convert [--verbose] IN OUT [JOB OPTIONS]\n"
-    "                               convert a picture; the output format follows OUT's\n"
+    "                               (-dpi -papertype -scale -physical -plot -ignore)\n"
+    "  convert [--verbose] IN OUT   convert a picture; the output format follows OUT's\n"
     "                               extension (.bmp, .cal or .cals)\n"
     "  paper                        list every paper name with its code and size\n"
-    "  paper NAME [-dpi N]          a paper's size in millimetres and in dots\n"
+    "  paper NAME                   a paper's size in millimetres and in dots (-dpi)\n"
     "  paper WxHmm [--fit]          the paper nearest a size (--fit: the smallest that\n"
     "                               holds it)\n"
-    "  paper WxHdots [-dpi N]       the paper of a size in dots\n"
+    "  paper WxHdots                the paper of a size in dots (-dpi)\n"
     "\n"
-    "Job options are single-dash words as a host passes them, for example\n"
-    "-dpi 300 -papertype A4V; convert applies -dpi (the output resolution) and\n"
-    "checks the rest. The default resolution is 400 dpi.\n"
+    "kro reads uncompressed bottom-up BMP files of 1, 8 and 24 bits (Windows info\n"
+    "headers of 40 bytes or more, either byte order) and CALS Type 1 files. It\n"
+    "refuses OS/2, top-down, run-length or otherwise compressed BMP files and\n"
+    "other depths, naming the variant.\n"
+    "\n"
+    "Job options are single-dash words as a host passes them, anywhere among the\n"
+    "file names, for example -dpi 300 -papertype A4V. The library checks them all;\n"
+    "convert and paper apply -dpi (the output resolution, 400 dpi when neither the\n"
+    "option nor the input states one) and warn about the rest.\n"
     "\n"
     "Options:\n"
     "  -h, --help                   show this help and exit\n"
     "  -V, --version                show the version and exit\n"
     "  --verbose                    (convert) say what was written\n"
+    "  --fit                        (paper) the smallest paper that holds the size\n"
     "\n"
     "Exit status: 0 on success, 1 when a job fails, 2 on a usage error.\n";
 
@@ -67,9 +75,39 @@ int libraryError(const std::string& file) {
     return kExitFailure;
 }
 
+// "kro: FILE: the system's message", the same for every format and step.
 int systemError(const std::string& file, int err) {
     std::fprintf(stderr, "kro: %s: %s\n", file.c_str(), std::strerror(err));
     return kExitFailure;
+}
+
+// Separates a command's double-dash flags (those in allowed) from its other
+// words; a usage error for any other double-dash word. A job option written
+// with two dashes gets the same hint from every command.
+int splitFlags(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
+               std::vector<std::string>* flags, std::vector<std::string>* words) {
+    for (const std::string& a : args) {
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            if (std::find(allowed.begin(), allowed.end(), a) == allowed.end()) {
+                if (const char* option = jobOptionFor(a)) {
+                    std::fprintf(stderr,
+                                 "kro: unknown flag '%s'; job options take one dash: -%s\n"
+                                 "Try 'kro --help' for more information.\n",
+                                 a.c_str(), option);
+                    return kExitUsage;
+                }
+                return usageError("unknown flag '%s'", a.c_str());
+            }
+            flags->push_back(a);
+        } else {
+            words->push_back(a);
+        }
+    }
+    return 0;
+}
+
+bool hasFlag(const std::vector<std::string>& flags, const char* flag) {
+    return std::find(flags.begin(), flags.end(), flag) != flags.end();
 }
 
 const char* photometricName(int32_t p) {
@@ -89,26 +127,51 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
         *status = systemError(path, errno);
         return false;
     }
+    struct stat st;
+    if (::fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        *status = systemError(path, EISDIR);
+        return false;
+    }
     *format = detectFormat(f);
     if (*format != Format::Bmp && *format != Format::Cals) {
         std::fclose(f);
-        std::fprintf(stderr, "kro: %s: not a picture format kro reads\n", path.c_str());
+        std::fprintf(stderr, "kro: %s: not a picture format kro reads (BMP or CALS Type 1)\n",
+                     path.c_str());
         *status = kExitFailure;
         return false;
     }
-    int32_t rc = readPicture(f, *format, pic);
+    errno = 0;
+    const int32_t rc = readPicture(f, *format, pic);
+    const int err = std::ferror(f) ? errno : 0;
+    const int32_t code = fndErrorStatus;
+    const std::string variant = rc != 0 ? unsupportedVariant(f, *format) : "";
     std::fclose(f);
-    if (rc != 0) {
+    if (rc == 0) return true;
+    if (err != 0)
+        *status = systemError(path, err);
+    else if (variant.empty())
         *status = libraryError(path);
-        return false;
+    else {
+        std::fprintf(stderr, "kro: %s: %s is not supported (status %d)\n", path.c_str(),
+                     variant.c_str(), int(code));
+        *status = kExitFailure;
     }
-    return true;
+    return false;
 }
 
 int cmdInfo(const std::vector<std::string>& args) {
-    std::vector<std::string> files;
-    if (int rc = splitInfoOperands(args, &files)) return rc;
+    std::vector<std::string> flags, words, files;
+    if (int rc = splitFlags(args, {}, &flags, &words)) return rc;
+    if (int rc = parseJobOptions(words, &files)) return rc;
     if (files.empty()) return usageError("info: missing FILE operand");
+    // The job options size the page of a plot; pictures are described as stored.
+    bool anyPlot = false;
+    for (const std::string& path : files) anyPlot = anyPlot || isPlotFile(path);
+    if (anyPlot)
+        warnUnusedOptions({"dpi", "papertype", "scale", "physical", "plot", "ignore"});
+    else
+        warnUnusedOptions({});
     int status = 0;
     for (const std::string& path : files) {
         if (isPlotFile(path)) {
@@ -151,24 +214,39 @@ int cmdInfo(const std::vector<std::string>& args) {
     return status;
 }
 
-int cmdConvert(const std::vector<std::string>& args) {
-    // kro's own flags are double-dash words and may stand anywhere; the first two
-    // other words are the files and the rest are job options for the library.
-    bool verbose = false;
-    std::vector<std::string> words;
-    for (const std::string& a : args) {
-        if (a == "--verbose")
-            verbose = true;
-        else if (a.rfind("--", 0) == 0)
-            return usageError("convert: unknown flag '%s'", a.c_str());
-        else
-            words.push_back(a);
+// Why a writer refused the picture, in the user's terms where the code alone
+// would mislead.
+int writeError(const std::string& in, const std::string& out, Format format, const Picture& pic,
+               const WriteSettings& settings) {
+    const int32_t code = fndErrorStatus;
+    if (code == KRO_ERR_DEPTH && format == Format::Cals) {
+        std::fprintf(stderr,
+                     "kro: %s: CALS files hold bilevel pictures only; %s is %d-bit (status %d)\n",
+                     out.c_str(), in.c_str(), int(pic.image.depth), int(code));
+        return kExitFailure;
     }
-    if (words.size() < 2) return usageError("convert: needs an input and an output file");
-    const std::string in = words[0];
-    const std::string out = words[1];
-    if (int rc = parseJobOptions({words.begin() + 2, words.end()})) return rc;
+    if (code == KRO_ERR_RESOLUTION) {
+        const int32_t dpi = resolutionToWrite(format, pic, settings);
+        if (format == Format::Cals)
+            std::fprintf(stderr, "kro: %s: CALS files hold 1 to 9999 dpi, not %d (status %d)\n",
+                         out.c_str(), int(dpi), int(code));
+        else
+            std::fprintf(stderr, "kro: %s: %d dpi does not fit a %s file (status %d)\n",
+                         out.c_str(), int(dpi), formatName(format), int(code));
+        return kExitFailure;
+    }
+    return libraryError(out);
+}
+
+int cmdConvert(const std::vector<std::string>& args) {
+    std::vector<std::string> flags, words, files;
+    if (int rc = splitFlags(args, {"--verbose"}, &flags, &words)) return rc;
+    if (int rc = parseJobOptions(words, &files)) return rc;
+    if (files.size() < 2) return usageError("convert: needs an input and an output file");
+    if (files.size() > 2) return usageError("convert: unexpected operand '%s'", files[2].c_str());
     warnUnusedOptions({"dpi", "batch"});
+    const std::string& in = files[0];
+    const std::string& out = files[1];
 
     Format outFormat = formatForName(out);
     if (outFormat != Format::Bmp && outFormat != Format::Cals)
@@ -190,17 +268,15 @@ int cmdConvert(const std::vector<std::string>& args) {
     if (!output.open(out)) return systemError(out, errno);
     WriteSettings settings;
     settings.dpi = kroOption.dpi.value;
+    errno = 0;
     if (writePicture(output.stream(), outFormat, pic, settings) != 0) {
-        if (fndErrorStatus == KRO_ERR_DEPTH && outFormat == Format::Cals) {
-            std::fprintf(stderr, "kro: %s: CALS files hold bilevel pictures only; %s is %d-bit\n",
-                         out.c_str(), in.c_str(), int(pic.image.depth));
-            return kExitFailure;
-        }
-        return libraryError(out);
+        // A write the system refused (a full disk) is told as the system tells it.
+        if (std::ferror(output.stream()) && errno != 0) return systemError(out, errno);
+        return writeError(in, out, outFormat, pic, settings);
     }
     if (!output.commit()) return systemError(out, errno);
 
-    if (verbose)
+    if (hasFlag(flags, "--verbose"))
         std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
                     int(pic.image.validWidth), int(pic.image.validHeight), int(pic.image.depth),
                     out.c_str(), formatName(outFormat));
@@ -229,6 +305,10 @@ int main(int argc, char** argv) {
         }
     if (first == "info") return cmdInfo(rest);
     if (first == "convert") return cmdConvert(rest);
-    if (first == "paper") return cmdPaper(rest);
+    if (first == "paper") {
+        std::vector<std::string> flags, words;
+        if (int rc = splitFlags(rest, {"--fit"}, &flags, &words)) return rc;
+        return cmdPaper(words, hasFlag(flags, "--fit"));
+    }
     return usageError("unknown command '%s'", first.c_str());
 }

@@ -70,18 +70,19 @@ bool parseSize(const std::string& word, double* w, double* h, bool* dots) {
 
 }  // namespace
 
-int cmdPaper(const std::vector<std::string>& args) {
-    if (args.empty()) return listPapers();
-    const std::string& what = args[0];
-    bool fit = false;
-    std::vector<std::string> options;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--fit")
-            fit = true;
-        else
-            options.push_back(args[i]);
+int cmdPaper(const std::vector<std::string>& args, bool fit) {
+    std::vector<std::string> operands;
+    if (int rc = parseJobOptions(args, &operands)) return rc;
+    warnUnusedOptions({"dpi"});
+    if (operands.empty()) return listPapers();
+    if (operands.size() > 1) {
+        std::fprintf(stderr,
+                     "kro: paper: unexpected operand '%s'\nTry 'kro --help' for more "
+                     "information.\n",
+                     operands[1].c_str());
+        return 2;
     }
-    if (int rc = parseJobOptions(options)) return rc;
+    const std::string& what = operands[0];
     const int32_t dpi = kroOption.dpi.value;
 
     double w, h;

@@ -6,6 +6,7 @@
 
 namespace kro::cli {
 
-int cmdPaper(const std::vector<std::string>& args);
+// args: the words after "paper" but its flags; fit: --fit was given.
+int cmdPaper(const std::vector<std::string>& args, bool fit);
 
 }  // namespace kro::cli

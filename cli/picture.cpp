@@ -124,7 +124,14 @@ static int32_t writeCals(FILE* f, const Picture& pic, const WriteSettings& setti
     h.lineProgression = 270;
     h.pelsPerLine = pic.image.validWidth;
     h.numLines = pic.image.validHeight;
-    h.rdensity = pic.resolution[0] > 0 ? pic.resolution[0] : settings.dpi;
+    // The density record holds four digits; the library would call a value
+    // beyond them a bad header.
+    const int32_t dpi = resolutionToWrite(Format::Cals, pic, settings);
+    if (dpi < 1 || dpi > 9999) {
+        fndErrorStatus = KRO_ERR_RESOLUTION;
+        return -1;
+    }
+    h.rdensity = dpi;
     return KroRsImageToCals(f, &h, &pic.image);
 }
 
@@ -156,14 +163,19 @@ static int32_t photometricToWrite(const Picture& pic) {
     return p;
 }
 
+// A BMP file may say it states no resolution (0); a CALS file must state one.
+int32_t resolutionToWrite(Format format, const Picture& pic, const WriteSettings& settings) {
+    if (pic.resolution[0] > 0) return pic.resolution[0];
+    return format == Format::Cals ? settings.dpi : 0;
+}
+
 int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSettings& settings) {
     unsigned char palette[KRO_PALETTE_SIZE];
     std::memcpy(palette, pic.palette, sizeof palette);
     switch (format) {
-        case Format::Bmp: {
-            int32_t dpi = pic.resolution[0] > 0 ? pic.resolution[0] : 0;
-            return KroRsImageToBMP(f, &pic.image, 0, dpi, photometricToWrite(pic), palette);
-        }
+        case Format::Bmp:
+            return KroRsImageToBMP(f, &pic.image, 0, resolutionToWrite(format, pic, settings),
+                                   photometricToWrite(pic), palette);
         case Format::Cals: return writeCals(f, pic, settings);
         default: return -1;
     }

@@ -42,7 +42,14 @@ struct WriteSettings {
 };
 
 // Like readPicture; a picture the format cannot hold (CALS is bilevel only)
-// gives -1 with KRO_ERR_DEPTH.
+// gives -1 with KRO_ERR_DEPTH, a resolution it cannot state KRO_ERR_RESOLUTION.
 int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSettings& settings);
+
+// The resolution in dots per inch that writePicture states in the file.
+int32_t resolutionToWrite(Format format, const Picture& pic, const WriteSettings& settings);
+
+// The name of a variant of the format that kro does not read, such as
+// "16-bit BMP", from the header of the file f; empty when it names none.
+std::string unsupportedVariant(FILE* f, Format format);
 
 }  // namespace kro::cli

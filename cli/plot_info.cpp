@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/job.h"
 #include "cli/messages.h"
 #include "kro/kro.h"
 #include "paper/paper.h"
@@ -28,16 +27,6 @@ std::string paperName(int32_t code) {
 }
 
 }  // namespace
-
-int splitInfoOperands(const std::vector<std::string>& args, std::vector<std::string>* files) {
-    size_t i = 0;
-    while (i < args.size() && !(args[i].size() > 1 && args[i][0] == '-'))
-        files->push_back(args[i++]);
-    // Parsed even when empty: the defaults (400 dpi) come with it.
-    if (int rc = parseJobOptions({args.begin() + long(i), args.end()})) return rc;
-    warnUnusedOptions({"dpi", "papertype", "scale", "physical", "plot", "ignore"});
-    return 0;
-}
 
 bool isPlotFile(const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "rb");

@@ -1,6 +1,8 @@
-// BMP files: uncompressed 1-, 8- and 24-bit Windows bitmaps with a 40-byte
-// info header, read (either byte order) and written (little-endian).
+// BMP files: uncompressed 1-, 8- and 24-bit Windows bitmaps, read with an
+// info header of 40 bytes or more (either byte order) and written with a
+// 40-byte one (little-endian).
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/image.h"
@@ -12,6 +14,8 @@ using kro::fail;
 
 constexpr uint16_t kMagicMB = 0x424D;  // "MB" read little-endian
 constexpr int kHeaderBytes = 54;
+constexpr uint32_t kFileHeaderBytes = 14;
+constexpr uint32_t kInfoBytes = 40;  // the fields below; later versions add more after them
 
 // The file header and the info header, field by field in file order.
 struct BmpHeader {
@@ -106,8 +110,20 @@ void encodeHeader(const BmpHeader& h, unsigned char out[kHeaderBytes]) {
 // Bytes of one file row: the pixels padded to a multiple of 4.
 uint64_t fileStride(int64_t width, int32_t bits) { return uint64_t((width * bits + 31) / 32) * 4; }
 
+// Two conventions meet here: the standard one (pixels per metre, dpi / 0.0254)
+// and that of older writers of this library's files (dpi * 39). A value that is
+// an exact multiple of 39 is taken to be the older kind.
 int32_t dpiFromPixelsPerMetre(int32_t ppm) {
-    return int32_t(double(ppm) * 0.02564102564102564 + 0.5);
+    if (ppm % 39 == 0) return ppm / 39;
+    return int32_t(std::lround(double(ppm) * 0.0254));
+}
+
+// The standard value for dpi; false when it does not fit the 32-bit field.
+bool pixelsPerMetreFromDpi(int32_t dpi, int32_t* ppm) {
+    const double v = std::round(double(dpi) / 0.0254);
+    if (v > double(INT32_MAX) || v < double(INT32_MIN)) return false;
+    *ppm = int32_t(v);
+    return true;
 }
 
 // Rows per read or write: about 256 KiB at a time, at least one row.
@@ -132,16 +148,23 @@ extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t
         KroSwabShort(&h.magic);
         if (h.magic != kMagicMB) return fail(KRO_ERR_BMP_HEADER);
     }
-    if (h.reserved1 != 0 || h.reserved2 != 0 || h.planes != 1) return fail(KRO_ERR_BMP_HEADER);
+    // An info header shorter than 40 bytes (OS/2 bitmaps) lays its fields out
+    // otherwise; one that runs into the pixel data is not an info header.
+    if (h.reserved1 != 0 || h.reserved2 != 0 || h.infoSize < kInfoBytes ||
+        uint64_t(kFileHeaderBytes) + h.infoSize > h.pixelOffset || h.planes != 1)
+        return fail(KRO_ERR_BMP_HEADER);
     if (!kro::sideInRange(h.width) || !kro::sideInRange(h.height)) return fail(KRO_ERR_SIZE);
     const int32_t bits = h.bitsPerPixel;
     if (bits != 1 && bits != 8 && bits != 24) return fail(KRO_ERR_DEPTH);
     if (h.compression != 0) return fail(KRO_ERR_BMP_COMPRESSION);
 
-    // Colour table, straight after the 54 header bytes. A table longer than
-    // the palette is read only as far as the palette holds.
+    // Colour table, straight after the info header. A table longer than the
+    // palette is read only as far as the palette holds.
     int32_t colours = 0;
     if (bits != 24) {
+        if (h.infoSize != kInfoBytes &&
+            std::fseek(stream, long(kFileHeaderBytes + h.infoSize), SEEK_SET) != 0)
+            return fail(KRO_ERR_IO);
         std::memset(palette, 0, KRO_PALETTE_SIZE);
         uint64_t count = h.coloursUsed ? h.coloursUsed : (1u << bits);
         colours = int32_t(count > 256 ? 256 : count);
@@ -257,8 +280,8 @@ extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, i
     h.planes = 1;
     h.bitsPerPixel = uint16_t(depth);
     h.imageBytes = uint32_t(imageBytes);
-    // Wraps rather than overflows for absurd dpi values; the field is 32 bits.
-    h.xPixelsPerMetre = h.yPixelsPerMetre = int32_t(uint32_t(dpi) * 39u);
+    if (!pixelsPerMetreFromDpi(dpi, &h.xPixelsPerMetre)) return fail(KRO_ERR_RESOLUTION);
+    h.yPixelsPerMetre = h.xPixelsPerMetre;
     h.coloursUsed = h.coloursImportant = colours;
 
     // Header and colour table go out in one write.

@@ -362,41 +362,37 @@ KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const R
         putRecord(stream, buf, "%s%1d", "rtype: ", h.rtype) &&
         putRecord(stream, buf, "%s%03d,%03d", "rorient: ", h.pelPath, h.lineProgression) &&
         putRecord(stream, buf, "%s%06d,%06d", "rpelcnt: ", h.pelsPerLine, h.numLines) &&
-        putRecord(stream, buf, "%s%04d", "rdensity: ", int(h.rdensity)) &&
+        // The standard's spelling; readers that know only it refuse "rdensity: ".
+        putRecord(stream, buf, "%s%04d", "rdensty: ", int(h.rdensity)) &&
         putRecord(stream, buf, "%s%.*s", "notes: ", textLength(h.notes), h.notes);
     if (!written) return fail(KRO_ERR_CALS_WRITE);
     std::memset(buf, ' ', kTrailerBytes);
     if (std::fwrite(buf, 1, kTrailerBytes, stream) != kTrailerBytes)
         return fail(KRO_ERR_CALS_WRITE);
 
-    // Offer the coder 1, 2, 3 ... times the plain picture's bytes, up to the
-    // first capacity that holds any coding of the picture.
-    const uint64_t plain = uint64_t(image->height) * uint64_t(image->width);
-    const uint64_t enough = kro::g4WorstCaseBytes(h.pelsPerLine, h.numLines);
-    for (uint64_t k = 1;; ++k) {
-        uint64_t capacity = plain * k / 8;
-        if (capacity == 0) capacity = 1;
-        if (capacity > uint64_t(INT32_MAX)) return fail(KRO_ERR_G4_ENCODE);
-        kro::Buffer codedBytes(kro::allocZeroed(capacity));
-        if (!codedBytes) return fail(KRO_ERR_NOMEM);
-        RsImage coded{};
-        coded.size = int32_t(capacity);
-        coded.format = KRO_FORMAT_G4;
-        coded.depth = 1;
-        coded.data = codedBytes.get();
-        int32_t status = 0;
-        if (kro::calsEncoder(&source, 0, 0, h.pelsPerLine, h.numLines, &coded, GFX_CODING_G4,
-                             &status) != -1) {
-            if (coded.codedLength < 0 || uint64_t(coded.codedLength) > capacity)
-                return fail(KRO_ERR_G4_ENCODE);
-            // No coded byte is a write that yields nothing.
-            const size_t n = size_t(coded.codedLength);
-            if (n == 0 || std::fwrite(coded.data, 1, n, stream) != n)
-                return fail(KRO_ERR_CALS_WRITE);
-            return 0;
-        }
-        if (status != GFX_ST_BUFFER_FULL || capacity >= enough) return fail(KRO_ERR_G4_ENCODE);
-    }
+    // The coder is offered at once a buffer that holds any coding of the
+    // picture, so the page is coded once: growing the buffer a picture's size
+    // at a time coded a noise page three times over. Only the pages the coding
+    // fills are ever touched.
+    const uint64_t capacity = kro::g4WorstCaseBytes(h.pelsPerLine, h.numLines);
+    if (capacity > uint64_t(INT32_MAX)) return fail(KRO_ERR_G4_ENCODE);
+    kro::Buffer codedBytes(kro::allocBytes(capacity));
+    if (!codedBytes) return fail(KRO_ERR_NOMEM);
+    RsImage coded{};
+    coded.size = int32_t(capacity);
+    coded.format = KRO_FORMAT_G4;
+    coded.depth = 1;
+    coded.data = codedBytes.get();
+    int32_t status = 0;
+    if (kro::calsEncoder(&source, 0, 0, h.pelsPerLine, h.numLines, &coded, GFX_CODING_G4,
+                         &status) == -1)
+        return fail(KRO_ERR_G4_ENCODE);
+    if (coded.codedLength < 0 || uint64_t(coded.codedLength) > capacity)
+        return fail(KRO_ERR_G4_ENCODE);
+    // No coded byte is a write that yields nothing.
+    const size_t n = size_t(coded.codedLength);
+    if (n == 0 || std::fwrite(coded.data, 1, n, stream) != n) return fail(KRO_ERR_CALS_WRITE);
+    return 0;
 }
 
 }  // extern "C"

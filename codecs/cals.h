@@ -8,7 +8,7 @@
 namespace kro {
 
 // The Group 4 encoder that KroRsImageToCals calls (GfxEncd). Tests put a
-// wrapper here to watch the capacities it is offered or to force its retries.
+// wrapper here to watch the capacity it is offered or to make it refuse.
 using G4Encoder = int32_t (*)(const RsImage* src, int32_t x, int32_t y, int32_t pels, int32_t lines,
                               RsImage* coded, int32_t scheme, int32_t* status);
 extern G4Encoder calsEncoder;

@@ -21,3 +21,9 @@ for variant in release asan; do
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 done
+# The fuzz targets are built (not run) so that they cannot rot.
+if command -v clang++ >/dev/null; then
+    echo "== fuzz targets (clang)"
+    CC=clang CXX=clang++ cmake -S . -B build-ci-fuzz -DKRO_FUZZ=ON -DKRO_BUILD_TESTS=OFF >/dev/null
+    cmake --build build-ci-fuzz -j "$jobs"
+fi

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "test_util.h"
 
@@ -35,6 +36,9 @@ Bytes writeBmp(const RsImage& im, int32_t photometric, int32_t dpi = 72,
 
 uint32_t le32(const Bytes& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+void put32(Bytes* b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) (*b)[at + size_t(i)] = uint8_t(v >> (8 * i));
 }
 
 // A minimal file: header fields as given, then table and rows verbatim.
@@ -86,7 +90,7 @@ TEST_P(BmpRoundTrip, PixelsAndFieldsSurvive) {
     EXPECT_EQ(r.im.depth, c.depth);
     EXPECT_EQ(r.im.size, src.im.size);
     EXPECT_TRUE(kt::samePixels(r.im, src.im, c.width, c.height));
-    EXPECT_EQ(r.res[0], 300);  // stored as 11700 pixels per metre
+    EXPECT_EQ(r.res[0], 300);  // stored as 11811 pixels per metre
     EXPECT_EQ(r.res[1], 300);
     // Bilevel pictures are always written with the table white, black.
     EXPECT_EQ(r.photometric, c.depth == 1 ? KRO_PHOTO_WHITE_IS_ZERO : c.photometric);
@@ -129,12 +133,87 @@ TEST(BmpRead, ColourTableCountAndPhotometric) {
     EXPECT_EQ(colour.pal[512 + 200], 11);
 }
 
-TEST(BmpRead, ResolutionRounding) {
-    const int32_t cases[][2] = {{3780, 97}, {11811, 303}, {0, 0}, {2835, 73}, {3761, 96}};
-    for (const auto& c : cases) {
+TEST(BmpResolution, ReadBothConventionsWriteTheStandardOne) {
+    // Multiples of 39 come from older writers (dpi * 39); any other value is
+    // pixels per metre.
+    const int32_t reads[][2] = {{11811, 300}, {11700, 300}, {3780, 96}, {2835, 72},
+                                {3761, 96},   {23622, 600}, {0, 0},     {2925, 75}};
+    for (const auto& c : reads) {
         Read r(makeBmp(1, 1, 24, 0, {}, Bytes(4, 0), uint32_t(c[0])));
         EXPECT_EQ(r.res[0], c[1]) << c[0];
         EXPECT_EQ(r.res[1], c[1]) << c[0];
+    }
+    kt::Image im(1, 1, 24);
+    const int32_t writes[][2] = {
+        {300, 11811}, {96, 3780}, {72, 2835}, {0, 0}, {54546084, 2147483622}};
+    for (const auto& c : writes) {
+        const Bytes b = writeBmp(im.im, 2, c[0]);
+        EXPECT_EQ(le32(b, 38), uint32_t(c[1])) << c[0];
+        EXPECT_EQ(le32(b, 42), uint32_t(c[1])) << c[0];
+    }
+    // The usual resolutions come back as they were written.
+    for (int32_t dpi :
+         {50, 72, 96, 100, 150, 200, 240, 254, 300, 360, 400, 600, 720, 1200, 2400, 4800, 9600}) {
+        Read r(writeBmp(im.im, 2, dpi));
+        EXPECT_EQ(r.res[0], dpi);
+    }
+    // Too large for the 32-bit field: refused before anything is written.
+    unsigned char pal[768] = {};
+    for (int32_t dpi : {54546085, 99999999, INT32_MAX, INT32_MIN}) {
+        kt::TempFile f;
+        EXPECT_FAILS_WITH(KroRsImageToBMP(f.get(), &im.im, 0, dpi, 2, pal), KRO_ERR_RESOLUTION);
+        EXPECT_TRUE(f.contents().empty()) << dpi;
+    }
+}
+
+// The F of tests/data/bmp as other programs write it: 1 is black in f.pbm.
+TEST(BmpRead, LongerInfoHeadersAsImageMagickWritesThem) {
+    const std::string dir = std::string(KRO_TEST_DATA) + "/bmp/";
+    const Bytes pbm = kt::readFile(dir + "f.pbm"), ppm = kt::readFile(dir + "f.ppm");
+    const Bytes bits(pbm.end() - 14, pbm.end()), rgb(ppm.end() - 13 * 7 * 3, ppm.end());
+    for (const char* name : {"im-v4-1bit.bmp", "im-v5-1bit.bmp", "im-v5-8bit.bmp"}) {
+        SCOPED_TRACE(name);
+        Read r(kt::readFile(dir + name));
+        ASSERT_EQ(r.rc, 0) << fndErrorStatus;
+        EXPECT_EQ(std::tie(r.im.validWidth, r.im.validHeight), std::tuple(13, 7));
+        EXPECT_EQ(r.res[0], 300);
+        for (int32_t y = 0; y < 7; ++y)
+            for (int32_t x = 0; x < 13; ++x) {
+                const uint32_t v = kt::pixel(r.im, x, y);
+                if (r.im.depth == 1) {
+                    // The colour of the pixel's table entry, black or white.
+                    const bool black = r.pal[v] == 0;
+                    EXPECT_EQ(black, bool(bits[size_t(y) * 2 + size_t(x) / 8] & (0x80 >> x % 8)))
+                        << x << "," << y;
+                } else {
+                    const unsigned char* want = &rgb[size_t(y * 13 + x) * 3];
+                    EXPECT_EQ(Bytes({r.pal[v], r.pal[256 + v], r.pal[512 + v]}),
+                              Bytes(want, want + 3))
+                        << x << "," << y;
+                }
+            }
+    }
+}
+
+TEST(BmpRead, ColourTableFollowsTheInfoHeaderOfAnySize) {
+    // The same 8-bit file with its info header grown by n bytes reads the same.
+    kt::Image src(5, 3, 8);
+    kt::drawF(&src);
+    unsigned char pal[768];
+    for (int i = 0; i < 256; ++i)
+        pal[i] = uint8_t(i), pal[256 + i] = uint8_t(i / 2), pal[512 + i] = 7;
+    const Bytes plain = writeBmp(src.im, KRO_PHOTO_PALETTE, 72, pal);
+    Read base(plain);
+    ASSERT_EQ(base.rc, 0);
+    for (uint32_t extra : {0u, 1u, 68u, 84u, 1000u}) {
+        Bytes b = plain;
+        b.insert(b.begin() + 54, extra, 0xEE);
+        put32(&b, 14, 40 + extra);
+        put32(&b, 10, le32(plain, 10) + extra);
+        Read r(b);
+        ASSERT_EQ(r.rc, 0) << extra;
+        EXPECT_EQ(Bytes(r.pal, r.pal + 768), Bytes(base.pal, base.pal + 768)) << extra;
+        EXPECT_TRUE(kt::samePixels(r.im, base.im, 5, 3)) << extra;
     }
 }
 
@@ -158,7 +237,7 @@ TEST(BmpWrite, HeaderLayoutByPhotometric) {
     kt::Image rgb(3, 2, 24);
     Bytes gray = writeBmp(rgb.im, 0, 300);
     EXPECT_EQ(le32(gray, 10), 1078u);  // 24-bit pixels, but a 256-entry gray table
-    EXPECT_EQ(le32(gray, 38), 11700u);
+    EXPECT_EQ(le32(gray, 38), 11811u);
     EXPECT_EQ(gray[54], 255);  // entry 0 of a white-is-zero table is white
     EXPECT_EQ(gray.size(), 1078u + 2 * 12);
     Bytes direct = writeBmp(rgb.im, 2);

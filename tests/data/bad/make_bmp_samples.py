@@ -3,13 +3,13 @@
 import struct
 
 def header(width, height, bpp=24, compression=0, offset=None, colours=0, planes=1,
-           reserved=(0, 0), magic=b"BM", big=False, ppm=2835):
+           reserved=(0, 0), magic=b"BM", big=False, ppm=2835, info_size=40):
     table = 4 * (colours if colours else (1 << bpp if bpp in (1, 8) else 0))
     if offset is None:
         offset = 54 + min(table, 1024)
     e = ">" if big else "<"
     file_hdr = magic + struct.pack(e + "IHHI", 0, reserved[0], reserved[1], offset)
-    info = struct.pack(e + "IiiHHIIiiII", 40, width, height, planes, bpp, compression, 0,
+    info = struct.pack(e + "IiiHHIIiiII", info_size, width, height, planes, bpp, compression, 0,
                        ppm, ppm, colours, 0)
     return file_hdr + info
 
@@ -68,5 +68,15 @@ add("bmp-mb-zero-height.bmp", header(4, 0, magic=b"MB", big=True) + bytes(48), 1
     "big-endian (MB) file with height 0")
 add("bmp-mb-little-fields.bmp", header(4, 4, magic=b"MB") + bytes(48), 1012140159,
     "MB magic but little-endian fields: planes read as 256")
+
+add("bmp-bpp-16.bmp", header(4, 4, bpp=16) + bytes(64), 1012140138, "16 bits per pixel")
+add("bmp-info-short.bmp", header(4, 4, info_size=39) + bytes(48), 1012140159,
+    "info header size 39, below the 40 bytes of the fields read")
+add("bmp-info-past-pixels.bmp", header(4, 4, bpp=8, info_size=124, offset=54) + gray_table()
+    + bytes(16), 1012140159, "124-byte info header runs past the pixel data offset")
+# An OS/2 bitmap: a 12-byte info header of 16-bit fields and 3-byte colour entries.
+add("bmp-os2.bmp", b"BM" + struct.pack("<IHHIIHHHH", 0, 0, 0, 32, 12, 4, 4, 1, 1)
+    + bytes((0, 0, 0, 255, 255, 255)) + bytes(64), 1012140159,
+    "OS/2 bitmap (12-byte info header) is not read")
 
 print("\n".join(samples))
