@@ -86,7 +86,7 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
         return false;
     }
     *format = detectFormat(f);
-    if (*format != Format::Bmp && *format != Format::Cals) {
+    if (*format != Format::Bmp && *format != Format::Cals && *format != Format::Jpeg) {
         std::fclose(f);
         std::fprintf(stderr, "kro: %s: not a picture format kro reads\n", path.c_str());
         *status = kExitFailure;
@@ -158,12 +158,13 @@ int cmdConvert(const std::vector<std::string>& args) {
     const std::string in = words[0];
     const std::string out = words[1];
     if (int rc = parseJobOptions({words.begin() + 2, words.end()})) return rc;
-    warnUnusedOptions({"dpi", "batch"});
+    warnUnusedOptions({"dpi", "batch", "quality"});
 
     Format outFormat = formatForName(out);
-    if (outFormat != Format::Bmp && outFormat != Format::Cals)
-        return usageError("convert: cannot tell the output format from '%s' (use .bmp or .cal)",
-                          out.c_str());
+    if (outFormat != Format::Bmp && outFormat != Format::Cals && outFormat != Format::Jpeg)
+        return usageError(
+            "convert: cannot tell the output format from '%s' (use .bmp, .cal or .jpg)",
+            out.c_str());
     if (sameFile(in, out)) {
         std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());
         return kExitFailure;
