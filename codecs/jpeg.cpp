@@ -129,15 +129,17 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     const int32_t depth = 8 * d.output_components;
     const uint64_t bytes = kro::pixelBytes(width, height, depth);
     if (bytes > uint64_t(INT32_MAX)) return KRO_ERR_SIZE;
-    r->pixels = kro::allocBytes(bytes);
-    if (!r->pixels) return KRO_ERR_NOMEM;
 
+    // The picture's buffer is allocated once the first row has decoded, so a
+    // frame with no data behind it (which the length check cannot see in an
+    // arithmetic-coded or unseekable stream) fails before it.
     const size_t rowBytes = size_t(kro::rowBytes(width, depth));
     JSAMPARRAY row = (*d.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE,
                                             JDIMENSION(rowBytes), 1);
     while (d.output_scanline < d.output_height) {
         const JDIMENSION y = d.output_scanline;
         if (jpeg_read_scanlines(&d, row, 1) != 1) return KRO_ERR_JPEG_DECODE;
+        if (!r->pixels && !(r->pixels = kro::allocBytes(bytes))) return KRO_ERR_NOMEM;
         std::memcpy(r->pixels + size_t(y) * rowBytes, row[0], rowBytes);
     }
     if (!jpeg_finish_decompress(&d)) return KRO_ERR_JPEG_DECODE;
