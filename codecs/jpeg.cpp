@@ -76,10 +76,8 @@ void countScans(j_common_ptr c) {
 
 // The fewest bytes that can code the scan libjpeg has just read the header
 // of. A Huffman-coded block costs at least one bit, except in a progressive
-// AC scan, where one end-of-band run covers up to 32767 blocks. Arithmetic
-// coding has no such floor: 0.
+// AC scan, where one end-of-band run covers up to 32767 blocks.
 uint64_t leastScanBytes(const jpeg_decompress_struct& d) {
-    if (d.arith_code) return 0;
     uint64_t blocks = 0;
     for (int i = 0; i < d.comps_in_scan; ++i)
         blocks += uint64_t(d.cur_comp_info[i]->width_in_blocks) *
@@ -105,6 +103,10 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     jpeg_create_decompress(&d);
     jpeg_stdio_src(&d, stream);
     jpeg_read_header(&d, TRUE);
+    // Arithmetic coding, which the classic libjpeg never decoded, is refused:
+    // its decoder feeds zeros past the end of the data without a warning, so a
+    // few bytes can stand for a picture of any size and the work has no bound.
+    if (d.arith_code) return KRO_ERR_JPEG_DECODE;
     if (d.out_color_space != JCS_GRAYSCALE && d.out_color_space != JCS_RGB)
         return KRO_ERR_PHOTOMETRIC;
     if (d.density_unit == 1 && d.X_density != d.Y_density) return KRO_ERR_RESOLUTION;
@@ -131,8 +133,8 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     if (bytes > uint64_t(INT32_MAX)) return KRO_ERR_SIZE;
 
     // The picture's buffer is allocated once the first row has decoded, so a
-    // frame with no data behind it (which the length check cannot see in an
-    // arithmetic-coded or unseekable stream) fails before it.
+    // frame with no data behind it fails before it also where the stream's
+    // length is unknown.
     const size_t rowBytes = size_t(kro::rowBytes(width, depth));
     JSAMPARRAY row = (*d.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE,
                                             JDIMENSION(rowBytes), 1);

@@ -77,9 +77,8 @@ add("jpeg-too-wide.jpg", set_frame_size(colour, 40000, 48), 1012140137,
     "frame width 40000, above 32768")
 add("jpeg-huge-frame.jpg", set_frame_size(colour, 32768, 32768), 1012140135,
     "32768 x 32768 frame over a 64 x 48 scan; refused before allocating")
-huge_arith = set_frame_size(cjpeg(ppm(64, 48), "-arithmetic"), 20000, 20000)
-add("jpeg-huge-arith.jpg", huge_arith[:scans(huge_arith)[0][0] + 14], 1012140135,
-    "arithmetic-coded 20000 x 20000 frame, no scan data: fails before the picture's buffer")
+add("jpeg-arithmetic.jpg", cjpeg(ppm(64, 48), "-arithmetic"), 1012140135,
+    "arithmetic-coded: refused, a few bytes of it can stand for any size of picture")
 small = cjpeg(ppm(8, 8, 1), "-progressive")
 pscans = scans(small)
 last = small[pscans[-1][0]:pscans[-1][1]]
