@@ -28,11 +28,15 @@ struct ErrorManager {
 
 int32_t codeForError(const ErrorManager& e) {
     switch (e.pub.msg_code) {
-        case JERR_OUT_OF_MEMORY: return KRO_ERR_NOMEM;
+        case JERR_OUT_OF_MEMORY:
+            return KRO_ERR_NOMEM;
         case JERR_EMPTY_IMAGE:
-        case JERR_IMAGE_TOO_BIG: return KRO_ERR_SIZE;
-        case JERR_FILE_WRITE: return KRO_ERR_IO;
-        default: return e.fallbackCode;
+        case JERR_IMAGE_TOO_BIG:
+            return KRO_ERR_SIZE;
+        case JERR_FILE_WRITE:
+            return KRO_ERR_IO;
+        default:
+            return e.fallbackCode;
     }
 }
 
@@ -212,9 +216,8 @@ extern "C" KRO_API int32_t KroJPEGToRsImage(FILE* stream, RsImage* image, int32_
     return code ? fail(code) : 0;
 }
 
-extern "C" KRO_API int32_t KroRsImageToJPEG(FILE* stream, const RsImage* image,
-                                            int32_t photometric, const int32_t resolution[2],
-                                            int32_t quality) {
+extern "C" KRO_API int32_t KroRsImageToJPEG(FILE* stream, const RsImage* image, int32_t photometric,
+                                            const int32_t resolution[2], int32_t quality) {
     if (!stream || !image || !image->data || !resolution) return fail(KRO_ERR_NULL);
     if (!kro::sideInRange(image->width) || !kro::sideInRange(image->height))
         return fail(KRO_ERR_SIZE);

@@ -30,7 +30,9 @@ Bytes writeJpeg(const RsImage& im, int32_t photometric, int32_t res = -1, int32_
     return f.contents();
 }
 
-std::string tempPath(const std::string& name) { return testing::TempDir() + "kro-jpeg-" + name; }
+std::string tempPath(const std::string& name) {
+    return testing::TempDir() + "kro-jpeg-" + name;
+}
 
 void writePnm(const std::string& path, const RsImage& im) {
     std::ofstream out(path, std::ios::binary);
@@ -54,8 +56,8 @@ TEST(JpegInterop, AgreesWithCjpegAndDjpeg) {
         int32_t depth;
         const char* options;
     } cases[] = {{8, "-quality 90 -baseline"}, {24, "-quality 90 -baseline"},
-                 {24, "-quality 5 -baseline"}, {24, "-progressive"}, {8, "-progressive"},
-                 {24, "-sample 1x1 -restart 1"}};
+                 {24, "-quality 5 -baseline"}, {24, "-progressive"},
+                 {8, "-progressive"},          {24, "-sample 1x1 -restart 1"}};
     const std::string pnm = tempPath("in.pnm"), jpg = tempPath("in.jpg"),
                       ours = tempPath("ours.jpg"), back = tempPath("back.pnm");
     for (const auto& c : cases) {
@@ -94,8 +96,11 @@ TEST(JpegDensity, WrittenAndReadAsDotsPerInch) {
     const struct {
         int unit, x, y;
         int32_t res;  // read back in both; 0 when the read fails
-    } cases[] = {{1, 300, 300, 300}, {1, 65535, 65535, 65535}, {0, 300, 300, -1},
-                 {2, 300, 150, -1},  {1, 300, 150, 0}};
+    } cases[] = {{1, 300, 300, 300},
+                 {1, 65535, 65535, 65535},
+                 {0, 300, 300, -1},
+                 {2, 300, 150, -1},
+                 {1, 300, 150, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.unit * 100000 + c.y);
         Bytes b = plain;
