@@ -120,6 +120,10 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     jpeg_calc_output_dimensions(&d);
     if (!kro::sideInRange(d.output_width) || !kro::sideInRange(d.output_height))
         return KRO_ERR_SIZE;
+    const int32_t width = int32_t(d.output_width), height = int32_t(d.output_height);
+    const int32_t depth = 8 * d.output_components;
+    const uint64_t bytes = kro::pixelBytes(width, height, depth);
+    if (bytes > uint64_t(INT32_MAX)) return KRO_ERR_SIZE;  // size is a 32-bit field
     const int64_t length = kro::streamLength(stream);
     const long position = std::ftell(stream);
     if (length >= 0 && position >= 0) {
@@ -130,11 +134,6 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     r->progress.progress_monitor = countScans;
     d.progress = &r->progress;
     jpeg_start_decompress(&d);
-
-    const int32_t width = int32_t(d.output_width), height = int32_t(d.output_height);
-    const int32_t depth = 8 * d.output_components;
-    const uint64_t bytes = kro::pixelBytes(width, height, depth);
-    if (bytes > uint64_t(INT32_MAX)) return KRO_ERR_SIZE;
 
     // The picture's buffer is allocated once the first row has decoded, so a
     // frame with no data behind it fails before it also where the stream's

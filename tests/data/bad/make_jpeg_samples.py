@@ -75,8 +75,10 @@ add("jpeg-truncated-progressive.jpg", progressive[:scans(progressive)[3][1]], 10
 add("jpeg-zero-height.jpg", set_frame_size(colour, 64, 0), 1012140137, "frame height 0")
 add("jpeg-too-wide.jpg", set_frame_size(colour, 40000, 48), 1012140137,
     "frame width 40000, above 32768")
-add("jpeg-huge-frame.jpg", set_frame_size(colour, 32768, 32768), 1012140135,
-    "32768 x 32768 frame over a 64 x 48 scan; refused before allocating")
+add("jpeg-huge-frame.jpg", set_frame_size(colour, 20000, 20000), 1012140135,
+    "20000 x 20000 frame over a 64 x 48 scan; refused before allocating")
+add("jpeg-huge-rgb.jpg", set_frame_size(colour, 32768, 32768), 1012140137,
+    "32768 x 32768 RGB: pixel bytes do not fit the 32-bit size field")
 add("jpeg-arithmetic.jpg", cjpeg(ppm(64, 48), "-arithmetic"), 1012140135,
     "arithmetic-coded: refused, a few bytes of it can stand for any size of picture")
 small = cjpeg(ppm(8, 8, 1), "-progressive")
