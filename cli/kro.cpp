@@ -134,7 +134,7 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
         return false;
     }
     *format = detectFormat(f);
-    if (*format != Format::Bmp && *format != Format::Cals) {
+    if (*format != Format::Bmp && *format != Format::Cals && *format != Format::Jpeg) {
         std::fclose(f);
         std::fprintf(stderr, "kro: %s: not a picture format kro reads (BMP or CALS Type 1)\n",
                      path.c_str());
@@ -244,14 +244,15 @@ int cmdConvert(const std::vector<std::string>& args) {
     if (int rc = parseJobOptions(words, &files)) return rc;
     if (files.size() < 2) return usageError("convert: needs an input and an output file");
     if (files.size() > 2) return usageError("convert: unexpected operand '%s'", files[2].c_str());
-    warnUnusedOptions({"dpi", "batch"});
+    warnUnusedOptions({"dpi", "batch", "quality"});
     const std::string& in = files[0];
     const std::string& out = files[1];
 
     Format outFormat = formatForName(out);
-    if (outFormat != Format::Bmp && outFormat != Format::Cals)
-        return usageError("convert: cannot tell the output format from '%s' (use .bmp or .cal)",
-                          out.c_str());
+    if (outFormat != Format::Bmp && outFormat != Format::Cals && outFormat != Format::Jpeg)
+        return usageError(
+            "convert: cannot tell the output format from '%s' (use .bmp, .cal or .jpg)",
+            out.c_str());
     if (sameFile(in, out)) {
         std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());
         return kExitFailure;

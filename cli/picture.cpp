@@ -143,6 +143,9 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
                                  pic->palette);
             break;
         case Format::Cals: rc = readCals(f, pic); break;
+        case Format::Jpeg:
+            rc = KroJPEGToRsImage(f, &pic->image, &pic->photometric, pic->resolution);
+            break;
         default: break;
     }
     if (rc == 0) normaliseBilevel(pic);
@@ -177,6 +180,14 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
             return KroRsImageToBMP(f, &pic.image, 0, resolutionToWrite(format, pic, settings),
                                    photometricToWrite(pic), palette);
         case Format::Cals: return writeCals(f, pic, settings);
+        case Format::Jpeg: {
+            // A picture that states no resolution gets no density in dots per inch.
+            const bool stated = pic.resolution[0] > 0 && pic.resolution[1] > 0;
+            const int32_t none[2] = {-1, -1};
+            const int32_t quality = kroOption.quality.given ? kroOption.quality.value : -1;
+            return KroRsImageToJPEG(f, &pic.image, pic.photometric,
+                                    stated ? pic.resolution : none, quality);
+        }
         default: return -1;
     }
 }

@@ -185,6 +185,21 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
  * image (1 is black) as a CALS file, without turning it. */
 KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const RsImage* image);
 
+/* ---- JPEG -------------------------------------------------------------- */
+
+/* Reads a JPEG file as 8-bit gray (photometric 1) or 24-bit RGB (photometric
+ * 2). resolution[0..1] receives the density in dots per inch, or -1 and -1
+ * when the file states none in dots per inch. A corrupt or truncated file
+ * gives KRO_ERR_JPEG_DECODE. */
+KRO_API int32_t KroJPEGToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                 int32_t resolution[2]);
+
+/* Writes an 8-bit gray (photometric 1) or 24-bit RGB (photometric 2) image as
+ * a baseline JPEG file. resolution -1, -1 writes no density in dots per inch;
+ * quality is 0 to 100, or -1 for 75. */
+KRO_API int32_t KroRsImageToJPEG(FILE* stream, const RsImage* image, int32_t photometric,
+                                 const int32_t resolution[2], int32_t quality);
+
 /* ---- Transforms (section kept by the transforms) ----------------------- */
 
 /* Scales the rectangle (0, 0, srcWidth, srcHeight) of src into the rectangle
