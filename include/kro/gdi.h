@@ -187,7 +187,7 @@ KRO_GDI_API BOOL Pie(HDC dc, int left, int top, int right, int bottom, int xStar
 KRO_GDI_API BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 
 /* Clips later drawing to a copy of the region; null removes the clip. Returns
- * SIMPLEREGION, NULLREGION (empty clip) or ERROR. */
+ * SIMPLEREGION, NULLREGION (an empty region, or none) or ERROR. */
 KRO_GDI_API int SelectClipRgn(HDC dc, HRGN region);
 
 /* ---- Devices of this platform ---- */

@@ -265,7 +265,7 @@ BOOL DeleteObject(HGDIOBJ handle) {
     Call call{KRO_GDI_CALL_DELETE_OBJECT, {}};
     call.object = handle;
     Object* object = lookup(handle);
-    if (!object || object->selections > 0) {
+    if (!object || (object->selections > 0 && !object->stock)) {
         failed(std::move(call));
         return FALSE;
     }
