@@ -346,6 +346,30 @@ TEST(GdiCairo, PenStylesDashAndWiden) {
     EXPECT_FALSE(ink(dc, 10, 27) || ink(dc, 10, 33));
 }
 
+TEST(GdiCairo, WidePensJoinAsTheirStyleSays) {
+    // Width 8 from (5,20) right to (20,20), then up: the outer corner is below right.
+    struct Row {
+        DWORD join;
+        bool corner, nearCorner;  // pixels (23,23) and (23,22)
+    } const rows[] = {
+        {PS_JOIN_MITER, true, true},
+        {PS_JOIN_ROUND, false, true},
+        {PS_JOIN_BEVEL, false, false},
+    };
+    for (const Row& r : rows) {
+        Dc dc(image(40, 40));
+        withPen(dc, userPen({}, PS_GEOMETRIC | PS_ENDCAP_FLAT | r.join, 8), [&] {
+            const POINT path[] = {{20, 20}, {20, 5}};
+            MoveToEx(dc, 5, 20, nullptr);
+            PolylineTo(dc, path, 2);
+        });
+        EXPECT_EQ(ink(dc, 23, 23), r.corner) << r.join;
+        EXPECT_EQ(ink(dc, 23, 22), r.nearCorner) << r.join;
+        EXPECT_TRUE(ink(dc, 20, 20) && ink(dc, 20, 6) && ink(dc, 5, 20)) << r.join;
+        EXPECT_FALSE(ink(dc, 20, 4) || ink(dc, 4, 20)) << r.join;  // flat ends
+    }
+}
+
 TEST(GdiCairo, RectanglesFillWithTheBrushAndOutlineWithThePen) {
     Dc dc(image(40, 40));
     HGDIOBJ white = SelectObject(dc, GetStockObject(DKGRAY_BRUSH));

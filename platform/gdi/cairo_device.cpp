@@ -16,6 +16,7 @@
 #include <new>
 
 #include "gdi_internal.h"
+#include "raster.h"
 
 using namespace krogdi;
 
@@ -112,6 +113,7 @@ public:
     const unsigned char* pixels(int32_t* stride) {
         if (kind_ != KRO_GDI_IMAGE) return nullptr;
         flush();
+        if (!ok()) return nullptr;
         cairo_surface_flush(surface_);
         *stride = cairo_image_surface_get_stride(surface_);
         return cairo_image_surface_get_data(surface_);
@@ -151,7 +153,19 @@ private:
     void clippedPolyline(const std::vector<Pt>& points, bool closed);
     std::vector<Pt> ellipsePoints(Pt c, double rx, double ry, double t0, double t1);
 
+    bool direct() const { return kind_ == KRO_GDI_IMAGE && !antialias_; }
+    bool strokeDirect(const POINT* points, size_t first, size_t last);
+    // Cairo must see the pixels written directly before it draws again.
+    void toCairo() {
+        if (!dirty_) return;
+        cairo_surface_mark_dirty(surface_);
+        dirty_ = false;
+    }
+
     int32_t kind_, width_, height_;
+    bool antialias_ = false;
+    bool dirty_ = false;
+    RECT clip_{};  // the drawable part, for direct strokes
     cairo_surface_t* surface_ = nullptr;
     cairo_t* cr_ = nullptr;
     bool finished_ = false;
@@ -160,6 +174,8 @@ private:
 
 bool CairoDevice::open(int32_t resolution, const char* path, uint32_t flags) {
     const double points = 72.0 / resolution;
+    antialias_ = flags & KRO_GDI_ANTIALIAS;
+    clip_ = {0, 0, width_, height_};
     if (kind_ == KRO_GDI_IMAGE)
         surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
     else if (kind_ == KRO_GDI_PDF)
@@ -200,6 +216,7 @@ void CairoDevice::applyPen() {
 }
 
 void CairoDevice::flush() {
+    toCairo();
     if (!pending_) return;
     pending_ = 0;
     applyPen();
@@ -245,6 +262,7 @@ bool CairoDevice::line(const POINT* points, size_t count) {
         last = i;
     }
     if (!first) return true;  // no length: GDI draws nothing
+    if (direct()) return strokeDirect(points, first, last);
     if (!safe) {
         // Rare: every segment stands alone, its own last pixel undrawn.
         try {
@@ -270,6 +288,32 @@ bool CairoDevice::line(const POINT* points, size_t count) {
     cairo_line_to(cr_, b.x - v.x / 2, b.y - v.y / 2);
     added(1);
     return ok();
+}
+
+bool CairoDevice::strokeDirect(const POINT* points, size_t first, size_t last) {
+    flush();
+    cairo_surface_flush(surface_);
+    auto at = [&](size_t i) { return i == 0 ? position : points[i - 1]; };
+    std::vector<Vec> path;
+    try {
+        path.reserve(last - first + 2);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const Pt u = majorStep(at(first - 1), at(first)), v = majorStep(at(last - 1), at(last));
+    const Pt a = centre(at(first - 1)), b = centre(at(last));
+    path.push_back({a.x - u.x / 2, a.y - u.y / 2});
+    for (size_t i = first; i < last; ++i) path.push_back({at(i).x + 0.5, at(i).y + 0.5});
+    path.push_back({b.x - v.x / 2, b.y - v.y / 2});
+    const Pen& p = pen();
+    const Canvas canvas{reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface_)),
+                        size_t(cairo_image_surface_get_stride(surface_)) / 4,
+                        clip_.left, clip_.top, clip_.right, clip_.bottom,
+                        0xFF000000u | (p.colour & 0xFF) << 16 | (p.colour & 0xFF00) |
+                            (p.colour >> 16 & 0xFF)};
+    strokePolyline(canvas, p, path);
+    dirty_ = true;
+    return true;
 }
 
 std::vector<Pt> CairoDevice::ellipsePoints(Pt c, double rx, double ry, double t0, double t1) {
@@ -306,6 +350,7 @@ bool CairoDevice::arc(const RECT& box, POINT start, POINT end, bool pie) {
     while (t1 >= t0) t1 -= 2 * kPi;  // counter-clockwise on the page: decreasing angles
 
     if (pie) flush();
+    toCairo();
     const bool safe = std::max({std::abs(double(box.left)), std::abs(double(box.right)),
                                 std::abs(double(box.top)), std::abs(double(box.bottom))}) < kSafe;
     if (safe) {
@@ -366,7 +411,10 @@ bool CairoDevice::clip(const RECT* box) {
     if (!drawing()) return false;
     flush();
     cairo_reset_clip(cr_);
+    clip_ = {0, 0, width_, height_};
     if (box) {
+        clip_ = {std::max(clip_.left, box->left), std::max(clip_.top, box->top),
+                 std::min(clip_.right, box->right), std::min(clip_.bottom, box->bottom)};
         auto safe = [](LONG v) { return std::clamp(double(v), -kSafe, kSafe); };
         cairo_rectangle(cr_, safe(box->left), safe(box->top), safe(box->right) - safe(box->left),
                         safe(box->bottom) - safe(box->top));

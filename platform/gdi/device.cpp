@@ -8,11 +8,18 @@ using namespace krogdi;
 
 namespace {
 
-// Logs the call on the device, counting a failure.
-bool finish(Device* d, Call&& call, bool ok) {
-    call.result = ok ? 1 : 0;
+// Counts a failure and, on a recording device, logs the call that make() describes.
+template <class Make>
+bool finish(Device* d, bool ok, Make make, int32_t result = -1) {
     if (!ok) ++d->faults;
-    d->log(std::move(call));
+    if (!d->records()) return ok;
+    try {
+        Call call = make();
+        call.result = result >= 0 ? result : ok ? 1 : 0;
+        d->log(std::move(call));
+    } catch (const std::bad_alloc&) {
+        ++d->faults;  // the log is short by this call
+    }
     return ok;
 }
 
@@ -25,10 +32,9 @@ BOOL arcOrPie(int32_t which, HDC dc, int left, int top, int right, int bottom, i
               int xe, int ye) {
     Device* d = lookupDevice(dc);
     if (!d) return FALSE;
-    Call call{which, {left, top, right, bottom, xs, ys, xe, ye}};
     const bool ok = d->arc(ordered(left, top, right, bottom), POINT{xs, ys}, POINT{xe, ye},
                            which == KRO_GDI_CALL_PIE);
-    return finish(d, std::move(call), ok);
+    return finish(d, ok, [&] { return Call{which, {left, top, right, bottom, xs, ys, xe, ye}}; });
 }
 
 }  // namespace
@@ -38,11 +44,14 @@ extern "C" {
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     Device* d = lookupDevice(dc);
     if (!d) return nullptr;
-    Call call{KRO_GDI_CALL_SELECT_OBJECT, {}};
-    call.object = handle;
+    auto make = [&] {
+        Call call{KRO_GDI_CALL_SELECT_OBJECT, {}};
+        call.object = handle;
+        return call;
+    };
     Object* object = lookup(handle);
     if (!object || object->type == OBJ_REGION) {
-        finish(d, std::move(call), false);
+        finish(d, false, make);
         return nullptr;
     }
     HGDIOBJ* slot = object->type == OBJ_PEN ? &d->pen : &d->brush;
@@ -51,8 +60,11 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     if (Object* old = lookup(previous)) old->selections--;
     object->selections++;
     *slot = handle;
-    call.previous = previous;
-    finish(d, std::move(call), true);
+    finish(d, true, [&] {
+        Call call = make();
+        call.previous = previous;
+        return call;
+    });
     return previous;
 }
 
@@ -67,7 +79,7 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* previous) {
     if (!d) return FALSE;
     if (previous) *previous = d->position;
     d->position = {x, y};
-    return finish(d, Call{KRO_GDI_CALL_MOVE_TO_EX, {x, y}}, true);
+    return finish(d, true, [&] { return Call{KRO_GDI_CALL_MOVE_TO_EX, {x, y}}; });
 }
 
 BOOL LineTo(HDC dc, int x, int y) {
@@ -76,26 +88,25 @@ BOOL LineTo(HDC dc, int x, int y) {
     const POINT to{x, y};
     const bool ok = d->line(&to, 1);
     d->position = to;
-    return finish(d, Call{KRO_GDI_CALL_LINE_TO, {x, y}}, ok);
+    return finish(d, ok, [&] { return Call{KRO_GDI_CALL_LINE_TO, {x, y}}; });
 }
 
 BOOL PolylineTo(HDC dc, const POINT* points, DWORD count) {
     Device* d = lookupDevice(dc);
     if (!d) return FALSE;
-    Call call{KRO_GDI_CALL_POLYLINE_TO, {int32_t(count)}};
-    if (!points || count == 0 || count > INT32_MAX / 2) return finish(d, std::move(call), false);
-    try {
+    const bool valid = points && count > 0 && count <= INT32_MAX / 2;
+    const bool ok = valid && d->line(points, count);
+    if (valid) d->position = points[count - 1];
+    return finish(d, ok, [&] {
+        Call call{KRO_GDI_CALL_POLYLINE_TO, {int32_t(count)}};
+        if (!valid) return call;
         call.values.reserve(size_t(count) * 2);
-    } catch (const std::bad_alloc&) {
-        return finish(d, std::move(call), false);
-    }
-    for (DWORD i = 0; i < count; ++i) {
-        call.values.push_back(points[i].x);
-        call.values.push_back(points[i].y);
-    }
-    const bool ok = d->line(points, count);
-    d->position = points[count - 1];
-    return finish(d, std::move(call), ok);
+        for (DWORD i = 0; i < count; ++i) {
+            call.values.push_back(points[i].x);
+            call.values.push_back(points[i].y);
+        }
+        return call;
+    });
 }
 
 BOOL Arc(HDC dc, int left, int top, int right, int bottom, int xs, int ys, int xe, int ye) {
@@ -110,26 +121,29 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     Device* d = lookupDevice(dc);
     if (!d) return FALSE;
     const bool ok = d->rectangle(ordered(left, top, right, bottom));
-    return finish(d, Call{KRO_GDI_CALL_RECTANGLE, {left, top, right, bottom}}, ok);
+    return finish(d, ok, [&] { return Call{KRO_GDI_CALL_RECTANGLE, {left, top, right, bottom}}; });
 }
 
 int SelectClipRgn(HDC dc, HRGN region) {
     Device* d = lookupDevice(dc);
     if (!d) return ERROR;
-    Call call{KRO_GDI_CALL_SELECT_CLIP_RGN, {}};
-    call.object = region;
-    if (!region) {
-        const bool ok = d->clip(nullptr);
-        finish(d, std::move(call), ok);
-        return ok ? NULLREGION : ERROR;
-    }
-    Object* object = lookup(region);
-    if (!object || object->type != OBJ_REGION) return finish(d, std::move(call), false), ERROR;
-    const RECT box = object->region;
-    if (!d->clip(&box)) return finish(d, std::move(call), false), ERROR;
-    const int type = box.left < box.right && box.top < box.bottom ? SIMPLEREGION : NULLREGION;
-    call.result = type;
-    d->log(std::move(call));
+    Object* object = region ? lookup(region) : nullptr;
+    int type = ERROR;
+    if (!region)
+        type = d->clip(nullptr) ? NULLREGION : ERROR;
+    else if (object && object->type == OBJ_REGION && d->clip(&object->region))
+        type = object->region.left < object->region.right &&
+                       object->region.top < object->region.bottom
+                   ? SIMPLEREGION
+                   : NULLREGION;
+    finish(
+        d, type != ERROR,
+        [&] {
+            Call call{KRO_GDI_CALL_SELECT_CLIP_RGN, {}};
+            call.object = region;
+            return call;
+        },
+        type);
     return type;
 }
 

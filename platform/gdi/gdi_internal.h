@@ -62,6 +62,7 @@ public:
     // The selected pen or brush (type OBJ_PEN or OBJ_BRUSH) is about to change.
     virtual void selecting(uint32_t /*type*/) {}
     // Logging and accounting; only the recorder keeps them.
+    virtual bool records() const { return false; }
     virtual void log(Call&&) {}
     virtual void made(HGDIOBJ, uint32_t /*type*/) {}
     virtual void deleted(HGDIOBJ) {}

@@ -33,6 +33,7 @@ public:
     bool rectangle(const RECT&) override { return true; }
     bool clip(const RECT*) override { return true; }
 
+    bool records() const override { return true; }
     void log(Call&& call) override {
         try {
             name(call.object);
