@@ -42,7 +42,9 @@ int gray(HDC dc, int x, int y) {
     const uint32_t px = reinterpret_cast<const uint32_t*>(p + y * stride)[x];
     return int(((px >> 16) & 0xFF) + ((px >> 8) & 0xFF) + (px & 0xFF)) / 3;
 }
-bool ink(HDC dc, int x, int y) { return gray(dc, x, y) < 128; }
+bool ink(HDC dc, int x, int y) {
+    return gray(dc, x, y) < 128;
+}
 
 // The inked columns of a row from x0 to x1 as a string of '#' and '.'.
 std::string row(HDC dc, int y, int x0, int x1) {
@@ -131,7 +133,8 @@ TEST(GdiRecorder, LogsEveryCallAndAccountsForObjects) {
     EXPECT_EQ(r.values[3], 20);
     ASSERT_EQ(KroGdiGetRecord(dc, 4, &r), 0);
     EXPECT_EQ(r.object, pen);
-    EXPECT_EQ(std::vector<int32_t>(r.values, r.values + r.valueCount), (std::vector<int32_t>{7, 3}));
+    EXPECT_EQ(std::vector<int32_t>(r.values, r.values + r.valueCount),
+              (std::vector<int32_t>{7, 3}));
     EXPECT_EQ(KroGdiGetRecord(dc, 18, &r), -1);
 
     EXPECT_EQ(KroGdiUndeletedObjects(dc, 0), 0);
@@ -306,10 +309,20 @@ TEST(GdiCairo, PenStylesDashAndWiden) {
         HPEN (*make)();
         const char* pixels;  // row 5, columns 0 to 29, of a line from 0 to 30
     } const rows[] = {
-        {"user dashes 4,2", [] { return userPen({4, 2}); }, "####..####..####..####..####.."},
-        {"user dashes with a zero gap", [] { return userPen({3, 0, 2, 1}); },
+        {"user dashes 4,2",
+         [] {
+             return userPen({4, 2});
+         },
+         "####..####..####..####..####.."},
+        {"user dashes with a zero gap",
+         [] {
+             return userPen({3, 0, 2, 1});
+         },
          "#####.#####.#####.#####.#####."},
-        {"geometric user dashes, flat", [] { return userPen({5, 5}, 0x12207, 1); },
+        {"geometric user dashes, flat",
+         [] {
+             return userPen({5, 5}, 0x12207, 1);
+         },
          "#####.....#####.....#####....."},
         {"standard dot", [] { return CreatePen(PS_DOT, 0, 0); }, "###...###...###...###...###..."},
         {"standard dash", [] { return CreatePen(PS_DASH, 1, 0); },
@@ -336,7 +349,8 @@ TEST(GdiCairo, PenStylesDashAndWiden) {
         LineTo(dc, 30, 10);
     });
     for (int y = 7; y <= 13; ++y)
-        EXPECT_EQ(row(dc, y, 8, 31), y >= 8 && y <= 12 ? "..####################.." : std::string(24, '.'))
+        EXPECT_EQ(row(dc, y, 8, 31),
+                  y >= 8 && y <= 12 ? "..####################.." : std::string(24, '.'))
             << y;
     withPen(dc, CreatePen(PS_SOLID, 5, 0), [&] {
         MoveToEx(dc, 10, 30, nullptr);
@@ -374,12 +388,13 @@ TEST(GdiCairo, RectanglesFillWithTheBrushAndOutlineWithThePen) {
     Dc dc(image(40, 40));
     HGDIOBJ white = SelectObject(dc, GetStockObject(DKGRAY_BRUSH));
     Rectangle(dc, 0, 0, 40, 40);
-    SelectObject(dc, white);      // the device's own brush
+    SelectObject(dc, white);        // the device's own brush
     Rectangle(dc, 20, 20, 10, 10);  // sides in any order
     // '#' black pen, '.' white inside, '+' the dark gray around it
     auto shades = [&](int y) {
         std::string s;
-        for (int x = 8; x <= 21; ++x) s += gray(dc, x, y) < 32 ? '#' : gray(dc, x, y) < 160 ? '+' : '.';
+        for (int x = 8; x <= 21; ++x)
+            s += gray(dc, x, y) < 32 ? '#' : gray(dc, x, y) < 160 ? '+' : '.';
         return s;
     };
     EXPECT_EQ(shades(10), "++##########++");

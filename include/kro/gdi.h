@@ -66,8 +66,9 @@ typedef struct tagLOGBRUSH {
 #define FALSE 0
 #endif
 
-#define RGB(r, g, b) ((COLORREF)(((uint32_t)(uint8_t)(r)) | ((uint32_t)(uint8_t)(g) << 8) | \
-                                 ((uint32_t)(uint8_t)(b) << 16)))
+#define RGB(r, g, b)                                                       \
+    ((COLORREF)(((uint32_t)(uint8_t)(r)) | ((uint32_t)(uint8_t)(g) << 8) | \
+                ((uint32_t)(uint8_t)(b) << 16)))
 
 /* Pen styles (CreatePen takes the style alone; ExtCreatePen the sum of a
  * style, an end cap, a join and a type). */
@@ -197,9 +198,9 @@ KRO_GDI_API int SelectClipRgn(HDC dc, HRGN region);
 #define KRO_GDI_PDF 2   /* one page written to path by KroGdiFinish */
 #define KRO_GDI_SVG 3   /* one picture written to path by KroGdiFinish */
 
-/* Flags of KroGdiCreateDevice. */
-#define KRO_GDI_ANTIALIAS 1 /* smooth edges: for PDF, SVG and gray or colour pictures;
-                               leave it off for pictures that become bilevel */
+/* Flags of KroGdiCreateDevice. KRO_GDI_ANTIALIAS smooths edges: for PDF, SVG
+ * and gray or colour pictures; leave it off for pictures that become bilevel. */
+#define KRO_GDI_ANTIALIAS 1
 
 /* A recording device of width x height pixels at resolution dots per inch.
  * It draws nothing. Null when a side or the resolution is not positive. */
@@ -209,8 +210,8 @@ KRO_GDI_API HDC KroGdiCreateRecorder(int32_t width, int32_t height, int32_t reso
  * inch; PDF and SVG pages measure width / resolution inches, and path names
  * their file (ignored for KRO_GDI_IMAGE). Null when a side is not positive or
  * above 32767, the resolution is not positive, or Cairo refuses the surface. */
-KRO_GDI_API HDC KroGdiCreateDevice(int32_t kind, int32_t width, int32_t height,
-                                   int32_t resolution, const char* path, uint32_t flags);
+KRO_GDI_API HDC KroGdiCreateDevice(int32_t kind, int32_t width, int32_t height, int32_t resolution,
+                                   const char* path, uint32_t flags);
 
 /* Ends a Cairo device's drawing: a PDF or SVG device writes and closes its file.
  * 0, or -1 when Cairo reports a failure (drawing or writing). Drawing after it fails. */

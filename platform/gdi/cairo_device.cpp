@@ -89,11 +89,14 @@ Pt majorStep(POINT a, POINT b) {
     return {dx / major, dy / major};
 }
 
-Pt centre(POINT p) { return {p.x + 0.5, p.y + 0.5}; }
+Pt centre(POINT p) {
+    return {p.x + 0.5, p.y + 0.5};
+}
 
 class CairoDevice : public Device {
 public:
-    CairoDevice(int32_t kind, int32_t width, int32_t height) : kind_(kind), width_(width), height_(height) {}
+    CairoDevice(int32_t kind, int32_t width, int32_t height)
+        : kind_(kind), width_(width), height_(height) {}
     ~CairoDevice() override {
         finish();
         if (cr_) cairo_destroy(cr_);
@@ -185,8 +188,8 @@ bool CairoDevice::open(int32_t resolution, const char* path, uint32_t flags) {
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) return false;
     cr_ = cairo_create(surface_);
     if (kind_ != KRO_GDI_IMAGE) cairo_scale(cr_, points, points);
-    cairo_set_antialias(cr_, flags & KRO_GDI_ANTIALIAS ? CAIRO_ANTIALIAS_DEFAULT
-                                                       : CAIRO_ANTIALIAS_NONE);
+    cairo_set_antialias(cr_,
+                        flags & KRO_GDI_ANTIALIAS ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
     cairo_set_source_rgb(cr_, 1, 1, 1);
     cairo_paint(cr_);
     return ok();
@@ -306,11 +309,14 @@ bool CairoDevice::strokeDirect(const POINT* points, size_t first, size_t last) {
     for (size_t i = first; i < last; ++i) path.push_back({at(i).x + 0.5, at(i).y + 0.5});
     path.push_back({b.x - v.x / 2, b.y - v.y / 2});
     const Pen& p = pen();
-    const Canvas canvas{reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface_)),
-                        size_t(cairo_image_surface_get_stride(surface_)) / 4,
-                        clip_.left, clip_.top, clip_.right, clip_.bottom,
-                        0xFF000000u | (p.colour & 0xFF) << 16 | (p.colour & 0xFF00) |
-                            (p.colour >> 16 & 0xFF)};
+    const Canvas canvas{
+        reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface_)),
+        size_t(cairo_image_surface_get_stride(surface_)) / 4,
+        clip_.left,
+        clip_.top,
+        clip_.right,
+        clip_.bottom,
+        0xFF000000u | (p.colour & 0xFF) << 16 | (p.colour & 0xFF00) | (p.colour >> 16 & 0xFF)};
     strokePolyline(canvas, p, path);
     dirty_ = true;
     return true;
@@ -423,7 +429,9 @@ bool CairoDevice::clip(const RECT* box) {
     return ok();
 }
 
-CairoDevice* cairoDevice(HDC dc) { return dynamic_cast<CairoDevice*>(lookupDevice(dc)); }
+CairoDevice* cairoDevice(HDC dc) {
+    return dynamic_cast<CairoDevice*>(lookupDevice(dc));
+}
 
 }  // namespace
 

@@ -132,10 +132,10 @@ int SelectClipRgn(HDC dc, HRGN region) {
     if (!region)
         type = d->clip(nullptr) ? NULLREGION : ERROR;
     else if (object && object->type == OBJ_REGION && d->clip(&object->region))
-        type = object->region.left < object->region.right &&
-                       object->region.top < object->region.bottom
-                   ? SIMPLEREGION
-                   : NULLREGION;
+        type =
+            object->region.left < object->region.right && object->region.top < object->region.bottom
+                ? SIMPLEREGION
+                : NULLREGION;
     finish(
         d, type != ERROR,
         [&] {

@@ -11,9 +11,9 @@
 namespace krogdi {
 
 struct Pen {
-    bool visible = true;      // false for PS_NULL and for a hollow geometric brush
-    bool insideFrame = false; // shapes keep the whole pen inside their box
-    double width = 1;         // device units
+    bool visible = true;       // false for PS_NULL and for a hollow geometric brush
+    bool insideFrame = false;  // shapes keep the whole pen inside their box
+    double width = 1;          // device units
     COLORREF colour = 0;
     uint32_t endCap = PS_ENDCAP_FLAT;
     uint32_t join = PS_JOIN_MITER;
