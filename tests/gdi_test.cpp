@@ -516,6 +516,52 @@ TEST(GdiCairo, RowsAtEachDepthAndPng) {
     EXPECT_EQ(KroGdiWritePNG(dc, "/nonexistent/dir/x.png"), -1);
 }
 
+TEST(GdiCairo, PngAtEachDepth) {
+    Dc dc(KroGdiCreateDevice(KRO_GDI_IMAGE, 10, 3, 254, nullptr, 0));
+    MoveToEx(dc, 0, 1, nullptr);
+    LineTo(dc, 9, 1);
+    const std::string png = testing::TempDir() + "gdi_depth.png";
+    struct Row {
+        int32_t depth, level;
+        uint8_t bitDepth, colourType;
+    } const rows[] = {{1, 1, 1, 0}, {8, -1, 8, 0}, {24, 9, 8, 2}};
+    for (const Row& r : rows) {
+        ASSERT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), r.depth, r.level), 0) << r.depth;
+        const kt::Bytes bytes = kt::readFile(png);
+        ASSERT_GT(bytes.size(), 33u);
+        EXPECT_EQ(bytes[24], r.bitDepth) << r.depth;  // IHDR
+        EXPECT_EQ(bytes[25], r.colourType) << r.depth;
+        const std::string text(bytes.begin(), bytes.end());
+        const size_t phys = text.find("pHYs");
+        ASSERT_NE(phys, std::string::npos);
+        EXPECT_EQ(bytes[phys + 7], 10000 % 256) << r.depth;  // 254 dpi: 10000 per metre
+    }
+    // Read back by netpbm: the bilevel page as a plain PBM.
+    if (kt::haveTool("pngtopnm")) {
+        ASSERT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), 1, 6), 0);
+        const std::string pbm = png + ".pbm";
+        ASSERT_EQ(kt::run("pngtopnm -plain " + png + " > " + pbm), 0);
+        const kt::Bytes bytes = kt::readFile(pbm);
+        std::string bits;
+        for (unsigned char b : std::string(bytes.begin(), bytes.end()).substr(6))
+            if (b == '0' || b == '1') bits += char(b);
+        EXPECT_EQ(bits,
+                  "0000000000"
+                  "1111111110"
+                  "0000000000");
+        std::remove(pbm.c_str());
+    }
+    std::remove(png.c_str());
+    EXPECT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), 4, 6), -1);
+    EXPECT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), 8, 10), -1);
+    EXPECT_EQ(KroGdiWritePNGDepth(dc, "/nonexistent/dir/x.png", 8, 6), -1);
+    Dc recorder(KroGdiCreateRecorder(10, 10, 72));
+    EXPECT_EQ(KroGdiWritePNGDepth(recorder, png.c_str(), 8, 6), -1);
+    int32_t w = 0, h = 0, res = 0;
+    EXPECT_EQ(KroGdiGetSize(recorder, &w, &h, &res), 0);
+    EXPECT_EQ(w * 10000 + h * 100 + res, 10 * 10000 + 10 * 100 + 72);
+}
+
 TEST(GdiCairo, AntialiasingIsAChoice) {
     for (uint32_t flags : {0u, uint32_t(KRO_GDI_ANTIALIAS)}) {
         Dc dc(image(30, 30, flags));

@@ -95,8 +95,9 @@ Pt centre(POINT p) {
 
 class CairoDevice : public Device {
 public:
-    CairoDevice(int32_t kind, int32_t width, int32_t height)
-        : kind_(kind), width_(width), height_(height) {}
+    CairoDevice(int32_t kind, int32_t width, int32_t height) : kind_(kind) {
+        this->width = width, this->height = height;
+    }
     ~CairoDevice() override {
         finish();
         if (cr_) cairo_destroy(cr_);
@@ -123,8 +124,6 @@ public:
     }
     cairo_surface_t* surface() { return surface_; }
     int32_t kind() const { return kind_; }
-    int32_t width() const { return width_; }
-    int32_t height() const { return height_; }
 
 private:
     bool drawing() const { return !finished_ && cairo_status(cr_) == CAIRO_STATUS_SUCCESS; }
@@ -165,7 +164,7 @@ private:
         dirty_ = false;
     }
 
-    int32_t kind_, width_, height_;
+    int32_t kind_;
     bool antialias_ = false;
     bool dirty_ = false;
     RECT clip_{};  // the drawable part, for direct strokes
@@ -178,13 +177,13 @@ private:
 bool CairoDevice::open(int32_t resolution, const char* path, uint32_t flags) {
     const double points = 72.0 / resolution;
     antialias_ = flags & KRO_GDI_ANTIALIAS;
-    clip_ = {0, 0, width_, height_};
+    clip_ = {0, 0, width, height};
     if (kind_ == KRO_GDI_IMAGE)
-        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
+        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     else if (kind_ == KRO_GDI_PDF)
-        surface_ = cairo_pdf_surface_create(path, width_ * points, height_ * points);
+        surface_ = cairo_pdf_surface_create(path, width * points, height * points);
     else
-        surface_ = cairo_svg_surface_create(path, width_ * points, height_ * points);
+        surface_ = cairo_svg_surface_create(path, width * points, height * points);
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) return false;
     cr_ = cairo_create(surface_);
     if (kind_ != KRO_GDI_IMAGE) cairo_scale(cr_, points, points);
@@ -417,7 +416,7 @@ bool CairoDevice::clip(const RECT* box) {
     if (!drawing()) return false;
     flush();
     cairo_reset_clip(cr_);
-    clip_ = {0, 0, width_, height_};
+    clip_ = {0, 0, width, height};
     if (box) {
         clip_ = {std::max(clip_.left, box->left), std::max(clip_.top, box->top),
                  std::min(clip_.right, box->right), std::min(clip_.bottom, box->bottom)};
@@ -445,6 +444,7 @@ HDC KroGdiCreateDevice(int32_t kind, int32_t width, int32_t height, int32_t reso
         return nullptr;
     auto device = std::unique_ptr<CairoDevice>(new (std::nothrow) CairoDevice(kind, width, height));
     if (!device || !device->open(resolution, path, flags)) return nullptr;
+    device->resolution = resolution;
     return adoptDevice(std::move(device));
 }
 
@@ -458,8 +458,8 @@ const unsigned char* KroGdiPixels(HDC dc, int32_t* width, int32_t* height, int32
     int32_t s = 0;
     const unsigned char* data = d ? d->pixels(&s) : nullptr;
     if (!data) return nullptr;
-    if (width) *width = d->width();
-    if (height) *height = d->height();
+    if (width) *width = d->width;
+    if (height) *height = d->height;
     if (stride) *stride = s;
     return data;
 }

@@ -154,6 +154,15 @@ BOOL DeleteDC(HDC dc) {
     return TRUE;
 }
 
+int32_t KroGdiGetSize(HDC dc, int32_t* width, int32_t* height, int32_t* resolution) {
+    Device* d = lookupDevice(dc);
+    if (!d) return -1;
+    if (width) *width = d->width;
+    if (height) *height = d->height;
+    if (resolution) *resolution = d->resolution;
+    return 0;
+}
+
 int32_t KroGdiFaults(HDC dc) {
     Device* d = lookupDevice(dc);
     return d ? d->faults : -1;

@@ -71,6 +71,7 @@ public:
     HGDIOBJ brush;
     POINT position{0, 0};
     int32_t faults = 0;
+    int32_t width = 0, height = 0, resolution = 0;  // as made
 };
 
 // The object behind a handle, or null when the handle is stale or foreign.

@@ -164,6 +164,7 @@ extern "C" {
 HDC KroGdiCreateRecorder(int32_t width, int32_t height, int32_t resolution) {
     if (width <= 0 || height <= 0 || resolution <= 0) return nullptr;
     Recorder* r = new (std::nothrow) Recorder;
+    if (r) r->width = width, r->height = height, r->resolution = resolution;
     return r ? adoptDevice(std::unique_ptr<Device>(r)) : nullptr;
 }
 
