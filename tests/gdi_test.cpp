@@ -468,24 +468,35 @@ TEST(GdiCairo, ArcsRunCounterClockwiseOnThePage) {
 }
 
 TEST(GdiCairo, FarCoordinatesDoNotWrap) {
-    Dc dc(image(40, 40));
-    MoveToEx(dc, -2000000000, 20, nullptr);
-    LineTo(dc, 2000000000, 20);
-    EXPECT_EQ(row(dc, 20, 0, 39), std::string(40, '#'));
-    const POINT steep[] = {{20, -2000000000}, {20, 2000000000}};
-    MoveToEx(dc, 20, 2000000000, nullptr);
-    PolylineTo(dc, steep, 2);
-    EXPECT_TRUE(ink(dc, 20, 5) && ink(dc, 20, 35));
-    EXPECT_FALSE(ink(dc, 10, 5) || ink(dc, 30, 35));
-    // A circle of radius 2e9 whose edge passes through column 30.
-    SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    Pie(dc, 30, -2000000000, 2000000030, 2000000000, 0, 0, 0, 0);
-    EXPECT_TRUE(ink(dc, 32, 10) && ink(dc, 39, 30));
-    EXPECT_FALSE(ink(dc, 27, 10));
-    Rectangle(dc, -2000000000, -2000000000, 5, 5);
-    EXPECT_TRUE(ink(dc, 0, 0) && ink(dc, 4, 4));
-    EXPECT_FALSE(ink(dc, 6, 6));
-    EXPECT_EQ(KroGdiFaults(dc), 0);
+    for (uint32_t flags : {0u, uint32_t(KRO_GDI_ANTIALIAS)}) {  // direct strokes and Cairo's
+        Dc dc(image(40, 40, flags));
+        MoveToEx(dc, -2000000000, 20, nullptr);
+        LineTo(dc, 2000000000, 20);
+        EXPECT_EQ(row(dc, 20, 0, 39), std::string(40, '#')) << flags;
+        const POINT steep[] = {{20, -2000000000}, {20, 2000000000}};
+        MoveToEx(dc, 20, 2000000000, nullptr);
+        PolylineTo(dc, steep, 2);
+        EXPECT_TRUE(ink(dc, 20, 5) && ink(dc, 20, 35)) << flags;
+        EXPECT_FALSE(ink(dc, 10, 5) || ink(dc, 30, 35)) << flags;
+        // A dashed line keeps its pattern where it crosses the page.
+        withPen(dc, userPen({4, 2}), [&] {
+            MoveToEx(dc, -2000000000, 10, nullptr);
+            LineTo(dc, 2000000000, 10);
+        });
+        const std::string dashes = row(dc, 10, 0, 39);
+        EXPECT_EQ(dashes.substr(0, 14), dashes.substr(6, 14)) << dashes;  // column 20 is inked
+        EXPECT_NE(dashes.find("####"), std::string::npos) << dashes;
+        EXPECT_NE(dashes.find(".."), std::string::npos) << dashes;
+        // A circle of radius 2e9 whose edge passes through column 30.
+        SelectObject(dc, GetStockObject(BLACK_BRUSH));
+        Pie(dc, 30, -2000000000, 2000000030, 2000000000, 0, 0, 0, 0);
+        EXPECT_TRUE(ink(dc, 32, 15) && ink(dc, 39, 30)) << flags;
+        EXPECT_FALSE(ink(dc, 27, 15)) << flags;
+        Rectangle(dc, -2000000000, -2000000000, 5, 5);
+        EXPECT_TRUE(ink(dc, 0, 0) && ink(dc, 4, 4)) << flags;
+        EXPECT_FALSE(ink(dc, 6, 6)) << flags;
+        EXPECT_EQ(KroGdiFaults(dc), 0) << flags;
+    }
 }
 
 TEST(GdiCairo, RowsAtEachDepthAndPng) {

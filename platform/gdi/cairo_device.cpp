@@ -36,12 +36,14 @@ bool inSafeBox(POINT p) {
     return std::abs(double(p.x)) < kSafe && std::abs(double(p.y)) < kSafe;
 }
 
-// Liang-Barsky: cuts the segment to the safe box; false when nothing is left.
-bool clipSegment(Pt* a, Pt* b) {
+// Liang-Barsky: cuts the segment to the box (lo, lo) - (hiX, hiY); false when
+// nothing is left. *cut (when not null) gets the length cut off at the start.
+bool clipSegment(Pt* a, Pt* b, double lo = -kSafe, double hiX = kSafe, double hiY = kSafe,
+                 double* cut = nullptr) {
     double t0 = 0, t1 = 1;
     const double dx = b->x - a->x, dy = b->y - a->y;
     const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a->x + kSafe, kSafe - a->x, a->y + kSafe, kSafe - a->y};
+    const double q[4] = {a->x - lo, hiX - a->x, a->y - lo, hiY - a->y};
     for (int i = 0; i < 4; ++i) {
         if (p[i] == 0) {
             if (q[i] < 0) return false;
@@ -54,6 +56,7 @@ bool clipSegment(Pt* a, Pt* b) {
             t1 = std::min(t1, t);
         if (t0 > t1) return false;
     }
+    if (cut) *cut = t0 * std::hypot(dx, dy);
     *b = {a->x + t1 * dx, a->y + t1 * dy};
     *a = {a->x + t0 * dx, a->y + t0 * dy};
     return true;
@@ -145,7 +148,7 @@ private:
         cairo_set_source_rgb(cr_, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
                              ((c >> 16) & 0xFF) / 255.0);
     }
-    void applyPen();
+    void applyPen(double dashOffset = 0);
     void flush();
     void added(size_t subPaths) {
         pending_ += subPaths;
@@ -204,7 +207,7 @@ bool CairoDevice::finish() {
     return ok() && cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
 }
 
-void CairoDevice::applyPen() {
+void CairoDevice::applyPen(double dashOffset) {
     const Pen& p = pen();
     colour(p.colour);
     cairo_set_line_width(cr_, p.width);
@@ -214,7 +217,7 @@ void CairoDevice::applyPen() {
     cairo_set_line_join(cr_, p.join == PS_JOIN_ROUND   ? CAIRO_LINE_JOIN_ROUND
                              : p.join == PS_JOIN_BEVEL ? CAIRO_LINE_JOIN_BEVEL
                                                        : CAIRO_LINE_JOIN_MITER);
-    cairo_set_dash(cr_, p.dashes.data(), int(p.dashes.size()), 0);
+    cairo_set_dash(cr_, p.dashes.data(), int(p.dashes.size()), dashOffset);
 }
 
 void CairoDevice::flush() {
@@ -266,17 +269,22 @@ bool CairoDevice::line(const POINT* points, size_t count) {
     if (!first) return true;  // no length: GDI draws nothing
     if (direct()) return strokeDirect(points, first, last);
     if (!safe) {
-        // Rare: every segment stands alone, its own last pixel undrawn.
-        try {
-            for (size_t i = first; i <= last; ++i) {
-                if (!moves(i)) continue;
-                const Pt u = majorStep(at(i - 1), at(i));
-                const Pt a = centre(at(i - 1)), b = centre(at(i));
-                clippedPolyline({{a.x - u.x / 2, a.y - u.y / 2}, {b.x - u.x / 2, b.y - u.y / 2}},
-                                false);
-            }
-        } catch (const std::bad_alloc&) {
-            return false;
+        // Rare: every segment stands alone, its own last pixel undrawn, cut to
+        // near the page and dashed from where its pattern stands there (Cairo
+        // keeps neither far coordinates nor long dash runs).
+        flush();
+        const double margin = pen().width + 64;
+        for (size_t i = first; i <= last; ++i) {
+            if (!moves(i)) continue;
+            const Pt u = majorStep(at(i - 1), at(i));
+            Pt a = centre(at(i - 1)), b = centre(at(i));
+            a = {a.x - u.x / 2, a.y - u.y / 2}, b = {b.x - u.x / 2, b.y - u.y / 2};
+            double cut = 0;
+            if (!clipSegment(&a, &b, -margin, width + margin, height + margin, &cut)) continue;
+            cairo_move_to(cr_, a.x, a.y);
+            cairo_line_to(cr_, b.x, b.y);
+            applyPen(cut);
+            cairo_stroke(cr_);
         }
         return ok();
     }
