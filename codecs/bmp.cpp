@@ -111,11 +111,15 @@ void encodeHeader(const BmpHeader& h, unsigned char out[kHeaderBytes]) {
 uint64_t fileStride(int64_t width, int32_t bits) { return uint64_t((width * bits + 31) / 32) * 4; }
 
 // Two conventions meet here: the standard one (pixels per metre, dpi / 0.0254)
-// and that of older writers of this library's files (dpi * 39). A value that is
-// an exact multiple of 39 is taken to be the older kind.
+// and that of older writers of this library's files (dpi * 39). A value that the
+// standard rule writes for a whole dpi reads as that dpi, so our own files read
+// back as written (4134 is 105 dpi, though 106 x 39 too); any other multiple of
+// 39 is taken to be the older kind (11700 is 300 dpi).
 int32_t dpiFromPixelsPerMetre(int32_t ppm) {
+    const double standard = std::round(double(ppm) * 0.0254);
+    if (std::round(standard / 0.0254) == double(ppm)) return int32_t(standard);
     if (ppm % 39 == 0) return ppm / 39;
-    return int32_t(std::lround(double(ppm) * 0.0254));
+    return int32_t(standard);
 }
 
 // The standard value for dpi; false when it does not fit the 32-bit field.

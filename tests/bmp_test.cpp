@@ -134,10 +134,11 @@ TEST(BmpRead, ColourTableCountAndPhotometric) {
 }
 
 TEST(BmpResolution, ReadBothConventionsWriteTheStandardOne) {
-    // Multiples of 39 come from older writers (dpi * 39); any other value is
+    // Multiples of 39 come from older writers (dpi * 39), unless the standard
+    // rule writes that value for a whole dpi (4134 for 105); any other value is
     // pixels per metre.
-    const int32_t reads[][2] = {{11811, 300}, {11700, 300}, {3780, 96}, {2835, 72},
-                                {3761, 96},   {23622, 600}, {0, 0},     {2925, 75}};
+    const int32_t reads[][2] = {{11811, 300}, {11700, 300}, {3780, 96},  {2835, 72}, {3761, 96},
+                                {23622, 600}, {0, 0},       {2925, 75},  {4134, 105}};
     for (const auto& c : reads) {
         Read r(makeBmp(1, 1, 24, 0, {}, Bytes(4, 0), uint32_t(c[0])));
         EXPECT_EQ(r.res[0], c[1]) << c[0];
@@ -152,8 +153,8 @@ TEST(BmpResolution, ReadBothConventionsWriteTheStandardOne) {
         EXPECT_EQ(le32(b, 42), uint32_t(c[1])) << c[0];
     }
     // The usual resolutions come back as they were written.
-    for (int32_t dpi :
-         {50, 72, 96, 100, 150, 200, 240, 254, 300, 360, 400, 600, 720, 1200, 2400, 4800, 9600}) {
+    for (int32_t dpi : {50, 72, 96, 100, 105, 150, 200, 210, 240, 254, 300, 360, 400, 600, 720,
+                        1200, 2400, 4800, 9600}) {
         Read r(writeBmp(im.im, 2, dpi));
         EXPECT_EQ(r.res[0], dpi);
     }
