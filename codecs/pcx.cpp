@@ -1,0 +1,470 @@
+// PCX files: run-length coded pictures of 1 bit (one plane), 8 bits (one
+// plane, 256-colour palette after the data) and 24 bits (three 8-bit planes).
+#include <algorithm>
+#include <cstring>
+
+#include "core/image.h"
+#include "core/pixels.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define KRO_PCX_SSE2 1
+#endif
+
+namespace {
+
+using kro::fail;
+
+constexpr size_t kHeaderBytes = 128;
+constexpr unsigned char kManufacturer = 10;
+constexpr unsigned char kRunLength = 1;
+constexpr unsigned char kPaletteMarker = 12;
+constexpr size_t kPaletteBytes = 768;
+constexpr unsigned kLongestRun = 63;
+constexpr size_t kBatchBytes = 256u << 10;
+
+// The 128-byte file header, field by field in file order.
+struct PcxHeader {
+    uint8_t manufacturer;
+    uint8_t version;
+    uint8_t encoding;
+    uint8_t bitsPerPixel;
+    uint16_t xMin, yMin, xMax, yMax;
+    int16_t hRes, vRes;
+    uint8_t colours[48];
+    uint8_t planes;
+    int16_t bytesPerLine;
+    uint16_t paletteInfo;
+    uint16_t hScreen, vScreen;
+};
+
+void decodeHeader(const unsigned char* b, PcxHeader* h) {
+    h->manufacturer = b[0];
+    h->version = b[1];
+    h->encoding = b[2];
+    h->bitsPerPixel = b[3];
+    h->xMin = kro::get16le(b + 4);
+    h->yMin = kro::get16le(b + 6);
+    h->xMax = kro::get16le(b + 8);
+    h->yMax = kro::get16le(b + 10);
+    h->hRes = int16_t(kro::get16le(b + 12));
+    h->vRes = int16_t(kro::get16le(b + 14));
+    std::memcpy(h->colours, b + 16, sizeof h->colours);
+    h->planes = b[65];
+    h->bytesPerLine = int16_t(kro::get16le(b + 66));
+    h->paletteInfo = kro::get16le(b + 68);
+    h->hScreen = kro::get16le(b + 70);
+    h->vScreen = kro::get16le(b + 72);
+}
+
+void encodeHeader(const PcxHeader& h, unsigned char b[kHeaderBytes]) {
+    std::memset(b, 0, kHeaderBytes);
+    b[0] = h.manufacturer;
+    b[1] = h.version;
+    b[2] = h.encoding;
+    b[3] = h.bitsPerPixel;
+    kro::put16le(b + 4, h.xMin);
+    kro::put16le(b + 6, h.yMin);
+    kro::put16le(b + 8, h.xMax);
+    kro::put16le(b + 10, h.yMax);
+    kro::put16le(b + 12, uint16_t(h.hRes));
+    kro::put16le(b + 14, uint16_t(h.vRes));
+    std::memcpy(b + 16, h.colours, sizeof h.colours);
+    b[65] = h.planes;
+    kro::put16le(b + 66, uint16_t(h.bytesPerLine));
+    kro::put16le(b + 68, h.paletteInfo);
+    kro::put16le(b + 70, h.hScreen);
+    kro::put16le(b + 72, h.vScreen);
+}
+
+// Coded bytes needed at least for n decoded bytes: every pair of bytes gives
+// at most 63, and a last lone byte can stand for itself.
+uint64_t fewestCodedBytes(uint64_t n) {
+    const uint64_t rest = n % kLongestRun;
+    return 2 * (n / kLongestRun) + std::min<uint64_t>(rest, 2);
+}
+
+enum class Decoded { Full, EndOfFile, CutRun };
+
+// Reads the coded stream a batch at a time and expands it on request. A run
+// may cross plane lines and picture lines; what is left of it carries over.
+class RunDecoder {
+public:
+    RunDecoder(FILE* f, unsigned char* buf) : f_(f), buf_(buf) {}
+
+    // Expands the next n bytes into dst (nullptr: drops them). At the end of
+    // the file the rest of dst is zeroed.
+    Decoded next(unsigned char* dst, size_t n) {
+        size_t done = 0;
+        while (done < n) {
+            if (runLeft_) {
+                const size_t k = std::min<size_t>(runLeft_, n - done);
+                if (dst) std::memset(dst + done, runValue_, k);
+                runLeft_ -= unsigned(k);
+                done += k;
+                continue;
+            }
+            if (end_ - pos_ < 2 && !refill()) {
+                if (pos_ == end_) return ended(dst, done, n, Decoded::EndOfFile);
+                const unsigned char b = buf_[pos_++];
+                if (b >= 0xC0) return ended(dst, done, n, Decoded::CutRun);
+                if (dst) dst[done] = b;
+                ++done;
+                continue;
+            }
+            done += literals(dst, done, n);
+            if (done == n || end_ - pos_ < 2) continue;
+            const unsigned char b = buf_[pos_];
+            if (b >= 0xC0) {
+                runLeft_ = (b & 0x3F) ? (b & 0x3F) : 1;
+                runValue_ = buf_[pos_ + 1];
+                pos_ += 2;
+            }
+        }
+        return Decoded::Full;
+    }
+
+    // One byte after the coded data; -1 at the end of the file.
+    int byte() {
+        if (pos_ == end_ && !refill()) return -1;
+        return buf_[pos_++];
+    }
+
+    // n bytes after the coded data; false when the file ends first.
+    bool bytes(unsigned char* dst, size_t n) {
+        const size_t have = std::min(n, end_ - pos_);
+        std::memcpy(dst, buf_ + pos_, have);
+        pos_ += have;
+        return have == n || std::fread(dst + have, 1, n - have, f_) == n - have;
+    }
+
+private:
+    static Decoded ended(unsigned char* dst, size_t done, size_t n, Decoded how) {
+        if (dst) std::memset(dst + done, 0, n - done);
+        return how;
+    }
+
+    // Keeps what is left of the batch and reads more after it; false when
+    // nothing more came.
+    bool refill() {
+        const size_t left = end_ - pos_;
+        std::memmove(buf_, buf_ + pos_, left);
+        pos_ = 0;
+        end_ = left + std::fread(buf_ + left, 1, kBatchBytes - left, f_);
+        return end_ > left;
+    }
+
+    // Copies the literal bytes from the batch, up to the next count byte, the
+    // end of the request or the last byte of the batch (which may be a count
+    // whose value has not been read yet).
+    size_t literals(unsigned char* dst, size_t done, size_t n) {
+        const unsigned char* p = buf_ + pos_;
+        const unsigned char* const stop = buf_ + end_ - 1;
+        size_t room = n - done;
+        unsigned char* out = dst ? dst + done : nullptr;
+        size_t k = 0;
+#ifdef KRO_PCX_SSE2
+        const __m128i top = _mm_set1_epi8(char(0xC0));
+        while (k + 16 <= room && p + k + 16 <= stop) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            const int counts = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top), top));
+            if (out) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), v);
+            if (counts) {
+                k += size_t(__builtin_ctz(unsigned(counts)));
+                pos_ += k;
+                return k;
+            }
+            k += 16;
+        }
+#endif
+        while (k < room && p + k < stop && p[k] < 0xC0) {
+            if (out) out[k] = p[k];
+            ++k;
+        }
+        pos_ += k;
+        return k;
+    }
+
+    FILE* f_;
+    unsigned char* buf_;
+    size_t pos_ = 0, end_ = 0;
+    unsigned runLeft_ = 0;
+    unsigned char runValue_ = 0;
+};
+
+// Copies three plane lines into count RGB pixels.
+void interleave3(unsigned char* rgb, const unsigned char* r, const unsigned char* g,
+                 const unsigned char* b, size_t count) {
+    for (size_t i = 0; i < count; ++i, rgb += 3) {
+        rgb[0] = r[i];
+        rgb[1] = g[i];
+        rgb[2] = b[i];
+    }
+}
+
+void deinterleave3(unsigned char* r, unsigned char* g, unsigned char* b, const unsigned char* rgb,
+                   size_t count) {
+    for (size_t i = 0; i < count; ++i, rgb += 3) {
+        r[i] = rgb[0];
+        g[i] = rgb[1];
+        b[i] = rgb[2];
+    }
+}
+
+// Codes one plane line of n data bytes followed by pad zero bytes; returns
+// the end of the coded bytes. At most 2 * n + 2 bytes are written.
+unsigned char* codePlaneLine(const unsigned char* s, size_t n, size_t pad, unsigned char* out) {
+    size_t i = 0;
+    while (i < n) {
+#ifdef KRO_PCX_SSE2
+        // Sixteen bytes that stand for themselves: each below 0xC0 and none
+        // equal to the byte after it.
+        const __m128i top = _mm_set1_epi8(char(0xC0));
+        while (i + 17 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 1));
+            const __m128i bad = _mm_or_si128(_mm_cmpeq_epi8(_mm_and_si128(v, top), top),
+                                             _mm_cmpeq_epi8(v, w));
+            if (_mm_movemask_epi8(bad)) break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+            out += 16;
+            i += 16;
+        }
+        if (i >= n) break;
+#endif
+        const unsigned char b = s[i];
+        size_t j = i + 1;
+        while (j < n && s[j] == b) ++j;
+        size_t run = j - i;
+        for (; run >= kLongestRun; run -= kLongestRun) {
+            *out++ = 0xFF;
+            *out++ = b;
+        }
+        if (run == 1 && b < 0xC0) {
+            *out++ = b;
+        } else if (run) {
+            *out++ = uint8_t(0xC0 | run);
+            *out++ = b;
+        }
+        i = j;
+    }
+    if (pad) {
+        *out++ = uint8_t(0xC0 | pad);
+        *out++ = 0;
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                           int32_t resolution[2], unsigned char palette[768]) {
+    if (photometric) *photometric = 0;
+    if (!stream || !image || !photometric || !resolution || !palette) return fail(KRO_ERR_NULL);
+
+    unsigned char head[kHeaderBytes];
+    if (std::fread(head, 1, kHeaderBytes, stream) != kHeaderBytes) return fail(KRO_ERR_IO);
+    PcxHeader h{};
+    decodeHeader(head, &h);
+    const bool versionOk = h.version == 0 || h.version == 2 || h.version == 3 || h.version == 5;
+    if (h.manufacturer != kManufacturer || !versionOk || h.encoding != kRunLength)
+        return fail(KRO_ERR_PCX_HEADER);
+    const auto pictureWidth = int16_t(uint16_t(h.xMax - h.xMin + 1));
+    const auto pictureHeight = int16_t(uint16_t(h.yMax - h.yMin + 1));
+    if (pictureWidth < 1 || pictureHeight < 1) return fail(KRO_ERR_SIZE);
+    if (h.planes != 1 && h.planes != 3) return fail(KRO_ERR_PCX_PLANES);
+    if (h.bitsPerPixel != 1 && h.bitsPerPixel != 8) return fail(KRO_ERR_DEPTH);
+    // Three planes of one bit would be a 3-bit picture, which no record holds.
+    if (h.bitsPerPixel == 1 && h.planes == 3) return fail(KRO_ERR_DEPTH);
+    // A plane line of no bytes would never end.
+    if (h.bytesPerLine < 1) return fail(KRO_ERR_PCX_HEADER);
+
+    const int32_t depth = h.bitsPerPixel * h.planes;
+    const int32_t width = depth == 1 ? (pictureWidth + 7) & ~7 : pictureWidth;
+    const int32_t height = pictureHeight;
+    const uint64_t bytes = kro::pixelBytes(width, height, depth);
+    if (bytes > uint64_t(INT32_MAX)) return fail(KRO_ERR_SIZE);
+    const size_t planeLine = size_t(h.bytesPerLine);
+    const size_t planeBytes = depth == 24 ? size_t(width) : size_t(kro::rowBytes(width, depth));
+    const size_t kept = std::min(planeLine, planeBytes);
+
+    kro::Buffer batch(kro::allocBytes(kBatchBytes));
+    if (!batch) return fail(KRO_ERR_NOMEM);
+    RunDecoder decoder(stream, batch.get());
+
+    // A file too short to hold the picture even at the best run-length ratio
+    // is refused before the picture is allocated, with the code reading it
+    // would end in: walking its runs tells whether it stops inside one.
+    const uint64_t coded = uint64_t(planeLine) * h.planes * uint64_t(height);
+    const uint64_t needed = fewestCodedBytes(coded) + (depth == 8 ? 1 + kPaletteBytes : 0);
+    const int64_t length = kro::streamLength(stream);
+    const long here = std::ftell(stream);
+    if (length >= 0 && here >= 0 && uint64_t(length - here) < needed) {
+        Decoded d = Decoded::Full;
+        for (uint64_t left = coded; left && d == Decoded::Full; left -= std::min(left, kBatchBytes))
+            d = decoder.next(nullptr, size_t(std::min(left, kBatchBytes)));
+        return fail(d == Decoded::CutRun ? KRO_ERR_PCX_HEADER : KRO_ERR_IO);
+    }
+
+    kro::Buffer pixels(kro::allocPixels(bytes));
+    if (!pixels) return fail(KRO_ERR_NOMEM);
+    kro::Buffer planes(depth == 24 ? kro::allocBytes(3 * uint64_t(kept)) : nullptr);
+    if (depth == 24 && !planes) return fail(KRO_ERR_NOMEM);
+
+    const size_t recordRow = size_t(kro::rowBytes(width, depth));
+    Decoded d = Decoded::Full;
+    int32_t y = 0;
+    for (; y < height && d == Decoded::Full; ++y) {
+        unsigned char* row = pixels.get() + size_t(y) * recordRow;
+        if (depth == 24) {
+            size_t p = 0;
+            for (; p < 3 && d == Decoded::Full; ++p) {
+                d = decoder.next(planes.get() + p * kept, kept);
+                if (d == Decoded::Full && planeLine > kept) d = decoder.next(nullptr, planeLine - kept);
+            }
+            // The planes a stop inside the row never reached read as zero.
+            if (d != Decoded::Full) std::memset(planes.get() + p * kept, 0, (3 - p) * kept);
+            interleave3(row, planes.get(), planes.get() + kept, planes.get() + 2 * kept, kept);
+            std::memset(row + 3 * kept, 0, recordRow - 3 * kept);
+        } else {
+            d = decoder.next(row, kept);
+            if (d == Decoded::Full && planeLine > kept) d = decoder.next(nullptr, planeLine - kept);
+            std::memset(row + kept, 0, recordRow - kept);
+        }
+    }
+    if (d == Decoded::CutRun) return fail(KRO_ERR_PCX_HEADER);
+    std::memset(pixels.get() + size_t(y) * recordRow, 0, size_t(height - y) * recordRow);
+
+    if (depth == 8) {
+        std::memset(palette, 0, kPaletteBytes);
+        int c;
+        while ((c = decoder.byte()) != kPaletteMarker)
+            if (c < 0) return fail(KRO_ERR_IO);
+        unsigned char rgb[kPaletteBytes];
+        if (!decoder.bytes(rgb, sizeof rgb)) return fail(KRO_ERR_IO);
+        for (int i = 0; i < 256; ++i) {
+            palette[i] = rgb[3 * i];
+            palette[256 + i] = rgb[3 * i + 1];
+            palette[512 + i] = rgb[3 * i + 2];
+        }
+    } else if (depth == 1) {
+        for (int i = 0; i < 2; ++i) {
+            palette[i] = h.colours[3 * i];
+            palette[256 + i] = h.colours[3 * i + 1];
+            palette[512 + i] = h.colours[3 * i + 2];
+        }
+    }
+
+    image->width = width;
+    image->height = height;
+    image->size = int32_t(bytes);
+    image->format = KRO_FORMAT_RAW;
+    image->depth = depth;
+    image->data = pixels.release();
+    image->validWidth = pictureWidth;
+    image->validHeight = pictureHeight;
+    resolution[0] = h.hRes;
+    resolution[1] = h.vRes;
+    // A bilevel file's photometric value looks at entry 0 only, and only to
+    // tell black from white.
+    *photometric = kro::photometricFromPalette(depth, palette, depth == 8 ? 256 : 1);
+    return 0;
+}
+
+extern "C" KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, int32_t photometric,
+                                           const int32_t resolution[2],
+                                           unsigned char palette[768]) {
+    if (!stream || !resolution || !palette) return fail(KRO_ERR_NULL);
+    if (int32_t code = kro::rawImageProblem(image)) return fail(code);
+    const int32_t depth = image->depth;
+    if (photometric < 0 || photometric > 3) return fail(KRO_ERR_PHOTOMETRIC);
+    // The header holds 16-bit signed resolutions; larger ones would wrap.
+    if (resolution[0] < 1 || resolution[1] < 1 || resolution[0] != resolution[1] ||
+        resolution[0] > INT16_MAX)
+        return fail(KRO_ERR_RESOLUTION);
+    const int32_t width = image->width;
+    const size_t planeLine = size_t((int64_t(width) * (depth == 1 ? 1 : 8) + 31) / 32 * 4);
+    // The signed 16-bit field cannot say more.
+    if (planeLine > size_t(INT16_MAX)) return fail(KRO_ERR_SIZE);
+
+    if (depth == 1) {
+        palette[0] = palette[256] = palette[512] = 0;
+        palette[1] = palette[257] = palette[513] = 255;
+    } else if (depth == 8 &&
+               (photometric == KRO_PHOTO_WHITE_IS_ZERO || photometric == KRO_PHOTO_BLACK_IS_ZERO)) {
+        for (int i = 0; i < 256; ++i) {
+            auto v = uint8_t(photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i);
+            palette[i] = palette[256 + i] = palette[512 + i] = v;
+        }
+    }
+
+    // The file states the picture's own width; a validWidth that does not lie
+    // within the stored row is not trusted.
+    const int32_t fileWidth =
+        image->validWidth >= 1 && image->validWidth <= width ? image->validWidth : width;
+    PcxHeader h{};
+    h.manufacturer = kManufacturer;
+    h.version = 5;
+    h.encoding = kRunLength;
+    h.bitsPerPixel = depth == 1 ? 1 : 8;
+    h.xMax = uint16_t(fileWidth - 1);
+    h.yMax = uint16_t(image->height - 1);
+    h.hRes = h.vRes = int16_t(resolution[0]);
+    if (depth == 1) {
+        for (int i = 0; i < 2; ++i) {
+            h.colours[3 * i] = palette[i];
+            h.colours[3 * i + 1] = palette[256 + i];
+            h.colours[3 * i + 2] = palette[512 + i];
+        }
+    }
+    h.planes = depth == 24 ? 3 : 1;
+    h.bytesPerLine = int16_t(planeLine);
+    h.paletteInfo = 1;
+    h.hScreen = 640;
+    h.vScreen = 480;
+    unsigned char head[kHeaderBytes];
+    encodeHeader(h, head);
+    if (std::fwrite(head, 1, kHeaderBytes, stream) != kHeaderBytes) return fail(KRO_ERR_IO);
+
+    // Coded rows gather in one batch that is written whenever the next row
+    // might not fit; a coded plane line takes at most 2 * planeLine bytes.
+    const size_t dataBytes = depth == 24 ? size_t(width) : size_t(kro::rowBytes(width, depth));
+    const size_t pad = planeLine - dataBytes;
+    const size_t planes = h.planes;
+    const size_t rowMost = planes * 2 * planeLine;
+    const size_t batchBytes = std::max(kBatchBytes, 2 * rowMost);
+    kro::Buffer out(kro::allocBytes(batchBytes + (depth == 24 ? 3 * dataBytes : 0)));
+    if (!out) return fail(KRO_ERR_NOMEM);
+    unsigned char* const split = out.get() + batchBytes;
+    unsigned char* at = out.get();
+    auto flush = [&]() {
+        const size_t n = size_t(at - out.get());
+        at = out.get();
+        return std::fwrite(out.get(), 1, n, stream) == n;
+    };
+    const size_t recordRow = size_t(kro::rowBytes(width, depth));
+    for (int32_t y = 0; y < image->height; ++y) {
+        if (size_t(out.get() + batchBytes - at) < rowMost && !flush()) return fail(KRO_ERR_IO);
+        const unsigned char* row = image->data + size_t(y) * recordRow;
+        if (depth == 24) {
+            deinterleave3(split, split + dataBytes, split + 2 * dataBytes, row, dataBytes);
+            for (size_t p = 0; p < 3; ++p)
+                at = codePlaneLine(split + p * dataBytes, dataBytes, pad, at);
+        } else {
+            at = codePlaneLine(row, dataBytes, pad, at);
+        }
+    }
+    if (!flush()) return fail(KRO_ERR_IO);
+
+    if (depth == 8) {
+        unsigned char tail[1 + kPaletteBytes];
+        tail[0] = kPaletteMarker;
+        for (int i = 0; i < 256; ++i) {
+            tail[1 + 3 * i] = palette[i];
+            tail[2 + 3 * i] = palette[256 + i];
+            tail[3 + 3 * i] = palette[512 + i];
+        }
+        if (std::fwrite(tail, 1, sizeof tail, stream) != sizeof tail) return fail(KRO_ERR_IO);
+    }
+    return 0;
+}
