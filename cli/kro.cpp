@@ -86,7 +86,7 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
         return false;
     }
     *format = detectFormat(f);
-    if (*format != Format::Bmp && *format != Format::Cals) {
+    if (*format != Format::Bmp && *format != Format::Cals && *format != Format::Pcx) {
         std::fclose(f);
         std::fprintf(stderr, "kro: %s: not a picture format kro reads\n", path.c_str());
         *status = kExitFailure;
@@ -161,7 +161,7 @@ int cmdConvert(const std::vector<std::string>& args) {
     warnUnusedOptions({"dpi", "batch"});
 
     Format outFormat = formatForName(out);
-    if (outFormat != Format::Bmp && outFormat != Format::Cals)
+    if (outFormat != Format::Bmp && outFormat != Format::Cals && outFormat != Format::Pcx)
         return usageError("convert: cannot tell the output format from '%s' (use .bmp or .cal)",
                           out.c_str());
     if (sameFile(in, out)) {

@@ -136,6 +136,10 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
                                  pic->palette);
             break;
         case Format::Cals: rc = readCals(f, pic); break;
+        case Format::Pcx:
+            rc = KroPCXToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
+                                 pic->palette);
+            break;
         default: break;
     }
     if (rc == 0) normaliseBilevel(pic);
@@ -156,6 +160,21 @@ static int32_t photometricToWrite(const Picture& pic) {
     return p;
 }
 
+// PCX files state one resolution for both directions. Their bilevel palette
+// is always black, white, so the picture's bits (1 is black) are flipped for
+// the write and flipped back after it.
+static int32_t writePcx(FILE* f, const Picture& pic, const WriteSettings& settings,
+                        unsigned char* palette) {
+    const int32_t dpi = pic.resolution[0] > 0 ? pic.resolution[0] : settings.dpi;
+    const int32_t resolution[2] = {dpi, dpi};
+    const RsImage& im = pic.image;
+    const size_t bilevelBytes = im.depth == 1 ? size_t(im.width / 8) * size_t(im.height) : 0;
+    for (size_t i = 0; i < bilevelBytes; ++i) im.data[i] = uint8_t(~im.data[i]);
+    const int32_t rc = KroRsImageToPCX(f, &im, photometricToWrite(pic), resolution, palette);
+    for (size_t i = 0; i < bilevelBytes; ++i) im.data[i] = uint8_t(~im.data[i]);
+    return rc;
+}
+
 int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSettings& settings) {
     unsigned char palette[KRO_PALETTE_SIZE];
     std::memcpy(palette, pic.palette, sizeof palette);
@@ -165,6 +184,7 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
             return KroRsImageToBMP(f, &pic.image, 0, dpi, photometricToWrite(pic), palette);
         }
         case Format::Cals: return writeCals(f, pic, settings);
+        case Format::Pcx: return writePcx(f, pic, settings, palette);
         default: return -1;
     }
 }
