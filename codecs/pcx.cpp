@@ -1,6 +1,7 @@
 // PCX files: run-length coded pictures of 1 bit (one plane), 8 bits (one
 // plane, 256-colour palette after the data) and 24 bits (three 8-bit planes).
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "core/image.h"
@@ -86,6 +87,40 @@ uint64_t fewestCodedBytes(uint64_t n) {
 
 enum class Decoded { Full, EndOfFile, CutRun };
 
+// How eight coded bytes decode when none is a count above 1, by the mask of
+// those at 0xC0 and above: each of those starts a pair unless it is the
+// byte of the pair before it. A count in the last place is left for the
+// next step, with its byte.
+struct Step {
+    uint8_t from[8];   // where each decoded byte comes from
+    uint8_t produced;  // decoded bytes
+    uint8_t consumed;  // coded bytes used: 7 or 8
+    uint8_t counts;    // mask of the count bytes
+};
+
+constexpr std::array<Step, 256> makeSteps() {
+    std::array<Step, 256> steps{};
+    for (unsigned high = 0; high < 256; ++high) {
+        Step& s = steps[high];
+        unsigned i = 0;
+        while (i < 8) {
+            if (high >> i & 1) {
+                if (i == 7) break;
+                s.counts = uint8_t(s.counts | 1u << i);
+                s.from[s.produced++] = uint8_t(i + 1);
+                i += 2;
+            } else {
+                s.from[s.produced++] = uint8_t(i);
+                i += 1;
+            }
+        }
+        s.consumed = uint8_t(i);
+    }
+    return steps;
+}
+
+constexpr std::array<Step, 256> kSteps = makeSteps();
+
 // Reads the coded stream a batch at a time and expands it on request. A run
 // may cross plane lines and picture lines; what is left of it carries over.
 class RunDecoder {
@@ -165,14 +200,28 @@ private:
         unsigned char* out = dst ? dst + done : nullptr;
         size_t k = 0;
 #ifdef KRO_PCX_SSE2
+        // Eight coded bytes a step: which of them are counts follows from
+        // where the bytes of 0xC0 and above stand, so a table says which
+        // bytes come out. A step holding a longer run is left to the runs.
         const __m128i top = _mm_set1_epi8(char(0xC0));
-        while (k + 16 <= room && p + 16 <= stop) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const int counts = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top), top));
-            if (counts) break;
-            if (out) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), v);
-            p += 16;
-            k += 16;
+        const __m128i longRun = _mm_set1_epi8(char(0xC2));
+        while (k + 8 <= room && p + 8 <= stop) {
+            const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+            const unsigned high =
+                unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top), top))) & 0xFF;
+            if (!high) {
+                if (out) _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), v);
+                p += 8;
+                k += 8;
+                continue;
+            }
+            const Step& step = kSteps[high];
+            const unsigned ge = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, longRun), v)));
+            if (ge & step.counts) break;
+            if (out)
+                for (int j = 0; j < 8; ++j) out[k + size_t(j)] = p[step.from[j]];
+            k += step.produced;
+            p += step.consumed;
         }
 #endif
         for (; k < room && p < stop && *p < 0xC2; ++k) {
