@@ -36,7 +36,9 @@ Bytes writePcx(const RsImage& im, int32_t photometric, int32_t dpi = 300,
     return f.contents();
 }
 
-uint32_t le16(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8; }
+uint32_t le16(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8;
+}
 
 Bytes operator+(Bytes a, const Bytes& b) {
     for (unsigned char c : b) a.push_back(c);
@@ -62,7 +64,6 @@ Bytes grayPalette(bool whiteFirst) {
         for (int c = 0; c < 3; ++c) p.push_back(uint8_t(whiteFirst ? 255 - i : i));
     return p;
 }
-
 
 // The colour of a pixel as a viewer shows it: through the palette below 24 bits.
 uint32_t colourAt(const RsImage& im, const unsigned char* pal, int32_t x, int32_t y) {
@@ -100,13 +101,12 @@ TEST_P(PcxRoundTrip, PixelsAndFieldsSurvive) {
     EXPECT_EQ(r.photometric, c.depth == 1 ? KRO_PHOTO_BLACK_IS_ZERO : c.photometric);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, PcxRoundTrip,
-    ::testing::Values(RoundTripCase{1, 1, 1, 0}, RoundTripCase{13, 9, 1, 1},
-                      RoundTripCase{33, 17, 1, 0}, RoundTripCase{1, 1, 8, 1},
-                      RoundTripCase{13, 9, 8, 0}, RoundTripCase{301, 7, 8, 1},
-                      RoundTripCase{1, 1, 24, 2}, RoundTripCase{13, 9, 24, 2},
-                      RoundTripCase{301, 7, 24, 2}));
+INSTANTIATE_TEST_SUITE_P(Shapes, PcxRoundTrip,
+                         ::testing::Values(RoundTripCase{1, 1, 1, 0}, RoundTripCase{13, 9, 1, 1},
+                                           RoundTripCase{33, 17, 1, 0}, RoundTripCase{1, 1, 8, 1},
+                                           RoundTripCase{13, 9, 8, 0}, RoundTripCase{301, 7, 8, 1},
+                                           RoundTripCase{1, 1, 24, 2}, RoundTripCase{13, 9, 24, 2},
+                                           RoundTripCase{301, 7, 24, 2}));
 
 // One 8-bit row of data bytes, coded: the bytes after the 128-byte header up
 // to the palette.
@@ -202,10 +202,14 @@ TEST(PcxWrite, ArgumentChecksInOrderWriteNothing) {
         const int32_t* res;
         int32_t code;
     } cases[] = {
-        {nullptr, &im.im, 1, res, KRO_ERR_NULL},   {f.get(), nullptr, 1, res, KRO_ERR_NULL},
-        {f.get(), &noData, 1, res, KRO_ERR_NULL},  {f.get(), &im.im, 1, nullptr, KRO_ERR_NULL},
-        {f.get(), &tiny, 1, res, KRO_ERR_SIZE},    {f.get(), &deep, 1, res, KRO_ERR_DEPTH},
-        {f.get(), &coded, 1, res, KRO_ERR_FORMAT}, {f.get(), &im.im, 4, res, KRO_ERR_PHOTOMETRIC},
+        {nullptr, &im.im, 1, res, KRO_ERR_NULL},
+        {f.get(), nullptr, 1, res, KRO_ERR_NULL},
+        {f.get(), &noData, 1, res, KRO_ERR_NULL},
+        {f.get(), &im.im, 1, nullptr, KRO_ERR_NULL},
+        {f.get(), &tiny, 1, res, KRO_ERR_SIZE},
+        {f.get(), &deep, 1, res, KRO_ERR_DEPTH},
+        {f.get(), &coded, 1, res, KRO_ERR_FORMAT},
+        {f.get(), &im.im, 4, res, KRO_ERR_PHOTOMETRIC},
         {f.get(), &im.im, -1, zero, KRO_ERR_PHOTOMETRIC},
         {f.get(), &im.im, 1, uneven, KRO_ERR_RESOLUTION},
         {f.get(), &im.im, 1, zero, KRO_ERR_RESOLUTION},
@@ -232,20 +236,28 @@ TEST(PcxRead, RunsCountsAndPlaneLines) {
     };
     const Case cases[] = {
         {"a run crosses lines and a count of 0 counts as 1",
-         makePcx(3, 2, 8, 1, 3, {0xC4, 9, 0xC0, 8, 0xC1, 7}) + gray, {9, 9, 9, 9, 8, 7}},
+         makePcx(3, 2, 8, 1, 3, {0xC4, 9, 0xC0, 8, 0xC1, 7}) + gray,
+         {9, 9, 9, 9, 8, 7}},
         {"a run past the last line is dropped; the palette follows it",
-         makePcx(2, 1, 8, 1, 2, {0xFF, 4}) + gray, {4, 4}},
+         makePcx(2, 1, 8, 1, 2, {0xFF, 4}) + gray,
+         {4, 4}},
         {"padding bytes of each plane line are dropped",
-         makePcx(2, 2, 8, 1, 4, {1, 2, 0xC2, 0x33, 3, 4, 0xC2, 0x33}) + gray, {1, 2, 3, 4}},
+         makePcx(2, 2, 8, 1, 4, {1, 2, 0xC2, 0x33, 3, 4, 0xC2, 0x33}) + gray,
+         {1, 2, 3, 4}},
         {"plane lines shorter than the row leave its rest 0",
-         makePcx(4, 2, 8, 1, 2, {1, 2, 3, 4}) + gray, {1, 2, 0, 0, 3, 4, 0, 0}},
+         makePcx(4, 2, 8, 1, 2, {1, 2, 3, 4}) + gray,
+         {1, 2, 0, 0, 3, 4, 0, 0}},
         {"24 bits: three plane lines a row, red first",
-         makePcx(2, 1, 8, 3, 3, {1, 2, 0, 3, 4, 0, 5, 6, 0}), {1, 3, 5, 2, 4, 6}},
+         makePcx(2, 1, 8, 3, 3, {1, 2, 0, 3, 4, 0, 5, 6, 0}),
+         {1, 3, 5, 2, 4, 6}},
         {"24 bits: data stopping inside a row leaves the rest 0",
-         makePcx(2, 2, 8, 3, 2, {1, 2, 3}), {1, 3, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0}},
+         makePcx(2, 2, 8, 3, 2, {1, 2, 3}),
+         {1, 3, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0}},
         {"1 bit: rows of whole bytes, x minimum honoured",
-         makePcx(9, 2, 1, 1, 2, {0xB0, 0x80, 0x0F, 0x00}, 100), {0xB0, 0x80, 0x0F, 0x00}},
-        {"1 bit: data stopping early leaves lines 0", makePcx(8, 4, 1, 1, 1, {0xAA, 0x55}),
+         makePcx(9, 2, 1, 1, 2, {0xB0, 0x80, 0x0F, 0x00}, 100),
+         {0xB0, 0x80, 0x0F, 0x00}},
+        {"1 bit: data stopping early leaves lines 0",
+         makePcx(8, 4, 1, 1, 1, {0xAA, 0x55}),
          {0xAA, 0x55, 0, 0}},
     };
     for (const auto& c : cases) {
@@ -261,8 +273,7 @@ TEST(PcxRead, RunsCountsAndPlaneLines) {
 
 // The walk over the coded stream, byte by byte, as plainly as it can be put:
 // the reference for the batched decoder.
-Bytes referenceDecode(const Bytes& coded, int32_t width, int32_t height, int planes,
-                      int perLine) {
+Bytes referenceDecode(const Bytes& coded, int32_t width, int32_t height, int planes, int perLine) {
     const size_t rowBytes = size_t(width) * size_t(planes);
     Bytes out(rowBytes * size_t(height), 0);
     size_t line = 0, plane = 0, pos = 0, at = 0;
@@ -295,8 +306,8 @@ TEST(PcxRead, AnyCodedBytesDecodeLikeTheWalk) {
     struct Shape {
         int32_t width, height, planes, perLine;
     };
-    const Shape shapes[] = {{301, 40, 3, 302}, {1000, 300, 1, 1000}, {7, 200, 3, 9},
-                            {5000, 100, 3, 5000}};
+    const Shape shapes[] = {
+        {301, 40, 3, 302}, {1000, 300, 1, 1000}, {7, 200, 3, 9}, {5000, 100, 3, 5000}};
     for (const auto& sh : shapes) {
         for (int bias : {0, 1, 2}) {
             Bytes coded;
@@ -307,7 +318,7 @@ TEST(PcxRead, AnyCodedBytesDecodeLikeTheWalk) {
             while (coded.size() < n) {
                 uint8_t b = next();
                 if (bias == 1) b = b < 0x60 ? uint8_t(0xC0 | (b & 1)) : b;  // lone pairs
-                if (bias == 2 && b >= 0xC0) b = uint8_t(0xC0 | (b & 3));   // short runs
+                if (bias == 2 && b >= 0xC0) b = uint8_t(0xC0 | (b & 3));    // short runs
                 coded.push_back(b);
             }
             if (coded.back() >= 0xC0) coded.back() = 1;
@@ -329,7 +340,8 @@ TEST(PcxWrite, NoisyPicturesSurvive) {
         for (size_t i = 0; i < size_t(im.im.size);) {
             seed = seed * 1103515245u + 12345u;
             const size_t run = (seed >> 8) % 7 == 0 ? (seed >> 12) % 150 + 1 : 1;
-            for (size_t j = 0; j < run && i < size_t(im.im.size); ++j) im.im.data[i++] = uint8_t(seed >> 20);
+            for (size_t j = 0; j < run && i < size_t(im.im.size); ++j)
+                im.im.data[i++] = uint8_t(seed >> 20);
         }
         Read r(writePcx(im.im, depth == 24 ? 2 : 3));
         ASSERT_EQ(r.rc, 0);
@@ -421,7 +433,10 @@ std::string tempDir() {
 void writePnm(const std::string& path, const kt::Image& src) {
     const RsImage& im = src.im;
     std::ostringstream out;
-    out << (im.depth == 1 ? "P4" : im.depth == 8 ? "P5" : "P6") << "\n"
+    out << (im.depth == 1   ? "P4"
+            : im.depth == 8 ? "P5"
+                            : "P6")
+        << "\n"
         << im.validWidth << " " << im.height << "\n";
     if (im.depth != 1) out << "255\n";
     const size_t n = im.depth == 1 ? size_t(im.validWidth + 7) / 8 : src.rowBytes();
@@ -470,7 +485,7 @@ struct InteropCase {
 };
 
 class PcxInterop : public ::testing::TestWithParam<InteropCase> {
-protected:
+  protected:
     void SetUp() override {
         if (!kt::haveTool("pcxtoppm") || !kt::haveTool("ppmtopcx") || !kt::haveTool("gm"))
             GTEST_SKIP() << "netpbm or GraphicsMagick not installed";
@@ -560,7 +575,8 @@ TEST(PcxCli, ConvertsBothWaysWithTheRightColours) {
     ASSERT_EQ(px.size(), 13u * 9u);
     int wrong = 0;
     for (int32_t y = 0; y < 9; ++y)
-        for (int32_t x = 0; x < 13; ++x) wrong += px[size_t(y) * 13 + size_t(x)] != shownColour(src, x, y);
+        for (int32_t x = 0; x < 13; ++x)
+            wrong += px[size_t(y) * 13 + size_t(x)] != shownColour(src, x, y);
     EXPECT_EQ(wrong, 0);
     ASSERT_EQ(kt::run(kro + dir + "/out.pcx " + dir + "/back.bmp"), 0);
     kt::TempFile back(kt::readFile(dir + "/back.bmp"));
