@@ -29,11 +29,12 @@ for pic in rgb noise; do
     bmp=$work/$pic.bmp pcx=$work/$pic.pcx
     "$kro" convert "$bmp" "$pcx"
     echo "$pic.bmp ($(stat -c %s "$bmp") bytes), $pic.pcx ($(stat -c %s "$pcx") bytes)"
-    measure "$pic encode cp" cp "$bmp" "$work/out-cp.bmp"
+    # cp of the picture's BMP is the limit for both jobs: a plaid's PCX is a
+    # 25th of the picture, and copying it says nothing of writing 72 MB.
+    measure "$pic cp" cp "$bmp" "$work/out-cp.bmp"
     measure "$pic encode kro" "$kro" convert "$bmp" "$work/out-kro.pcx"
     measure "$pic encode gm" gm convert "$bmp" "PCX:$work/out-gm.pcx"
     measure "$pic encode netpbm" sh -c "bmptopnm '$bmp' 2>/dev/null | ppmtopcx -24bit >'$work/out-pbm.pcx' 2>/dev/null"
-    measure "$pic decode cp" cp "$pcx" "$work/out-cp.pcx"
     measure "$pic decode kro" "$kro" convert "$pcx" "$work/out-kro.bmp"
     measure "$pic decode gm" gm convert "PCX:$pcx" "BMP3:$work/out-gm.bmp"
     measure "$pic decode netpbm" sh -c "pcxtoppm '$pcx' 2>/dev/null | ppmtobmp -bpp 24 >'$work/out-pbm.bmp' 2>/dev/null"
@@ -50,6 +51,6 @@ for pic in rgb noise; do
         gm=$(median_of "$j gm") pbm=$(median_of "$j netpbm")
         best=$(awk -v a="$gm" -v b="$pbm" 'BEGIN { print (a < b) ? "gm" : "netpbm" }')
         mem=$(awk -v k="$(peak_of "$j kro")" -v z="$base" -v b="$bytes" 'BEGIN { printf "%.2f", (k - z) * 1024 / b }')
-        echo "| $j | $(median_of "$j kro") | $(median_of "$j cp") | $(ratio "$j kro" "$j cp") | $gm | $pbm | $(ratio "$j $best" "$j kro") | $mem |"
+        echo "| $j | $(median_of "$j kro") | $(median_of "$pic cp") | $(ratio "$j kro" "$pic cp") | $gm | $pbm | $(ratio "$j $best" "$j kro") | $mem |"
     done
 done
