@@ -329,7 +329,8 @@ __attribute__((target("ssse3"))) void deinterleave3Ssse3(unsigned char* r, unsig
     deinterleave3Plain(r + i, g + i, b + i, rgb, count - i);
 }
 
-const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+// Asked at load time, possibly before libgcc has looked at the processor.
+const bool kHaveSsse3 = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
 #endif
 
 void interleave3(unsigned char* rgb, const unsigned char* r, const unsigned char* g,
