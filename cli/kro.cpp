@@ -134,9 +134,10 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
         return false;
     }
     *format = detectFormat(f);
-    if (*format != Format::Bmp && *format != Format::Cals && *format != Format::Jpeg) {
+    if (*format == Format::Unknown || *format == Format::PostScript) {
         std::fclose(f);
-        std::fprintf(stderr, "kro: %s: not a picture format kro reads (BMP or CALS Type 1)\n",
+        std::fprintf(stderr,
+                     "kro: %s: not a picture format kro reads (BMP, PCX, JPEG or CALS Type 1)\n",
                      path.c_str());
         *status = kExitFailure;
         return false;
@@ -249,9 +250,10 @@ int cmdConvert(const std::vector<std::string>& args) {
     const std::string& out = files[1];
 
     Format outFormat = formatForName(out);
-    if (outFormat != Format::Bmp && outFormat != Format::Cals && outFormat != Format::Jpeg)
+    if (outFormat != Format::Bmp && outFormat != Format::Cals && outFormat != Format::Jpeg &&
+        outFormat != Format::Pcx)
         return usageError(
-            "convert: cannot tell the output format from '%s' (use .bmp, .cal or .jpg)",
+            "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg or .cal)",
             out.c_str());
     if (sameFile(in, out)) {
         std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());

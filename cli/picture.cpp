@@ -146,6 +146,10 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
         case Format::Jpeg:
             rc = KroJPEGToRsImage(f, &pic->image, &pic->photometric, pic->resolution);
             break;
+        case Format::Pcx:
+            rc = KroPCXToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
+                                 pic->palette);
+            break;
         default: break;
     }
     if (rc == 0) normaliseBilevel(pic);
@@ -172,6 +176,21 @@ int32_t resolutionToWrite(Format format, const Picture& pic, const WriteSettings
     return format == Format::Cals ? settings.dpi : 0;
 }
 
+// PCX files state one resolution for both directions. Their bilevel palette
+// is always black, white, so the picture's bits (1 is black) are flipped for
+// the write and flipped back after it.
+static int32_t writePcx(FILE* f, const Picture& pic, const WriteSettings& settings,
+                        unsigned char* palette) {
+    const int32_t dpi = pic.resolution[0] > 0 ? pic.resolution[0] : settings.dpi;
+    const int32_t resolution[2] = {dpi, dpi};
+    const RsImage& im = pic.image;
+    const size_t bilevelBytes = im.depth == 1 ? size_t(im.width / 8) * size_t(im.height) : 0;
+    for (size_t i = 0; i < bilevelBytes; ++i) im.data[i] = uint8_t(~im.data[i]);
+    const int32_t rc = KroRsImageToPCX(f, &im, photometricToWrite(pic), resolution, palette);
+    for (size_t i = 0; i < bilevelBytes; ++i) im.data[i] = uint8_t(~im.data[i]);
+    return rc;
+}
+
 int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSettings& settings) {
     unsigned char palette[KRO_PALETTE_SIZE];
     std::memcpy(palette, pic.palette, sizeof palette);
@@ -188,6 +207,7 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
             return KroRsImageToJPEG(f, &pic.image, pic.photometric,
                                     stated ? pic.resolution : none, quality);
         }
+        case Format::Pcx: return writePcx(f, pic, settings, palette);
         default: return -1;
     }
 }

@@ -150,6 +150,20 @@ KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
 
 /* Writes the trailer: the page count and the bounding box of the pages. */
 KRO_API int32_t KroPutPSFooter(FILE* stream);
+/* ---- PCX --------------------------------------------------------------- */
+
+/* Reads a run-length coded PCX file of 1 bit (one plane), 8 bits (one plane,
+ * 256-colour palette after the data) or 24 bits (three planes).
+ * resolution[0..1] receives the header's resolutions; the palette receives
+ * all 256 entries (8 bits) or entries 0 and 1 (1 bit). */
+KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                int32_t resolution[2], unsigned char palette[768]);
+
+/* Writes image as a version 5 PCX file. The two resolutions must be equal,
+ * 1 to 32767. Bilevel files get the palette black, white whatever the
+ * photometric value. The palette array receives the table that is written. */
+KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, int32_t photometric,
+                                const int32_t resolution[2], unsigned char palette[768]);
 
 /* ---- CALS (section kept by the CALS codec) ----------------------------- */
 
