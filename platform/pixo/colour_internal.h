@@ -6,11 +6,12 @@
 
 namespace pixo {
 
-// Rec. 601 luma in 15-bit fixed point; the weights add up to 32768.
+// Rec. 601 luma in 15-bit fixed point, truncated as GraphicsMagick's gray
+// does; the weights add up to 32768, so white stays 255.
 constexpr uint32_t kLumaR = 9798, kLumaG = 19235, kLumaB = 3735;
 
 inline uint8_t luma(uint32_t r, uint32_t g, uint32_t b) {
-    return uint8_t((kLumaR * r + kLumaG * g + kLumaB * b + 16384) >> 15);
+    return uint8_t((kLumaR * r + kLumaG * g + kLumaB * b) >> 15);
 }
 
 // Luma of n RGB pixels.
