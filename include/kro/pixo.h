@@ -105,8 +105,9 @@ PIXO_API int32_t GfxMdsp(const RsImage* src, int32_t x, int32_t y, int32_t width
 #define GFX_DITHER_STUCKI 5    /* Stucki error diffusion */
 
 /* Luminance of an RGB (depth 24) or palette (depth 8, through palette)
- * rectangle into the 8-bit dst, black is zero: (9798 R + 19235 G + 3735 B)
- * / 32768, truncated. reserved is ignored. */
+ * rectangle into the 8-bit dst, black is zero: the Rec. 601 weights
+ * 299 R + 587 G + 114 B per thousand, rounded as GraphicsMagick's
+ * -colorspace gray rounds them. reserved is ignored. */
 PIXO_API int32_t GfxCtog(const RsImage* src, int32_t x, int32_t y, int32_t width, int32_t height,
                          const unsigned char* palette, RsImage* dst, int32_t dx, int32_t dy,
                          int32_t reserved, int32_t* status);

@@ -6,12 +6,12 @@
 
 namespace pixo {
 
-// Rec. 601 luma in 15-bit fixed point, truncated as GraphicsMagick's gray
-// does; the weights add up to 32768, so white stays 255.
-constexpr uint32_t kLumaR = 9798, kLumaG = 19235, kLumaB = 3735;
-
+// Rec. 601 luma with the weights 299, 587 and 114 per thousand, rounded the
+// way GraphicsMagick's gray is at 16 bits and cut back to 8 (the same value
+// for all 2^24 colours): floor((257 S + 500) / 257000) for the weighted sum S.
 inline uint8_t luma(uint32_t r, uint32_t g, uint32_t b) {
-    return uint8_t((kLumaR * r + kLumaG * g + kLumaB * b) >> 15);
+    const uint32_t s = 299 * r + 587 * g + 114 * b;
+    return uint8_t((257 * s + 500) / 257000);
 }
 
 // Luma of n RGB pixels.
