@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/colour.h"
 #include "cli/job.h"
 #include "cli/messages.h"
 #include "cli/output.h"
@@ -120,6 +121,7 @@ int cmdInfo(const std::vector<std::string>& args) {
         std::printf("\n  depth:       %d bit%s per pixel\n", int(im.depth), im.depth == 1 ? "" : "s");
         std::printf("  photometric: %d (%s)\n", int(pic.photometric),
                     photometricName(pic.photometric));
+        std::printf("  colour type: %s\n", colourTypeName(pic));
         if (pic.resolution[0] < 1 || pic.resolution[1] < 1)
             std::printf("  resolution:  not stated\n");
         else
@@ -158,7 +160,7 @@ int cmdConvert(const std::vector<std::string>& args) {
     const std::string in = words[0];
     const std::string out = words[1];
     if (int rc = parseJobOptions({words.begin() + 2, words.end()})) return rc;
-    warnUnusedOptions({"dpi", "batch"});
+    warnUnusedOptions({"dpi", "batch", "colortype", "gamma", "level", "dithes", "dithee"});
 
     Format outFormat = formatForName(out);
     if (outFormat != Format::Bmp && outFormat != Format::Cals)
@@ -175,6 +177,8 @@ int cmdConvert(const std::vector<std::string>& args) {
     if (!loadPicture(in, &pic, &inFormat, &status)) return status;
 
     if (kroOption.dpi.given) pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
+    std::vector<std::string> colourNotes;
+    if (prepareColours(&pic, outFormat, &colourNotes) != 0) return libraryError(in);
 
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
@@ -194,6 +198,8 @@ int cmdConvert(const std::vector<std::string>& args) {
         std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
                     int(pic.image.validWidth), int(pic.image.validHeight), int(pic.image.depth),
                     out.c_str(), formatName(outFormat));
+    if (verbose)
+        for (const std::string& note : colourNotes) std::printf("  %s\n", note.c_str());
     return 0;
 }
 
