@@ -177,6 +177,7 @@ int cmdConvert(const std::vector<std::string>& args) {
     if (!loadPicture(in, &pic, &inFormat, &status)) return status;
 
     if (kroOption.dpi.given) pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
+    const int32_t inDepth = pic.image.depth;
     std::vector<std::string> colourNotes;
     if (prepareColours(&pic, outFormat, &colourNotes) != 0) return libraryError(in);
 
@@ -196,7 +197,7 @@ int cmdConvert(const std::vector<std::string>& args) {
 
     if (verbose)
         std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
-                    int(pic.image.validWidth), int(pic.image.validHeight), int(pic.image.depth),
+                    int(pic.image.validWidth), int(pic.image.validHeight), int(inDepth),
                     out.c_str(), formatName(outFormat));
     if (verbose)
         for (const std::string& note : colourNotes) std::printf("  %s\n", note.c_str());

@@ -25,13 +25,14 @@ inline void lumaRow(const unsigned char* rgb, unsigned char* out, size_t n) {
 // photometric value or palette indices, all by one table.
 bool intensityTable(int32_t photometric, const unsigned char* palette, uint8_t table[256]);
 
-// Colour histogram on a 32 x 32 x 32 grid (5 bits a channel), with the sums
-// Wu's quantiser needs. add() takes exact 8-bit colours.
+// Colour histogram on a 64 x 64 x 64 grid (6 bits a channel), with the sums
+// Wu's quantiser needs. add() takes exact 8-bit colours. (At 5 bits a near-gray
+// picture could not get more than about 32 colours.)
 class ColourHistogram {
   public:
     bool init();  // false when memory is short
     void add(uint32_t r, uint32_t g, uint32_t b, uint32_t weight = 1) {
-        const size_t i = cell(r >> 3, g >> 3, b >> 3);
+        const size_t i = cell(r >> kShift, g >> kShift, b >> kShift);
         count_[i] += weight;
         sumR_[i] += int64_t(r) * weight;
         sumG_[i] += int64_t(g) * weight;
@@ -43,9 +44,10 @@ class ColourHistogram {
     // Up to count colours (rows of r, g, b) for the histogram; their number.
     int quantise(int count, uint8_t (*colours)[3]);
 
-    static constexpr size_t kSide = 33;  // index 0 is the zero border of the moments
-    static size_t cell(uint32_t r5, uint32_t g5, uint32_t b5) {
-        return ((r5 + 1) * kSide + (g5 + 1)) * kSide + (b5 + 1);
+    static constexpr int kShift = 2;                   // 8-bit levels to grid cells
+    static constexpr size_t kSide = (256 >> kShift) + 1;  // index 0 is the zero border
+    static size_t cell(uint32_t r6, uint32_t g6, uint32_t b6) {
+        return ((r6 + 1) * kSide + (g6 + 1)) * kSide + (b6 + 1);
     }
 
   private:

@@ -1,6 +1,7 @@
 // RGB to palette colour: an exact palette when the picture has few enough
-// colours, Wu's quantiser (greedy variance-minimising cuts of the RGB cube)
-// otherwise, with nearest-colour mapping through a cache of 6-bit cells.
+// colours, Wu's quantiser (greedy variance-minimising cuts of the RGB cube on
+// a 6-bit grid) otherwise, with nearest-colour mapping through a cache of
+// 6-bit cells.
 #include <algorithm>
 
 #include "colour_internal.h"
@@ -23,7 +24,7 @@ bool ColourHistogram::init() {
 void ColourHistogram::addRow(const unsigned char* rgb, size_t n) {
     for (size_t i = 0; i < n; ++i, rgb += 3) {
         const uint32_t r = rgb[0], g = rgb[1], b = rgb[2];
-        const size_t c = cell(r >> 3, g >> 3, b >> 3);
+        const size_t c = cell(r >> kShift, g >> kShift, b >> kShift);
         count_[c] += 1;
         sumR_[c] += r;
         sumG_[c] += g;
@@ -182,7 +183,8 @@ int ColourHistogram::quantise(int count, uint8_t (*colours)[3]) {
 
     Box boxes[256];
     double vv[256];
-    boxes[0] = Box{0, 32, 0, 32, 0, 32};
+    constexpr int last = int(kSide) - 1;
+    boxes[0] = Box{0, last, 0, last, 0, last};
     int n = 1, next = 0;
     for (int i = 1; i < count; ++i) {
         if (cutBox(&boxes[next], &boxes[i], m)) {
