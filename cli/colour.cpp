@@ -91,13 +91,15 @@ const char* colourTypeName(const Picture& pic) {
 int32_t prepareColours(Picture* pic, Format output, std::vector<std::string>* notes) {
     if (colourOptionGiven()) {
         if (pic->image.depth == 1) {
-            notes->push_back("colour options left aside: the picture is bilevel already");
+            if (notes) notes->push_back("colour options left aside: the picture is bilevel already");
         } else {
-            const std::string from = describe(*pic);
+            const std::string from = notes ? describe(*pic) : "";
             if (convertPicture(pic) != 0) return -1;
-            std::string to = describe(*pic);
-            if (pic->image.depth == 1) to += std::string(" (") + ditherName() + ")";
-            notes->push_back("colour options: " + from + " to " + to);
+            if (notes) {
+                std::string to = describe(*pic);
+                if (pic->image.depth == 1) to += std::string(" (") + ditherName() + ")";
+                notes->push_back("colour options: " + from + " to " + to);
+            }
         }
     }
     if (output == Format::Cals && pic->image.depth != 1) {
@@ -109,8 +111,9 @@ int32_t prepareColours(Picture* pic, Format output, std::vector<std::string>* no
         const int32_t rc = convertPicture(pic);
         kroOption = saved;
         if (rc != 0) return -1;
-        notes->push_back(std::string("CALS holds bilevel pictures only: ") + from +
-                         " dithered to bilevel (" + ditherName() + ")");
+        if (notes)
+            notes->push_back(std::string("CALS holds bilevel pictures only: ") + from +
+                             " dithered to bilevel (" + ditherName() + ")");
     }
     return 0;
 }

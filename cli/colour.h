@@ -14,8 +14,8 @@ const char* colourTypeName(const Picture& pic);
 
 // Runs KroConvImage on the picture when the job gives a colour option, then
 // turns it into what the output format holds (CALS: bilevel, dithered with
-// -dithes or Floyd-Steinberg). Each step taken is added to notes. 0, or -1
-// with the status in fndErrorStatus.
+// -dithes or Floyd-Steinberg). Each step taken is added to notes, when not
+// null. 0, or -1 with the status in fndErrorStatus.
 int32_t prepareColours(Picture* pic, Format output, std::vector<std::string>* notes);
 
 }  // namespace kro::cli

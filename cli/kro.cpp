@@ -179,7 +179,8 @@ int cmdConvert(const std::vector<std::string>& args) {
     if (kroOption.dpi.given) pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
     const int32_t inDepth = pic.image.depth;
     std::vector<std::string> colourNotes;
-    if (prepareColours(&pic, outFormat, &colourNotes) != 0) return libraryError(in);
+    if (prepareColours(&pic, outFormat, verbose ? &colourNotes : nullptr) != 0)
+        return libraryError(in);
 
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
