@@ -241,7 +241,7 @@ TEST_F(ConvImage, DitheringEndsTheConversionWithTheGivenMethod) {
               bitsOf(reduced.im, 3, reduced.palette.data(), 1, 2));
 }
 
-TEST_F(ConvImage, GammaCorrectsTheSourceInPlaceAndOneChangesNothing) {
+TEST_F(ConvImage, GammaOneChangesNothingAndPalettesAreCorrectedInACopy) {
     for (int32_t photometric : {1, 2, 3}) {
         Source s("source", photometric), original("source", photometric);
         setOptions({.gamma = 1.0});
@@ -249,23 +249,15 @@ TEST_F(ConvImage, GammaCorrectsTheSourceInPlaceAndOneChangesNothing) {
         ASSERT_EQ(convert(&s, &same), 0);
         EXPECT_TRUE(sameBytes(same.im, original.image.im));
         EXPECT_TRUE(sameBytes(s.image.im, original.image.im));
-
-        setOptions({.colortype = 2, .gamma = 2.2});
-        Converted out;
-        ASSERT_EQ(convert(&s, &out), 0);
-        EXPECT_EQ(s.palette, original.palette) << "the source palette is read only";
-        const uint32_t v = kt::pixel(original.image.im, 3, 3);
-        const auto curve = [](uint32_t c) {
-            return uint32_t(std::lround(255.0 * std::pow((c & 255) / 255.0, 1 / 2.2)));
-        };
-        if (photometric == KRO_PHOTO_PALETTE) {  // pixels kept, colours corrected
-            EXPECT_EQ(kt::pixel(s.image.im, 3, 3), v);
-            EXPECT_EQ(kt::pixel(out.im, 3, 3) >> 16, curve(s.palette[v]));
-        } else {
-            EXPECT_EQ(kt::pixel(s.image.im, 3, 3) & 255, curve(v));
-            EXPECT_TRUE(sameBytes(out.im, s.image.im));
-        }
     }
+    Source s("palette", 3), original("palette", 3);
+    setOptions({.gamma = 2.2});
+    Converted out;
+    ASSERT_EQ(convert(&s, &out), 0);
+    EXPECT_EQ(s.palette, original.palette) << "the source palette is read only";
+    EXPECT_TRUE(sameBytes(s.image.im, original.image.im)) << "indices stay";
+    const uint32_t v = kt::pixel(s.image.im, 3, 3);
+    EXPECT_EQ(out.palette[v], std::lround(255.0 * std::pow(s.palette[v] / 255.0, 1 / 2.2)));
 }
 
 TEST_F(ConvImage, ChecksComeInTheirOrderWithTheirCodes) {
