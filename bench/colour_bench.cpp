@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "colour_bench: status %d\n", int(fndErrorStatus));
                 return 1;
             }
-            times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+            times.push_back(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
             std::free(dst.data);
         }
         std::sort(times.begin(), times.end());

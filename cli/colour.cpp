@@ -41,8 +41,7 @@ int32_t photometricOf(const Picture& pic) {
 
 bool colourOptionGiven() {
     const KroOption& o = kroOption;
-    return o.colortype.given || o.gamma.given || o.level.given || o.dithes.given ||
-           o.dithee.given;
+    return o.colortype.given || o.gamma.given || o.level.given || o.dithes.given || o.dithee.given;
 }
 
 // One KroConvImage over the picture, replacing it with the result.
@@ -50,8 +49,8 @@ int32_t convertPicture(Picture* pic) {
     RsImage out{};
     int32_t photometric = 0;
     unsigned char palette[KRO_PALETTE_SIZE];
-    if (KroConvImage(&pic->image, photometricOf(*pic), pic->palette, &out, &photometric,
-                     palette) != 0)
+    if (KroConvImage(&pic->image, photometricOf(*pic), pic->palette, &out, &photometric, palette) !=
+        0)
         return -1;
     std::free(pic->image.data);
     pic->image = out;
@@ -74,8 +73,8 @@ std::string describe(const Picture& pic) {
         const size_t bytes = size_t(pic.image.width) * size_t(pic.image.height);
         for (size_t i = 0; i < bytes; ++i)
             if (!used[pic.image.data[i]]) used[pic.image.data[i]] = true, ++n;
-        s += " (" + std::to_string(n) + (photometricOf(pic) == KRO_PHOTO_PALETTE ? " colours)"
-                                                                                  : " levels)");
+        s += " (" + std::to_string(n) +
+             (photometricOf(pic) == KRO_PHOTO_PALETTE ? " colours)" : " levels)");
     }
     return s;
 }
@@ -91,7 +90,8 @@ const char* colourTypeName(const Picture& pic) {
 int32_t prepareColours(Picture* pic, Format output, std::vector<std::string>* notes) {
     if (colourOptionGiven()) {
         if (pic->image.depth == 1) {
-            if (notes) notes->push_back("colour options left aside: the picture is bilevel already");
+            if (notes)
+                notes->push_back("colour options left aside: the picture is bilevel already");
         } else {
             const std::string from = notes ? describe(*pic) : "";
             if (convertPicture(pic) != 0) return -1;

@@ -80,7 +80,8 @@ TEST(PixoGamma, CurvesFollowTheFormulaAndOneChangesNothing) {
         const Palette palette = randomPalette(3);
         Palette input = palette, corrected(768, 0xEE);
         ASSERT_EQ(GfxGtbl(&pal.im, KRO_PHOTO_PALETTE, input.data(), gamma, &pal.im,
-                          corrected.data(), nullptr), 0);
+                          corrected.data(), nullptr),
+                  0);
         EXPECT_EQ(input, palette);
         for (int i = 0; i < 768; ++i) ASSERT_EQ(corrected[i], gammaRef(palette[i], gamma));
         for (int i = 0; i < 16; ++i) EXPECT_EQ(pal.row(0)[i], i * 16);
@@ -122,7 +123,8 @@ TEST(PixoGray, LumaOfRgbAndPaletteAgreeWithGraphicsMagick) {
     std::string ppm = "P6\n64 48\n255\n";
     ppm.append(reinterpret_cast<const char*>(rgb.im.data), size_t(rgb.im.size));
     kt::writeFile(dir + "luma.ppm", kt::Bytes(ppm.begin(), ppm.end()));
-    ASSERT_EQ(kt::run("gm convert " + dir + "luma.ppm -colorspace gray pgm:" + dir + "luma.pgm"), 0);
+    ASSERT_EQ(kt::run("gm convert " + dir + "luma.ppm -colorspace gray pgm:" + dir + "luma.pgm"),
+              0);
     const kt::Bytes pgm = kt::readFile(dir + "luma.pgm");
     ASSERT_GE(pgm.size(), size_t(64 * 48));
     EXPECT_EQ(0, std::memcmp(pgm.data() + pgm.size() - 64 * 48, gray.im.data, 64 * 48));
@@ -142,7 +144,8 @@ const DitherCase kDithers[] = {
 void dither(const Image& gray, const DitherCase& c, Image* out) {
     int32_t status = -1;
     ASSERT_EQ(GfxMdsp(&gray.im, 0, 0, gray.im.validWidth, gray.im.validHeight,
-                      KRO_PHOTO_BLACK_IS_ZERO, nullptr, &out->im, 0, 0, c.flag, c.code, &status), 0);
+                      KRO_PHOTO_BLACK_IS_ZERO, nullptr, &out->im, 0, 0, c.flag, c.code, &status),
+              0);
     EXPECT_EQ(status, GFX_ST_OK);
 }
 
@@ -165,7 +168,8 @@ TEST(PixoDither, EveryMethodKeepsTheMeanOfAGradientAndTheExtremes) {
         EXPECT_NEAR(double(white) / (w * h), meanGray, 0.03);
         // The padding bits past the width stay clear.
         for (int32_t y = 0; y < h; ++y) EXPECT_EQ(out.row(y)[w / 8] & (0xFF >> (w % 8)), 0);
-        results.insert(std::string(reinterpret_cast<const char*>(out.im.data), size_t(out.im.size)));
+        results.insert(
+            std::string(reinterpret_cast<const char*>(out.im.data), size_t(out.im.size)));
         // Flat black and flat white come out flat.
         for (uint8_t level : {0, 255}) {
             Image flat(40, 9, 8), bits(40, 9, 1);
@@ -210,7 +214,8 @@ TEST(PixoQuantise, APhotographGetsAtMostCountColoursAllUsedAndClose) {
         SCOPED_TRACE("count " + std::to_string(count));
         Image out(w, h, 8);
         Palette palette(768, 0xEE);
-        ASSERT_EQ(GfxCdsp(&photo.im, 0, 0, w, h, count, 0, &out.im, 0, 0, palette.data(), nullptr), 0);
+        ASSERT_EQ(GfxCdsp(&photo.im, 0, 0, w, h, count, 0, &out.im, 0, 0, palette.data(), nullptr),
+                  0);
         EXPECT_EQ(out.im.validWidth, w);
         const std::set<int> used = valuesOf(out);
         ASSERT_LE(int32_t(used.size()), count);
@@ -239,13 +244,15 @@ TEST(PixoQuantise, FewColoursAreKeptExactly) {
     for (int32_t count : {5, 216}) {
         Image out(31, 17, 8);
         Palette palette(768);
-        ASSERT_EQ(GfxCdsp(&im.im, 0, 0, 31, 17, count, 0, &out.im, 0, 0, palette.data(), nullptr), 0);
+        ASSERT_EQ(GfxCdsp(&im.im, 0, 0, 31, 17, count, 0, &out.im, 0, 0, palette.data(), nullptr),
+                  0);
         EXPECT_EQ(valuesOf(out).size(), 5u);
         for (int32_t y = 0; y < 17; ++y)
             for (int32_t x = 0; x < 31; ++x) {
                 const int k = int(pixel(out.im, x, y));
-                ASSERT_EQ(uint32_t(palette[k]) << 16 | uint32_t(palette[256 + k]) << 8 | palette[512 + k],
-                          pixel(im.im, x, y));
+                ASSERT_EQ(
+                    uint32_t(palette[k]) << 16 | uint32_t(palette[256 + k]) << 8 | palette[512 + k],
+                    pixel(im.im, x, y));
             }
     }
     Image out(31, 17, 8);
@@ -263,7 +270,8 @@ TEST(PixoLevels, GrayLevelsAreEvenAndKeepTheirOrder) {
         Palette reduced(768, 0xEE);
         int32_t used = 0;
         ASSERT_EQ(GfxPlet(&ramp.im, 0, 0, 256, 2, KRO_PHOTO_BLACK_IS_ZERO, nullptr, count, 0,
-                          &out.im, 0, 0, reduced.data(), &used, nullptr), 0);
+                          &out.im, 0, 0, reduced.data(), &used, nullptr),
+                  0);
         EXPECT_EQ(used, count);
         EXPECT_EQ(int32_t(valuesOf(out).size()), count);
         for (int v = 1; v < 256; ++v) ASSERT_LE(out.row(0)[v - 1], out.row(0)[v]);
@@ -274,7 +282,8 @@ TEST(PixoLevels, GrayLevelsAreEvenAndKeepTheirOrder) {
             for (int k = 0; k < count; ++k) EXPECT_NEAR(reduced[k], k * step, 0.5);
         }
         for (int v = 0; v < 256; ++v)  // each value goes to its nearest level
-            ASSERT_LE(std::abs(reduced[out.row(0)[v]] - v), count > 1 ? 128 / (count - 1) + 1 : 128);
+            ASSERT_LE(std::abs(reduced[out.row(0)[v]] - v),
+                      count > 1 ? 128 / (count - 1) + 1 : 128);
     }
 }
 
@@ -283,7 +292,8 @@ TEST(PixoLevels, PaletteColoursAreReducedAndThePaletteReadIsKept) {
     Image photo(w, h, 24), indexed(w, h, 8);
     drawPhoto(&photo);
     Palette palette(768);
-    ASSERT_EQ(GfxCdsp(&photo.im, 0, 0, w, h, 256, 0, &indexed.im, 0, 0, palette.data(), nullptr), 0);
+    ASSERT_EQ(GfxCdsp(&photo.im, 0, 0, w, h, 256, 0, &indexed.im, 0, 0, palette.data(), nullptr),
+              0);
     const Palette before = palette;
     const size_t colours = valuesOf(indexed).size();
     for (int32_t count : {16, 256}) {
@@ -292,7 +302,8 @@ TEST(PixoLevels, PaletteColoursAreReducedAndThePaletteReadIsKept) {
         Palette reduced(768);
         int32_t used = 0;
         ASSERT_EQ(GfxPlet(&indexed.im, 0, 0, w, h, KRO_PHOTO_PALETTE, palette.data(), count, 0,
-                          &out.im, 0, 0, reduced.data(), &used, nullptr), 0);
+                          &out.im, 0, 0, reduced.data(), &used, nullptr),
+                  0);
         EXPECT_EQ(palette, before);
         EXPECT_EQ(size_t(used), valuesOf(out).size());
         EXPECT_LE(used, count);
@@ -320,15 +331,26 @@ TEST(PixoColour, BadArgumentsAreRefusedBeforeAnyPixel) {
     };
     int32_t st[9];
     const Case cases[] = {
-        {"dither code 6", GfxMdsp(&gray.im, 0, 0, 16, 8, 1, nullptr, &bits.im, 0, 0, 1, 6, &st[0]), GFX_ST_ARGUMENT},
-        {"dither RGB called gray", GfxMdsp(&rgb.im, 0, 0, 16, 8, 1, nullptr, &bits.im, 0, 0, 1, 1, &st[1]), GFX_ST_IMAGE},
-        {"dither palette without one", GfxMdsp(&gray.im, 0, 0, 16, 8, 3, nullptr, &bits.im, 0, 0, 1, 1, &st[2]), GFX_ST_NULL},
-        {"dither past the edge", GfxMdsp(&gray.im, 0, 0, 17, 8, 1, nullptr, &bits.im, 0, 0, 1, 1, &st[3]), GFX_ST_RECT},
-        {"gray in place", GfxCtog(&gray.im, 0, 0, 16, 8, palette.data(), &gray.im, 0, 0, 0, &st[4]), GFX_ST_ARGUMENT},
-        {"empty region", GfxCtog(&rgb.im, 0, 0, 0, 8, nullptr, &gray.im, 0, 0, 0, &st[5]), GFX_ST_RECT},
-        {"quantise to 257 colours", GfxCdsp(&rgb.im, 0, 0, 16, 8, 257, 0, &gray.im, 0, 0, out.data(), &st[6]), GFX_ST_ARGUMENT},
-        {"levels of RGB", GfxPlet(&rgb.im, 0, 0, 16, 8, 2, nullptr, 4, 0, &gray.im, 0, 0, out.data(), &used, &st[7]), GFX_ST_ARGUMENT},
-        {"gamma on a bilevel picture", GfxGtbl(&bits.im, 0, nullptr, 2.0, &bits.im, nullptr, &st[8]), GFX_ST_IMAGE},
+        {"dither code 6", GfxMdsp(&gray.im, 0, 0, 16, 8, 1, nullptr, &bits.im, 0, 0, 1, 6, &st[0]),
+         GFX_ST_ARGUMENT},
+        {"dither RGB called gray",
+         GfxMdsp(&rgb.im, 0, 0, 16, 8, 1, nullptr, &bits.im, 0, 0, 1, 1, &st[1]), GFX_ST_IMAGE},
+        {"dither palette without one",
+         GfxMdsp(&gray.im, 0, 0, 16, 8, 3, nullptr, &bits.im, 0, 0, 1, 1, &st[2]), GFX_ST_NULL},
+        {"dither past the edge",
+         GfxMdsp(&gray.im, 0, 0, 17, 8, 1, nullptr, &bits.im, 0, 0, 1, 1, &st[3]), GFX_ST_RECT},
+        {"gray in place", GfxCtog(&gray.im, 0, 0, 16, 8, palette.data(), &gray.im, 0, 0, 0, &st[4]),
+         GFX_ST_ARGUMENT},
+        {"empty region", GfxCtog(&rgb.im, 0, 0, 0, 8, nullptr, &gray.im, 0, 0, 0, &st[5]),
+         GFX_ST_RECT},
+        {"quantise to 257 colours",
+         GfxCdsp(&rgb.im, 0, 0, 16, 8, 257, 0, &gray.im, 0, 0, out.data(), &st[6]),
+         GFX_ST_ARGUMENT},
+        {"levels of RGB",
+         GfxPlet(&rgb.im, 0, 0, 16, 8, 2, nullptr, 4, 0, &gray.im, 0, 0, out.data(), &used, &st[7]),
+         GFX_ST_ARGUMENT},
+        {"gamma on a bilevel picture",
+         GfxGtbl(&bits.im, 0, nullptr, 2.0, &bits.im, nullptr, &st[8]), GFX_ST_IMAGE},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].rc, -1) << cases[i].what;

@@ -1,6 +1,8 @@
 // KroConvImage: the choice of conversion from colortype and the source, the
 // reductions, the final dithering, the checks, and that every failure gives
 // back every buffer.
+#include "transform/conv_image.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,7 +13,6 @@
 
 #include "kro/pixo.h"
 #include "test_util.h"
-#include "transform/conv_image.h"
 
 namespace {
 
@@ -55,8 +56,9 @@ struct Source {
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x) {
                 const uint32_t v = uint32_t((x * 255 / w + y * 3) % 256);
-                kt::setPixel(&image.im, x, y,
-                             p == KRO_PHOTO_RGB ? v << 16 | ((v * 3 + y) % 256) << 8 | (255 - v) : v);
+                kt::setPixel(
+                    &image.im, x, y,
+                    p == KRO_PHOTO_RGB ? v << 16 | ((v * 3 + y) % 256) << 8 | (255 - v) : v);
             }
     }
 };
@@ -119,8 +121,8 @@ TEST_F(ConvImage, ColourTypeAndSourceChooseTheConversion) {
             EXPECT_EQ(out.im.format, KRO_FORMAT_RAW);
             EXPECT_EQ(out.im.validWidth, s.image.im.validWidth);
             EXPECT_EQ(out.im.validHeight, s.image.im.validHeight);
-            EXPECT_EQ(out.im.size, int32_t(kt::Image(out.im.width, 1, out.im.depth).rowBytes()) *
-                                       out.im.height);
+            EXPECT_EQ(out.im.size,
+                      int32_t(kt::Image(out.im.width, 1, out.im.depth).rowBytes()) * out.im.height);
             if (row.want[k][0] == 0) {
                 EXPECT_EQ(out.photometric, s.photometric);
                 EXPECT_TRUE(sameBytes(out.im, s.image.im));
@@ -135,9 +137,9 @@ TEST_F(ConvImage, ColourTypeAndSourceChooseTheConversion) {
             if (out.photometric == KRO_PHOTO_RGB && s.photometric == KRO_PHOTO_PALETTE) {
                 for (int32_t x = 0; x < 45; ++x) {  // expanded through the palette
                     const uint32_t i = kt::pixel(s.image.im, x, 7);
-                    EXPECT_EQ(kt::pixel(out.im, x, 7),
-                              uint32_t(palette[i]) << 16 | uint32_t(palette[256 + i]) << 8 |
-                                  palette[512 + i]);
+                    EXPECT_EQ(kt::pixel(out.im, x, 7), uint32_t(palette[i]) << 16 |
+                                                           uint32_t(palette[256 + i]) << 8 |
+                                                           palette[512 + i]);
                 }
             }
         }
@@ -195,8 +197,9 @@ TEST_F(ConvImage, LevelReducesToItsCountWhereTheConversionAllowsIt) {
 std::string bitsOf(const RsImage& im, int32_t photometric, const unsigned char* palette,
                    int32_t flag, int32_t code) {
     Image out(im.validWidth, im.validHeight, 1);
-    EXPECT_EQ(GfxMdsp(&im, 0, 0, im.validWidth, im.validHeight, photometric, palette, &out.im, 0,
-                      0, flag, code, nullptr), 0);
+    EXPECT_EQ(GfxMdsp(&im, 0, 0, im.validWidth, im.validHeight, photometric, palette, &out.im, 0, 0,
+                      flag, code, nullptr),
+              0);
     return std::string(reinterpret_cast<const char*>(out.im.data), size_t(out.im.size));
 }
 
@@ -214,7 +217,10 @@ TEST_F(ConvImage, DitheringEndsTheConversionWithTheGivenMethod) {
             {"dithes 3", {.dithes = 3}, 1, 3},
             {"bilevel", {.colortype = 0}, 0, 0},
             {"bilevel, dithes 5", {.colortype = 0, .dithes = 5}, 1, 5},
-            {"bilevel: level and dithee change nothing", {.colortype = 0, .level = 4, .dithee = true}, 0, 0},
+            {"bilevel: level and dithee change nothing",
+             {.colortype = 0, .level = 4, .dithee = true},
+             0,
+             0},
         };
         for (const Case& c : cases) {
             SCOPED_TRACE(c.what);
@@ -237,8 +243,9 @@ TEST_F(ConvImage, DitheringEndsTheConversionWithTheGivenMethod) {
     setOptions({.colortype = 3, .level = 2, .dithes = 2});
     Converted dithered;
     ASSERT_EQ(convert(&rgb, &dithered), 0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(dithered.im.data), size_t(dithered.im.size)),
-              bitsOf(reduced.im, 3, reduced.palette.data(), 1, 2));
+    EXPECT_EQ(
+        std::string(reinterpret_cast<const char*>(dithered.im.data), size_t(dithered.im.size)),
+        bitsOf(reduced.im, 3, reduced.palette.data(), 1, 2));
 }
 
 TEST_F(ConvImage, GammaOneChangesNothingAndPalettesAreCorrectedInACopy) {
@@ -271,12 +278,18 @@ TEST_F(ConvImage, ChecksComeInTheirOrderWithTheirCodes) {
         {"width 0", [](RsImage* im, int32_t*, bool*) { im->width = 0; }, KRO_ERR_SIZE},
         {"height 32769", [](RsImage* im, int32_t*, bool*) { im->height = 32769; }, KRO_ERR_SIZE},
         {"depth 1", [](RsImage* im, int32_t*, bool*) { im->depth = 1; }, KRO_ERR_DEPTH},
-        {"depth 16", [](RsImage* im, int32_t*, bool*) { im->depth = 16; im->format = 4; }, KRO_ERR_DEPTH},
+        {"depth 16",
+         [](RsImage* im, int32_t*, bool*) {
+             im->depth = 16;
+             im->format = 4;
+         },
+         KRO_ERR_DEPTH},
         {"format 4", [](RsImage* im, int32_t*, bool*) { im->format = 4; }, KRO_ERR_FORMAT},
         {"photometric 4", [](RsImage*, int32_t* p, bool*) { *p = 4; }, KRO_ERR_PHOTOMETRIC},
         {"photometric -1", [](RsImage*, int32_t* p, bool*) { *p = -1; }, KRO_ERR_PHOTOMETRIC},
         {"RGB of 8 bits", [](RsImage*, int32_t* p, bool*) { *p = 2; }, KRO_ERR_DEPTH},
-        {"size short of the rows", [](RsImage* im, int32_t*, bool*) { im->size -= 1; }, KRO_ERR_SIZE},
+        {"size short of the rows", [](RsImage* im, int32_t*, bool*) { im->size -= 1; },
+         KRO_ERR_SIZE},
         {"null destination", [](RsImage*, int32_t*, bool* d) { *d = true; }, KRO_ERR_NULL},
     };
     for (const Case& c : cases) {
@@ -300,9 +313,13 @@ TEST_F(ConvImage, ChecksComeInTheirOrderWithTheirCodes) {
     int32_t p;
     Palette dstPalette(768);
     EXPECT_FAILS_WITH(KroConvImage(nullptr, 1, nullptr, &dst, &p, dstPalette.data()), KRO_ERR_NULL);
-    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 3, nullptr, &dst, &p, dstPalette.data()), KRO_ERR_NULL);
-    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 3, s.palette.data(), &dst, nullptr, dstPalette.data()), KRO_ERR_NULL);
-    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 3, s.palette.data(), &dst, &p, nullptr), KRO_ERR_NULL);
+    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 3, nullptr, &dst, &p, dstPalette.data()),
+                      KRO_ERR_NULL);
+    EXPECT_FAILS_WITH(
+        KroConvImage(&s.image.im, 3, s.palette.data(), &dst, nullptr, dstPalette.data()),
+        KRO_ERR_NULL);
+    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 3, s.palette.data(), &dst, &p, nullptr),
+                      KRO_ERR_NULL);
 }
 
 // The allocator of the conversion, counted by the base library and failing
@@ -315,7 +332,9 @@ unsigned char* countedAllocate(uint64_t bytes, bool zeroed) {
     if (p && zeroed) std::memset(p, 0, size_t(bytes));
     return p;
 }
-void countedRelease(void* p) { FndUtFree(p, __FILE__, __LINE__); }
+void countedRelease(void* p) {
+    FndUtFree(p, __FILE__, __LINE__);
+}
 
 // Every path that allocates, and every way it fails, gives back what it took.
 TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
@@ -332,10 +351,18 @@ TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
         {"bilevel", 1, {.colortype = 0}, 0, KRO_ERR_DITHER},
         {"RGB to gray", 2, {.colortype = 1}, 0, KRO_ERR_TO_GRAY},
         {"RGB to palette", 2, {.colortype = 3}, 0, KRO_ERR_TO_PALETTE},
-        {"RGB to palette, level, dithered", 2, {.colortype = 3, .level = 3, .dithee = true}, 0, KRO_ERR_TO_PALETTE},
+        {"RGB to palette, level, dithered",
+         2,
+         {.colortype = 3, .level = 3, .dithee = true},
+         0,
+         KRO_ERR_TO_PALETTE},
         {"RGB copied and reduced", 2, {.level = 3}, 99, KRO_ERR_TO_PALETTE},
         {"gray copied and reduced", 1, {.level = 3}, 99, KRO_ERR_LEVELS},
-        {"palette to gray, reduced, dithered", 3, {.colortype = 1, .level = 3, .dithes = 4}, 0, KRO_ERR_TO_GRAY},
+        {"palette to gray, reduced, dithered",
+         3,
+         {.colortype = 1, .level = 3, .dithes = 4},
+         0,
+         KRO_ERR_TO_GRAY},
         {"palette expanded and dithered", 3, {.colortype = 2, .dithee = true}, 99, KRO_ERR_DITHER},
         {"gray copied and dithered", 0, {.dithes = 1}, 46, KRO_ERR_DITHER},
         {"gamma", 2, {.gamma = -1.0, .level = 2}, 0, KRO_ERR_GAMMA},
@@ -352,8 +379,9 @@ TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
             int32_t p;
             Palette pal(768);
             gAllocations = 0, gFailAt = 0;
-            ASSERT_EQ(KroConvImage(&s.image.im, c.photometric, s.palette.data(), &dst, &p,
-                                   pal.data()), 0);
+            ASSERT_EQ(
+                KroConvImage(&s.image.im, c.photometric, s.palette.data(), &dst, &p, pal.data()),
+                0);
             allocations = gAllocations;
             EXPECT_GE(allocations, 1);
             EXPECT_EQ(FndUtLiveBlocks(), baseline + 1) << "only the result is left";
@@ -365,9 +393,9 @@ TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
             int32_t p;
             Palette pal(768);
             gAllocations = 0, gFailAt = failAt;
-            EXPECT_FAILS_WITH(KroConvImage(&s.image.im, c.photometric, s.palette.data(), &dst, &p,
-                                           pal.data()),
-                              KRO_ERR_NOMEM);
+            EXPECT_FAILS_WITH(
+                KroConvImage(&s.image.im, c.photometric, s.palette.data(), &dst, &p, pal.data()),
+                KRO_ERR_NOMEM);
             EXPECT_EQ(FndUtLiveBlocks(), baseline) << "allocation " << failAt << " failed";
         }
         // The raster operations refuse the region.
@@ -377,9 +405,9 @@ TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
         int32_t p;
         Palette pal(768);
         gAllocations = 0, gFailAt = 0;
-        EXPECT_FAILS_WITH(KroConvImage(&s.image.im, c.photometric, s.palette.data(), &dst, &p,
-                                       pal.data()),
-                          c.code);
+        EXPECT_FAILS_WITH(
+            KroConvImage(&s.image.im, c.photometric, s.palette.data(), &dst, &p, pal.data()),
+            c.code);
         EXPECT_EQ(FndUtLiveBlocks(), baseline);
     }
     kro::setConvImageMemory(nullptr);

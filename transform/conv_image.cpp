@@ -16,7 +16,9 @@ namespace {
 unsigned char* defaultAllocate(uint64_t bytes, bool zeroed) {
     return zeroed ? allocZeroed(bytes) : allocPixels(bytes);
 }
-void defaultRelease(void* block) { std::free(block); }
+void defaultRelease(void* block) {
+    std::free(block);
+}
 
 ConvImageMemory gMemory{defaultAllocate, defaultRelease};
 
@@ -82,32 +84,36 @@ int32_t checkSource(const RsImage* src, int32_t photometric) {
     if (photometric < 0 || photometric > 3) return KRO_ERR_PHOTOMETRIC;
     if ((photometric == KRO_PHOTO_RGB) != (src->depth == 24)) return KRO_ERR_DEPTH;
     // The copy reads every row: a size short of them would read past the buffer.
-    if (src->size < 0 ||
-        uint64_t(src->size) < kro::pixelBytes(src->width, src->height, src->depth))
+    if (src->size < 0 || uint64_t(src->size) < kro::pixelBytes(src->width, src->height, src->depth))
         return KRO_ERR_SIZE;
     return 0;
 }
 
 Conversion choose(int32_t photometric) {
     const KroIntSlot& ct = kroOption.colortype;
-    const bool gray = photometric == KRO_PHOTO_WHITE_IS_ZERO ||
-                      photometric == KRO_PHOTO_BLACK_IS_ZERO;
+    const bool gray =
+        photometric == KRO_PHOTO_WHITE_IS_ZERO || photometric == KRO_PHOTO_BLACK_IS_ZERO;
     switch (ct.value) {
-        case KRO_COLORTYPE_BILEVEL: return Conversion::Dither;
+        case KRO_COLORTYPE_BILEVEL:
+            return Conversion::Dither;
         case KRO_COLORTYPE_GRAYSCALE:
             if (gray) return Conversion::Copy;
-            if (photometric == KRO_PHOTO_RGB) return ct.given ? Conversion::ToGray : Conversion::Copy;
+            if (photometric == KRO_PHOTO_RGB)
+                return ct.given ? Conversion::ToGray : Conversion::Copy;
             return Conversion::ToGray;
         case KRO_COLORTYPE_RGB:
             return photometric == KRO_PHOTO_PALETTE ? Conversion::ToRgb : Conversion::Copy;
         case KRO_COLORTYPE_PALETTE:
             return photometric == KRO_PHOTO_RGB && ct.given ? Conversion::ToPalette
                                                             : Conversion::Copy;
-        default: return Conversion::Copy;
+        default:
+            return Conversion::Copy;
     }
 }
 
-int32_t roundUp8(int32_t side) { return int32_t((int64_t(side) + 7) / 8 * 8); }
+int32_t roundUp8(int32_t side) {
+    return int32_t((int64_t(side) + 7) / 8 * 8);
+}
 
 // Every 8-bit pixel becomes the red, green and blue of its palette entry.
 void expandToRgb(const RsImage& src, const unsigned char* palette, RsImage* out) {
@@ -206,15 +212,15 @@ extern "C" KRO_API int32_t KroConvImage(RsImage* src, int32_t photometric,
         const RsImage& in = first.im;
         if (!reducedResult.make(in.width, in.height, 8, true)) return -1;
         if (first.photometric == KRO_PHOTO_RGB) {
-            if (GfxCdsp(&in, 0, 0, in.validWidth, in.validHeight, count, 0, &reducedResult.im, 0,
-                        0, work, &status) == -1)
+            if (GfxCdsp(&in, 0, 0, in.validWidth, in.validHeight, count, 0, &reducedResult.im, 0, 0,
+                        work, &status) == -1)
                 return fail(KRO_ERR_TO_PALETTE);
             reducedResult.photometric = KRO_PHOTO_PALETTE;
         } else {
             unsigned char reduced[768];
             int32_t used = 0;
-            if (GfxPlet(&in, 0, 0, in.validWidth, in.validHeight, first.photometric, work, count,
-                        0, &reducedResult.im, 0, 0, reduced, &used, &status) == -1)
+            if (GfxPlet(&in, 0, 0, in.validWidth, in.validHeight, first.photometric, work, count, 0,
+                        &reducedResult.im, 0, 0, reduced, &used, &status) == -1)
                 return fail(KRO_ERR_LEVELS);
             reducedResult.photometric = first.photometric;
             if (first.photometric == KRO_PHOTO_PALETTE) {

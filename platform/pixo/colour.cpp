@@ -10,13 +10,18 @@ namespace pixo {
 bool intensityTable(int32_t photometric, const unsigned char* palette, uint8_t table[256]) {
     for (int v = 0; v < 256; ++v) {
         switch (photometric) {
-            case KRO_PHOTO_WHITE_IS_ZERO: table[v] = uint8_t(255 - v); break;
-            case KRO_PHOTO_BLACK_IS_ZERO: table[v] = uint8_t(v); break;
+            case KRO_PHOTO_WHITE_IS_ZERO:
+                table[v] = uint8_t(255 - v);
+                break;
+            case KRO_PHOTO_BLACK_IS_ZERO:
+                table[v] = uint8_t(v);
+                break;
             case KRO_PHOTO_PALETTE:
                 if (!palette) return false;
                 table[v] = luma(palette[v], palette[256 + v], palette[512 + v]);
                 break;
-            default: return false;
+            default:
+                return false;
         }
     }
     return true;
@@ -33,8 +38,8 @@ using pixo::fail;
 using pixo::Plane;
 
 // Applies a byte table to every byte of a rectangle's rows (any depth but 1).
-void mapRows(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h, const Plane& d,
-             int32_t dx, int32_t dy, const uint8_t table[256]) {
+void mapRows(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h, const Plane& d, int32_t dx,
+             int32_t dy, const uint8_t table[256]) {
     const size_t bpp = size_t(s.bytesPerPixel);
     const size_t n = size_t(w) * bpp;
     for (int32_t r = 0; r < h; ++r) {
@@ -91,8 +96,7 @@ extern "C" PIXO_API int32_t GfxGtbl(const RsImage* view, int32_t photometric,
 
 extern "C" PIXO_API int32_t GfxCtog(const RsImage* src, int32_t x, int32_t y, int32_t width,
                                     int32_t height, const unsigned char* palette, RsImage* dst,
-                                    int32_t dx, int32_t dy, int32_t /*reserved*/,
-                                    int32_t* status) {
+                                    int32_t dx, int32_t dy, int32_t /*reserved*/, int32_t* status) {
     Plane s, d;
     if (int32_t rc = pixo::checkImage(src, &s)) return fail(status, rc);
     if (!dst) return fail(status, GFX_ST_NULL);
@@ -144,8 +148,8 @@ int paletteLevels(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h,
     int n = 0;
     for (int e = 0; e < 256; ++e)
         if (pixels[e])
-            distinct[n++] = uint32_t(palette[e]) << 16 | uint32_t(palette[256 + e]) << 8 |
-                            palette[512 + e];
+            distinct[n++] =
+                uint32_t(palette[e]) << 16 | uint32_t(palette[256 + e]) << 8 | palette[512 + e];
     std::sort(distinct, distinct + n);
     n = int(std::unique(distinct, distinct + n) - distinct);
     if (n <= count) {
@@ -160,12 +164,13 @@ int paletteLevels(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h,
         }
         for (int e = 0; e < 256; ++e)
             if (pixels[e])
-                hist.add(palette[e], palette[256 + e], palette[512 + e], uint32_t(std::min<uint64_t>(pixels[e], UINT32_MAX)));
+                hist.add(palette[e], palette[256 + e], palette[512 + e],
+                         uint32_t(std::min<uint64_t>(pixels[e], UINT32_MAX)));
         n = hist.quantise(count, colours);
     }
     for (int e = 0; e < 256; ++e)
-        index[e] = uint8_t(pixo::nearestColour(colours, n, palette[e], palette[256 + e],
-                                               palette[512 + e]));
+        index[e] = uint8_t(
+            pixo::nearestColour(colours, n, palette[e], palette[256 + e], palette[512 + e]));
     return n;
 }
 

@@ -17,8 +17,7 @@ inline uint8_t luma(uint32_t r, uint32_t g, uint32_t b) {
 
 // Luma of n RGB pixels.
 inline void lumaRow(const unsigned char* rgb, unsigned char* out, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        out[i] = luma(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
+    for (size_t i = 0; i < n; ++i) out[i] = luma(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
 }
 
 // How an 8-bit row reads as intensity (0 black, 255 white): gray of either
@@ -44,7 +43,7 @@ class ColourHistogram {
     // Up to count colours (rows of r, g, b) for the histogram; their number.
     int quantise(int count, uint8_t (*colours)[3]);
 
-    static constexpr int kShift = 2;                   // 8-bit levels to grid cells
+    static constexpr int kShift = 2;                      // 8-bit levels to grid cells
     static constexpr size_t kSide = (256 >> kShift) + 1;  // index 0 is the zero border
     static size_t cell(uint32_t r6, uint32_t g6, uint32_t b6) {
         return ((r6 + 1) * kSide + (g6 + 1)) * kSide + (b6 + 1);

@@ -10,7 +10,9 @@ namespace {
 using pixo::fail;
 using pixo::Plane;
 
-inline void setBlack(unsigned char* bits, int32_t i) { bits[i >> 3] |= uint8_t(0x80 >> (i & 7)); }
+inline void setBlack(unsigned char* bits, int32_t i) {
+    bits[i >> 3] |= uint8_t(0x80 >> (i & 7));
+}
 
 void thresholdRow(const uint8_t* gray, int32_t w, unsigned char* bits) {
     for (int32_t i = 0; i < w; ++i)
@@ -50,15 +52,17 @@ struct Atkinson {  // spreads 6/8 of the error: whites and blacks stay clean
 };
 struct Stucki {
     static constexpr int kDivisor = 42;
-    static constexpr Tap kTaps[] = {{1, 0, 8},  {2, 0, 4},  {-2, 1, 2}, {-1, 1, 4},
-                                    {0, 1, 8},  {1, 1, 4},  {2, 1, 2},  {-2, 2, 1},
-                                    {-1, 2, 2}, {0, 2, 4},  {1, 2, 2},  {2, 2, 1}};
+    static constexpr Tap kTaps[] = {{1, 0, 8},  {2, 0, 4}, {-2, 1, 2}, {-1, 1, 4},
+                                    {0, 1, 8},  {1, 1, 4}, {2, 1, 2},  {-2, 2, 1},
+                                    {-1, 2, 2}, {0, 2, 4}, {1, 2, 2},  {2, 2, 1}};
 };
 
 // Errors reach two pixels either side and two rows down.
 constexpr int32_t kMargin = 2;
 
-inline int floorDiv(int a, int d) { return a >= 0 ? a / d : -((-a + d - 1) / d); }
+inline int floorDiv(int a, int d) {
+    return a >= 0 ? a / d : -((-a + d - 1) / d);
+}
 
 // One row of diffusion. err[k] holds the errors carried into row y + k,
 // times the divisor, indexed from -kMargin.
@@ -130,12 +134,24 @@ extern "C" PIXO_API int32_t GfxMdsp(const RsImage* src, int32_t x, int32_t y, in
             for (int32_t i = 0; i < width; ++i) gray[i] = table[in[x + i]];
         std::memset(bits, 0, bitBytes);
         switch (method) {
-            case GFX_DITHER_THRESHOLD: thresholdRow(gray, width, bits); break;
-            case GFX_DITHER_BAYER4: orderedRow<4>(gray, width, r, kBayer4, bits); break;
-            case GFX_DITHER_BAYER8: orderedRow<8>(gray, width, r, kBayer8, bits); break;
-            case GFX_DITHER_FLOYD: diffuse<FloydSteinberg>(gray, width, r, err, bits); break;
-            case GFX_DITHER_ATKINSON: diffuse<Atkinson>(gray, width, r, err, bits); break;
-            case GFX_DITHER_STUCKI: diffuse<Stucki>(gray, width, r, err, bits); break;
+            case GFX_DITHER_THRESHOLD:
+                thresholdRow(gray, width, bits);
+                break;
+            case GFX_DITHER_BAYER4:
+                orderedRow<4>(gray, width, r, kBayer4, bits);
+                break;
+            case GFX_DITHER_BAYER8:
+                orderedRow<8>(gray, width, r, kBayer8, bits);
+                break;
+            case GFX_DITHER_FLOYD:
+                diffuse<FloydSteinberg>(gray, width, r, err, bits);
+                break;
+            case GFX_DITHER_ATKINSON:
+                diffuse<Atkinson>(gray, width, r, err, bits);
+                break;
+            case GFX_DITHER_STUCKI:
+                diffuse<Stucki>(gray, width, r, err, bits);
+                break;
         }
         if (method == GFX_DITHER_FLOYD || method == GFX_DITHER_ATKINSON ||
             method == GFX_DITHER_STUCKI) {

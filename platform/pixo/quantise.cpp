@@ -37,7 +37,9 @@ namespace {
 
 constexpr size_t kSide = ColourHistogram::kSide;
 
-inline size_t at(int r, int g, int b) { return (size_t(r) * kSide + size_t(g)) * kSide + size_t(b); }
+inline size_t at(int r, int g, int b) {
+    return (size_t(r) * kSide + size_t(g)) * kSide + size_t(b);
+}
 
 // A box of the grid: lower bounds exclusive, upper inclusive.
 struct Box {
@@ -112,13 +114,13 @@ double maximise(const Box& c, Axis axis, int first, int last, int* cut, const Mo
         int64_t halfR = baseR + top(c, axis, i, m.r), halfG = baseG + top(c, axis, i, m.g),
                 halfB = baseB + top(c, axis, i, m.b), halfW = baseW + top(c, axis, i, m.w);
         if (halfW == 0) continue;
-        double temp = (double(halfR) * halfR + double(halfG) * halfG + double(halfB) * halfB) /
-                      double(halfW);
+        double temp =
+            (double(halfR) * halfR + double(halfG) * halfG + double(halfB) * halfB) / double(halfW);
         halfR = wholeR - halfR, halfG = wholeG - halfG, halfB = wholeB - halfB;
         halfW = wholeW - halfW;
         if (halfW == 0) continue;
-        temp += (double(halfR) * halfR + double(halfG) * halfG + double(halfB) * halfB) /
-                double(halfW);
+        temp +=
+            (double(halfR) * halfR + double(halfG) * halfG + double(halfB) * halfB) / double(halfW);
         if (temp > best) {
             best = temp;
             *cut = i;
@@ -131,7 +133,8 @@ bool cutBox(Box* a, Box* b, const Moments& m) {
     const int64_t wholeR = volumeSum(*a, m.r), wholeG = volumeSum(*a, m.g),
                   wholeB = volumeSum(*a, m.b), wholeW = volumeSum(*a, m.w);
     int cutR, cutG, cutB;
-    const double maxR = maximise(*a, kRed, a->r0 + 1, a->r1, &cutR, m, wholeR, wholeG, wholeB, wholeW);
+    const double maxR =
+        maximise(*a, kRed, a->r0 + 1, a->r1, &cutR, m, wholeR, wholeG, wholeB, wholeW);
     const double maxG =
         maximise(*a, kGreen, a->g0 + 1, a->g1, &cutG, m, wholeR, wholeG, wholeB, wholeW);
     const double maxB =
@@ -147,9 +150,15 @@ bool cutBox(Box* a, Box* b, const Moments& m) {
     }
     *b = *a;
     switch (axis) {
-        case kRed: a->r1 = b->r0 = cutR; break;
-        case kGreen: a->g1 = b->g0 = cutG; break;
-        case kBlue: a->b1 = b->b0 = cutB; break;
+        case kRed:
+            a->r1 = b->r0 = cutR;
+            break;
+        case kGreen:
+            a->g1 = b->g0 = cutG;
+            break;
+        case kBlue:
+            a->b1 = b->b0 = cutB;
+            break;
     }
     return true;
 }
@@ -263,7 +272,9 @@ class SmallColourSet {
     uint32_t colours_[256] = {};
 };
 
-inline uint32_t packed(const unsigned char* p) { return uint32_t(p[0]) << 16 | p[1] << 8 | p[2]; }
+inline uint32_t packed(const unsigned char* p) {
+    return uint32_t(p[0]) << 16 | p[1] << 8 | p[2];
+}
 
 // Collects the rectangle's colours; false as soon as there are more than limit.
 bool fewColours(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h, SmallColourSet* set) {
