@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/colour.h"
 #include "cli/job.h"
 #include "cli/messages.h"
 #include "cli/output.h"
@@ -194,6 +195,7 @@ int cmdInfo(const std::vector<std::string>& args) {
         std::printf("\n  depth:       %d bit%s per pixel\n", int(im.depth), im.depth == 1 ? "" : "s");
         std::printf("  photometric: %d (%s)\n", int(pic.photometric),
                     photometricName(pic.photometric));
+        std::printf("  colour type: %s\n", colourTypeName(pic));
         if (pic.resolution[0] < 1 || pic.resolution[1] < 1)
             std::printf("  resolution:  not stated\n");
         else
@@ -245,7 +247,8 @@ int cmdConvert(const std::vector<std::string>& args) {
     if (int rc = parseJobOptions(words, &files)) return rc;
     if (files.size() < 2) return usageError("convert: needs an input and an output file");
     if (files.size() > 2) return usageError("convert: unexpected operand '%s'", files[2].c_str());
-    warnUnusedOptions({"dpi", "batch", "quality"});
+    warnUnusedOptions(
+        {"dpi", "batch", "quality", "colortype", "gamma", "level", "dithes", "dithee"});
     const std::string& in = files[0];
     const std::string& out = files[1];
 
@@ -266,6 +269,10 @@ int cmdConvert(const std::vector<std::string>& args) {
     if (!loadPicture(in, &pic, &inFormat, &status)) return status;
 
     if (kroOption.dpi.given) pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
+    const int32_t inDepth = pic.image.depth;
+    std::vector<std::string> colourNotes;
+    if (prepareColours(&pic, outFormat, verbose ? &colourNotes : nullptr) != 0)
+        return libraryError(in);
 
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
@@ -281,8 +288,10 @@ int cmdConvert(const std::vector<std::string>& args) {
 
     if (hasFlag(flags, "--verbose"))
         std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
-                    int(pic.image.validWidth), int(pic.image.validHeight), int(pic.image.depth),
+                    int(pic.image.validWidth), int(pic.image.validHeight), int(inDepth),
                     out.c_str(), formatName(outFormat));
+    if (verbose)
+        for (const std::string& note : colourNotes) std::printf("  %s\n", note.c_str());
     return 0;
 }
 

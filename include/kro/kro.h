@@ -222,6 +222,15 @@ KRO_API int32_t KroRsImageToJPEG(FILE* stream, const RsImage* image, int32_t pho
 KRO_API int32_t KroConvSize(const RsImage* src, int32_t srcWidth, int32_t srcHeight, RsImage* dst,
                             int32_t dstWidth, int32_t dstHeight);
 
+/* Converts an 8-bit gray or palette or a 24-bit RGB image to the colour type
+ * that kroOption asks for (colortype, gamma, level, dithes, dithee) into a new
+ * image in dst (its data from malloc; the caller frees it). Gamma corrects
+ * src's pixels in place. dstPalette receives the palette when *dstPhotometric
+ * comes out 3; palette (read for photometric 3) is never written. */
+KRO_API int32_t KroConvImage(RsImage* src, int32_t photometric, const unsigned char palette[768],
+                             RsImage* dst, int32_t* dstPhotometric,
+                             unsigned char dstPalette[768]);
+
 /* ---- Options (section kept by the option parser) ----------------------- */
 
 /* One slot of kroOption. given is 1 when the option was given. Strings are not

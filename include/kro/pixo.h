@@ -1,5 +1,5 @@
 /* pixo.h - the host's raster-processing library: Group 4 coding, quarter turns,
- * bit reversal and scaling of RsImage rectangles.
+ * bit reversal, scaling and colour operations on RsImage rectangles.
  *
  * Every operation takes a source rectangle (x, y, width, height) and, where it
  * writes another image, the destination's top left corner. It returns 0, or -1
@@ -74,6 +74,63 @@ PIXO_API int32_t GfxRedu(const RsImage* src, int32_t x, int32_t y, int32_t width
 
 /* GfxDecd, GfxRt90, GfxZoom and GfxRedu set dst->validWidth and
  * dst->validHeight to the right and bottom edges of the rectangle written. */
+
+/* ---- Colour operations ----------------------------------------------------
+ * Gray pixels are read by their photometric value (0: white is zero, 1: black
+ * is zero), palette pixels through a 768-byte three-plane palette. Each sets
+ * the destination's validWidth and validHeight like the operations above. */
+
+/* Gamma-corrects image in place through a 256-entry table, out = 255 *
+ * (in / 255)^(1 / gamma) on intensities: every byte of the view's rows (gray
+ * or RGB), or for photometric 3 the palette into corrected (pixels left as
+ * they are). view and image describe the same pixels. Gamma 0 means no
+ * correction; a negative or non-finite gamma fails with GFX_ST_ARGUMENT. */
+PIXO_API int32_t GfxGtbl(const RsImage* view, int32_t photometric, const unsigned char* palette,
+                         double gamma, RsImage* image, unsigned char* corrected, int32_t* status);
+
+/* Dithers a gray (photometric 0 or 1), palette (3) or RGB (2) rectangle to the
+ * bilevel dst, 1 = black. With ditherFlag 0 the method is Floyd-Steinberg;
+ * otherwise ditherCode picks it (GFX_DITHER_*). Error diffusion runs
+ * serpentine. */
+PIXO_API int32_t GfxMdsp(const RsImage* src, int32_t x, int32_t y, int32_t width, int32_t height,
+                         int32_t photometric, const unsigned char* palette, RsImage* dst,
+                         int32_t dx, int32_t dy, int32_t ditherFlag, int32_t ditherCode,
+                         int32_t* status);
+
+#define GFX_DITHER_THRESHOLD 0 /* fixed threshold at mid-gray */
+#define GFX_DITHER_FLOYD 1     /* Floyd-Steinberg error diffusion */
+#define GFX_DITHER_BAYER4 2    /* Bayer 4 x 4 ordered */
+#define GFX_DITHER_BAYER8 3    /* Bayer 8 x 8 ordered */
+#define GFX_DITHER_ATKINSON 4  /* Atkinson error diffusion (3/4 of the error) */
+#define GFX_DITHER_STUCKI 5    /* Stucki error diffusion */
+
+/* Luminance of an RGB (depth 24) or palette (depth 8, through palette)
+ * rectangle into the 8-bit dst, black is zero: the Rec. 601 weights
+ * 299 R + 587 G + 114 B per thousand, rounded as GraphicsMagick's
+ * -colorspace gray rounds them. reserved is ignored. */
+PIXO_API int32_t GfxCtog(const RsImage* src, int32_t x, int32_t y, int32_t width, int32_t height,
+                         const unsigned char* palette, RsImage* dst, int32_t dx, int32_t dy,
+                         int32_t reserved, int32_t* status);
+
+/* Reduces an RGB rectangle to at most count (1 to 256) colours: indices into
+ * dst (depth 8) and the colours into palette (unused entries zero). A
+ * rectangle of no more than count colours keeps them exactly; otherwise Wu's
+ * quantiser picks them and each pixel takes the nearest, without dithering.
+ * The palette holds only colours that some pixel uses. reserved is ignored. */
+PIXO_API int32_t GfxCdsp(const RsImage* src, int32_t x, int32_t y, int32_t width, int32_t height,
+                         int32_t count, int32_t reserved, RsImage* dst, int32_t dx, int32_t dy,
+                         unsigned char* palette, int32_t* status);
+
+/* Reduces a gray (photometric 0 or 1) or palette (3) rectangle of depth 8 to
+ * at most count (1 to 256) levels or colours: indices into dst and the
+ * colours into reduced. Gray levels are spread evenly over 0..255 in the order
+ * of the values (one level is 128); palette colours are kept exactly when no
+ * more than count are used, and chosen by Wu's quantiser otherwise. *used
+ * receives the number of reduced entries. reserved is ignored. */
+PIXO_API int32_t GfxPlet(const RsImage* src, int32_t x, int32_t y, int32_t width, int32_t height,
+                         int32_t photometric, const unsigned char* palette, int32_t count,
+                         int32_t reserved, RsImage* dst, int32_t dx, int32_t dy,
+                         unsigned char* reduced, int32_t* used, int32_t* status);
 
 #ifdef __cplusplus
 }
