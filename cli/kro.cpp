@@ -244,6 +244,7 @@ int writeError(const std::string& in, const std::string& out, Format format, con
 int cmdConvert(const std::vector<std::string>& args) {
     std::vector<std::string> flags, words, files;
     if (int rc = splitFlags(args, {"--verbose"}, &flags, &words)) return rc;
+    const bool verbose = hasFlag(flags, "--verbose");
     if (int rc = parseJobOptions(words, &files)) return rc;
     if (files.size() < 2) return usageError("convert: needs an input and an output file");
     if (files.size() > 2) return usageError("convert: unexpected operand '%s'", files[2].c_str());
@@ -286,7 +287,7 @@ int cmdConvert(const std::vector<std::string>& args) {
     }
     if (!output.commit()) return systemError(out, errno);
 
-    if (hasFlag(flags, "--verbose"))
+    if (verbose)
         std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
                     int(pic.image.validWidth), int(pic.image.validHeight), int(inDepth),
                     out.c_str(), formatName(outFormat));

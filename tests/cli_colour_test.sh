@@ -47,9 +47,9 @@ check "RGB to CALS is dithered and says so" \
 "$kro" convert "$work/c.bmp" "$work/c3.cal" -dithes 3 --verbose >"$work/out"
 check "-dithes 3 to CALS is Bayer 8x8" 'grep -q "Bayer 8x8" "$work/out" && ! cmp -s "$work/c.cal" "$work/c3.cal"'
 "$kro" convert "$work/c.bmp" "$work/x.bmp" -dithes 9 2>/dev/null
-check "bad -dithes fails, no file" '[ $? -eq 1 ] && [ ! -e "$work/x.bmp" ]'
+check "bad -dithes is a usage error, no file" '[ $? -eq 2 ] && [ ! -e "$work/x.bmp" ]'
 "$kro" convert "$work/c.bmp" "$work/x.bmp" -colortype Sepia 2>/dev/null
-check "bad -colortype fails" '[ $? -eq 1 ] && [ ! -e "$work/x.bmp" ]'
+check "bad -colortype is a usage error" '[ $? -eq 2 ] && [ ! -e "$work/x.bmp" ]'
 
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]
