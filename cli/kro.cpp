@@ -36,8 +36,10 @@ const char kUsage[] =
     "                               interpretation and resolution; HP-GL plots:\n"
     "                               extents, paper and page in dots for the job options\n"
     "                               (-dpi -papertype -scale -physical -plot -ignore)\n"
-    "  convert [--verbose] IN OUT   convert a picture; the output format follows OUT's\n"
-    "                               extension (.bmp, .cal or .cals)\n"
+    "  convert [--verbose] IN... OUT\n"
+    "                               convert a picture; the output format follows OUT's\n"
+    "                               extension (.bmp, .pcx, .jpg/.jpeg, .cal/.cals, .ps);\n"
+    "                               several inputs make one PostScript page each\n"
     "  paper                        list every paper name with its code and size\n"
     "  paper NAME                   a paper's size in millimetres and in dots (-dpi)\n"
     "  paper WxHmm [--fit]          the paper nearest a size (--fit: the smallest that\n"
@@ -45,7 +47,8 @@ const char kUsage[] =
     "  paper WxHdots                the paper of a size in dots (-dpi)\n"
     "\n"
     "kro reads uncompressed bottom-up BMP files of 1, 8 and 24 bits (Windows info\n"
-    "headers of 40 bytes or more, either byte order) and CALS Type 1 files. It\n"
+    "headers of 40 bytes or more, either byte order), PCX files of 1, 8 and 24 bits,\n"
+    "baseline and progressive JPEG files (gray or colour) and CALS Type 1 files. It\n"
     "refuses OS/2, top-down, run-length or otherwise compressed BMP files and\n"
     "other depths, naming the variant.\n"
     "\n"
@@ -241,29 +244,11 @@ int writeError(const std::string& in, const std::string& out, Format format, con
     return libraryError(out);
 }
 
-int cmdConvert(const std::vector<std::string>& args) {
-    std::vector<std::string> flags, words, files;
-    if (int rc = splitFlags(args, {"--verbose"}, &flags, &words)) return rc;
-    const bool verbose = hasFlag(flags, "--verbose");
-    if (int rc = parseJobOptions(words, &files)) return rc;
-    if (files.size() < 2) return usageError("convert: needs an input and an output file");
-    if (files.size() > 2) return usageError("convert: unexpected operand '%s'", files[2].c_str());
-    warnUnusedOptions(
-        {"dpi", "batch", "quality", "colortype", "gamma", "level", "dithes", "dithee"});
-    const std::string& in = files[0];
-    const std::string& out = files[1];
-
-    Format outFormat = formatForName(out);
-    if (outFormat != Format::Bmp && outFormat != Format::Cals && outFormat != Format::Jpeg &&
-        outFormat != Format::Pcx)
-        return usageError(
-            "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg or .cal)",
-            out.c_str());
-    if (sameFile(in, out)) {
-        std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());
-        return kExitFailure;
-    }
-
+// One input into an open output: read, colours for the output, write. For
+// PostScript the picture becomes the document's next page. 0, or an exit
+// status after reporting why.
+int convertOne(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
+               bool verbose) {
     Picture pic;
     Format inFormat;
     int status = 0;
@@ -275,24 +260,64 @@ int cmdConvert(const std::vector<std::string>& args) {
     if (prepareColours(&pic, outFormat, verbose ? &colourNotes : nullptr) != 0)
         return libraryError(in);
 
-    AtomicOutput output;
-    if (!output.open(out)) return systemError(out, errno);
     WriteSettings settings;
     settings.dpi = kroOption.dpi.value;
     errno = 0;
-    if (writePicture(output.stream(), outFormat, pic, settings) != 0) {
+    const int32_t rc = outFormat == Format::PostScript
+                           ? writePostScriptPage(stream, pic, settings)
+                           : writePicture(stream, outFormat, pic, settings);
+    if (rc != 0) {
         // A write the system refused (a full disk) is told as the system tells it.
-        if (std::ferror(output.stream()) && errno != 0) return systemError(out, errno);
+        if (std::ferror(stream) && errno != 0) return systemError(out, errno);
         return writeError(in, out, outFormat, pic, settings);
     }
-    if (!output.commit()) return systemError(out, errno);
-
-    if (verbose)
+    if (verbose) {
         std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
                     int(pic.image.validWidth), int(pic.image.validHeight), int(inDepth),
                     out.c_str(), formatName(outFormat));
-    if (verbose)
         for (const std::string& note : colourNotes) std::printf("  %s\n", note.c_str());
+    }
+    return 0;
+}
+
+int cmdConvert(const std::vector<std::string>& args) {
+    std::vector<std::string> flags, words, files;
+    if (int rc = splitFlags(args, {"--verbose"}, &flags, &words)) return rc;
+    const bool verbose = hasFlag(flags, "--verbose");
+    if (int rc = parseJobOptions(words, &files)) return rc;
+    if (files.size() < 2) return usageError("convert: needs an input and an output file");
+    const std::string out = files.back();
+    files.pop_back();
+    const Format outFormat = formatForName(out);
+    if (outFormat == Format::Unknown)
+        return usageError(
+            "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal or "
+            ".ps)",
+            out.c_str());
+    if (files.size() > 1 && outFormat != Format::PostScript)
+        return usageError("convert: several inputs make the pages of a PostScript (.ps) output; "
+                          "'%s' takes one",
+                          out.c_str());
+    warnUnusedOptions(
+        {"dpi", "batch", "quality", "colortype", "gamma", "level", "dithes", "dithee"});
+    for (const std::string& in : files)
+        if (sameFile(in, out)) {
+            std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());
+            return kExitFailure;
+        }
+
+    AtomicOutput output;
+    if (!output.open(out)) return systemError(out, errno);
+    FILE* stream = output.stream();
+    if (outFormat == Format::PostScript && beginPostScript(stream, out) != 0)
+        return libraryError(out);
+    for (const std::string& in : files)
+        if (int rc = convertOne(in, out, outFormat, stream, verbose)) return rc;
+    if (outFormat == Format::PostScript && endPostScript(stream) != 0) {
+        if (std::ferror(stream) && errno != 0) return systemError(out, errno);
+        return libraryError(out);
+    }
+    if (!output.commit()) return systemError(out, errno);
     return 0;
 }
 

@@ -212,4 +212,18 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
     }
 }
 
+int32_t beginPostScript(FILE* f, const std::string& title) {
+    const size_t slash = title.rfind('/');
+    const std::string name = slash == std::string::npos ? title : title.substr(slash + 1);
+    return KroPutPSHeader(f, "kro", name.c_str());
+}
+
+int32_t writePostScriptPage(FILE* f, const Picture& pic, const WriteSettings& settings) {
+    const int32_t x = pic.resolution[0] > 0 ? pic.resolution[0] : settings.dpi;
+    const int32_t y = pic.resolution[1] > 0 ? pic.resolution[1] : x;
+    return KroRsImageToPS(f, &pic.image, pic.palette, photometricToWrite(pic), x, y);
+}
+
+int32_t endPostScript(FILE* f) { return KroPutPSFooter(f); }
+
 }  // namespace kro::cli

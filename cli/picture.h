@@ -52,4 +52,11 @@ int32_t resolutionToWrite(Format format, const Picture& pic, const WriteSettings
 // "16-bit BMP", from the header of the file f; empty when it names none.
 std::string unsupportedVariant(FILE* f, Format format);
 
+// A PostScript document: the header, one page per picture, the trailer. The
+// page keeps the picture's physical size at its resolution (the settings'
+// when the picture states none).
+int32_t beginPostScript(FILE* f, const std::string& title);
+int32_t writePostScriptPage(FILE* f, const Picture& pic, const WriteSettings& settings);
+int32_t endPostScript(FILE* f);
+
 }  // namespace kro::cli

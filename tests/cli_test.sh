@@ -178,5 +178,22 @@ fi
 "$kro" info "$data/bad/cals-header-only.cal" 2>"$work/err"
 check "CALS without picture data gives its status" '[ $? -eq 1 ] && grep -q "(status 1012160130)" "$work/err"'
 
+# Several inputs before a .ps output make one page each; a bad one among them
+# fails the job with its name and leaves no document.
+"$kro" convert "$work/c.bmp" "$work/c.pcx" 2>/dev/null
+"$kro" convert "$work/c.bmp" "$work/c.jpg" 2>/dev/null
+"$kro" convert "$work/c.bmp" "$work/c.pcx" "$work/c.jpg" "$work/b.bmp" "$work/doc.ps" -dpi 150
+check "four inputs make a four-page document" '[ $? -eq 0 ] && grep -q "^%%Pages: 4$" "$work/doc.ps" && grep -q "^%%Title: doc.ps$" "$work/doc.ps"'
+if command -v gs >/dev/null 2>&1; then
+    pages=$(gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=bbox "$work/doc.ps" 2>&1 | grep -c "^%%BoundingBox")
+    check "Ghostscript draws every page" '[ "$pages" -eq 4 ]'
+else
+    skip=$((skip + 1))
+fi
+"$kro" convert "$work/c.bmp" "$data/bad/cals-header-only.cal" "$work/c.jpg" "$work/bad.ps" 2>"$work/err"
+check "a bad input fails the document by name" '[ $? -eq 1 ] && [ ! -e "$work/bad.ps" ] && grep -q "cals-header-only.cal: .*(status 1012160130)" "$work/err"'
+"$kro" convert "$work/c.bmp" "$work/c.pcx" "$work/two.bmp" 2>"$work/err"
+check "several inputs need a .ps output" '[ $? -eq 2 ] && [ ! -e "$work/two.bmp" ]'
+
 echo "$pass passed, $fail failed, $skip skipped"
 [ "$fail" -eq 0 ]
