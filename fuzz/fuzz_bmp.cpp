@@ -1,5 +1,6 @@
 // Fuzz target: the BMP reader on arbitrary bytes must give a result and a code,
 // never a crash, a leak or an out-of-bounds access.
+// Bad samples: bmp-*
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -1,5 +1,6 @@
 // Fuzz target: a CALS file of arbitrary bytes goes through the header reader
 // and, when the header passes, the picture reader, as kro does it.
+// Bad samples: cals-*
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

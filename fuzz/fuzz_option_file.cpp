@@ -1,4 +1,5 @@
 // Fuzz target: the option-file reader on arbitrary bytes.
+// Bad samples: optfile-*
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
