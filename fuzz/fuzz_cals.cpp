@@ -1,6 +1,7 @@
 // Fuzz target: a CALS file of arbitrary bytes goes through the header reader
 // and, when the header passes, the picture reader, as kro does it.
 // Bad samples: cals-*
+// Max length: 8192
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

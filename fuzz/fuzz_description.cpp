@@ -1,6 +1,7 @@
 // Fuzz target: image description strings. Any text the reader accepts must
 // write back out and read back as the same paper type and numbers.
 // Bad samples: desc-*
+// Max length: 256
 #include <cstdint>
 #include <cstdlib>
 #include <string>

@@ -2,6 +2,7 @@
 // words (split at NUL and newline). Whatever it takes out, what it leaves must
 // be the other arguments in their order, and a failure must leave a code.
 // Bad samples: options-*
+// Max length: 1024
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>

@@ -2,6 +2,7 @@
 // writer: written as BMP (and as CALS when bilevel), read back, it must give
 // the same pixels.
 // Bad samples: bmp-* cals-*
+// Max length: 16384
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
