@@ -1,5 +1,7 @@
 // Fuzz target: plot text, raw and cleaned, through the extents walker. Every
 // input gives a result and a code; nothing is read past the bytes given.
+// Bad samples: hpgl-*
+// Max length: 65536
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,6 @@
 // Fuzz target: the option-file reader on arbitrary bytes.
+// Bad samples: optfile-*
+// Max length: 12000
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

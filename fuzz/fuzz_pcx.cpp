@@ -1,5 +1,7 @@
 // Fuzz target: the PCX reader on arbitrary bytes must give a result and a code,
 // never a crash, a leak or an out-of-bounds access.
+// Bad samples: pcx-*
+// Max length: 65536
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

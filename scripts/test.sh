@@ -24,6 +24,7 @@ done
 # The fuzz targets are built (not run) so that they cannot rot.
 if command -v clang++ >/dev/null; then
     echo "== fuzz targets (clang)"
-    CC=clang CXX=clang++ cmake -S . -B build-ci-fuzz -DKRO_FUZZ=ON -DKRO_BUILD_TESTS=OFF >/dev/null
+    CC=clang CXX=clang++ cmake -S . -B build-ci-fuzz -DKRO_FUZZ=ON -DKRO_BUILD_TESTS=OFF \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build build-ci-fuzz -j "$jobs"
 fi
