@@ -115,11 +115,15 @@ uint64_t fileStride(int64_t width, int32_t bits) { return uint64_t((width * bits
 // standard rule writes for a whole dpi reads as that dpi, so our own files read
 // back as written (4134 is 105 dpi, though 106 x 39 too); any other multiple of
 // 39 is taken to be the older kind (11700 is 300 dpi).
+// A negative value states nothing (0), and the largest values read as the
+// largest dpi the field can hold again, so whatever is read can be written back.
 int32_t dpiFromPixelsPerMetre(int32_t ppm) {
+    constexpr int32_t kLargestDpi = 54546084;  // round(kLargestDpi / 0.0254) <= INT32_MAX
+    if (ppm <= 0) return 0;
     const double standard = std::round(double(ppm) * 0.0254);
-    if (std::round(standard / 0.0254) == double(ppm)) return int32_t(standard);
-    if (ppm % 39 == 0) return ppm / 39;
-    return int32_t(standard);
+    int32_t dpi = int32_t(standard);
+    if (std::round(standard / 0.0254) != double(ppm) && ppm % 39 == 0) dpi = ppm / 39;
+    return std::min(dpi, kLargestDpi);
 }
 
 // The standard value for dpi; false when it does not fit the 32-bit field.

@@ -138,7 +138,8 @@ TEST(BmpResolution, ReadBothConventionsWriteTheStandardOne) {
     // rule writes that value for a whole dpi (4134 for 105); any other value is
     // pixels per metre.
     const int32_t reads[][2] = {{11811, 300}, {11700, 300}, {3780, 96},  {2835, 72}, {3761, 96},
-                                {23622, 600}, {0, 0},       {2925, 75},  {4134, 105}};
+                                {23622, 600}, {0, 0},       {2925, 75},  {4134, 105},
+                                {-3780, 0},   {INT32_MIN, 0}, {INT32_MAX, 54546084}};
     for (const auto& c : reads) {
         Read r(makeBmp(1, 1, 24, 0, {}, Bytes(4, 0), uint32_t(c[0])));
         EXPECT_EQ(r.res[0], c[1]) << c[0];
