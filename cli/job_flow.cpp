@@ -1,0 +1,165 @@
+// The conversion job: options, reader, colours, writer, with one message for
+// each way it can fail.
+#include "cli/job_flow.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/cli.h"
+#include "cli/colour.h"
+#include "cli/job.h"
+#include "cli/output.h"
+#include "kro/kro.h"
+
+namespace kro::cli {
+
+namespace {
+
+// Why a writer refused the picture, in the user's terms where the code alone
+// would mislead.
+int writeError(const std::string& in, const std::string& out, Format format, const Picture& pic,
+               const WriteSettings& settings) {
+    const int32_t code = fndErrorStatus;
+    if (code == KRO_ERR_DEPTH && format == Format::Cals) {
+        std::fprintf(stderr,
+                     "kro: %s: CALS files hold bilevel pictures only; %s is %d-bit (status %d)\n",
+                     out.c_str(), in.c_str(), int(pic.image.depth), int(code));
+        return kExitFailure;
+    }
+    if (code == KRO_ERR_RESOLUTION) {
+        const int32_t dpi = resolutionToWrite(format, pic, settings);
+        if (format == Format::Cals)
+            std::fprintf(stderr, "kro: %s: CALS files hold 1 to 9999 dpi, not %d (status %d)\n",
+                         out.c_str(), int(dpi), int(code));
+        else
+            std::fprintf(stderr, "kro: %s: %d dpi does not fit a %s file (status %d)\n",
+                         out.c_str(), int(dpi), formatName(format), int(code));
+        return kExitFailure;
+    }
+    return libraryError(out);
+}
+
+// One input into an open output: read, colours for the output, write. For
+// PostScript the picture becomes the document's next page. 0, or an exit
+// status after reporting why.
+int convertOne(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
+               bool verbose) {
+    Picture pic;
+    Format inFormat;
+    int status = 0;
+    if (!loadPicture(in, &pic, &inFormat, &status)) return status;
+
+    if (kroOption.dpi.given) pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
+    const int32_t inDepth = pic.image.depth;
+    std::vector<std::string> colourNotes;
+    if (prepareColours(&pic, outFormat, verbose ? &colourNotes : nullptr) != 0)
+        return libraryError(in);
+
+    WriteSettings settings;
+    settings.dpi = kroOption.dpi.value;
+    errno = 0;
+    const int32_t rc = outFormat == Format::PostScript
+                           ? writePostScriptPage(stream, pic, settings)
+                           : writePicture(stream, outFormat, pic, settings);
+    if (rc != 0) {
+        // A write the system refused (a full disk) is told as the system tells it.
+        if (std::ferror(stream) && errno != 0) return systemError(out, errno);
+        return writeError(in, out, outFormat, pic, settings);
+    }
+    if (verbose) {
+        std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
+                    int(pic.image.validWidth), int(pic.image.validHeight), int(inDepth),
+                    out.c_str(), formatName(outFormat));
+        for (const std::string& note : colourNotes) std::printf("  %s\n", note.c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool loadPicture(const std::string& path, Picture* pic, Format* format, int* status) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        *status = systemError(path, errno);
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        *status = systemError(path, EISDIR);
+        return false;
+    }
+    *format = detectFormat(f);
+    if (*format == Format::Unknown || *format == Format::PostScript) {
+        std::fclose(f);
+        std::fprintf(stderr,
+                     "kro: %s: not a picture format kro reads (BMP, PCX, JPEG or CALS Type 1)\n",
+                     path.c_str());
+        *status = kExitFailure;
+        return false;
+    }
+    errno = 0;
+    const int32_t rc = readPicture(f, *format, pic);
+    const int err = std::ferror(f) ? errno : 0;
+    const int32_t code = fndErrorStatus;
+    const std::string variant = rc != 0 ? unsupportedVariant(f, *format) : "";
+    std::fclose(f);
+    if (rc == 0) return true;
+    if (err != 0)
+        *status = systemError(path, err);
+    else if (variant.empty())
+        *status = libraryError(path);
+    else {
+        std::fprintf(stderr, "kro: %s: %s is not supported (status %d)\n", path.c_str(),
+                     variant.c_str(), int(code));
+        *status = kExitFailure;
+    }
+    return false;
+}
+
+int checkJob(const Job& job) {
+    const std::string& out = job.output;
+    const Format outFormat = formatForName(out);
+    if (outFormat == Format::Unknown)
+        return usageError(
+            "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal or "
+            ".ps)",
+            out.c_str());
+    if (job.inputs.size() > 1 && outFormat != Format::PostScript)
+        return usageError("convert: several inputs make the pages of a PostScript (.ps) output; "
+                          "'%s' takes one",
+                          out.c_str());
+    warnUnusedOptions(
+        {"dpi", "batch", "quality", "colortype", "gamma", "level", "dithes", "dithee"});
+    for (const std::string& in : job.inputs)
+        if (sameFile(in, out)) {
+            std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());
+            return kExitFailure;
+        }
+    return 0;
+}
+
+int runJob(const Job& job) {
+    const std::string& out = job.output;
+    const Format outFormat = formatForName(out);
+    AtomicOutput output;
+    if (!output.open(out)) return systemError(out, errno);
+    FILE* stream = output.stream();
+    if (outFormat == Format::PostScript && beginPostScript(stream, out) != 0)
+        return libraryError(out);
+    for (const std::string& in : job.inputs) {
+        // Plot inputs branch off here: a plot is drawn, not read.
+        if (int rc = convertOne(in, out, outFormat, stream, job.verbose)) return rc;
+    }
+    if (outFormat == Format::PostScript && endPostScript(stream) != 0) {
+        if (std::ferror(stream) && errno != 0) return systemError(out, errno);
+        return libraryError(out);
+    }
+    if (!output.commit()) return systemError(out, errno);
+    return 0;
+}
+
+}  // namespace kro::cli
