@@ -184,6 +184,21 @@ void warnUnusedOptions(const std::vector<std::string>& applied) {
             std::fprintf(stderr, "kro: warning: -%s has no effect on this command\n", o.keyword);
 }
 
+std::vector<std::string> optionsRefused(int32_t kind) {
+    std::vector<std::string> refused;
+    if (KroCheckCOption(kind) == 0) return refused;
+    // Ask about each given option alone, so the answer names it.
+    const KroOption saved = kroOption;
+    for (const JobOption& o : kJobOptions) {
+        if (!*o.given) continue;
+        kroInitOption();
+        *const_cast<int32_t*>(o.given) = 1;
+        if (KroCheckCOption(kind) != 0) refused.push_back(o.keyword);
+    }
+    kroOption = saved;
+    return refused;
+}
+
 const char* jobOptionFor(const std::string& word) {
     if (word.size() < 3 || word.compare(0, 2, "--") != 0) return nullptr;
     const JobOption* o = findOption(word.substr(1));

@@ -6,12 +6,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli/cli.h"
 #include "cli/colour.h"
 #include "cli/job.h"
 #include "cli/output.h"
+#include "cli/size.h"
 #include "kro/kro.h"
 
 namespace kro::cli {
@@ -42,6 +44,39 @@ int writeError(const std::string& in, const std::string& out, Format format, con
     return libraryError(out);
 }
 
+// Whether the output format can state the resolution, asked of its writer
+// with a picture of one pixel, before a picture is scaled for it.
+bool resolutionFits(Format format, int32_t dpi) {
+    if (format == Format::PostScript) return true;
+    Picture probe;
+    RsImage& im = probe.image;
+    im.depth = format == Format::Cals ? 1 : 8;
+    im.width = im.depth == 1 ? 8 : 1;
+    im.height = im.validWidth = im.validHeight = 1;
+    im.format = KRO_FORMAT_RAW;
+    im.size = 1;
+    im.data = static_cast<unsigned char*>(std::calloc(1, 1));
+    probe.photometric = im.depth == 1 ? KRO_PHOTO_WHITE_IS_ZERO : KRO_PHOTO_BLACK_IS_ZERO;
+    for (int i = 0; i < 256; ++i)
+        probe.palette[i] = probe.palette[256 + i] = probe.palette[512 + i] = uint8_t(i);
+    probe.resolution[0] = probe.resolution[1] = dpi;
+    char* buffer = nullptr;
+    size_t length = 0;
+    FILE* f = ::open_memstream(&buffer, &length);
+    if (!f || !im.data) {
+        if (f) std::fclose(f);
+        std::free(buffer);
+        return true;  // the real write will tell
+    }
+    const int32_t saved = fndErrorStatus;
+    const bool refused = writePicture(f, format, probe, WriteSettings{}) != 0 &&
+                         fndErrorStatus == KRO_ERR_RESOLUTION;
+    fndErrorStatus = saved;
+    std::fclose(f);
+    std::free(buffer);
+    return !refused;
+}
+
 // One input into an open output: read, colours for the output, write. For
 // PostScript the picture becomes the document's next page. 0, or an exit
 // status after reporting why.
@@ -52,14 +87,21 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     int status = 0;
     if (!loadPicture(in, &pic, &inFormat, &status)) return status;
 
-    if (kroOption.dpi.given) pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
     const int32_t inDepth = pic.image.depth;
-    std::vector<std::string> colourNotes;
-    if (prepareColours(&pic, outFormat, verbose ? &colourNotes : nullptr) != 0)
-        return libraryError(in);
-
+    const int32_t inWidth = pic.image.validWidth, inHeight = pic.image.validHeight;
     WriteSettings settings;
     settings.dpi = kroOption.dpi.value;
+    if (kroOption.dpi.given && !resolutionFits(outFormat, kroOption.dpi.value)) {
+        pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
+        fndErrorStatus = KRO_ERR_RESOLUTION;
+        return writeError(in, out, outFormat, pic, settings);
+    }
+    std::vector<std::string> notes;
+    std::vector<std::string>* n = verbose ? &notes : nullptr;
+    if (applyColourOptions(&pic, n) != 0 || fitToPage(&pic, n) != 0 ||
+        fitColourType(&pic, outFormat, n) != 0)
+        return libraryError(in);
+
     errno = 0;
     const int32_t rc = outFormat == Format::PostScript
                            ? writePostScriptPage(stream, pic, settings)
@@ -71,14 +113,24 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     }
     if (verbose) {
         std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
-                    int(pic.image.validWidth), int(pic.image.validHeight), int(inDepth),
-                    out.c_str(), formatName(outFormat));
-        for (const std::string& note : colourNotes) std::printf("  %s\n", note.c_str());
+                    int(inWidth), int(inHeight), int(inDepth), out.c_str(), formatName(outFormat));
+        for (const std::string& note : notes) std::printf("  %s\n", note.c_str());
     }
     return 0;
 }
 
 }  // namespace
+
+int32_t conversionKind(Format output) {
+    switch (output) {
+        case Format::Jpeg:
+            return kKindJpeg;
+        case Format::Cals:
+            return kKindBilevel;
+        default:
+            return kKindPicture;
+    }
+}
 
 bool loadPicture(const std::string& path, Picture* pic, Format* format, int* status) {
     FILE* f = std::fopen(path.c_str(), "rb");
@@ -129,11 +181,26 @@ int checkJob(const Job& job) {
             ".ps)",
             out.c_str());
     if (job.inputs.size() > 1 && outFormat != Format::PostScript)
-        return usageError("convert: several inputs make the pages of a PostScript (.ps) output; "
-                          "'%s' takes one",
-                          out.c_str());
-    warnUnusedOptions(
-        {"dpi", "batch", "quality", "colortype", "gamma", "level", "dithes", "dithee"});
+        return usageError(
+            "convert: several inputs make the pages of a PostScript (.ps) output; "
+            "'%s' takes one",
+            out.c_str());
+    const int32_t kind = conversionKind(outFormat);
+    const std::vector<std::string> refused = optionsRefused(kind);
+    if (!refused.empty()) {
+        std::fprintf(stderr, "kro: -%s does not apply to a %s output (status %d)\n",
+                     refused[0].c_str(), formatName(outFormat), int(KRO_ERR_OPTION_NOT_ALLOWED));
+        return kExitUsage;
+    }
+    // What the kind allows and the flow does not do yet is said, not refused.
+    std::vector<std::string> applied = {"width",     "height", "dpi",   "scale",
+                                        "papertype", "defDpi", "batch", "outfile"};
+    if (kind == kKindPicture || kind == kKindJpeg)
+        applied.insert(applied.end(), {"colortype", "gamma", "level"});
+    if (kind == kKindPicture || kind == kKindBilevel)
+        applied.insert(applied.end(), {"dithes", "dithee"});
+    if (kind == kKindJpeg) applied.push_back("quality");
+    warnUnusedOptions(applied);
     for (const std::string& in : job.inputs)
         if (sameFile(in, out)) {
             std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());

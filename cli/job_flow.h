@@ -16,6 +16,13 @@ struct Job {
     bool verbose = false;  // say what was written, and the colour steps
 };
 
+// The conversion kinds (KroCheckCOption) of the raster jobs: each allows the
+// options its output can honour.
+constexpr int32_t kKindPicture = 5;  // BMP, PCX, PostScript: any colour type
+constexpr int32_t kKindJpeg = 7;     // gray or colour, with a quality
+constexpr int32_t kKindBilevel = 9;  // CALS: dithered to bilevel
+int32_t conversionKind(Format output);
+
 // Checks the job's files and options before anything is read: 0, 2 after a
 // usage message (no output format, several inputs for a one-picture format),
 // or 1 when the output would overwrite an input. Warns about the options the
