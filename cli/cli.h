@@ -31,5 +31,6 @@ bool hasFlag(const std::vector<std::string>& flags, const char* flag);
 int cmdInfo(const std::vector<std::string>& args);
 int cmdConvert(const std::vector<std::string>& args);
 int cmdPaper(const std::vector<std::string>& args);
+int cmdBatch(const std::vector<std::string>& args);
 
 }  // namespace kro::cli

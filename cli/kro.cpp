@@ -25,6 +25,10 @@ const char kUsage[] =
     "                               convert a picture; the output format follows OUT's\n"
     "                               extension (.bmp, .pcx, .jpg/.jpeg, .cal/.cals, .ps);\n"
     "                               several inputs make one PostScript page each\n"
+    "  batch [--jobs N] [--report FILE] JOBS\n"
+    "                               one conversion job per line of JOBS (option-file\n"
+    "                               lines of 25 words), N processes at a time; a\n"
+    "                               JSON line per job in FILE\n"
     "  paper                        list every paper name with its code and size\n"
     "  paper NAME                   a paper's size in millimetres and in dots (-dpi)\n"
     "  paper WxHmm [--fit]          the paper nearest a size (--fit: the smallest that\n"
@@ -74,5 +78,6 @@ int main(int argc, char** argv) {
     if (first == "info") return cmdInfo(rest);
     if (first == "convert") return cmdConvert(rest);
     if (first == "paper") return cmdPaper(rest);
+    if (first == "batch") return cmdBatch(rest);
     return usageError("unknown command '%s'", first.c_str());
 }
