@@ -27,6 +27,10 @@ int splitFlags(const std::vector<std::string>& args, const std::vector<std::stri
 
 bool hasFlag(const std::vector<std::string>& flags, const char* flag);
 
+// The overview (command empty) or a command's help on stdout; 0, or 2 for an
+// unknown command.
+int showHelp(const std::string& command);
+
 // The subcommands; each takes the words after its name.
 int cmdInfo(const std::vector<std::string>& args);
 int cmdConvert(const std::vector<std::string>& args);

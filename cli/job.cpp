@@ -64,6 +64,36 @@ const JobOption* findOption(const std::string& word) {
     return nullptr;
 }
 
+// Edits (insert, delete, change a letter, case aside) from a to b.
+size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            const size_t next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = row[j];
+            row[j] = next;
+        }
+    }
+    return row[b.size()];
+}
+
+// The keyword a misspelt option most likely meant: the closest within half
+// its length (one to three edits), or null.
+const char* nearestOption(const std::string& word) {
+    const char* best = nullptr;
+    size_t bestDistance = std::clamp<size_t>(word.size() / 2, 1, 3) + 1;
+    for (const JobOption& o : kJobOptions) {
+        const size_t d = editDistance(word, o.keyword);
+        if (d < bestDistance) best = o.keyword, bestDistance = d;
+    }
+    return best;
+}
+
 int usage(const std::string& text) {
     std::fprintf(stderr, "kro: %s\nTry 'kro --help' for more information.\n", text.c_str());
     return 2;
@@ -172,7 +202,12 @@ int parseJobOptions(const std::vector<std::string>& args, std::vector<std::strin
     operands->clear();
     for (int32_t i = 0; i < argc; ++i) {
         const std::string word = argv[i];
-        if (word.size() > 1 && word[0] == '-') return usage("unknown job option '" + word + "'");
+        if (word.size() > 1 && word[0] == '-') {
+            std::string text = "unknown job option '" + word + "'";
+            if (const char* near = nearestOption(word.substr(1)))
+                text += std::string("; did you mean -") + near + "?";
+            return usage(text);
+        }
         operands->push_back(word);
     }
     return 0;

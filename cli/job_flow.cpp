@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +43,24 @@ int writeError(const std::string& in, const std::string& out, Format format, con
         return kExitFailure;
     }
     return libraryError(out);
+}
+
+// Standard input read whole into a temporary file: the readers look at the
+// start of the stream again, which a pipe cannot do.
+FILE* stdinCopy() {
+    FILE* f = std::tmpfile();
+    if (!f) return nullptr;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;)
+        if (std::fwrite(buffer, 1, n, f) != n) break;
+    if (std::ferror(stdin) || std::ferror(f)) {
+        const int saved = errno;
+        std::fclose(f);
+        errno = saved ? saved : EIO;
+        return nullptr;
+    }
+    std::rewind(f);
+    return f;
 }
 
 // Whether the output format can state the resolution, asked of its writer
@@ -112,9 +131,10 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
         return writeError(in, out, outFormat, pic, settings);
     }
     if (verbose) {
-        std::printf("%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
-                    int(inWidth), int(inHeight), int(inDepth), out.c_str(), formatName(outFormat));
-        for (const std::string& note : notes) std::printf("  %s\n", note.c_str());
+        FILE* say = out == "-" ? stderr : stdout;  // stdout carries the picture
+        std::fprintf(say, "%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
+                     int(inWidth), int(inHeight), int(inDepth), out.c_str(), formatName(outFormat));
+        for (const std::string& note : notes) std::fprintf(say, "  %s\n", note.c_str());
     }
     return 0;
 }
@@ -132,8 +152,12 @@ int32_t conversionKind(Format output) {
     }
 }
 
+Format outputFormat(const Job& job) {
+    return formatForName(job.to.empty() ? job.output : "out." + job.to);
+}
+
 bool loadPicture(const std::string& path, Picture* pic, Format* format, int* status) {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = path == "-" ? stdinCopy() : std::fopen(path.c_str(), "rb");
     if (!f) {
         *status = systemError(path, errno);
         return false;
@@ -174,7 +198,13 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
 
 int checkJob(const Job& job) {
     const std::string& out = job.output;
-    const Format outFormat = formatForName(out);
+    const Format outFormat = outputFormat(job);
+    if (!job.to.empty() && outFormat == Format::Unknown)
+        return usageError("convert: --to takes bmp, pcx, jpg, cal or ps, not '%s'", job.to.c_str());
+    if (out == "-" && outFormat == Format::Unknown)
+        return usageError("convert: standard output needs --to FORMAT");
+    if (std::count(job.inputs.begin(), job.inputs.end(), "-") > 1)
+        return usageError("convert: standard input can be read once");
     if (outFormat == Format::Unknown)
         return usageError(
             "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal or "
@@ -211,7 +241,7 @@ int checkJob(const Job& job) {
 
 int runJob(const Job& job) {
     const std::string& out = job.output;
-    const Format outFormat = formatForName(out);
+    const Format outFormat = outputFormat(job);
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
     FILE* stream = output.stream();

@@ -14,7 +14,11 @@ struct Job {
     std::vector<std::string> inputs;
     std::string output;
     bool verbose = false;  // say what was written, and the colour steps
+    std::string to;        // the output format's name, when not OUT's extension
 };
+
+// The job's output format: --to, else OUT's extension.
+Format outputFormat(const Job& job);
 
 // The conversion kinds (KroCheckCOption) of the raster jobs: each allows the
 // options its output can honour.
@@ -34,7 +38,8 @@ int checkJob(const Job& job);
 // reporting why.
 int runJob(const Job& job);
 
-// Opens and reads a picture, reporting any failure; false when it failed.
+// Opens and reads a picture ("-": standard input), reporting any failure;
+// false when it failed.
 bool loadPicture(const std::string& path, Picture* pic, Format* format, int* status);
 
 }  // namespace kro::cli

@@ -17,6 +17,10 @@ AtomicOutput::~AtomicOutput() {
 
 bool AtomicOutput::open(const std::string& target) {
     target_ = target;
+    if (target == "-") {  // standard output gets the whole file or nothing
+        stream_ = std::tmpfile();
+        return stream_ != nullptr;
+    }
     size_t slash = target.rfind('/');
     std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -43,6 +47,18 @@ bool AtomicOutput::open(const std::string& target) {
 bool AtomicOutput::commit() {
     FILE* f = stream_;
     stream_ = nullptr;
+    if (target_ == "-") {
+        bool ok = std::fflush(f) == 0 && !std::ferror(f);
+        std::rewind(f);
+        char buffer[65536];
+        for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+            ok = std::fwrite(buffer, 1, n, stdout) == n;
+        ok = ok && !std::ferror(f) && std::fflush(stdout) == 0;
+        const int saved = errno;
+        std::fclose(f);
+        errno = saved;
+        return ok;
+    }
     bool ok = std::fflush(f) == 0 && !std::ferror(f);
     int saved = errno;
     if (std::fclose(f) != 0 && ok) {

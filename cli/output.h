@@ -14,7 +14,8 @@ public:
     AtomicOutput& operator=(const AtomicOutput&) = delete;
     ~AtomicOutput();  // discards the temporary file unless committed
 
-    // Opens a temporary file beside target; false with errno set on failure.
+    // Opens a temporary file beside target ("-": standard output, written
+    // at commit); false with errno set on failure.
     bool open(const std::string& target);
     FILE* stream() const { return stream_; }
     // Flushes, closes and renames into place; false with errno set on failure.

@@ -4,6 +4,7 @@
 # Usage: cli_job_test.sh KRO
 set -u
 kro=$1
+data_bad=$(dirname "$0")/data/bad/bmp-truncated-rows.bmp
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 pass=0 fail=0
@@ -74,6 +75,44 @@ check "JPEG takes -quality and -gamma" '[ $? -eq 0 ] && [ ! -s "$work/err" ]'
 check "CALS takes -dithes and -scale" '[ $? -eq 0 ] && [ ! -s "$work/err" ]'
 "$kro" convert "$work/c.bmp" "$work/big.bmp" -scale 1000 2>"$work/err"
 check "a picture scaled past 32768 pixels fails, no file" '[ $? -eq 1 ] && [ ! -e "$work/big.bmp" ] && grep -q "status 1012140137" "$work/err"'
+
+# Help: the overview, and each command's page both ways.
+for c in info convert batch paper; do
+    "$kro" help $c >"$work/h1" && "$kro" $c --help >"$work/h2"
+    check "help $c" '[ $? -eq 0 ] && grep -q "^Usage: kro $c" "$work/h1" && cmp -s "$work/h1" "$work/h2"'
+done
+"$kro" help frobnicate 2>/dev/null
+check "help for an unknown command" '[ $? -eq 2 ]'
+
+# A misspelt job option names the nearest keyword; a word near none, none.
+while IFS='|' read -r word hint; do
+    "$kro" convert "$work/c.bmp" "$work/x.bmp" "$word" 5 2>"$work/err"
+    rc=$?
+    if [ -n "$hint" ]; then
+        check "$word -> $hint" '[ $rc -eq 2 ] && grep -q "did you mean $hint?" "$work/err"'
+    else
+        check "$word: no guess" '[ $rc -eq 2 ] && ! grep -q "did you mean" "$work/err"'
+    fi
+done <<'TABLE'
+-widht|-width
+-Dpi|-dpi
+-papertyp|-papertype
+-qualty|-quality
+-zzzzz|
+TABLE
+
+# - reads standard input and writes standard output (with --to).
+"$kro" convert - --to pcx - <"$work/c.bmp" >"$work/piped.pcx"
+"$kro" convert "$work/c.bmp" "$work/file.pcx"
+check "stdin to stdout as a file would be" '[ $? -eq 0 ] && cmp -s "$work/piped.pcx" "$work/file.pcx"'
+"$kro" convert "$work/c.bmp" "$work/file.bmp"
+check "stdin read whole from a pipe" 'cat "$work/c.bmp" | "$kro" convert - "$work/fromstdin.bmp" && cmp -s "$work/fromstdin.bmp" "$work/file.bmp"'
+"$kro" convert "$work/c.bmp" - --to ps --verbose >"$work/o.ps" 2>"$work/err"
+check "--verbose keeps off a stdout output" 'head -c 4 "$work/o.ps" | grep -q "%!PS" && grep -q "PostScript" "$work/err"'
+"$kro" convert - - <"$work/c.bmp" >"$work/none" 2>/dev/null
+check "stdout needs --to" '[ $? -eq 2 ] && [ ! -s "$work/none" ]'
+"$kro" convert - --to bmp - <"$data_bad" >"$work/none" 2>/dev/null
+check "a failed job writes nothing to stdout" '[ $? -eq 1 ] && [ ! -s "$work/none" ]'
 
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]
