@@ -114,5 +114,12 @@ check "stdout needs --to" '[ $? -eq 2 ] && [ ! -s "$work/none" ]'
 "$kro" convert - --to bmp - <"$data_bad" >"$work/none" 2>/dev/null
 check "a failed job writes nothing to stdout" '[ $? -eq 1 ] && [ ! -s "$work/none" ]'
 
+# The README lists every status code of the header.
+src=$(dirname "$0")/..
+for code in $(sed -n 's/^#define KRO_ERR_[A-Z0-9_]* *\([0-9]*\).*/\1/p' "$src/include/kro/kro.h"); do
+    grep -q "^| $code | " "$src/README.md" || bad "status $code missing from the README"
+done
+ok
+
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]
