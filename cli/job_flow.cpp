@@ -223,13 +223,17 @@ int checkJob(const Job& job) {
         return kExitUsage;
     }
     // What the kind allows and the flow does not do yet is said, not refused.
-    std::vector<std::string> applied = {"width",     "height", "dpi",   "scale",
-                                        "papertype", "defDpi", "batch", "outfile"};
+    std::vector<std::string> applied = {"width",     "height", "dpi",  "scale",
+                                        "papertype", "defDpi", "batch"};
     if (kind == kKindPicture || kind == kKindJpeg)
         applied.insert(applied.end(), {"colortype", "gamma", "level"});
     if (kind == kKindPicture || kind == kKindBilevel)
         applied.insert(applied.end(), {"dithes", "dithee"});
     if (kind == kKindJpeg) applied.push_back("quality");
+    // -rotate turns the paper to lie the way the picture does; the picture
+    // itself is not turned.
+    if (kroOption.papertype.given || (kroOption.width.given && kroOption.height.given))
+        applied.push_back("rotate");
     warnUnusedOptions(applied);
     for (const std::string& in : job.inputs)
         if (sameFile(in, out)) {

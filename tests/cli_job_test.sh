@@ -41,6 +41,7 @@ done <<'TABLE'
 -dpi 200|r.bmp|80 x 30 pixels|200 x 200 dpi
 -dpi 50|r.bmp|20 x 8 pixels|50 x 50 dpi
 -papertype A4V -dpi 100|c.bmp|824 x 618 pixels|100 x 100 dpi
+-papertype A4V -dpi 100 -rotate 90|c.bmp|1099 x 824 pixels|100 x 100 dpi
 TABLE
 
 # A palette picture is scaled in RGB: the same as its RGB copy scaled.
