@@ -15,6 +15,7 @@
 
 #include "cli/cli.h"
 #include "cli/job_flow.h"
+#include "cli/output.h"
 #include "kro/kro.h"
 #include "options/options.h"
 
@@ -267,6 +268,7 @@ int cmdBatch(const std::vector<std::string>& args) {
             exitStatus = WEXITSTATUS(wstatus);
         } else {
             exitStatus = kExitFailure;
+            removeLeftovers(job.output);
             messages += "kro: " + settings.file + ":" + std::to_string(job.number) +
                         ": the job was killed by signal " + std::to_string(WTERMSIG(wstatus)) +
                         "\n";

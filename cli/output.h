@@ -27,6 +27,10 @@ private:
     FILE* stream_ = nullptr;
 };
 
+// Removes the temporary files that an AtomicOutput for target left behind
+// when its process was killed before it could clean up.
+void removeLeftovers(const std::string& target);
+
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);
 

@@ -82,6 +82,24 @@ check "split runs: exit 0" '[ $? -eq 0 ]'
 check "split runs: the outputs of one run" '[ "$(ls "$work/out")" = "$(cat "$work/whole")" ]'
 check "split runs: every job reported once" '[ "$(cat "$work"/part.*.json | wc -l)" -eq "$(wc -l <"$work/good-jobs")" ]'
 
+# A job killed midway (its input a FIFO nobody writes) leaves no temporary
+# file behind and fails alone.
+rm -rf "$work/out" && mkdir "$work/out"
+mkfifo "$work/in/stuck.bmp"
+{
+    job "$work/in/stuck.bmp" - "$work/out/stuck.bmp" - -
+    job "$work/in/good1.bmp" - "$work/out/fine.bmp" - -
+} >"$work/kill-jobs"
+"$kro" batch "$work/kill-jobs" --jobs 2 --report "$work/kill.json" >/dev/null 2>"$work/err" &
+batch=$!
+i=0
+while [ $i -lt 100 ] && ! ls -A "$work/out" | grep -q "^\.stuck"; do sleep 0.1; i=$((i + 1)); done
+for child in $(ps -o pid= --ppid $batch); do kill "$child"; done
+wait $batch
+check "a killed job fails the batch" '[ $? -eq 1 ] && grep -q "killed by signal" "$work/err"'
+check "a killed job leaves nothing; the other is written" '[ "$(ls -A "$work/out")" = "fine.bmp" ]'
+check "a killed job is reported" 'grep -q "\"output\":\"$work/out/stuck.bmp\",\"ok\":false" "$work/kill.json"'
+
 # Usage errors.
 for args in "" "--jobs 0 $work/jobs" "--jobs" "$work/jobs $work/jobs" "$work/jobs -dpi 300" "$work/jobs --frobnicate"; do
     # shellcheck disable=SC2086
