@@ -19,8 +19,8 @@ int usageError(const char* fmt, const char* arg) {
 }
 
 int libraryError(const std::string& file) {
-    std::fprintf(stderr, "kro: %s: %s (status %d)\n", file.c_str(),
-                 statusMessage(fndErrorStatus), int(fndErrorStatus));
+    std::fprintf(stderr, "kro: %s: %s (status %d)\n", file.c_str(), statusMessage(fndErrorStatus),
+                 int(fndErrorStatus));
     return kExitFailure;
 }
 
@@ -39,6 +39,14 @@ int splitFlags(const std::vector<std::string>& args, const std::vector<std::stri
                                  "kro: unknown flag '%s'; job options take one dash: -%s\n"
                                  "Try 'kro --help' for more information.\n",
                                  a.c_str(), option);
+                    return kExitUsage;
+                }
+                const std::string near = nearestWord(a, allowed);
+                if (!near.empty()) {
+                    std::fprintf(stderr,
+                                 "kro: unknown flag '%s'; did you mean %s?\n"
+                                 "Try 'kro --help' for more information.\n",
+                                 a.c_str(), near.c_str());
                     return kExitUsage;
                 }
                 return usageError("unknown flag '%s'", a.c_str());

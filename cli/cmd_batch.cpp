@@ -113,7 +113,10 @@ int runLine(const std::string& jobFile, const JobLine& line) {
     }
     // The file words are the batch's business, not options of the conversion.
     kroOption.outfile.given = kroOption.directory.given = kroOption.outdata.given = 0;
-    if (int rc = checkJob(job)) return rc;
+    if (int rc = checkJob(job)) {
+        std::fprintf(stderr, "kro: %s: job refused\n", where.c_str());
+        return rc;
+    }
     return runJob(job);
 }
 

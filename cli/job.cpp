@@ -82,16 +82,13 @@ size_t editDistance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
-// The keyword a misspelt option most likely meant: the closest within half
-// its length (one to three edits), or null.
 const char* nearestOption(const std::string& word) {
-    const char* best = nullptr;
-    size_t bestDistance = std::clamp<size_t>(word.size() / 2, 1, 3) + 1;
-    for (const JobOption& o : kJobOptions) {
-        const size_t d = editDistance(word, o.keyword);
-        if (d < bestDistance) best = o.keyword, bestDistance = d;
-    }
-    return best;
+    std::vector<std::string> keywords;
+    for (const JobOption& o : kJobOptions) keywords.push_back(o.keyword);
+    const std::string near = nearestWord(word, keywords);
+    for (const JobOption& o : kJobOptions)
+        if (near == o.keyword) return o.keyword;
+    return nullptr;
 }
 
 int usage(const std::string& text) {
@@ -164,6 +161,16 @@ int explainRefusal(const std::vector<std::vector<std::string>>& given, int32_t s
 }
 
 }  // namespace
+
+std::string nearestWord(const std::string& word, const std::vector<std::string>& candidates) {
+    std::string best;
+    size_t bestDistance = std::clamp<size_t>(word.size() / 2, 1, 3) + 1;
+    for (const std::string& c : candidates) {
+        const size_t d = editDistance(word, c);
+        if (d < bestDistance) best = c, bestDistance = d;
+    }
+    return best;
+}
 
 int parseJobOptions(const std::vector<std::string>& args, std::vector<std::string>* operands) {
     // Walk the words as the library will, checking each value's syntax and

@@ -20,6 +20,10 @@ void warnUnusedOptions(const std::vector<std::string>& applied);
 // keyword; empty when it takes them all.
 std::vector<std::string> optionsRefused(int32_t kind);
 
+// The candidate a misspelt word most likely meant: the closest within half
+// its length (one to three edits, case aside), or empty.
+std::string nearestWord(const std::string& word, const std::vector<std::string>& candidates);
+
 // The job option a double-dash word stands for ("--dpi" -> "dpi"), or null.
 const char* jobOptionFor(const std::string& doubleDashWord);
 

@@ -101,6 +101,8 @@ done <<'TABLE'
 -qualty|-quality
 -zzzzz|
 TABLE
+"$kro" convert "$work/c.bmp" "$work/x.bmp" --verbos 2>"$work/err"
+check "a misspelt flag names the nearest" '[ $? -eq 2 ] && grep -q "did you mean --verbose?" "$work/err"'
 
 # - reads standard input and writes standard output (with --to).
 "$kro" convert - --to pcx - <"$work/c.bmp" >"$work/piped.pcx"
