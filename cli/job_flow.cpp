@@ -117,9 +117,16 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     }
     std::vector<std::string> notes;
     std::vector<std::string>* n = verbose ? &notes : nullptr;
-    if (applyColourOptions(&pic, n) != 0 || fitToPage(&pic, n) != 0 ||
-        fitColourType(&pic, outFormat, n) != 0)
-        return libraryError(in);
+    if (applyColourOptions(&pic, n) != 0) return libraryError(in);
+    if (fitToPage(&pic, n) != 0) {
+        if (fndErrorStatus != KRO_ERR_SIZE) return libraryError(in);
+        std::fprintf(stderr,
+                     "kro: %s: on that page the picture would be over %d pixels a side "
+                     "(status %d)\n",
+                     in.c_str(), KRO_MAX_SIDE, int(KRO_ERR_SIZE));
+        return kExitFailure;
+    }
+    if (fitColourType(&pic, outFormat, n) != 0) return libraryError(in);
 
     errno = 0;
     const int32_t rc = outFormat == Format::PostScript
