@@ -59,6 +59,22 @@ int splitFlags(const std::vector<std::string>& args, const std::vector<std::stri
     return 0;
 }
 
+std::vector<std::string> splitValues(const std::vector<std::string>& args,
+                                     const std::vector<std::string>& valued) {
+    std::vector<std::string> out;
+    for (const std::string& a : args) {
+        const size_t eq = a.find('=');
+        if (a.compare(0, 2, "--") == 0 && eq != std::string::npos &&
+            std::find(valued.begin(), valued.end(), a.substr(0, eq)) != valued.end()) {
+            out.push_back(a.substr(0, eq));
+            out.push_back(a.substr(eq + 1));
+        } else {
+            out.push_back(a);
+        }
+    }
+    return out;
+}
+
 bool hasFlag(const std::vector<std::string>& flags, const char* flag) {
     return std::find(flags.begin(), flags.end(), flag) != flags.end();
 }

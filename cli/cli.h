@@ -25,6 +25,10 @@ int systemError(const std::string& file, int err);
 int splitFlags(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
                std::vector<std::string>* flags, std::vector<std::string>* words);
 
+// args with each "--flag=value" of the valued flags given as two words.
+std::vector<std::string> splitValues(const std::vector<std::string>& args,
+                                     const std::vector<std::string>& valued);
+
 bool hasFlag(const std::vector<std::string>& flags, const char* flag);
 
 // The overview (command empty) or a command's help on stdout; 0, or 2 for an

@@ -182,7 +182,8 @@ class Progress {
 };
 
 // Kept out of line: GCC 12 inlined, it warns of a false free-nonheap-object.
-[[gnu::noinline]] int parseArgs(const std::vector<std::string>& args, Settings* s) {
+[[gnu::noinline]] int parseArgs(const std::vector<std::string>& words, Settings* s) {
+    const std::vector<std::string> args = splitValues(words, {"--jobs", "--report"});
     std::vector<std::string> operands;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];

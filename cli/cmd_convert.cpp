@@ -8,7 +8,8 @@
 
 namespace kro::cli {
 
-int cmdConvert(const std::vector<std::string>& args) {
+int cmdConvert(const std::vector<std::string>& given) {
+    const std::vector<std::string> args = splitValues(given, {"--to"});
     // --to FORMAT takes a value; every other flag stands alone.
     std::vector<std::string> rest;
     std::string to;

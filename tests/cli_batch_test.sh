@@ -65,7 +65,7 @@ fi
 grep -v -e bad -e "too few" -e missing -e relative -e "^#" -e "^$" "$work/jobs" |
     grep -v " - - - - - - - - - - - - - - - - - - - - - - - -$" >"$work/good-jobs"
 rm -rf "$work/out" && mkdir "$work/out"
-"$kro" batch "$work/good-jobs" --jobs 2 >/dev/null 2>"$work/err"
+"$kro" batch "$work/good-jobs" --jobs=2 >/dev/null 2>"$work/err"
 check "good jobs only: exit 0, nothing on stderr" '[ $? -eq 0 ] && [ ! -s "$work/err" ]'
 ls "$work/out" >"$work/whole"
 

@@ -105,7 +105,7 @@ TABLE
 check "a misspelt flag names the nearest" '[ $? -eq 2 ] && grep -q "did you mean --verbose?" "$work/err"'
 
 # - reads standard input and writes standard output (with --to).
-"$kro" convert - --to pcx - <"$work/c.bmp" >"$work/piped.pcx"
+"$kro" convert - --to=pcx - <"$work/c.bmp" >"$work/piped.pcx"
 "$kro" convert "$work/c.bmp" "$work/file.pcx"
 check "stdin to stdout as a file would be" '[ $? -eq 0 ] && cmp -s "$work/piped.pcx" "$work/file.pcx"'
 "$kro" convert "$work/c.bmp" "$work/file.bmp"
