@@ -87,34 +87,45 @@ const char* colourTypeName(const Picture& pic) {
     return photometricOf(pic) == KRO_PHOTO_PALETTE ? "palette colour" : "gray";
 }
 
-int32_t prepareColours(Picture* pic, Format output, std::vector<std::string>* notes) {
-    if (colourOptionGiven()) {
-        if (pic->image.depth == 1) {
-            if (notes)
-                notes->push_back("colour options left aside: the picture is bilevel already");
-        } else {
-            const std::string from = notes ? describe(*pic) : "";
-            if (convertPicture(pic) != 0) return -1;
-            if (notes) {
-                std::string to = describe(*pic);
-                if (pic->image.depth == 1) to += std::string(" (") + ditherName() + ")";
-                notes->push_back("colour options: " + from + " to " + to);
-            }
-        }
+bool isPaletteColour(const Picture& pic) {
+    return pic.image.depth == 8 && photometricOf(pic) == KRO_PHOTO_PALETTE;
+}
+
+int32_t convertColourType(Picture* pic, int32_t colortype) {
+    // Gamma is a colour option: applied already, or not asked for.
+    const KroOption saved = kroOption;
+    kroOption.colortype = {1, colortype};
+    kroOption.gamma.given = 0;
+    if (colortype != KRO_COLORTYPE_PALETTE) kroOption.level.given = 0;
+    const int32_t rc = convertPicture(pic);
+    kroOption = saved;
+    return rc;
+}
+
+int32_t applyColourOptions(Picture* pic, std::vector<std::string>* notes) {
+    if (!colourOptionGiven()) return 0;
+    if (pic->image.depth == 1) {
+        if (notes) notes->push_back("colour options left aside: the picture is bilevel already");
+        return 0;
     }
-    if (output == Format::Cals && pic->image.depth != 1) {
-        // CALS holds bilevel pictures only: dither, as -colortype Bilevel would.
-        const KroOption saved = kroOption;
-        kroOption.colortype = {1, KRO_COLORTYPE_BILEVEL};
-        kroOption.gamma.given = 0;  // applied already, or not asked for
-        const std::string from = colourTypeName(*pic);
-        const int32_t rc = convertPicture(pic);
-        kroOption = saved;
-        if (rc != 0) return -1;
-        if (notes)
-            notes->push_back(std::string("CALS holds bilevel pictures only: ") + from +
-                             " dithered to bilevel (" + ditherName() + ")");
+    const std::string from = notes ? describe(*pic) : "";
+    if (convertPicture(pic) != 0) return -1;
+    if (notes) {
+        std::string to = describe(*pic);
+        if (pic->image.depth == 1) to += std::string(" (") + ditherName() + ")";
+        notes->push_back("colour options: " + from + " to " + to);
     }
+    return 0;
+}
+
+int32_t fitColourType(Picture* pic, Format output, std::vector<std::string>* notes) {
+    if (output != Format::Cals || pic->image.depth == 1) return 0;
+    // CALS holds bilevel pictures only: dither, as -colortype Bilevel would.
+    const std::string from = colourTypeName(*pic);
+    if (convertColourType(pic, KRO_COLORTYPE_BILEVEL) != 0) return -1;
+    if (notes)
+        notes->push_back(std::string("CALS holds bilevel pictures only: ") + from +
+                         " dithered to bilevel (" + ditherName() + ")");
     return 0;
 }
 

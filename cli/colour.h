@@ -12,10 +12,20 @@ namespace kro::cli {
 // The picture's colour type in words: "bilevel", "gray", "palette colour", "RGB colour".
 const char* colourTypeName(const Picture& pic);
 
-// Runs KroConvImage on the picture when the job gives a colour option, then
-// turns it into what the output format holds (CALS: bilevel, dithered with
-// -dithes or Floyd-Steinberg). Each step taken is added to notes, when not
-// null. 0, or -1 with the status in fndErrorStatus.
-int32_t prepareColours(Picture* pic, Format output, std::vector<std::string>* notes);
+// Whether the picture's 8-bit values are palette indices (not gray levels).
+bool isPaletteColour(const Picture& pic);
+
+// Runs KroConvImage on the picture when the job gives a colour option. The
+// step taken is added to notes, when not null. 0, or -1 with the status in
+// fndErrorStatus.
+int32_t applyColourOptions(Picture* pic, std::vector<std::string>* notes);
+
+// Turns the picture into what the output format holds (CALS: bilevel,
+// dithered with -dithes or Floyd-Steinberg); like applyColourOptions.
+int32_t fitColourType(Picture* pic, Format output, std::vector<std::string>* notes);
+
+// One KroConvImage to the colour type (a KRO_COLORTYPE_*), with the job's
+// dithering and, for a palette, its -level; like applyColourOptions.
+int32_t convertColourType(Picture* pic, int32_t colortype);
 
 }  // namespace kro::cli

@@ -64,6 +64,33 @@ const JobOption* findOption(const std::string& word) {
     return nullptr;
 }
 
+// Edits (insert, delete, change a letter, case aside) from a to b.
+size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            const size_t next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = row[j];
+            row[j] = next;
+        }
+    }
+    return row[b.size()];
+}
+
+const char* nearestOption(const std::string& word) {
+    std::vector<std::string> keywords;
+    for (const JobOption& o : kJobOptions) keywords.push_back(o.keyword);
+    const std::string near = nearestWord(word, keywords);
+    for (const JobOption& o : kJobOptions)
+        if (near == o.keyword) return o.keyword;
+    return nullptr;
+}
+
 int usage(const std::string& text) {
     std::fprintf(stderr, "kro: %s\nTry 'kro --help' for more information.\n", text.c_str());
     return 2;
@@ -135,6 +162,16 @@ int explainRefusal(const std::vector<std::vector<std::string>>& given, int32_t s
 
 }  // namespace
 
+std::string nearestWord(const std::string& word, const std::vector<std::string>& candidates) {
+    std::string best;
+    size_t bestDistance = std::clamp<size_t>(word.size() / 2, 1, 3) + 1;
+    for (const std::string& c : candidates) {
+        const size_t d = editDistance(word, c);
+        if (d < bestDistance) best = c, bestDistance = d;
+    }
+    return best;
+}
+
 int parseJobOptions(const std::vector<std::string>& args, std::vector<std::string>* operands) {
     // Walk the words as the library will, checking each value's syntax and
     // keeping each option with its value for naming a refusal.
@@ -172,7 +209,12 @@ int parseJobOptions(const std::vector<std::string>& args, std::vector<std::strin
     operands->clear();
     for (int32_t i = 0; i < argc; ++i) {
         const std::string word = argv[i];
-        if (word.size() > 1 && word[0] == '-') return usage("unknown job option '" + word + "'");
+        if (word.size() > 1 && word[0] == '-') {
+            std::string text = "unknown job option '" + word + "'";
+            if (const char* near = nearestOption(word.substr(1)))
+                text += std::string("; did you mean -") + near + "?";
+            return usage(text);
+        }
         operands->push_back(word);
     }
     return 0;
@@ -182,6 +224,21 @@ void warnUnusedOptions(const std::vector<std::string>& applied) {
     for (const JobOption& o : kJobOptions)
         if (*o.given && std::find(applied.begin(), applied.end(), o.keyword) == applied.end())
             std::fprintf(stderr, "kro: warning: -%s has no effect on this command\n", o.keyword);
+}
+
+std::vector<std::string> optionsRefused(int32_t kind) {
+    std::vector<std::string> refused;
+    if (KroCheckCOption(kind) == 0) return refused;
+    // Ask about each given option alone, so the answer names it.
+    const KroOption saved = kroOption;
+    for (const JobOption& o : kJobOptions) {
+        if (!*o.given) continue;
+        kroInitOption();
+        *const_cast<int32_t*>(o.given) = 1;
+        if (KroCheckCOption(kind) != 0) refused.push_back(o.keyword);
+    }
+    kroOption = saved;
+    return refused;
 }
 
 const char* jobOptionFor(const std::string& word) {

@@ -1,6 +1,7 @@
 // The job options of kro's commands: parsed by the library into kroOption.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,14 @@ int parseJobOptions(const std::vector<std::string>& args, std::vector<std::strin
 
 // Warns on stderr about each given option that the command does not apply.
 void warnUnusedOptions(const std::vector<std::string>& applied);
+
+// The given job options that conversion kind refuses (KroCheckCOption), by
+// keyword; empty when it takes them all.
+std::vector<std::string> optionsRefused(int32_t kind);
+
+// The candidate a misspelt word most likely meant: the closest within half
+// its length (one to three edits, case aside), or empty.
+std::string nearestWord(const std::string& word, const std::vector<std::string>& candidates);
 
 // The job option a double-dash word stands for ("--dpi" -> "dpi"), or null.
 const char* jobOptionFor(const std::string& doubleDashWord);

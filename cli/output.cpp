@@ -1,6 +1,7 @@
 // Temporary-then-rename output, so a failed job leaves no partial file.
 #include "cli/output.h"
 
+#include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,12 +16,25 @@ AtomicOutput::~AtomicOutput() {
     if (!temp_.empty()) ::unlink(temp_.c_str());
 }
 
-bool AtomicOutput::open(const std::string& target) {
-    target_ = target;
+namespace {
+
+// The temporary name beside target, before mkstemp fills in the X's.
+std::string tempPattern(const std::string& target) {
     size_t slash = target.rfind('/');
     std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string pattern = dir + "." + base + ".kro-XXXXXX";
+    return dir + "." + base + ".kro-XXXXXX";
+}
+
+}  // namespace
+
+bool AtomicOutput::open(const std::string& target) {
+    target_ = target;
+    if (target == "-") {  // standard output gets the whole file or nothing
+        stream_ = std::tmpfile();
+        return stream_ != nullptr;
+    }
+    const std::string pattern = tempPattern(target);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = ::mkstemp(name.data());
@@ -43,6 +57,18 @@ bool AtomicOutput::open(const std::string& target) {
 bool AtomicOutput::commit() {
     FILE* f = stream_;
     stream_ = nullptr;
+    if (target_ == "-") {
+        bool ok = std::fflush(f) == 0 && !std::ferror(f);
+        std::rewind(f);
+        char buffer[65536];
+        for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+            ok = std::fwrite(buffer, 1, n, stdout) == n;
+        ok = ok && !std::ferror(f) && std::fflush(stdout) == 0;
+        const int saved = errno;
+        std::fclose(f);
+        errno = saved;
+        return ok;
+    }
     bool ok = std::fflush(f) == 0 && !std::ferror(f);
     int saved = errno;
     if (std::fclose(f) != 0 && ok) {
@@ -56,6 +82,16 @@ bool AtomicOutput::commit() {
     if (ok) temp_.clear();
     errno = saved;
     return ok;
+}
+
+void removeLeftovers(const std::string& target) {
+    if (target.empty() || target == "-") return;
+    std::string pattern = tempPattern(target);
+    pattern.replace(pattern.size() - 6, 6, "??????");
+    glob_t found{};
+    if (::glob(pattern.c_str(), GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found) == 0)
+        for (size_t i = 0; i < found.gl_pathc; ++i) ::unlink(found.gl_pathv[i]);
+    ::globfree(&found);
 }
 
 bool sameFile(const std::string& a, const std::string& b) {

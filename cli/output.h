@@ -14,7 +14,8 @@ public:
     AtomicOutput& operator=(const AtomicOutput&) = delete;
     ~AtomicOutput();  // discards the temporary file unless committed
 
-    // Opens a temporary file beside target; false with errno set on failure.
+    // Opens a temporary file beside target ("-": standard output, written
+    // at commit); false with errno set on failure.
     bool open(const std::string& target);
     FILE* stream() const { return stream_; }
     // Flushes, closes and renames into place; false with errno set on failure.
@@ -25,6 +26,10 @@ private:
     std::string temp_;
     FILE* stream_ = nullptr;
 };
+
+// Removes the temporary files that an AtomicOutput for target left behind
+// when its process was killed before it could clean up.
+void removeLeftovers(const std::string& target);
 
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);

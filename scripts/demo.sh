@@ -18,4 +18,15 @@ done
 "$kro" info out/text-bilevel.cal
 "$kro" convert --verbose out/text-bilevel.cal out/text-bilevel-from-cals.bmp
 "$kro" paper A4V -dpi 300
+# A short tour: the photograph fitted to an A4 PostScript page at 300 dpi, the
+# gray picture dithered to a CALS file, and the whole samples folder as one
+# batch (half size, PCX), two jobs at a time.
+"$kro" convert --verbose samples/madras-rgb.bmp out/madras-a4.ps -papertype A4V -dpi 300
+"$kro" convert --verbose samples/ellipse-gray.bmp out/ellipse-dithered.cal -dithes 4 -dpi 300
+mkdir -p out/batch
+here=$(pwd)
+for f in samples/*.bmp; do
+    echo "$here/$f - - - - pcx - - - - - 0.5 - $here/out/batch - - - - - - - - - - -"
+done >out/jobs
+"$kro" batch out/jobs --jobs 2 --report out/batch/report.jsonl
 echo "demo: results are in out/"

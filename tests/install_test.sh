@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs into a scratch prefix and builds a C host against the installed
-# header and library with pkg-config, as a user of the library would.
+# header and library, as a user of the library would: with pkg-config, and
+# with CMake's find_package(kro).
 # Usage: install_test.sh BUILD_DIR
 set -eu
 build=$1
@@ -26,7 +27,19 @@ libdir=$(pkg-config --variable=libdir kro)
 cc -std=c11 -Wall -Werror "$prefix/host.c" $(pkg-config --cflags --libs kro) \
     -Wl,-rpath,"$libdir" -o "$prefix/host"
 [ "$("$prefix/host")" = "210 x 297" ]
+mkdir "$prefix/cmake-host"
+cat >"$prefix/cmake-host/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.16)
+project(host C)
+find_package(kro 0.1 REQUIRED)
+add_executable(host ../host.c)
+target_link_libraries(host PRIVATE kro::kro)
+CMAKE
+cmake -S "$prefix/cmake-host" -B "$prefix/cmake-host/build" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_C_FLAGS="-std=c11 -Wall -Werror" >/dev/null
+cmake --build "$prefix/cmake-host/build" >/dev/null
+[ "$("$prefix/cmake-host/build/host")" = "210 x 297" ]
 # The installed program finds its libraries and its colour names.
 "$prefix/bin/kro" --version >/dev/null
 [ -f "$prefix/bin/RGB.TXT" ]
-echo "installed tree works: 1 passed, 0 failed"
+echo "installed tree works: 2 passed, 0 failed"

@@ -1,12 +1,11 @@
 // kro paper: the paper tables and the queries between paper types, millimetres
 // and dots.
-#include "cli/paper.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "cli/cli.h"
 #include "cli/job.h"
 #include "cli/messages.h"
 #include "kro/kro.h"
@@ -70,9 +69,11 @@ bool parseSize(const std::string& word, double* w, double* h, bool* dots) {
 
 }  // namespace
 
-int cmdPaper(const std::vector<std::string>& args, bool fit) {
-    std::vector<std::string> operands;
-    if (int rc = parseJobOptions(args, &operands)) return rc;
+int cmdPaper(const std::vector<std::string>& args) {
+    std::vector<std::string> flags, words, operands;
+    if (int rc = splitFlags(args, {"--fit"}, &flags, &words)) return rc;
+    const bool fit = hasFlag(flags, "--fit");
+    if (int rc = parseJobOptions(words, &operands)) return rc;
     warnUnusedOptions({"dpi"});
     if (operands.empty()) return listPapers();
     if (operands.size() > 1) {

@@ -1,0 +1,38 @@
+// kro convert: one job from the command line.
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/job.h"
+#include "cli/job_flow.h"
+
+namespace kro::cli {
+
+int cmdConvert(const std::vector<std::string>& given) {
+    const std::vector<std::string> args = splitValues(given, {"--to"});
+    // --to FORMAT takes a value; every other flag stands alone.
+    std::vector<std::string> rest;
+    std::string to;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--to") {
+            rest.push_back(args[i]);
+            continue;
+        }
+        if (i + 1 == args.size()) return usageError("convert: --to needs a FORMAT");
+        to = args[++i];
+    }
+    std::vector<std::string> flags, words, files;
+    if (int rc = splitFlags(rest, {"--verbose"}, &flags, &words)) return rc;
+    if (int rc = parseJobOptions(words, &files)) return rc;
+    if (files.size() < 2) return usageError("convert: needs an input and an output file");
+    Job job;
+    job.verbose = hasFlag(flags, "--verbose");
+    job.to = to;
+    job.output = files.back();
+    files.pop_back();
+    job.inputs = files;
+    if (int rc = checkJob(job)) return rc;
+    return runJob(job);
+}
+
+}  // namespace kro::cli

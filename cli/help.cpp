@@ -1,0 +1,127 @@
+// kro's help: an overview, and a page for each command.
+#include <cstdio>
+#include <string>
+
+#include "cli/cli.h"
+
+namespace kro::cli {
+
+namespace {
+
+const char kOverview[] =
+    "Usage: kro [--help] [--version] COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  info FILE...                 describe pictures: format, size, depth, photometric\n"
+    "                               interpretation and resolution; HP-GL plots:\n"
+    "                               extents, paper and page in dots for the job options\n"
+    "                               (-dpi -papertype -scale -physical -plot -ignore)\n"
+    "  convert [--verbose] [--to FORMAT] IN... OUT\n"
+    "                               convert a picture; the output format follows OUT's\n"
+    "                               extension (.bmp, .pcx, .jpg/.jpeg, .cal/.cals, .ps);\n"
+    "                               several inputs make one PostScript page each;\n"
+    "                               - reads standard input or writes standard output\n"
+    "  batch [--jobs N] [--report FILE] JOBS\n"
+    "                               one conversion job per line of JOBS (option-file\n"
+    "                               lines of 25 words), N processes at a time; a\n"
+    "                               JSON line per job in FILE\n"
+    "  help [COMMAND]               this overview, or a command's page (also\n"
+    "                               kro COMMAND --help)\n"
+    "  paper                        list every paper name with its code and size\n"
+    "  paper NAME                   a paper's size in millimetres and in dots (-dpi)\n"
+    "  paper WxHmm [--fit]          the paper nearest a size (--fit: the smallest that\n"
+    "                               holds it)\n"
+    "  paper WxHdots                the paper of a size in dots (-dpi)\n"
+    "\n"
+    "kro reads uncompressed bottom-up BMP files of 1, 8 and 24 bits (Windows info\n"
+    "headers of 40 bytes or more, either byte order), PCX files of 1, 8 and 24 bits,\n"
+    "baseline and progressive JPEG files (gray or colour) and CALS Type 1 files. It\n"
+    "refuses OS/2, top-down, run-length or otherwise compressed BMP files and\n"
+    "other depths, naming the variant.\n"
+    "\n"
+    "Job options are single-dash words as a host passes them, anywhere among the\n"
+    "file names, for example -dpi 300 -papertype A4V. The library checks them all;\n"
+    "convert scales the picture to the page of -width -height, -papertype, -scale,\n"
+    "-dpi and -defDpi, and applies the colour options; each output format refuses\n"
+    "the options its conversion kind does not take. paper applies -dpi.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help                   show this help and exit\n"
+    "  -V, --version                show the version and exit\n"
+    "  --verbose                    (convert) say what was written\n"
+    "  --to FORMAT                  (convert) the output format: bmp pcx jpg cal ps\n"
+    "  --fit                        (paper) the smallest paper that holds the size\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a job fails, 2 on a usage error.\n";
+
+struct Page {
+    const char* command;
+    const char* text;
+};
+
+const Page kPages[] = {
+    {"info",
+     "Usage: kro info FILE... [JOB OPTIONS]\n"
+     "\n"
+     "Describes each picture as stored: format, size, depth, photometric\n"
+     "interpretation, colour type, resolution, and a CALS file's header records.\n"
+     "An HP-GL plot (told by its bytes) gets its extents, its size in millimetres\n"
+     "and the paper and page in dots that -dpi -papertype -scale -physical -plot\n"
+     "-ignore give. - reads standard input.\n"},
+    {"convert",
+     "Usage: kro convert [--verbose] [--to FORMAT] IN... OUT [JOB OPTIONS]\n"
+     "\n"
+     "Converts a picture. Each input's format is told by its bytes (BMP, PCX,\n"
+     "JPEG, CALS Type 1); the output's by OUT's extension (.bmp .pcx .jpg .jpeg\n"
+     ".cal .cals .ps) or by --to (bmp, pcx, jpg, cal, ps). Several inputs make one\n"
+     "PostScript page each. - as IN reads standard input, as OUT writes standard\n"
+     "output (with --to).\n"
+     "\n"
+     "Job options: -width W -height H, -papertype NAME, -scale F, -dpi N and\n"
+     "-defDpi N scale the picture to the page; -colortype -gamma -level -dithes\n"
+     "-dithee convert its colours; -quality N (JPEG). Each output format refuses\n"
+     "the options its conversion kind does not take (BMP, PCX, PostScript: 5;\n"
+     "JPEG: 7; CALS: 9).\n"
+     "\n"
+     "  --verbose    say what was written and each step taken\n"
+     "  --to FORMAT  the output format, whatever OUT's name\n"},
+    {"batch",
+     "Usage: kro batch [--jobs N] [--report FILE] JOBS\n"
+     "\n"
+     "Runs one conversion job per line of JOBS. A line holds 25 words, - for a\n"
+     "word not given: 1 input (absolute path), 2 width, 3 height, 4 dpi,\n"
+     "5 papertype, 6 outdata (an output extension), 7 outfile, 8 page, 9 from,\n"
+     "10 to, 11 compression, 12 scale, 13 rotate, 14 directory (for outdata),\n"
+     "15 strip, 16 stripLength, 17-24 pen1-pen8, 25 plot. Blank lines and lines\n"
+     "starting with # are skipped. A failed job leaves no output and does not\n"
+     "stop the others; the exit status is 1 when any failed.\n"
+     "\n"
+     "  --jobs N       run N jobs at a time, each in its own process (1)\n"
+     "  --report FILE  one JSON object per job: line, input, output, ok, exit,\n"
+     "                 seconds, messages\n"},
+    {"paper",
+     "Usage: kro paper [NAME | WxHmm [--fit] | WxHdots] [-dpi N]\n"
+     "\n"
+     "Without arguments, every paper name with its code and size. NAME: the\n"
+     "paper's size in millimetres and in dots at -dpi (400). WxHmm: the paper\n"
+     "nearest the size (--fit: the smallest that holds it). WxHdots: the paper of\n"
+     "that size in dots at -dpi.\n"},
+    {"help", "Usage: kro help [COMMAND]\n\nThe overview, or one command's page.\n"},
+};
+
+}  // namespace
+
+int showHelp(const std::string& command) {
+    if (command.empty()) {
+        std::fputs(kOverview, stdout);
+        return 0;
+    }
+    for (const Page& page : kPages)
+        if (command == page.command) {
+            std::fputs(page.text, stdout);
+            return 0;
+        }
+    return usageError("unknown command '%s'", command.c_str());
+}
+
+}  // namespace kro::cli

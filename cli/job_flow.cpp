@@ -1,0 +1,273 @@
+// The conversion job: options, reader, colours, writer, with one message for
+// each way it can fail.
+#include "cli/job_flow.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/cli.h"
+#include "cli/colour.h"
+#include "cli/job.h"
+#include "cli/output.h"
+#include "cli/size.h"
+#include "kro/kro.h"
+
+namespace kro::cli {
+
+namespace {
+
+// Why a writer refused the picture, in the user's terms where the code alone
+// would mislead.
+int writeError(const std::string& in, const std::string& out, Format format, const Picture& pic,
+               const WriteSettings& settings) {
+    const int32_t code = fndErrorStatus;
+    if (code == KRO_ERR_DEPTH && format == Format::Cals) {
+        std::fprintf(stderr,
+                     "kro: %s: CALS files hold bilevel pictures only; %s is %d-bit (status %d)\n",
+                     out.c_str(), in.c_str(), int(pic.image.depth), int(code));
+        return kExitFailure;
+    }
+    if (code == KRO_ERR_RESOLUTION) {
+        const int32_t dpi = resolutionToWrite(format, pic, settings);
+        if (format == Format::Cals)
+            std::fprintf(stderr, "kro: %s: CALS files hold 1 to 9999 dpi, not %d (status %d)\n",
+                         out.c_str(), int(dpi), int(code));
+        else
+            std::fprintf(stderr, "kro: %s: %d dpi does not fit a %s file (status %d)\n",
+                         out.c_str(), int(dpi), formatName(format), int(code));
+        return kExitFailure;
+    }
+    return libraryError(out);
+}
+
+// Standard input read whole into a temporary file: the readers look at the
+// start of the stream again, which a pipe cannot do.
+FILE* stdinCopy() {
+    FILE* f = std::tmpfile();
+    if (!f) return nullptr;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;)
+        if (std::fwrite(buffer, 1, n, f) != n) break;
+    if (std::ferror(stdin) || std::ferror(f)) {
+        const int saved = errno;
+        std::fclose(f);
+        errno = saved ? saved : EIO;
+        return nullptr;
+    }
+    std::rewind(f);
+    return f;
+}
+
+// Whether the output format can state the resolution, asked of its writer
+// with a picture of one pixel, before a picture is scaled for it.
+bool resolutionFits(Format format, int32_t dpi) {
+    if (format == Format::PostScript) return true;
+    Picture probe;
+    RsImage& im = probe.image;
+    im.depth = format == Format::Cals ? 1 : 8;
+    im.width = im.depth == 1 ? 8 : 1;
+    im.height = im.validWidth = im.validHeight = 1;
+    im.format = KRO_FORMAT_RAW;
+    im.size = 1;
+    im.data = static_cast<unsigned char*>(std::calloc(1, 1));
+    probe.photometric = im.depth == 1 ? KRO_PHOTO_WHITE_IS_ZERO : KRO_PHOTO_BLACK_IS_ZERO;
+    for (int i = 0; i < 256; ++i)
+        probe.palette[i] = probe.palette[256 + i] = probe.palette[512 + i] = uint8_t(i);
+    probe.resolution[0] = probe.resolution[1] = dpi;
+    char* buffer = nullptr;
+    size_t length = 0;
+    FILE* f = ::open_memstream(&buffer, &length);
+    if (!f || !im.data) {
+        if (f) std::fclose(f);
+        std::free(buffer);
+        return true;  // the real write will tell
+    }
+    const int32_t saved = fndErrorStatus;
+    const bool refused = writePicture(f, format, probe, WriteSettings{}) != 0 &&
+                         fndErrorStatus == KRO_ERR_RESOLUTION;
+    fndErrorStatus = saved;
+    std::fclose(f);
+    std::free(buffer);
+    return !refused;
+}
+
+// One input into an open output: read, colours for the output, write. For
+// PostScript the picture becomes the document's next page. 0, or an exit
+// status after reporting why.
+int convertOne(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
+               bool verbose) {
+    Picture pic;
+    Format inFormat;
+    int status = 0;
+    if (!loadPicture(in, &pic, &inFormat, &status)) return status;
+
+    const int32_t inDepth = pic.image.depth;
+    const int32_t inWidth = pic.image.validWidth, inHeight = pic.image.validHeight;
+    WriteSettings settings;
+    settings.dpi = kroOption.dpi.value;
+    if (kroOption.dpi.given && !resolutionFits(outFormat, kroOption.dpi.value)) {
+        pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
+        fndErrorStatus = KRO_ERR_RESOLUTION;
+        return writeError(in, out, outFormat, pic, settings);
+    }
+    std::vector<std::string> notes;
+    std::vector<std::string>* n = verbose ? &notes : nullptr;
+    if (applyColourOptions(&pic, n) != 0) return libraryError(in);
+    if (fitToPage(&pic, n) != 0) {
+        if (fndErrorStatus != KRO_ERR_SIZE) return libraryError(in);
+        std::fprintf(stderr,
+                     "kro: %s: on that page the picture would be over %d pixels a side "
+                     "(status %d)\n",
+                     in.c_str(), KRO_MAX_SIDE, int(KRO_ERR_SIZE));
+        return kExitFailure;
+    }
+    if (fitColourType(&pic, outFormat, n) != 0) return libraryError(in);
+
+    errno = 0;
+    const int32_t rc = outFormat == Format::PostScript
+                           ? writePostScriptPage(stream, pic, settings)
+                           : writePicture(stream, outFormat, pic, settings);
+    if (rc != 0) {
+        // A write the system refused (a full disk) is told as the system tells it.
+        if (std::ferror(stream) && errno != 0) return systemError(out, errno);
+        return writeError(in, out, outFormat, pic, settings);
+    }
+    if (verbose) {
+        FILE* say = out == "-" ? stderr : stdout;  // stdout carries the picture
+        std::fprintf(say, "%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
+                     int(inWidth), int(inHeight), int(inDepth), out.c_str(), formatName(outFormat));
+        for (const std::string& note : notes) std::fprintf(say, "  %s\n", note.c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int32_t conversionKind(Format output) {
+    switch (output) {
+        case Format::Jpeg:
+            return kKindJpeg;
+        case Format::Cals:
+            return kKindBilevel;
+        default:
+            return kKindPicture;
+    }
+}
+
+Format outputFormat(const Job& job) {
+    return formatForName(job.to.empty() ? job.output : "out." + job.to);
+}
+
+bool loadPicture(const std::string& path, Picture* pic, Format* format, int* status) {
+    FILE* f = path == "-" ? stdinCopy() : std::fopen(path.c_str(), "rb");
+    if (!f) {
+        *status = systemError(path, errno);
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        *status = systemError(path, EISDIR);
+        return false;
+    }
+    *format = detectFormat(f);
+    if (*format == Format::Unknown || *format == Format::PostScript) {
+        std::fclose(f);
+        std::fprintf(stderr,
+                     "kro: %s: not a picture format kro reads (BMP, PCX, JPEG or CALS Type 1)\n",
+                     path.c_str());
+        *status = kExitFailure;
+        return false;
+    }
+    errno = 0;
+    const int32_t rc = readPicture(f, *format, pic);
+    const int err = std::ferror(f) ? errno : 0;
+    const int32_t code = fndErrorStatus;
+    const std::string variant = rc != 0 ? unsupportedVariant(f, *format) : "";
+    std::fclose(f);
+    if (rc == 0) return true;
+    if (err != 0)
+        *status = systemError(path, err);
+    else if (variant.empty())
+        *status = libraryError(path);
+    else {
+        std::fprintf(stderr, "kro: %s: %s is not supported (status %d)\n", path.c_str(),
+                     variant.c_str(), int(code));
+        *status = kExitFailure;
+    }
+    return false;
+}
+
+int checkJob(const Job& job) {
+    const std::string& out = job.output;
+    const Format outFormat = outputFormat(job);
+    if (!job.to.empty() && outFormat == Format::Unknown)
+        return usageError("convert: --to takes bmp, pcx, jpg, cal or ps, not '%s'", job.to.c_str());
+    if (out == "-" && outFormat == Format::Unknown)
+        return usageError("convert: standard output needs --to FORMAT");
+    if (std::count(job.inputs.begin(), job.inputs.end(), "-") > 1)
+        return usageError("convert: standard input can be read once");
+    if (outFormat == Format::Unknown)
+        return usageError(
+            "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal or "
+            ".ps)",
+            out.c_str());
+    if (job.inputs.size() > 1 && outFormat != Format::PostScript)
+        return usageError(
+            "convert: several inputs make the pages of a PostScript (.ps) output; "
+            "'%s' takes one",
+            out.c_str());
+    const int32_t kind = conversionKind(outFormat);
+    const std::vector<std::string> refused = optionsRefused(kind);
+    if (!refused.empty()) {
+        std::fprintf(stderr, "kro: -%s does not apply to a %s output (status %d)\n",
+                     refused[0].c_str(), formatName(outFormat), int(KRO_ERR_OPTION_NOT_ALLOWED));
+        return kExitUsage;
+    }
+    // What the kind allows and the flow does not do yet is said, not refused.
+    std::vector<std::string> applied = {"width",     "height", "dpi",  "scale",
+                                        "papertype", "defDpi", "batch"};
+    if (kind == kKindPicture || kind == kKindJpeg)
+        applied.insert(applied.end(), {"colortype", "gamma", "level"});
+    if (kind == kKindPicture || kind == kKindBilevel)
+        applied.insert(applied.end(), {"dithes", "dithee"});
+    if (kind == kKindJpeg) applied.push_back("quality");
+    // -rotate turns the paper to lie the way the picture does; the picture
+    // itself is not turned.
+    if (kroOption.papertype.given || (kroOption.width.given && kroOption.height.given))
+        applied.push_back("rotate");
+    warnUnusedOptions(applied);
+    for (const std::string& in : job.inputs)
+        if (sameFile(in, out)) {
+            std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());
+            return kExitFailure;
+        }
+    return 0;
+}
+
+int runJob(const Job& job) {
+    const std::string& out = job.output;
+    const Format outFormat = outputFormat(job);
+    AtomicOutput output;
+    if (!output.open(out)) return systemError(out, errno);
+    FILE* stream = output.stream();
+    if (outFormat == Format::PostScript && beginPostScript(stream, out) != 0)
+        return libraryError(out);
+    for (const std::string& in : job.inputs) {
+        // Plot inputs branch off here: a plot is drawn, not read.
+        if (int rc = convertOne(in, out, outFormat, stream, job.verbose)) return rc;
+    }
+    if (outFormat == Format::PostScript && endPostScript(stream) != 0) {
+        if (std::ferror(stream) && errno != 0) return systemError(out, errno);
+        return libraryError(out);
+    }
+    if (!output.commit()) return systemError(out, errno);
+    return 0;
+}
+
+}  // namespace kro::cli

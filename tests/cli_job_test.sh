@@ -1,0 +1,128 @@
+#!/bin/sh
+# The conversion job end to end: the size options through KroGetDSize and
+# KroConvSize, palette pictures scaled in RGB, the options each output takes.
+# Usage: cli_job_test.sh KRO
+set -u
+kro=$1
+data_bad=$(dirname "$0")/data/bad/bmp-truncated-rows.bmp
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+pass=0 fail=0
+ok() { pass=$((pass + 1)); }
+bad() { fail=$((fail + 1)); echo "FAIL: $*" >&2; }
+check() { if eval "$2"; then ok; else bad "$1"; fi; }
+field() { "$kro" info "$1" | sed -n "s/^  $2: *//p"; }
+
+if ! command -v ppmtobmp >/dev/null; then
+    echo "SKIP: netpbm not installed" >&2
+    exit 0
+fi
+pgmramp -lr 40 30 >"$work/g.pgm"
+pgmtoppm rgb:ff/20/10 "$work/g.pgm" >"$work/c.ppm"
+ppmtobmp -bpp 24 "$work/c.ppm" >"$work/c.bmp" 2>/dev/null
+ppmquant 4 "$work/c.ppm" 2>/dev/null | ppmtobmp -bpp 8 >"$work/p.bmp" 2>/dev/null
+# The same picture stating 100 x 200 dpi (pixels per metre at 38 and 42).
+cp "$work/c.bmp" "$work/r.bmp"
+printf '\141\017\000\000\302\036\000\000' | dd of="$work/r.bmp" bs=1 seek=38 conv=notrunc 2>/dev/null
+
+# Sizes: option words, the expected size, the expected resolution.
+while IFS='|' read -r opts in size res; do
+    # shellcheck disable=SC2086
+    "$kro" convert "$work/$in" "$work/out.bmp" $opts 2>"$work/err"
+    check "$in $opts: size" '[ "$(field "$work/out.bmp" size)" = "$size" ]'
+    check "$in $opts: resolution" '[ "$(field "$work/out.bmp" resolution)" = "$res" ]'
+done <<'TABLE'
+-scale 2|c.bmp|80 x 60 pixels|not stated
+-scale 0.5|c.bmp|20 x 15 pixels|not stated
+-dpi 300|c.bmp|40 x 30 pixels|300 x 300 dpi
+-defDpi 100 -dpi 200|c.bmp|80 x 60 pixels|200 x 200 dpi
+-width 100 -height 10|c.bmp|13 x 10 pixels|not stated
+-width 100 -height 100|c.bmp|100 x 75 pixels|not stated
+-dpi 200|r.bmp|80 x 30 pixels|200 x 200 dpi
+-dpi 50|r.bmp|20 x 8 pixels|50 x 50 dpi
+-papertype A4V -dpi 100|c.bmp|824 x 618 pixels|100 x 100 dpi
+-papertype A4V -dpi 100 -rotate 90|c.bmp|1099 x 824 pixels|100 x 100 dpi
+TABLE
+
+# A palette picture is scaled in RGB: the same as its RGB copy scaled.
+"$kro" convert "$work/p.bmp" "$work/p24.bmp" -colortype RGBColor
+for s in 0.5 3; do
+    "$kro" convert "$work/p.bmp" "$work/ps.bmp" -scale $s
+    "$kro" convert "$work/p24.bmp" "$work/rs.bmp" -scale $s
+    check "palette scaled $s in RGB" '[ "$(field "$work/ps.bmp" "colour type")" = "RGB colour" ] && cmp -s "$work/ps.bmp" "$work/rs.bmp"'
+done
+"$kro" convert "$work/p.bmp" "$work/pp.pcx" -scale 3 -colortype Palette
+check "-colortype Palette: reduced again after scaling" \
+    '[ "$(field "$work/pp.pcx" "colour type")" = "palette colour" ] && [ "$(field "$work/pp.pcx" size)" = "120 x 90 pixels" ]'
+"$kro" convert "$work/c.bmp" "$work/s.cal" -scale 2
+check "CALS: scaled, then dithered" '[ "$(field "$work/s.cal" size)" = "80 x 60 pixels" ] && [ "$(field "$work/s.cal" depth)" = "1 bit per pixel" ]'
+
+# Each output takes the options of its conversion kind; the others are usage
+# errors that name the option, and leave no file.
+while IFS='|' read -r out opts; do
+    # shellcheck disable=SC2086
+    "$kro" convert "$work/c.bmp" "$work/$out" $opts 2>"$work/err"
+    check "$out $opts refused" '[ $? -eq 2 ] && [ ! -e "$work/$out" ] && grep -q "kro: ${opts%% *} does not apply to a .* output (status 1012140155)" "$work/err"'
+done <<'TABLE'
+x.bmp|-quality 50
+x.bmp|-xreso 100
+x.jpg|-dithes 2
+x.cal|-colortype GrayScale
+x.ps|-compression G4
+TABLE
+"$kro" convert "$work/c.bmp" "$work/q.jpg" -quality 40 -gamma 1.5 2>"$work/err"
+check "JPEG takes -quality and -gamma" '[ $? -eq 0 ] && [ ! -s "$work/err" ]'
+"$kro" convert "$work/c.bmp" "$work/d.cal" -dithes 2 -scale 2 2>"$work/err"
+check "CALS takes -dithes and -scale" '[ $? -eq 0 ] && [ ! -s "$work/err" ]'
+"$kro" convert "$work/c.bmp" "$work/big.bmp" -scale 1000 2>"$work/err"
+check "a picture scaled past 32768 pixels fails, no file" '[ $? -eq 1 ] && [ ! -e "$work/big.bmp" ] && grep -q "status 1012140137" "$work/err"'
+
+# Help: the overview, and each command's page both ways.
+for c in info convert batch paper; do
+    "$kro" help $c >"$work/h1" && "$kro" $c --help >"$work/h2"
+    check "help $c" '[ $? -eq 0 ] && grep -q "^Usage: kro $c" "$work/h1" && cmp -s "$work/h1" "$work/h2"'
+done
+"$kro" help frobnicate 2>/dev/null
+check "help for an unknown command" '[ $? -eq 2 ]'
+
+# A misspelt job option names the nearest keyword; a word near none, none.
+while IFS='|' read -r word hint; do
+    "$kro" convert "$work/c.bmp" "$work/x.bmp" "$word" 5 2>"$work/err"
+    rc=$?
+    if [ -n "$hint" ]; then
+        check "$word -> $hint" '[ $rc -eq 2 ] && grep -q "did you mean $hint?" "$work/err"'
+    else
+        check "$word: no guess" '[ $rc -eq 2 ] && ! grep -q "did you mean" "$work/err"'
+    fi
+done <<'TABLE'
+-widht|-width
+-Dpi|-dpi
+-papertyp|-papertype
+-qualty|-quality
+-zzzzz|
+TABLE
+"$kro" convert "$work/c.bmp" "$work/x.bmp" --verbos 2>"$work/err"
+check "a misspelt flag names the nearest" '[ $? -eq 2 ] && grep -q "did you mean --verbose?" "$work/err"'
+
+# - reads standard input and writes standard output (with --to).
+"$kro" convert - --to=pcx - <"$work/c.bmp" >"$work/piped.pcx"
+"$kro" convert "$work/c.bmp" "$work/file.pcx"
+check "stdin to stdout as a file would be" '[ $? -eq 0 ] && cmp -s "$work/piped.pcx" "$work/file.pcx"'
+"$kro" convert "$work/c.bmp" "$work/file.bmp"
+check "stdin read whole from a pipe" 'cat "$work/c.bmp" | "$kro" convert - "$work/fromstdin.bmp" && cmp -s "$work/fromstdin.bmp" "$work/file.bmp"'
+"$kro" convert "$work/c.bmp" - --to ps --verbose >"$work/o.ps" 2>"$work/err"
+check "--verbose keeps off a stdout output" 'head -c 4 "$work/o.ps" | grep -q "%!PS" && grep -q "PostScript" "$work/err"'
+"$kro" convert - - <"$work/c.bmp" >"$work/none" 2>/dev/null
+check "stdout needs --to" '[ $? -eq 2 ] && [ ! -s "$work/none" ]'
+"$kro" convert - --to bmp - <"$data_bad" >"$work/none" 2>/dev/null
+check "a failed job writes nothing to stdout" '[ $? -eq 1 ] && [ ! -s "$work/none" ]'
+
+# The README lists every status code of the header.
+src=$(dirname "$0")/..
+for code in $(sed -n 's/^#define KRO_ERR_[A-Z0-9_]* *\([0-9]*\).*/\1/p' "$src/include/kro/kro.h"); do
+    grep -q "^| $code | " "$src/README.md" || bad "status $code missing from the README"
+done
+ok
+
+echo "$pass passed, $fail failed"
+[ "$fail" -eq 0 ]
