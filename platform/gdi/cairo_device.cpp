@@ -1,0 +1,492 @@
+// The Cairo device: GDI's calls drawn on an image, PDF or SVG surface.
+//
+// A device pixel (x, y) is the square from (x, y) to (x + 1, y + 1); lines run
+// through pixel centres. A line starts half a pixel before its first pixel and
+// stops half a pixel before its last, along its major axis, so the last pixel
+// stays undrawn as under GDI. Strokes of one pen are gathered into one path and
+// stroked together (each call a sub-path, so dash patterns restart as they do
+// per call), which keeps big plots fast and PDF and SVG files small.
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "gdi_internal.h"
+#include "raster.h"
+
+using namespace krogdi;
+
+namespace {
+
+// Cairo keeps coordinates in 24.8 fixed point; geometry is clipped to this box
+// first so that far-away coordinates cannot wrap into lines across the page.
+constexpr double kSafe = 1 << 22;
+constexpr size_t kBatch = 4096;  // sub-paths stroked at once
+constexpr double kPi = 3.14159265358979323846;
+
+struct Pt {
+    double x, y;
+};
+
+bool inSafeBox(POINT p) {
+    return std::abs(double(p.x)) < kSafe && std::abs(double(p.y)) < kSafe;
+}
+
+// Liang-Barsky: cuts the segment to the safe box; false when nothing is left.
+bool clipSegment(Pt* a, Pt* b) {
+    double t0 = 0, t1 = 1;
+    const double dx = b->x - a->x, dy = b->y - a->y;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a->x + kSafe, kSafe - a->x, a->y + kSafe, kSafe - a->y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1) return false;
+    }
+    *b = {a->x + t1 * dx, a->y + t1 * dy};
+    *a = {a->x + t0 * dx, a->y + t0 * dy};
+    return true;
+}
+
+// Sutherland-Hodgman against the safe box.
+std::vector<Pt> clipPolygon(std::vector<Pt> poly) {
+    for (int edge = 0; edge < 4 && !poly.empty(); ++edge) {
+        auto inside = [edge](Pt p) {
+            const double v = edge < 2 ? p.x : p.y;
+            return edge % 2 ? v <= kSafe : v >= -kSafe;
+        };
+        auto cross = [edge](Pt a, Pt b) {
+            const double bound = edge % 2 ? kSafe : -kSafe;
+            const double t = edge < 2 ? (bound - a.x) / (b.x - a.x) : (bound - a.y) / (b.y - a.y);
+            return Pt{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+        };
+        std::vector<Pt> out;
+        for (size_t i = 0; i < poly.size(); ++i) {
+            const Pt a = poly[i], b = poly[(i + 1) % poly.size()];
+            if (inside(a)) out.push_back(a);
+            if (inside(a) != inside(b)) out.push_back(cross(a, b));
+        }
+        poly.swap(out);
+    }
+    return poly;
+}
+
+// The step from a to b scaled so that its major component is 1.
+Pt majorStep(POINT a, POINT b) {
+    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
+    const double major = std::max(std::abs(dx), std::abs(dy));
+    return {dx / major, dy / major};
+}
+
+Pt centre(POINT p) { return {p.x + 0.5, p.y + 0.5}; }
+
+class CairoDevice : public Device {
+public:
+    CairoDevice(int32_t kind, int32_t width, int32_t height) : kind_(kind), width_(width), height_(height) {}
+    ~CairoDevice() override {
+        finish();
+        if (cr_) cairo_destroy(cr_);
+        if (surface_) cairo_surface_destroy(surface_);
+    }
+
+    bool open(int32_t resolution, const char* path, uint32_t flags);
+    bool finish();
+    bool line(const POINT* points, size_t count) override;
+    bool arc(const RECT& box, POINT start, POINT end, bool pie) override;
+    bool rectangle(const RECT& box) override;
+    bool clip(const RECT* box) override;
+    void selecting(uint32_t type) override {
+        if (type == OBJ_PEN) flush();
+    }
+
+    const unsigned char* pixels(int32_t* stride) {
+        if (kind_ != KRO_GDI_IMAGE) return nullptr;
+        flush();
+        if (!ok()) return nullptr;
+        cairo_surface_flush(surface_);
+        *stride = cairo_image_surface_get_stride(surface_);
+        return cairo_image_surface_get_data(surface_);
+    }
+    cairo_surface_t* surface() { return surface_; }
+    int32_t kind() const { return kind_; }
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+
+private:
+    bool drawing() const { return !finished_ && cairo_status(cr_) == CAIRO_STATUS_SUCCESS; }
+    bool ok() const { return cairo_status(cr_) == CAIRO_STATUS_SUCCESS; }
+    const Pen& pen() const {
+        static const Pen none = [] {
+            Pen p;
+            p.visible = false;
+            return p;
+        }();
+        const Object* o = lookup(Device::pen);
+        return o ? o->pen : none;
+    }
+    const Brush* brushOrNull() const {
+        const Object* o = lookup(Device::brush);
+        return o && !o->brush.hollow ? &o->brush : nullptr;
+    }
+    void colour(COLORREF c) {
+        cairo_set_source_rgb(cr_, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
+                             ((c >> 16) & 0xFF) / 255.0);
+    }
+    void applyPen();
+    void flush();
+    void added(size_t subPaths) {
+        pending_ += subPaths;
+        if (pending_ >= kBatch) flush();
+    }
+    void fillAndStroke(const Brush* brush);
+    void clippedPolyline(const std::vector<Pt>& points, bool closed);
+    std::vector<Pt> ellipsePoints(Pt c, double rx, double ry, double t0, double t1);
+
+    bool direct() const { return kind_ == KRO_GDI_IMAGE && !antialias_; }
+    bool strokeDirect(const POINT* points, size_t first, size_t last);
+    // Cairo must see the pixels written directly before it draws again.
+    void toCairo() {
+        if (!dirty_) return;
+        cairo_surface_mark_dirty(surface_);
+        dirty_ = false;
+    }
+
+    int32_t kind_, width_, height_;
+    bool antialias_ = false;
+    bool dirty_ = false;
+    RECT clip_{};  // the drawable part, for direct strokes
+    cairo_surface_t* surface_ = nullptr;
+    cairo_t* cr_ = nullptr;
+    bool finished_ = false;
+    size_t pending_ = 0;
+};
+
+bool CairoDevice::open(int32_t resolution, const char* path, uint32_t flags) {
+    const double points = 72.0 / resolution;
+    antialias_ = flags & KRO_GDI_ANTIALIAS;
+    clip_ = {0, 0, width_, height_};
+    if (kind_ == KRO_GDI_IMAGE)
+        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
+    else if (kind_ == KRO_GDI_PDF)
+        surface_ = cairo_pdf_surface_create(path, width_ * points, height_ * points);
+    else
+        surface_ = cairo_svg_surface_create(path, width_ * points, height_ * points);
+    if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) return false;
+    cr_ = cairo_create(surface_);
+    if (kind_ != KRO_GDI_IMAGE) cairo_scale(cr_, points, points);
+    cairo_set_antialias(cr_, flags & KRO_GDI_ANTIALIAS ? CAIRO_ANTIALIAS_DEFAULT
+                                                       : CAIRO_ANTIALIAS_NONE);
+    cairo_set_source_rgb(cr_, 1, 1, 1);
+    cairo_paint(cr_);
+    return ok();
+}
+
+bool CairoDevice::finish() {
+    if (!cr_) return false;
+    if (!finished_) {
+        flush();
+        finished_ = true;
+        if (kind_ != KRO_GDI_IMAGE) cairo_surface_finish(surface_);
+    }
+    return ok() && cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
+}
+
+void CairoDevice::applyPen() {
+    const Pen& p = pen();
+    colour(p.colour);
+    cairo_set_line_width(cr_, p.width);
+    cairo_set_line_cap(cr_, p.endCap == PS_ENDCAP_ROUND    ? CAIRO_LINE_CAP_ROUND
+                            : p.endCap == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE
+                                                           : CAIRO_LINE_CAP_BUTT);
+    cairo_set_line_join(cr_, p.join == PS_JOIN_ROUND   ? CAIRO_LINE_JOIN_ROUND
+                             : p.join == PS_JOIN_BEVEL ? CAIRO_LINE_JOIN_BEVEL
+                                                       : CAIRO_LINE_JOIN_MITER);
+    cairo_set_dash(cr_, p.dashes.data(), int(p.dashes.size()), 0);
+}
+
+void CairoDevice::flush() {
+    toCairo();
+    if (!pending_) return;
+    pending_ = 0;
+    applyPen();
+    cairo_stroke(cr_);
+}
+
+void CairoDevice::fillAndStroke(const Brush* brush) {
+    if (brush) {
+        colour(brush->colour);
+        cairo_fill_preserve(cr_);
+    }
+    if (pen().visible) {
+        applyPen();
+        cairo_stroke(cr_);
+    } else {
+        cairo_new_path(cr_);
+    }
+}
+
+// Each segment its own sub-path, cut to the safe box.
+void CairoDevice::clippedPolyline(const std::vector<Pt>& points, bool closed) {
+    const size_t n = points.size();
+    for (size_t i = 0; i + 1 < n + (closed ? 1 : 0); ++i) {
+        Pt a = points[i], b = points[(i + 1) % n];
+        if (!clipSegment(&a, &b)) continue;
+        cairo_move_to(cr_, a.x, a.y);
+        cairo_line_to(cr_, b.x, b.y);
+        added(1);
+    }
+}
+
+bool CairoDevice::line(const POINT* points, size_t count) {
+    if (!drawing()) return false;
+    if (!pen().visible) return true;
+    auto at = [&](size_t i) { return i == 0 ? position : points[i - 1]; };
+    auto moves = [&](size_t i) { return at(i).x != at(i - 1).x || at(i).y != at(i - 1).y; };
+    size_t first = 0, last = 0;
+    bool safe = inSafeBox(position);
+    for (size_t i = 1; i <= count; ++i) {
+        safe = safe && inSafeBox(at(i));
+        if (!moves(i)) continue;
+        if (!first) first = i;
+        last = i;
+    }
+    if (!first) return true;  // no length: GDI draws nothing
+    if (direct()) return strokeDirect(points, first, last);
+    if (!safe) {
+        // Rare: every segment stands alone, its own last pixel undrawn.
+        try {
+            for (size_t i = first; i <= last; ++i) {
+                if (!moves(i)) continue;
+                const Pt u = majorStep(at(i - 1), at(i));
+                const Pt a = centre(at(i - 1)), b = centre(at(i));
+                clippedPolyline({{a.x - u.x / 2, a.y - u.y / 2}, {b.x - u.x / 2, b.y - u.y / 2}},
+                                false);
+            }
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return ok();
+    }
+    const Pt u = majorStep(at(first - 1), at(first));
+    const Pt v = majorStep(at(last - 1), at(last));
+    const Pt a = centre(at(first - 1));
+    cairo_move_to(cr_, a.x - u.x / 2, a.y - u.y / 2);
+    for (size_t i = first; i < last; ++i)
+        if (moves(i)) cairo_line_to(cr_, at(i).x + 0.5, at(i).y + 0.5);
+    const Pt b = centre(at(last));
+    cairo_line_to(cr_, b.x - v.x / 2, b.y - v.y / 2);
+    added(1);
+    return ok();
+}
+
+bool CairoDevice::strokeDirect(const POINT* points, size_t first, size_t last) {
+    flush();
+    cairo_surface_flush(surface_);
+    auto at = [&](size_t i) { return i == 0 ? position : points[i - 1]; };
+    std::vector<Vec> path;
+    try {
+        path.reserve(last - first + 2);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const Pt u = majorStep(at(first - 1), at(first)), v = majorStep(at(last - 1), at(last));
+    const Pt a = centre(at(first - 1)), b = centre(at(last));
+    path.push_back({a.x - u.x / 2, a.y - u.y / 2});
+    for (size_t i = first; i < last; ++i) path.push_back({at(i).x + 0.5, at(i).y + 0.5});
+    path.push_back({b.x - v.x / 2, b.y - v.y / 2});
+    const Pen& p = pen();
+    const Canvas canvas{reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface_)),
+                        size_t(cairo_image_surface_get_stride(surface_)) / 4,
+                        clip_.left, clip_.top, clip_.right, clip_.bottom,
+                        0xFF000000u | (p.colour & 0xFF) << 16 | (p.colour & 0xFF00) |
+                            (p.colour >> 16 & 0xFF)};
+    strokePolyline(canvas, p, path);
+    dirty_ = true;
+    return true;
+}
+
+std::vector<Pt> CairoDevice::ellipsePoints(Pt c, double rx, double ry, double t0, double t1) {
+    // Chords within a quarter pixel of the curve, and never more than 2^18 of them.
+    const double step = std::sqrt(2.0 / std::max(rx, ry));
+    const double n = std::clamp(std::ceil((t0 - t1) / step), 8.0, double(1 << 18));
+    std::vector<Pt> out;
+    out.reserve(size_t(n) + 2);
+    for (size_t k = 0; k <= size_t(n); ++k) {
+        const double t = t0 + (t1 - t0) * double(k) / n;
+        out.push_back({c.x + rx * std::cos(t), c.y + ry * std::sin(t)});
+    }
+    return out;
+}
+
+bool CairoDevice::arc(const RECT& box, POINT start, POINT end, bool pie) {
+    if (!drawing()) return false;
+    const Pen& p = pen();
+    const Brush* brush = pie ? brushOrNull() : nullptr;
+    if (!p.visible && !brush) return true;
+    const double inset = p.insideFrame ? p.width / 2 : 0.5;
+    const Pt c{(double(box.left) + box.right) / 2, (double(box.top) + box.bottom) / 2};
+    const double rx = (double(box.right) - box.left) / 2 - inset;
+    const double ry = (double(box.bottom) - box.top) / 2 - inset;
+    if (rx <= 0 || ry <= 0) return true;  // too small for a curve
+
+    const double xs = start.x + 0.5 - c.x, ys = start.y + 0.5 - c.y;
+    const double xe = end.x + 0.5 - c.x, ye = end.y + 0.5 - c.y;
+    const double t0 = std::atan2(ys / ry, xs / rx);
+    double t1 = std::atan2(ye / ry, xe / rx);
+    // The same ray both times: the whole ellipse.
+    const bool sameRay = xs * ye == ys * xe && (xs * xe + ys * ye > 0 || (xe == 0 && ye == 0));
+    if (sameRay) t1 = t0 - 2 * kPi;
+    while (t1 >= t0) t1 -= 2 * kPi;  // counter-clockwise on the page: decreasing angles
+
+    if (pie) flush();
+    toCairo();
+    const bool safe = std::max({std::abs(double(box.left)), std::abs(double(box.right)),
+                                std::abs(double(box.top)), std::abs(double(box.bottom))}) < kSafe;
+    if (safe) {
+        cairo_new_sub_path(cr_);
+        cairo_save(cr_);
+        cairo_translate(cr_, c.x, c.y);
+        cairo_scale(cr_, rx, ry);
+        if (pie) cairo_move_to(cr_, 0, 0);
+        cairo_arc_negative(cr_, 0, 0, 1, t0, t1);
+        if (pie) cairo_close_path(cr_);
+        cairo_restore(cr_);
+    } else {
+        try {
+            std::vector<Pt> curve = ellipsePoints(c, rx, ry, t0, t1);
+            if (!pie) {
+                clippedPolyline(curve, false);
+                return ok();
+            }
+            curve.push_back(c);
+            curve = clipPolygon(std::move(curve));
+            if (curve.empty()) return ok();
+            cairo_move_to(cr_, curve[0].x, curve[0].y);
+            for (const Pt& q : curve) cairo_line_to(cr_, q.x, q.y);
+            cairo_close_path(cr_);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    if (pie)
+        fillAndStroke(brush);
+    else
+        added(1);
+    return ok();
+}
+
+bool CairoDevice::rectangle(const RECT& box) {
+    if (!drawing()) return false;
+    flush();
+    auto safe = [](LONG v) { return std::clamp(double(v), -kSafe, kSafe); };
+    const double l = safe(box.left), t = safe(box.top), r = safe(box.right), b = safe(box.bottom);
+    const Brush* brush = brushOrNull();
+    if (brush && r - l > 1 && b - t > 1) {  // the inside; the pen covers the rest
+        colour(brush->colour);
+        cairo_rectangle(cr_, l, t, r - l - 1, b - t - 1);
+        cairo_fill(cr_);
+    }
+    const Pen& p = pen();
+    const double inset = p.insideFrame ? p.width / 2 : 0.5;
+    if (p.visible && r - l >= 2 * inset && b - t >= 2 * inset) {
+        cairo_rectangle(cr_, l + inset, t + inset, r - l - 2 * inset, b - t - 2 * inset);
+        applyPen();
+        cairo_stroke(cr_);
+    }
+    return ok();
+}
+
+bool CairoDevice::clip(const RECT* box) {
+    if (!drawing()) return false;
+    flush();
+    cairo_reset_clip(cr_);
+    clip_ = {0, 0, width_, height_};
+    if (box) {
+        clip_ = {std::max(clip_.left, box->left), std::max(clip_.top, box->top),
+                 std::min(clip_.right, box->right), std::min(clip_.bottom, box->bottom)};
+        auto safe = [](LONG v) { return std::clamp(double(v), -kSafe, kSafe); };
+        cairo_rectangle(cr_, safe(box->left), safe(box->top), safe(box->right) - safe(box->left),
+                        safe(box->bottom) - safe(box->top));
+        cairo_clip(cr_);
+    }
+    return ok();
+}
+
+CairoDevice* cairoDevice(HDC dc) { return dynamic_cast<CairoDevice*>(lookupDevice(dc)); }
+
+}  // namespace
+
+extern "C" {
+
+HDC KroGdiCreateDevice(int32_t kind, int32_t width, int32_t height, int32_t resolution,
+                       const char* path, uint32_t flags) {
+    if (width <= 0 || height <= 0 || width > 32767 || height > 32767 || resolution <= 0)
+        return nullptr;
+    if (kind != KRO_GDI_IMAGE && ((kind != KRO_GDI_PDF && kind != KRO_GDI_SVG) || !path))
+        return nullptr;
+    auto device = std::unique_ptr<CairoDevice>(new (std::nothrow) CairoDevice(kind, width, height));
+    if (!device || !device->open(resolution, path, flags)) return nullptr;
+    return adoptDevice(std::move(device));
+}
+
+int32_t KroGdiFinish(HDC dc) {
+    CairoDevice* d = cairoDevice(dc);
+    return d && d->finish() ? 0 : -1;
+}
+
+const unsigned char* KroGdiPixels(HDC dc, int32_t* width, int32_t* height, int32_t* stride) {
+    CairoDevice* d = cairoDevice(dc);
+    int32_t s = 0;
+    const unsigned char* data = d ? d->pixels(&s) : nullptr;
+    if (!data) return nullptr;
+    if (width) *width = d->width();
+    if (height) *height = d->height();
+    if (stride) *stride = s;
+    return data;
+}
+
+int32_t KroGdiReadRows(HDC dc, int32_t depth, unsigned char* rows, size_t rowBytes) {
+    int32_t w = 0, h = 0, stride = 0;
+    const unsigned char* data = KroGdiPixels(dc, &w, &h, &stride);
+    if (!data || !rows) return -1;
+    const size_t need = depth == 24 ? size_t(w) * 3 : depth == 8 ? size_t(w) : (size_t(w) + 7) / 8;
+    if ((depth != 1 && depth != 8 && depth != 24) || rowBytes < need) return -1;
+    for (int32_t y = 0; y < h; ++y) {
+        const uint32_t* in = reinterpret_cast<const uint32_t*>(data + size_t(y) * size_t(stride));
+        unsigned char* out = rows + size_t(y) * rowBytes;
+        if (depth == 1) std::fill(out, out + need, 0);
+        for (int32_t x = 0; x < w; ++x) {
+            const uint32_t px = in[x];
+            const unsigned r = (px >> 16) & 0xFF, g = (px >> 8) & 0xFF, b = px & 0xFF;
+            const unsigned gray = (r * 299 + g * 587 + b * 114 + 500) / 1000;
+            if (depth == 24) {
+                out[3 * x] = uint8_t(r), out[3 * x + 1] = uint8_t(g), out[3 * x + 2] = uint8_t(b);
+            } else if (depth == 8) {
+                out[x] = uint8_t(gray);
+            } else if (gray < 128) {
+                out[x / 8] |= uint8_t(0x80 >> (x % 8));
+            }
+        }
+    }
+    return 0;
+}
+
+int32_t KroGdiWritePNG(HDC dc, const char* path) {
+    CairoDevice* d = cairoDevice(dc);
+    int32_t stride = 0;
+    if (!d || !path || !d->pixels(&stride)) return -1;
+    return cairo_surface_write_to_png(d->surface(), path) == CAIRO_STATUS_SUCCESS ? 0 : -1;
+}
+
+}  // extern "C"

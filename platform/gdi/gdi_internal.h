@@ -1,0 +1,91 @@
+// Shared insides of the GDI stand-in: the object table and the device base.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "kro/gdi.h"
+
+namespace krogdi {
+
+struct Pen {
+    bool visible = true;      // false for PS_NULL and for a hollow geometric brush
+    bool insideFrame = false; // shapes keep the whole pen inside their box
+    double width = 1;         // device units
+    COLORREF colour = 0;
+    uint32_t endCap = PS_ENDCAP_FLAT;
+    uint32_t join = PS_JOIN_MITER;
+    std::vector<double> dashes;  // dash, gap, ... in device units; empty for solid
+};
+
+struct Brush {
+    bool hollow = false;
+    COLORREF colour = 0xFFFFFF;
+};
+
+struct Object {
+    uint32_t type = 0;  // OBJ_PEN, OBJ_BRUSH or OBJ_REGION
+    bool stock = false;
+    int selections = 0;  // selections by live devices
+    Pen pen;
+    Brush brush;
+    RECT region{};
+};
+
+// A logged call (see KroGdiRecord).
+struct Call {
+    Call(int32_t which, std::vector<int32_t> arguments) : call(which), args(std::move(arguments)) {}
+    int32_t call = 0;
+    std::vector<int32_t> args;
+    int32_t result = 0;
+    HGDIOBJ object = nullptr;
+    HGDIOBJ previous = nullptr;
+    std::vector<int32_t> values;
+};
+
+class Device {
+public:
+    Device();
+    virtual ~Device();
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    // Drawing with the selected pen and brush; points are device pixels.
+    // line: from the current position through the points, the last one undrawn.
+    virtual bool line(const POINT* points, size_t count) = 0;
+    virtual bool arc(const RECT& box, POINT start, POINT end, bool pie) = 0;
+    virtual bool rectangle(const RECT& box) = 0;
+    // Clip to the rectangle, or none for null.
+    virtual bool clip(const RECT* box) = 0;
+    // The selected pen or brush (type OBJ_PEN or OBJ_BRUSH) is about to change.
+    virtual void selecting(uint32_t /*type*/) {}
+    // Logging and accounting; only the recorder keeps them.
+    virtual bool records() const { return false; }
+    virtual void log(Call&&) {}
+    virtual void made(HGDIOBJ, uint32_t /*type*/) {}
+    virtual void deleted(HGDIOBJ) {}
+
+    HGDIOBJ pen;
+    HGDIOBJ brush;
+    POINT position{0, 0};
+    int32_t faults = 0;
+};
+
+// The object behind a handle, or null when the handle is stale or foreign.
+Object* lookup(HGDIOBJ handle);
+// Takes a new object into the table; its handle, or null when memory is short.
+HGDIOBJ adopt(std::unique_ptr<Object> object);
+// The device behind a handle, or null.
+Device* lookupDevice(HDC dc);
+HDC adoptDevice(std::unique_ptr<Device> device);
+// Every live device, in the order they were made.
+const std::vector<Device*>& liveDevices();
+// Logs a call made without a device on every live device, and counts a failure on each.
+void logEverywhere(Call&& call);
+
+// Pen patterns.
+Pen standardPen(int style, int width, COLORREF colour);
+
+}  // namespace krogdi
