@@ -1,9 +1,11 @@
 // The plot document: KroOpenHPGL reads a plot file whole, cleans its text,
 // measures it and chooses its paper; KroCloseHPGL frees it.
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <initializer_list>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +33,36 @@ static_assert(sizeof(HpglDocument) == offsetof(HpglDocument, ignoreCodes) + size
 
 namespace kro::hpgl {
 
+namespace {
+
+// Bytes that the cleaning looks at; all others are copied as they stand.
+struct SpecialBytes {
+    bool is[256];
+};
+constexpr SpecialBytes kSpecial = [] {
+    SpecialBytes t{};
+    for (unsigned char c : {'\r', '\x1A', '\0', '\t', '\n', '\x1B', ' '}) t.is[c] = true;
+    return t;
+}();
+
+}  // namespace
+
 size_t normalizePlotText(char* text, size_t n) {
     size_t i = 0, o = 0;
     char last = '\0';  // the input byte before i; the output may have overwritten it
     auto isCrLf = [&](size_t at) { return text[at] == '\r' && at + 1 < n && text[at + 1] == '\n'; };
     while (i < n) {
+        if (!kSpecial.is[static_cast<unsigned char>(text[i])]) {
+            // A run of ordinary bytes, moved at once. Output lags input, so
+            // the byte before i is still the input's own after the move.
+            size_t end = i + 1;
+            while (end < n && !kSpecial.is[static_cast<unsigned char>(text[end])]) ++end;
+            if (o != i) std::memmove(text + o, text + i, end - i);
+            o += end - i;
+            i = end;
+            last = text[i - 1];
+            continue;
+        }
         const char c = text[i];
         if (isCrLf(i)) {
             i += 2;
@@ -120,6 +147,17 @@ void discard(HpglDocument* doc) {
     std::free(doc);
 }
 
+// Plot text of megabytes goes into whole huge pages, which cuts the page
+// faults of reading it; free() takes either kind.
+char* allocText(size_t n) {
+    constexpr size_t kHuge = size_t(2) << 20;
+    if (n < 2 * kHuge) return static_cast<char*>(std::malloc(n));
+    const size_t rounded = (n + kHuge - 1) / kHuge * kHuge;
+    void* p = std::aligned_alloc(kHuge, rounded);
+    if (p) ::madvise(p, rounded, MADV_HUGEPAGE);
+    return static_cast<char*>(p);
+}
+
 // Reads the file whole into doc->text and cleans it; 0 or a status code.
 int32_t loadText(HpglDocument* doc) {
     const char* path = doc->path;
@@ -129,7 +167,7 @@ int32_t loadText(HpglDocument* doc) {
     // textLength counts the NUL in 32 bits: larger files cannot be held.
     if (st.st_size < 0 || st.st_size >= INT32_MAX) return KRO_ERR_NOMEM;
     const size_t size = size_t(st.st_size);
-    doc->text = static_cast<char*>(std::malloc(size + 1));
+    doc->text = allocText(size + 1);
     if (!doc->text) return KRO_ERR_NOMEM;
     FILE* f = std::fopen(path, "rb");
     if (!f) return KRO_ERR_OPEN;

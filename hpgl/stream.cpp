@@ -2,6 +2,7 @@
 #include "hpgl/stream.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include "kro/kro.h"
@@ -64,9 +65,10 @@ int32_t mnemonicCode(char a, char b) {
 }
 
 int32_t Stream::nextCommand() {
-    while (!atEnd()) {
-        char c = text[pos];
-        if (c == ' ' || c == '\t' || c == '\n') {
+    while (pos < length) {
+        const char c = text[pos];
+        if (c == '\0') break;
+        if (hasClass(c, kBlankBit)) {
             ++pos;
             continue;
         }
@@ -82,32 +84,32 @@ int32_t Stream::nextCommand() {
     return kNoCommand;
 }
 
-size_t Stream::readFieldText(const FieldRules& rules, char* buf) {
+Stream::Span Stream::scanField(const FieldRules& rules) {
     if (rules.skipBlanks)
-        while (peek() == ' ' || peek() == '\t' || peek() == '\n') ++pos;
-    const uint8_t ends = rules.separatorEndsOnly ? kSeparatorBit : kFieldEndBits;
-    const size_t keep = rules.keep < kMaxFieldKeep ? rules.keep : kMaxFieldKeep;
-    size_t n = 0;
-    if (rules.takeFirstByte && !atEnd()) {
-        if (n < keep) buf[n++] = text[pos];
-        ++pos;
-    }
+        while (pos < length && hasClass(text[pos], kBlankBit)) ++pos;
+    const size_t start = pos;
+    if (rules.takeFirstByte && !atEnd()) ++pos;
     // The end of the text ends every field, whatever the rules.
-    while (!atEnd() && !hasClass(text[pos], ends)) {
-        if (n < keep) buf[n++] = text[pos];
-        ++pos;
-    }
-    buf[n] = '\0';
-    return n;
+    const uint8_t ends = kNulBit | (rules.separatorEndsOnly ? kSeparatorBit : kFieldEndBits);
+    while (pos < length && !hasClass(text[pos], ends)) ++pos;
+    const size_t keep = rules.keep < kMaxFieldKeep ? rules.keep : kMaxFieldKeep;
+    const size_t n = pos - start;
+    return {text + start, n < keep ? n : keep};
+}
+
+size_t Stream::readFieldText(const FieldRules& rules, char* buf) {
+    Span f = scanField(rules);
+    std::memcpy(buf, f.data, f.kept);
+    buf[f.kept] = '\0';
+    return f.kept;
 }
 
 int Stream::readFields(double* values, int max) {
     static constexpr FieldRules kRules{};
-    char buf[kMaxFieldKeep + 1];
     int count = 0;
     while (count < max && !atFieldEnd()) {
-        size_t n = readFieldText(kRules, buf);
-        values[count++] = fieldValue(buf, n);
+        Span f = scanField(kRules);
+        values[count++] = fieldValue(f.data, f.kept);
         skipSeparator();
     }
     return count;
@@ -116,12 +118,11 @@ int Stream::readFields(double* values, int max) {
 void Stream::readPair(double* x, double* y) {
     static constexpr FieldRules kXRules{.separatorEndsOnly = true};
     static constexpr FieldRules kYRules{};
-    char buf[kMaxFieldKeep + 1];
-    size_t n = readFieldText(kXRules, buf);
-    *x = fieldValue(buf, n);
+    Span f = scanField(kXRules);
+    *x = fieldValue(f.data, f.kept);
     skipSeparator();
-    n = readFieldText(kYRules, buf);
-    *y = fieldValue(buf, n);
+    f = scanField(kYRules);
+    *y = fieldValue(f.data, f.kept);
     skipSeparator();
 }
 
@@ -137,39 +138,44 @@ void Stream::skipParameters() {
     }
 }
 
-double fieldValue(const char* buf, size_t n) {
-    // Plain decimals of up to 15 significant digits are exact as an integer
-    // over a power of ten, so one division rounds them as atof does.
+double fieldValue(const char* data, size_t n) {
+    // Plain decimals of up to 15 characters (so at most 15 digits) are exact
+    // as an integer over a power of ten, and one division rounds them as atof
+    // does.
     static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     size_t i = 0;
     bool negative = false;
-    if (i < n && (buf[i] == '-' || buf[i] == '+')) negative = buf[i++] == '-';
-    uint64_t mantissa = 0;
-    int digits = 0, fraction = 0;
-    bool point = false, any = false;
-    for (; i < n; ++i) {
-        char c = buf[i];
-        if (c >= '0' && c <= '9') {
-            any = true;
-            if (mantissa == 0 && c == '0') {
-                if (point) ++fraction;
-                continue;
+    if (n > 0 && (data[0] == '-' || data[0] == '+')) {
+        negative = data[0] == '-';
+        i = 1;
+    }
+    if (i < n && n - i <= 15) {
+        uint64_t mantissa = 0;
+        size_t fraction = 0;
+        bool point = false;
+        size_t j = i;
+        for (; j < n; ++j) {
+            const unsigned digit = unsigned(static_cast<unsigned char>(data[j])) - '0';
+            if (digit < 10) {
+                mantissa = mantissa * 10 + digit;
+                fraction += point;
+            } else if (data[j] == '.' && !point) {
+                point = true;
+            } else {
+                break;
             }
-            if (++digits > 15) break;
-            mantissa = mantissa * 10 + uint64_t(c - '0');
-            if (point) ++fraction;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
+        }
+        if (j == n && n - i > size_t(point)) {
+            const double v = double(mantissa) / kPow10[fraction];
+            return negative ? -v : v;
         }
     }
-    if (i == n && any && fraction <= 15) {
-        double v = double(mantissa) / kPow10[fraction];
-        return negative ? -v : v;
-    }
-    return std::atof(buf);
+    char copy[kMaxFieldKeep + 1];
+    if (n > kMaxFieldKeep) n = kMaxFieldKeep;
+    std::memcpy(copy, data, n);
+    copy[n] = '\0';
+    return std::atof(copy);
 }
 
 }  // namespace kro::hpgl

@@ -30,6 +30,8 @@ inline constexpr int32_t kClassCommand = 13;
 inline constexpr uint8_t kSeparatorBit = 1;   // "," and " "
 inline constexpr uint8_t kTerminatorBit = 2;  // ";" and NUL
 inline constexpr uint8_t kLetterBit = 4;      // "A" to "Z"
+inline constexpr uint8_t kNulBit = 8;         // the NUL alone: the end of the text
+inline constexpr uint8_t kBlankBit = 16;      // space, TAB and LF, stepped over by the walk
 inline constexpr uint8_t kFieldEndBits = kSeparatorBit | kTerminatorBit | kLetterBit;
 
 struct ByteClasses {
@@ -40,8 +42,11 @@ inline constexpr ByteClasses kClasses = [] {
     c.bits[uint8_t(',')] = kSeparatorBit;
     c.bits[uint8_t(' ')] = kSeparatorBit;
     c.bits[uint8_t(';')] = kTerminatorBit;
-    c.bits[0] = kTerminatorBit;
+    c.bits[0] = kTerminatorBit | kNulBit;
     for (int b = 'A'; b <= 'Z'; ++b) c.bits[b] = kLetterBit;
+    c.bits[uint8_t(' ')] |= kBlankBit;
+    c.bits[uint8_t('\t')] |= kBlankBit;
+    c.bits[uint8_t('\n')] |= kBlankBit;
     return c;
 }();
 
@@ -85,6 +90,14 @@ struct Stream {
     // command letter).
     bool atFieldEnd() const { return hasClass(peek(), kFieldEndBits); }
 
+    // Steps over one field by the rules; gives where it starts and how many
+    // of its bytes are kept.
+    struct Span {
+        const char* data;
+        size_t kept;
+    };
+    Span scanField(const FieldRules& rules);
+
     // Reads one field by the rules into buf (kMaxFieldKeep + 1 bytes, NUL
     // terminated), stepping over the bytes beyond the kept ones. No separator
     // is stepped over. Gives the number of bytes kept.
@@ -108,7 +121,8 @@ struct Stream {
     void skipParameters();
 };
 
-// atof of a kept field, with an exact fast path for plain decimals.
-double fieldValue(const char* buf, size_t n);
+// atof of the n kept bytes of a field (not NUL-terminated), with an exact
+// fast path for plain decimals.
+double fieldValue(const char* data, size_t n);
 
 }  // namespace kro::hpgl

@@ -1,0 +1,24 @@
+#!/bin/sh
+# Loading and measuring an HP-GL plot of 200,000 polylines (about 7 MB):
+# kro info (start-up, read, clean, measure, paper) against wc -l on the same
+# file, the floor of one pass over its bytes.
+# Usage: sh bench/hpgl.sh [BUILD_DIR]
+set -eu
+cd "$(dirname "$0")/.."
+. bench/lib.sh
+build=${1:-build-bench}
+bench_setup hpgl
+
+plot=$work/polylines.hpgl
+[ -s "$plot" ] || sh bench/gen_polylines.sh 200000 >"$plot"
+bytes=$(stat -c %s "$plot")
+echo "polylines.hpgl ($bytes bytes)"
+measure "hpgl wc" wc -l "$plot"
+measure "hpgl kro" "$kro" info "$plot"
+measure "kro start" "$kro" --version
+
+echo
+echo "| plot | bytes | kro info (s) | MB/s | wc -l (s) | kro / wc | kro start-up (s) |"
+echo "|---|---|---|---|---|---|---|"
+mbs=$(awk -v b="$bytes" -v t="$(median_of "hpgl kro")" 'BEGIN { printf "%.0f", b / t / 1e6 }')
+echo "| 200,000 polylines | $bytes | $(median_of "hpgl kro") | $mbs | $(median_of "hpgl wc") | $(ratio "hpgl kro" "hpgl wc") | $(median_of "kro start") |"
