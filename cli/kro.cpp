@@ -10,6 +10,7 @@
 #include "cli/output.h"
 #include "cli/paper.h"
 #include "cli/picture.h"
+#include "cli/plot_convert.h"
 #include "cli/plot_info.h"
 #include "kro/kro.h"
 
@@ -165,6 +166,8 @@ int cmdConvert(const std::vector<std::string>& args) {
             words.push_back(a);
     }
     if (words.size() < 2) return usageError("convert: needs an input and an output file");
+    if (isPlotFile(words[0]))
+        return convertPlot(words[0], words[1], {words.begin() + 2, words.end()}, verbose);
     const std::string in = words[0];
     const std::string out = words[1];
     if (int rc = parseJobOptions({words.begin() + 2, words.end()})) return rc;

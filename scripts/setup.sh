@@ -3,7 +3,7 @@
 # Runs apt-get only when something is missing.
 set -eu
 packages="g++ cmake make pkg-config libtiff-dev libjpeg62-turbo-dev libgtest-dev \
-libbenchmark-dev netpbm libtiff-tools graphicsmagick x11-common libcairo2-dev hp2xx"
+libbenchmark-dev netpbm libtiff-tools graphicsmagick x11-common libcairo2-dev hp2xx libpng-dev"
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
