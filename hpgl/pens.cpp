@@ -186,7 +186,6 @@ void Renderer::setLineType() {
     s.patternLength = std::hypot((s.p2X - s.p1X) * percent * 0.01, (s.p2Y - s.p1Y) * percent * 0.01);
 
     PenStyle& style = penStyle();
-    const bool nt = ntFamily();
     const double k = s.deviceScale;
     const double u = s.patternLength * k;
     const int32_t w = penWidthPlotterUnits();
@@ -266,7 +265,6 @@ void Renderer::setLineType() {
 }
 
 int32_t Renderer::movement() {
-    const bool nt = ntFamily();
     const int32_t code = s.command;
     const double startX = s.penX, startY = s.penY;
     const POINT start{toDeviceX(startX), toDeviceY(startY)};
@@ -277,27 +275,23 @@ int32_t Renderer::movement() {
         return -1;
     }
 
-    char buf[kMaxFieldKeep + 1];
     double step = 0;
     bool firstGrPoint = true;
     if (code == kGR && !in.atEnd() && !hasClass(in.peek(), kTerminatorBit | kLetterBit)) {
-        readField(buf);
-        step = std::atof(buf) * s.userScaleX;
+        step = readNumber() * s.userScaleX;
         if (!in.atEnd()) ++in.pos;
     }
     while (!in.atEnd() && !hasClass(in.peek(), kTerminatorBit | kLetterBit)) {
         double x, y;
         if (code == kGR) {
-            readField(buf);
+            const double fy = readNumber();
             x = firstGrPoint ? s.penX : s.penX + step;
             firstGrPoint = false;
-            y = (std::atof(buf) - s.userMinY) * s.userScaleY + s.p1Y;
+            y = (fy - s.userMinY) * s.userScaleY + s.p1Y;
         } else {
-            readField(buf, true);
-            const double fx = std::atof(buf);
+            const double fx = readNumber(true);
             if (!in.atEnd()) ++in.pos;
-            readField(buf);
-            const double fy = std::atof(buf);
+            const double fy = readNumber();
             if (code == kPC || s.relative == 0) {
                 x = (fx - s.userMinX) * s.userScaleX + s.p1X;
                 y = (fy - s.userMinY) * s.userScaleY + s.p1Y;

@@ -165,12 +165,19 @@ void Renderer::readField(char* buf, bool separatorEndsOnly) {
     in.readFieldText(rules, buf);
 }
 
+double Renderer::readNumber(bool separatorEndsOnly) {
+    const FieldRules rules{.keep = 40,
+                           .separatorEndsOnly = separatorEndsOnly,
+                           .skipBlanks = true,
+                           .takeFirstByte = true};
+    const Stream::Span f = in.scanField(rules);
+    return fieldValue(f.data, f.kept);
+}
+
 int Renderer::readCountedFields(double* values, int max) {
     int count = 0;
-    char buf[kMaxFieldKeep + 1];
     while (count < max && !in.atFieldEnd()) {
-        readField(buf);
-        values[count++] = std::atof(buf);
+        values[count++] = readNumber();
         in.skipSeparator();
     }
     return count;
@@ -216,6 +223,7 @@ extern "C" KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t device
     r.doc = document;
     r.dc = dc;
     r.penWidths = penWidths;
+    r.nt = ntFamily();
 
     // The host's pen, found by selecting a pen of ours and taking the answer.
     HPEN probe = CreatePen(PS_SOLID, 0, 0);

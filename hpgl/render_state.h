@@ -88,6 +88,7 @@ struct Renderer {
     HDC dc = nullptr;
     const float* penWidths = nullptr;
     Stream in;
+    bool nt = true;               // the platform family, asked once a drawing
     HGDIOBJ hostPen = nullptr;    // selected again at the end
     HGDIOBJ replayPen = nullptr;  // held by a polygon replay in progress
     bool penSelected = false;     // the renderer has selected a pen of its own
@@ -101,6 +102,8 @@ struct Renderer {
     // The renderer's field reader: blanks skipped, the first byte always
     // taken, 40 bytes kept. Gives the kept bytes NUL-terminated in buf.
     void readField(char* buf, bool separatorEndsOnly = false);
+    // A field read the same way, converted as atof would.
+    double readNumber(bool separatorEndsOnly = false);
     // Up to max fields, stopping before a field end, a separator stepped over after each.
     int readCountedFields(double* values, int max);
 
