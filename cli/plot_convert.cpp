@@ -162,6 +162,10 @@ int convertPlot(const std::string& in, const std::string& out,
     if (SetDrawableSize(job.doc, &width, &height, opt.physical.given ? 1 : 0) != 0)
         return fail(in, nullptr);
     const int32_t dpi = opt.dpi.value > 0 ? opt.dpi.value : 400;
+    // A plot without extent along a side (labels only, say) still gets a
+    // page: as long as the other side, or an inch.
+    if (width < 1) width = height >= 1 ? height : dpi;
+    if (height < 1) height = width;
 
     int32_t device = KRO_GDI_IMAGE;
     uint32_t flags = 0;

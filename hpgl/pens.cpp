@@ -37,6 +37,7 @@ struct PointBuffers {
 
     bool reserve(size_t n) {
         count = 0;
+        if (gRefusePointBuffers) return false;
         return device.size() >= n || grow(n);
     }
     bool append(POINT p, double px, double py) {
@@ -123,6 +124,8 @@ int32_t adaptiveDashes(int32_t type, double unit, double scale, int32_t w, uint3
 }
 
 }  // namespace
+
+bool gRefusePointBuffers = false;
 
 bool ntFamily() {
     OSVERSIONINFOA info{};

@@ -124,6 +124,9 @@ bool ntFamily();
 // The point a LineTo from a to b must aim at so that b itself is drawn.
 POINT endPixel(POINT a, POINT b);
 
+// For tests: the movement handler's point buffers refuse to grow.
+extern bool gRefusePointBuffers;
+
 // The pen style state (module state, shared by all drawings).
 PenStyle& penStyle();
 
