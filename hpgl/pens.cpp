@@ -157,6 +157,7 @@ void Renderer::selectOwnPen(HPEN pen) {
         return;
     }
     penSelected = true;
+    replayMadePen = true;
     if (old != hostPen && old != replayPen) DeleteObject(old);
 }
 

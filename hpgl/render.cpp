@@ -124,9 +124,46 @@ int32_t dispatch(Renderer* r, int32_t code) {
         case kPC:
         case kGR:
             return r->movement();
+        case kCI:
+            r->circle();
+            return 0;
+        case kAA:
+        case kAR:
+        case kEW:
+            r->arcOrWedge();
+            return 0;
+        case kEA:
+        case kER:
+            r->rectangle();
+            return 0;
+        case kPM:
+            r->polygonMode();
+            return 0;
+        case kEP:
+        case kFP:
+            return r->replayPolygon();
+        case kLB:
+        case kBL:
+        case kPB:
+            r->label();
+            return 0;
+        case kIP:
+        case kSC:
+        case kSI:
+        case kSR:
+        case kSU:
+        case kSL:
+        case kDI:
+        case kDR:
+        case kDU:
+        case kDV:
+        case kES:
+            r->settings(code);
+            return 0;
         case kIW:
             if (ignored(*r->doc, kIW)) break;
-            break;
+            r->clipWindow();
+            return 0;
         default:
             break;
     }

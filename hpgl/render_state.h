@@ -116,7 +116,29 @@ struct Renderer {
     void selectPen();        // SP
     void setLineType();      // LT
     int32_t movement();      // PU PD PA PR PC GR; 0 or -1
+
+    void circle();           // CI
+    void arcOrWedge();       // AA AR EW
+    void rectangle();        // EA ER
+    void polygonMode();      // PM
+    int32_t replayPolygon(); // EP FP; 0 or -1
+    void clipWindow();       // IW
+    void label();            // LB BL PB
+    void settings(int32_t code);  // IP SC SI SR SU SL DI DR DU DV ES
+
+    // A user coordinate in plotter units.
+    double userX(double u) const { return (u - s.userMinX) * s.userScaleX + s.p1X; }
+    double userY(double v) const { return (v - s.userMinY) * s.userScaleY + s.p1Y; }
+    // Steps over the byte after a field that ends at a separator.
+    void stepOverByte() {
+        if (!in.atEnd()) ++in.pos;
+    }
+    bool replayMadePen = false;  // a replayed SP or LT selected a pen
 };
+
+// The buffers that outlive a drawing: the last polygon and the last label.
+inline constexpr size_t kPolygonBytes = 8192;
+inline constexpr size_t kLabelBytes = 150;
 
 // True on the NT family of the platform (the version query says so).
 bool ntFamily();
