@@ -484,3 +484,179 @@ TEST(HpglRenderFiles, FailingPlotLeavesNoOutput) {
 }
 
 }  // namespace
+
+// ---- Circles, arcs, wedges, rectangles, polygons, windows, labels ----
+
+namespace {
+
+std::string drawOn(const std::string& text, int32_t side, int32_t plot = 0) {
+    Recorder rec(true, side, side);
+    Plot p(text, 0, 0, side, side, plot);
+    EXPECT_EQ(rec.draw(p), 0);
+    rec.expectHostPenBack();
+    return rec.calls();
+}
+
+TEST(HpglShapes, CallsOfTheShapeCommands) {
+    const struct {
+        const char* text;
+        const char* calls;
+    } cases[] = {
+        // The circle's box around the pen; drawn with the pen up.
+        {"PA1000,1000;CI100;", "MoveToEx(0, 2000)\nArc(900, 900, 1100, 1100, 0, 0, 0, 0)\n"},
+        // A negative radius draws the same circle.
+        {"PA1000,1000;CI-100;", "MoveToEx(0, 2000)\nArc(900, 900, 1100, 1100, 0, 0, 0, 0)\n"},
+        // The centre at the pen: one dot; the pen stays.
+        {"PA100,100;AA100,100,45;PD;",
+         "MoveToEx(0, 2000)\nMoveToEx(100, 1900)\nLineTo(101, 1901)\nMoveToEx(100, 1900)\n"},
+        // A full circle leaves the pen at its start, a quarter at its end.
+        {"PA100,0;AA0,0,360;PD;",
+         "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 100, 2000, 100, 2000)\n"
+         "MoveToEx(100, 2000)\n"},
+        {"PA100,0;AA0,0,90;PD;",
+         "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 100, 2000, 0, 1900)\n"
+         "MoveToEx(0, 1900)\n"},
+        // A negative sweep: the same arc with the ends swapped.
+        {"PA100,0;AA0,0,-90;", "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 0, 2099, 100, 2000)\n"},
+        // AR's centre is relative to the pen.
+        {"PA100,0;AR-100,0,90;", "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 100, 2000, 0, 1900)\n"},
+        // A wedge around the pen; a thin one is its radius alone.
+        {"PA500,500;EW100,0,90;", "MoveToEx(0, 2000)\nPie(400, 1400, 600, 1600, 600, 1500, 500, 1400)\n"},
+        {"PA500,500;EW100,0,0.001;", "MoveToEx(0, 2000)\nMoveToEx(500, 1500)\nLineTo(601, 1500)\n"},
+        // A negative radius starts on the opposite side.
+        {"PA500,500;EW-100,0,90;", "MoveToEx(0, 2000)\nPie(400, 1400, 600, 1600, 400, 1500, 500, 1600)\n"},
+        // EA and ER span the pen and the opposite corner.
+        {"PA300,300;EA100,100;ER-200,-200;",
+         "MoveToEx(0, 2000)\nRectangle(100, 1700, 300, 1900)\nRectangle(100, 1700, 300, 1900)\n"},
+        // Filled shapes are not drawn.
+        {"PA10,10;WG100,0,90;RA50,50;RR20,20;", "MoveToEx(0, 2000)\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(drawOn(c.text, 2000), c.calls) << c.text;
+}
+
+TEST(HpglShapes, ScalingPointsAndUserScaling) {
+    const struct {
+        const char* text;
+        const char* calls;
+    } cases[] = {
+        {"IP0,0,1000,1000;SC0,100,0,100;PA50,50;PD;", "MoveToEx(500, 1500)\n"},
+        // Without IP, SC leaves scaling off.
+        {"SC0,100,0,100;PA50,50;PD;", "MoveToEx(50, 1950)\n"},
+        // x max below x min mirrors.
+        {"IP0,0,1000,1000;SC100,0,0,100;PA25,0;PD;", "MoveToEx(750, 2000)\n"},
+        // Equal limits keep the factor at 1.
+        {"IP0,0,1000,1000;SC5,5,0,100;PA25,10;PD;", "MoveToEx(20, 1900)\n"},
+        // IP with two fields moves P2 along; without fields SC has no effect.
+        {"IP0,0,1000,1000;IP100,100;SC0,10,0,10;PA1,1;PD;", "MoveToEx(200, 1800)\n"},
+        {"IP0,0,1000,1000;IP;SC0,10,0,10;PA1,1;PD;", "MoveToEx(1, 1999)\n"},
+        // Mirrored arcs turn the other way.
+        {"IP0,0,1000,1000;SC10,0,0,10;PA9,0;AA10,0,90;",
+         "Arc(-99, 1900, 101, 2100, 0, 2099, 100, 2000)\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string calls = drawOn(c.text, 2000);
+        const std::string want = c.calls;
+        EXPECT_TRUE(calls.size() >= want.size() &&
+                    calls.compare(calls.size() - want.size(), want.size(), want) == 0)
+            << c.text << "\n"
+            << calls;
+    }
+}
+
+TEST(HpglPolygons, ReplayDrawsAndLeavesTheStateAlone) {
+    const std::string ep = drawOn("PM0;PA0,0;PD100,0,100,100;PM2;EP;PA5,5;", 1000);
+    EXPECT_EQ(ep,
+              "CreatePen(0, 0, 0x000000) = pen#2\n"
+              "SelectObject(pen#2) = BLACK_PEN\n"
+              "SelectObject(BLACK_PEN) = pen#2\n"
+              "DeleteObject(pen#2)\n"
+              "MoveToEx(0, 1000)\n"
+              "MoveToEx(0, 1000)\n"
+              "PolylineTo((100,1000) (100,899))\n"
+              "MoveToEx(100, 900)\n"
+              // After the replay the pen is up at (0, 0) again.
+              "MoveToEx(0, 1000)\n");
+    EXPECT_EQ(drawOn("PM0;PA0,0;PD100,0,100,100;PM2;FP;PA5,5;", 1000), ep);
+    // Pens made by a replay are given back; the captured pen is selected again.
+    const std::string pens = drawOn("SP1;PM;SP2;PD10,10;PM2;EP;", 1000);
+    EXPECT_NE(pens.find("SelectObject(pen#2) = pen#4\nDeleteObject(pen#4)\n"), std::string::npos)
+        << pens;
+}
+
+TEST(HpglPolygons, CollectionStepsTwoBytesAtATime) {
+    // The closing PM after a blank is not seen: nothing after the opening PM runs.
+    EXPECT_EQ(drawOn("PM0;PA0,0; PM2;PD10,10;", 1000), "");
+    // Commands the replay does not know are skipped.
+    EXPECT_EQ(drawOn("PM0;IN;WG5,0,90;PM2;EP;", 1000),
+              "CreatePen(0, 0, 0x000000) = pen#2\nSelectObject(pen#2) = BLACK_PEN\n"
+              "SelectObject(BLACK_PEN) = pen#2\nDeleteObject(pen#2)\n");
+    // A polygon longer than the buffer is cut.
+    std::string big = "PM0;";
+    for (int i = 0; i < 2000; ++i) big += "PD1,1;";
+    big += "PM2;EP;";
+    Recorder rec;
+    Plot p(big, 0, 0, 1000, 1000);
+    ASSERT_EQ(rec.draw(p), 0);
+    // Two pen captures, then three calls for each of the 1365 whole commands
+    // kept; the cut command that ends the buffer draws nothing.
+    EXPECT_EQ(KroGdiRecordCount(rec.dc()), 8 + 3 * 1365);
+}
+
+TEST(HpglWindow, ClipRegionCoversTheWindowEdges) {
+    Recorder rec(true, 100, 100);
+    Plot p("IW0,0,1000,1000;IW0,0,1;", 0, 0, 1000, 1000);
+    ASSERT_EQ(KroDisplayHPGL(&p.doc, 100, 100, rec.dc(), kPens, 0, 0, 0.1f, 1016, 1), 0);
+    EXPECT_EQ(rec.calls(),
+              "CreateRectRgn(0, 0, 101, 101) = rgn#2\n"
+              "SelectClipRgn(rgn#2) = 2\n"
+              "DeleteObject(rgn#2)\n"
+              "SelectClipRgn(null) = 1\n");
+    rec.expectHostPenBack();
+
+    // Skipped when the ignore list holds IW.
+    Recorder rec2(true, 100, 100);
+    int32_t ignore[] = {701};
+    p.doc.ignoreCount = 1;
+    p.doc.ignoreCodes = ignore;
+    ASSERT_EQ(KroDisplayHPGL(&p.doc, 100, 100, rec2.dc(), kPens, 0, 0, 0.1f, 1016, 1), 0);
+    EXPECT_EQ(rec2.calls(), "");
+}
+
+// The box of the label ABC at (100, 100) with 40 x 80 unit characters.
+std::string labelBox(const std::string& settings, int32_t plot = 0) {
+    const std::string calls =
+        drawOn(settings + "PA100,100;SI0.1,0.2;LBABC\x03", 1000, plot);
+    const size_t at = calls.find("MoveToEx(", calls.find("CreatePen(0, 0, 0x000000) = pen#"));
+    const size_t end = calls.find('\n', calls.find("PolylineTo", at));
+    return calls.substr(at, end - at);
+}
+
+TEST(HpglLabels, BoxCornersInEveryMode) {
+    EXPECT_EQ(labelBox(""), "MoveToEx(100, 900)\nPolylineTo((220,900) (220,820) (100,820) (100,900))");
+    EXPECT_EQ(labelBox("SL0.5;"),
+              "MoveToEx(100, 900)\nPolylineTo((220,900) (240,820) (120,820) (100,900))");
+    EXPECT_EQ(labelBox("DI0,1;"),
+              "MoveToEx(100, 900)\nPolylineTo((100,780) (20,780) (20,900) (100,900))");
+    // Vertical labels where the plotter type honours DV.
+    EXPECT_EQ(labelBox("IN;DV1.9;", 5),
+              "MoveToEx(100, 820)\nPolylineTo((100,1059) (140,1059) (140,820) (100,820))");
+    EXPECT_EQ(labelBox("IN;DV1;", 0), labelBox(""));
+    // Extra space only after IN on the plotter types that take it.
+    EXPECT_EQ(labelBox("ES1;", 5), labelBox(""));
+    EXPECT_EQ(labelBox("IN;ES1;", 5),
+              "MoveToEx(100, 900)\nPolylineTo((340,900) (340,820) (100,820) (100,900))");
+}
+
+TEST(HpglLabels, BufferedLabels) {
+    // BL stores, PB boxes; the label outlives the drawing.
+    const std::string lb = drawOn("PA100,100;SI0.1,0.2;LBABC\x03", 1000);
+    EXPECT_EQ(drawOn("PA100,100;SI0.1,0.2;BLABC\x03", 1000).find("PolylineTo"), std::string::npos);
+    EXPECT_EQ(drawOn("PA100,100;SI0.1,0.2;PB;", 1000), lb);
+    // At most 150 characters are boxed.
+    const std::string calls = drawOn("SI0.1,0.2;LB" + std::string(200, 'x') + "\x03", 1000);
+    EXPECT_NE(calls.find("PolylineTo((6000,1000)"), std::string::npos) << calls;
+    // A label without its ETX ends at the end of the text.
+    EXPECT_NE(drawOn("SI0.1,0.2;LBAB", 1000).find("PolylineTo((80,1000)"), std::string::npos);
+}
+
+}  // namespace
