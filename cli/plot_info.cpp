@@ -14,8 +14,9 @@ namespace kro::cli {
 namespace {
 
 bool isTextByte(unsigned char c) {
-    return c >= 0x20 ? c != 0x7F : c == '\r' || c == '\n' || c == '\t' || c == 0x1B || c == 0x03 ||
-                                       c == 0x1A || c == 0;
+    return c >= 0x20 ? c != 0x7F
+                     : c == '\r' || c == '\n' || c == '\t' || c == 0x1B || c == 0x03 || c == 0x1A ||
+                           c == 0;
 }
 
 std::string paperName(int32_t code) {
@@ -30,7 +31,8 @@ std::string paperName(int32_t code) {
 
 int splitInfoOperands(const std::vector<std::string>& args, std::vector<std::string>* files) {
     size_t i = 0;
-    while (i < args.size() && !(args[i].size() > 1 && args[i][0] == '-')) files->push_back(args[i++]);
+    while (i < args.size() && !(args[i].size() > 1 && args[i][0] == '-'))
+        files->push_back(args[i++]);
     // Parsed even when empty: the defaults (400 dpi) come with it.
     if (int rc = parseJobOptions({args.begin() + long(i), args.end()})) return rc;
     warnUnusedOptions({"dpi", "papertype", "scale", "physical", "plot", "ignore"});

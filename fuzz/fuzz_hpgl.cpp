@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     text.push_back('\0');
     size_t n = kro::hpgl::normalizePlotText(text.data(), size);
     if (n > size || text[n] != '\0') std::abort();
-    int32_t rc = Kro_MAX_MIN(text.data(), int32_t(n + 1), plot, 0, nullptr, &xMax, &yMax, &xMin,
-                             &yMin);
+    int32_t rc =
+        Kro_MAX_MIN(text.data(), int32_t(n + 1), plot, 0, nullptr, &xMax, &yMax, &xMin, &yMin);
     if (rc != 0 && fndErrorStatus != KRO_ERR_HPGL_ARC_ANGLE) std::abort();
     return 0;
 }

@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <initializer_list>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/image.h"
 #include "hpgl/hpgl.h"

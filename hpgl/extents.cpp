@@ -41,7 +41,7 @@ bool plotIn(int32_t plot, std::initializer_list<int32_t> types) {
 
 // The walk's state; a fresh one for every call.
 class Extents {
-public:
+  public:
     Extents(int32_t plot, int32_t ignoreCount, const int32_t* ignoreCodes) : plot_(plot) {
         dvDisabled_ = !plotIn(plot, {5, 11, 12});
         esDisabled_ = !plotIn(plot, {4, 5, 6, 7, 8, 9, 11, 12});
@@ -61,30 +61,73 @@ public:
 
     const Box& box() const { return box_; }
 
-private:
+  private:
     int32_t dispatch(Stream& s, int32_t code) {
         switch (code) {
-            case kPU: penUp_ = true; return move(s, false);
-            case kPD: penUp_ = false; return move(s, false);
-            case kPA: relative_ = false; return move(s, false);
-            case kPR: relative_ = true; return move(s, false);
-            case kPC: return move(s, true);
-            case kCI: circle(s); return 0;
-            case kAA: case kAR: case kWG: case kEW: return arc(s, code);
-            case kRA: case kEA: case kRR: case kER: rectangle(s, code); return 0;
-            case kIP: scalingPoints(s); return 0;
-            case kSC: scaling(s); return 0;
+            case kPU:
+                penUp_ = true;
+                return move(s, false);
+            case kPD:
+                penUp_ = false;
+                return move(s, false);
+            case kPA:
+                relative_ = false;
+                return move(s, false);
+            case kPR:
+                relative_ = true;
+                return move(s, false);
+            case kPC:
+                return move(s, true);
+            case kCI:
+                circle(s);
+                return 0;
+            case kAA:
+            case kAR:
+            case kWG:
+            case kEW:
+                return arc(s, code);
+            case kRA:
+            case kEA:
+            case kRR:
+            case kER:
+                rectangle(s, code);
+                return 0;
+            case kIP:
+                scalingPoints(s);
+                return 0;
+            case kSC:
+                scaling(s);
+                return 0;
             case kIW:
                 if (ignoreIW_) break;
                 window(s);
                 return 0;
-            case kLB: case kBL: case kPB: label(s, code); return 0;
-            case kSI: case kSR: case kSU: characterSize(s, code); return 0;
-            case kSL: slant(s); return 0;
-            case kDI: case kDR: case kDU: direction(s, code); return 0;
-            case kDV: vertical(s); return 0;
-            case kES: extraSpace(s); return 0;
-            default: break;
+            case kLB:
+            case kBL:
+            case kPB:
+                label(s, code);
+                return 0;
+            case kSI:
+            case kSR:
+            case kSU:
+                characterSize(s, code);
+                return 0;
+            case kSL:
+                slant(s);
+                return 0;
+            case kDI:
+            case kDR:
+            case kDU:
+                direction(s, code);
+                return 0;
+            case kDV:
+                vertical(s);
+                return 0;
+            case kES:
+                extraSpace(s);
+                return 0;
+            default:
+                break;
         }
         s.skipParameters();
         return 0;

@@ -11,13 +11,44 @@ namespace kro::hpgl {
 // Command codes used by the walkers.
 enum Code : int32_t {
     kNoCommand = 0,
-    kDF = 101, kIN = 102, kIP = 103, kSC = 104, kGM = 105,
-    kSP = 201, kPU = 202, kPD = 203, kPA = 204, kPC = 205, kPR = 206,
-    kGR = 306, kLT = 308,
-    kCI = 402, kAA = 403, kAR = 404, kWG = 408, kEW = 409,
-    kRA = 410, kEA = 411, kRR = 412, kER = 413, kPM = 414, kEP = 415, kFP = 416,
-    kLB = 501, kDT = 502, kSI = 503, kSR = 504, kSU = 505, kSL = 506,
-    kDI = 507, kDR = 508, kDU = 509, kDV = 510, kES = 513, kBL = 514, kPB = 515,
+    kDF = 101,
+    kIN = 102,
+    kIP = 103,
+    kSC = 104,
+    kGM = 105,
+    kSP = 201,
+    kPU = 202,
+    kPD = 203,
+    kPA = 204,
+    kPC = 205,
+    kPR = 206,
+    kGR = 306,
+    kLT = 308,
+    kCI = 402,
+    kAA = 403,
+    kAR = 404,
+    kWG = 408,
+    kEW = 409,
+    kRA = 410,
+    kEA = 411,
+    kRR = 412,
+    kER = 413,
+    kPM = 414,
+    kEP = 415,
+    kFP = 416,
+    kLB = 501,
+    kDT = 502,
+    kSI = 503,
+    kSR = 504,
+    kSU = 505,
+    kSL = 506,
+    kDI = 507,
+    kDR = 508,
+    kDU = 509,
+    kDV = 510,
+    kES = 513,
+    kBL = 514,
+    kPB = 515,
     kIW = 701,
 };
 
@@ -60,10 +91,10 @@ int32_t mnemonicCode(char a, char b);
 // Rules of a parameter field. The extents walker takes the defaults; the
 // renderer keeps 40 bytes, skips leading blanks and always takes the first byte.
 struct FieldRules {
-    size_t keep = 64;              // bytes kept; the rest of the field is stepped over
+    size_t keep = 64;                // bytes kept; the rest of the field is stepped over
     bool separatorEndsOnly = false;  // x of a coordinate pair: only a separator ends it
-    bool skipBlanks = false;       // step over spaces, TABs and LFs first
-    bool takeFirstByte = false;    // the first byte belongs to the field whatever it is
+    bool skipBlanks = false;         // step over spaces, TABs and LFs first
+    bool takeFirstByte = false;      // the first byte belongs to the field whatever it is
 };
 
 inline constexpr size_t kMaxFieldKeep = 64;

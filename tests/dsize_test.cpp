@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <string>
 
 #include "kro/kro.h"
@@ -13,14 +12,27 @@ namespace {
 
 constexpr int32_t kA4V = 0x00010410;
 constexpr int32_t kA4H = 0x00010401;
+constexpr int32_t kNo = -1;  // option not given
 
-// Fresh options with the given ones set.
-void options(const std::function<void(KroOption&)>& set = {}) {
+// The options of one case; every other option is not given.
+struct Opts {
+    int32_t dpi = kNo, papertype = kNo, rotate = kNo, width = kNo, height = kNo, xreso = kNo;
+    double scale = kNo;
+    bool physical = false;
+    int32_t dpiValue = 400;  // used whether dpi is given or not
+};
+
+void options(const Opts& o = {}) {
     kroOption = KroOption{};
-    kroOption.dpi.value = 400;
-    kroOption.xreso.value = 400;
-    kroOption.yreso.value = 400;
-    if (set) set(kroOption);
+    kroOption.dpi = o.dpi != kNo ? KroIntSlot{1, o.dpi} : KroIntSlot{0, o.dpiValue};
+    kroOption.xreso = {o.xreso != kNo, o.xreso != kNo ? o.xreso : 400};
+    kroOption.yreso = {0, 400};
+    if (o.papertype != kNo) kroOption.papertype = {1, o.papertype};
+    if (o.rotate != kNo) kroOption.rotate = {1, o.rotate};
+    if (o.width != kNo) kroOption.width = {1, o.width};
+    if (o.height != kNo) kroOption.height = {1, o.height};
+    if (o.scale != kNo) kroOption.scale = {1, o.scale};
+    kroOption.physical.given = o.physical;
 }
 
 struct DSize {
@@ -47,63 +59,93 @@ DSize dsize(int32_t w, int32_t h, int32_t rx, int32_t ry) {
 TEST(DrawableSize, RasterImage) {
     struct Case {
         const char* what;
-        std::function<void(KroOption&)> set;
+        Opts set;
         int32_t w, h, rx, ry;
         DSize want;
     };
     const Case cases[] = {
         {"no option", {}, 1000, 500, 100, 100, {0, 0, 1000, 500, 100, 100, 1000, 500}},
-        {"dpi 200", [](KroOption& o) { o.dpi = {1, 200}; }, 1000, 500, 100, 100,
-         {0, 0, 2000, 1000, 200, 200, 2000, 1000}},
+        {"dpi 200", {.dpi = 200}, 1000, 500, 100, 100, {0, 0, 2000, 1000, 200, 200, 2000, 1000}},
         {"A4 portrait at 400",
-         [](KroOption& o) {
-             o.dpi = {1, 400};
-             o.papertype = {1, kA4V};
-         },
-         1000, 500, 100, 100, {0, 0, 3304, 4672, 400, 400, 3304, 1652}},
+         {.dpi = 400, .papertype = kA4V},
+         1000,
+         500,
+         100,
+         100,
+         {0, 0, 3304, 4672, 400, 400, 3304, 1652}},
         {"rotated onto A4",
-         [](KroOption& o) {
-             o.dpi = {1, 400};
-             o.papertype = {1, kA4V};
-             o.rotate = {1, 90};
-         },
-         1000, 500, 100, 100, {0, 0, 4672, 3304, 400, 400, 4672, 2336}},
+         {.dpi = 400, .papertype = kA4V, .rotate = 90},
+         1000,
+         500,
+         100,
+         100,
+         {0, 0, 4672, 3304, 400, 400, 4672, 2336}},
         {"rotate 0 turns nothing",
-         [](KroOption& o) {
-             o.dpi = {1, 400};
-             o.papertype = {1, kA4V};
-             o.rotate = {1, 0};
-         },
-         1000, 500, 100, 100, {0, 0, 3304, 4672, 400, 400, 3304, 1652}},
-        {"unequal input resolution on A4", [](KroOption& o) { o.papertype = {1, kA4V}; }, 1000,
-         500, 100, 200, {0, 0, 824, 2336, 100, 200, 824, 412}},
-        {"width and height", [](KroOption& o) {
-             o.width = {1, 600};
-             o.height = {1, 300};
-         },
-         1000, 1000, 100, 100, {0, 0, 600, 300, 100, 100, 300, 300}},
-        {"xreso alone", [](KroOption& o) { o.xreso = {1, 200}; }, 1000, 500, 100, 100,
+         {.dpi = 400, .papertype = kA4V, .rotate = 0},
+         1000,
+         500,
+         100,
+         100,
+         {0, 0, 3304, 4672, 400, 400, 3304, 1652}},
+        {"unequal input resolution on A4",
+         {.papertype = kA4V},
+         1000,
+         500,
+         100,
+         200,
+         {0, 0, 824, 2336, 100, 200, 824, 412}},
+        {"width and height",
+         {.width = 600, .height = 300},
+         1000,
+         1000,
+         100,
+         100,
+         {0, 0, 600, 300, 100, 100, 300, 300}},
+        {"xreso alone",
+         {.xreso = 200},
+         1000,
+         500,
+         100,
+         100,
          {0, 0, 2000, 2000, 200, 400, 2000, 2000}},
-        {"scale", [](KroOption& o) { o.scale = {1, 0.5}; }, 1001, 500, 100, 100,
-         {0, 0, 501, 250, 100, 100, 501, 250}},
-        {"output resolution 0", [](KroOption& o) { o.xreso = {1, 0}; }, 1000, 500, 100, 100,
+        {"scale", {.scale = 0.5}, 1001, 500, 100, 100, {0, 0, 501, 250, 100, 100, 501, 250}},
+        {"output resolution 0",
+         {.xreso = 0},
+         1000,
+         500,
+         100,
+         100,
          {-1, KRO_ERR_RESOLUTION, -9, -9, 100, 100, -9, -9}},
-        {"image shrinks to nothing", [](KroOption& o) { o.dpi = {1, 1}; }, 100, 100, 1000, 1000,
+        {"image shrinks to nothing",
+         {.dpi = 1},
+         100,
+         100,
+         1000,
+         1000,
          {-1, KRO_ERR_RESOLUTION, -9, -9, 1000, 1000, -9, -9}},
         {"width 0", {}, 0, 5, 100, 100, {-1, KRO_ERR_SIZE, -9, -9, 100, 100, -9, -9}},
         {"height 32769", {}, 5, 32769, 100, 100, {-1, KRO_ERR_SIZE, -9, -9, 100, 100, -9, -9}},
-        {"no input resolution", {}, 5, 5, -1, -1,
+        {"no input resolution",
+         {},
+         5,
+         5,
+         -1,
+         -1,
          {-1, KRO_ERR_INPUT_RESOLUTION, -9, -9, -1, -1, -9, -9}},
-        {"paper too large", [](KroOption& o) {
-             o.dpi = {1, 2000};
-             o.papertype = {1, 0x00010001};
-         },
-         5, 5, 100, 100, {-1, KRO_ERR_PAPER_TOO_LARGE, 93616, 66216, 100, 100, -9, -9}},
-        {"unknown paper", [](KroOption& o) {
-             o.dpi = {1, 200};
-             o.papertype = {1, 0x00010700};
-         },
-         5, 5, 100, 100, {-1, KRO_ERR_PAPER, -9, -9, 100, 100, -9, -9}},
+        {"paper too large",
+         {.dpi = 2000, .papertype = 0x00010001},
+         5,
+         5,
+         100,
+         100,
+         {-1, KRO_ERR_PAPER_TOO_LARGE, 93616, 66216, 100, 100, -9, -9}},
+        {"unknown paper",
+         {.dpi = 200, .papertype = 0x00010700},
+         5,
+         5,
+         100,
+         100,
+         {-1, KRO_ERR_PAPER, -9, -9, 100, 100, -9, -9}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -125,37 +167,26 @@ HpglDocument plot(double widthMm, double heightMm) {
 TEST(DrawableSize, Plot) {
     struct Case {
         const char* what;
-        std::function<void(KroOption&)> set;
+        Opts set;
         double wMm, hMm;
         int32_t fit, rc, width, height;
     };
     const Case cases[] = {
-        {"A4 portrait plot at 100 dpi", [](KroOption& o) { o.dpi.value = 100; }, 200, 290, 1, 0,
-         824, 1168},
-        {"width and height", [](KroOption& o) {
-             o.width = {1, 10};
-             o.height = {1, 20};
-             o.papertype = {1, kA4H};
-         },
-         200, 290, 1, 0, 10, 20},
-        {"paper type given", [](KroOption& o) { o.papertype = {1, kA4H}; }, 1, 1, 1, 0, 4672,
-         3304},
-        {"no paper holds it: its own size", [](KroOption& o) { o.dpi.value = 100; }, 2000, 2000,
-         1, 0, 7874, 7874},
-        {"long A4: its length follows the plot", [](KroOption& o) { o.dpi.value = 100; }, 2000,
-         200, 1, 0, 8268, 824},
-        {"long and flat: its own length", [](KroOption& o) { o.dpi.value = 100; }, 2000, 0, 1, 0,
-         7874, 216},
-        {"scale", [](KroOption& o) {
-             o.dpi.value = 100;
-             o.scale = {1, 2.0};
-         },
-         200, 290, 1, 0, 1648, 2336},
-        {"paper too large", [](KroOption& o) {
-             o.dpi.value = 4000;
-             o.papertype = {1, kA4H};
-         },
-         1, 1, 1, -1, 46768, 33064},
+        {"A4 portrait plot at 100 dpi", {.dpiValue = 100}, 200, 290, 1, 0, 824, 1168},
+        {"width and height",
+         {.papertype = kA4H, .width = 10, .height = 20},
+         200,
+         290,
+         1,
+         0,
+         10,
+         20},
+        {"paper type given", {.papertype = kA4H}, 1, 1, 1, 0, 4672, 3304},
+        {"no paper holds it: its own size", {.dpiValue = 100}, 2000, 2000, 1, 0, 7874, 7874},
+        {"long A4: its length follows the plot", {.dpiValue = 100}, 2000, 200, 1, 0, 8268, 824},
+        {"long and flat: its own length", {.dpiValue = 100}, 2000, 0, 1, 0, 7874, 216},
+        {"scale", {.scale = 2.0, .dpiValue = 100}, 200, 290, 1, 0, 1648, 2336},
+        {"paper too large", {.papertype = kA4H, .dpiValue = 4000}, 1, 1, 1, -1, 46768, 33064},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -176,7 +207,7 @@ TEST(DrawableSize, Plot) {
 TEST(DrawableSize, PlotPaperType) {
     struct Case {
         const char* what;
-        std::function<void(KroOption&)> set;
+        Opts set;
         double wMm, hMm;
         int32_t want;
     };
@@ -184,25 +215,12 @@ TEST(DrawableSize, PlotPaperType) {
     const int32_t smallest = KroQueryPapertypeByLength(200, 290, 1);
     const int32_t doubled = KroQueryPapertypeByLength(400, 580, 0);
     const Case cases[] = {
-        {"papertype wins, even with scale", [](KroOption& o) {
-             o.papertype = {1, kA4H};
-             o.scale = {1, 2.0};
-         },
-         200, 290, kA4H},
-        {"width beats papertype", [](KroOption& o) {
-             o.width = {1, 5};
-             o.papertype = {1, kA4H};
-         },
-         200, 290, 0},
+        {"papertype wins, even with scale", {.papertype = kA4H, .scale = 2.0}, 200, 290, kA4H},
+        {"width beats papertype", {.papertype = kA4H, .width = 5}, 200, 290, 0},
         {"nearest paper", {}, 200, 290, nearest},
-        {"physical: smallest that holds it", [](KroOption& o) { o.physical.given = 1; }, 200, 290,
-         smallest},
-        {"scale without physical", [](KroOption& o) { o.scale = {1, 2.0}; }, 200, 290, 0},
-        {"scale with physical", [](KroOption& o) {
-             o.scale = {1, 2.0};
-             o.physical.given = 1;
-         },
-         200, 290, doubled},
+        {"physical: smallest that holds it", {.physical = true}, 200, 290, smallest},
+        {"scale without physical", {.scale = 2.0}, 200, 290, 0},
+        {"scale with physical", {.scale = 2.0, .physical = true}, 200, 290, doubled},
         {"no paper", {}, 5000, 5000, 0},
     };
     EXPECT_NE(nearest, 0);

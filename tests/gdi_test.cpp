@@ -42,7 +42,9 @@ int gray(HDC dc, int x, int y) {
     const uint32_t px = reinterpret_cast<const uint32_t*>(p + y * stride)[x];
     return int(((px >> 16) & 0xFF) + ((px >> 8) & 0xFF) + (px & 0xFF)) / 3;
 }
-bool ink(HDC dc, int x, int y) { return gray(dc, x, y) < 128; }
+bool ink(HDC dc, int x, int y) {
+    return gray(dc, x, y) < 128;
+}
 
 // The inked columns of a row from x0 to x1 as a string of '#' and '.'.
 std::string row(HDC dc, int y, int x0, int x1) {
@@ -131,7 +133,8 @@ TEST(GdiRecorder, LogsEveryCallAndAccountsForObjects) {
     EXPECT_EQ(r.values[3], 20);
     ASSERT_EQ(KroGdiGetRecord(dc, 4, &r), 0);
     EXPECT_EQ(r.object, pen);
-    EXPECT_EQ(std::vector<int32_t>(r.values, r.values + r.valueCount), (std::vector<int32_t>{7, 3}));
+    EXPECT_EQ(std::vector<int32_t>(r.values, r.values + r.valueCount),
+              (std::vector<int32_t>{7, 3}));
     EXPECT_EQ(KroGdiGetRecord(dc, 18, &r), -1);
 
     EXPECT_EQ(KroGdiUndeletedObjects(dc, 0), 0);
@@ -306,10 +309,20 @@ TEST(GdiCairo, PenStylesDashAndWiden) {
         HPEN (*make)();
         const char* pixels;  // row 5, columns 0 to 29, of a line from 0 to 30
     } const rows[] = {
-        {"user dashes 4,2", [] { return userPen({4, 2}); }, "####..####..####..####..####.."},
-        {"user dashes with a zero gap", [] { return userPen({3, 0, 2, 1}); },
+        {"user dashes 4,2",
+         [] {
+             return userPen({4, 2});
+         },
+         "####..####..####..####..####.."},
+        {"user dashes with a zero gap",
+         [] {
+             return userPen({3, 0, 2, 1});
+         },
          "#####.#####.#####.#####.#####."},
-        {"geometric user dashes, flat", [] { return userPen({5, 5}, 0x12207, 1); },
+        {"geometric user dashes, flat",
+         [] {
+             return userPen({5, 5}, 0x12207, 1);
+         },
          "#####.....#####.....#####....."},
         {"standard dot", [] { return CreatePen(PS_DOT, 0, 0); }, "###...###...###...###...###..."},
         {"standard dash", [] { return CreatePen(PS_DASH, 1, 0); },
@@ -336,7 +349,8 @@ TEST(GdiCairo, PenStylesDashAndWiden) {
         LineTo(dc, 30, 10);
     });
     for (int y = 7; y <= 13; ++y)
-        EXPECT_EQ(row(dc, y, 8, 31), y >= 8 && y <= 12 ? "..####################.." : std::string(24, '.'))
+        EXPECT_EQ(row(dc, y, 8, 31),
+                  y >= 8 && y <= 12 ? "..####################.." : std::string(24, '.'))
             << y;
     withPen(dc, CreatePen(PS_SOLID, 5, 0), [&] {
         MoveToEx(dc, 10, 30, nullptr);
@@ -374,12 +388,13 @@ TEST(GdiCairo, RectanglesFillWithTheBrushAndOutlineWithThePen) {
     Dc dc(image(40, 40));
     HGDIOBJ white = SelectObject(dc, GetStockObject(DKGRAY_BRUSH));
     Rectangle(dc, 0, 0, 40, 40);
-    SelectObject(dc, white);      // the device's own brush
+    SelectObject(dc, white);        // the device's own brush
     Rectangle(dc, 20, 20, 10, 10);  // sides in any order
     // '#' black pen, '.' white inside, '+' the dark gray around it
     auto shades = [&](int y) {
         std::string s;
-        for (int x = 8; x <= 21; ++x) s += gray(dc, x, y) < 32 ? '#' : gray(dc, x, y) < 160 ? '+' : '.';
+        for (int x = 8; x <= 21; ++x)
+            s += gray(dc, x, y) < 32 ? '#' : gray(dc, x, y) < 160 ? '+' : '.';
         return s;
     };
     EXPECT_EQ(shades(10), "++##########++");
@@ -453,24 +468,35 @@ TEST(GdiCairo, ArcsRunCounterClockwiseOnThePage) {
 }
 
 TEST(GdiCairo, FarCoordinatesDoNotWrap) {
-    Dc dc(image(40, 40));
-    MoveToEx(dc, -2000000000, 20, nullptr);
-    LineTo(dc, 2000000000, 20);
-    EXPECT_EQ(row(dc, 20, 0, 39), std::string(40, '#'));
-    const POINT steep[] = {{20, -2000000000}, {20, 2000000000}};
-    MoveToEx(dc, 20, 2000000000, nullptr);
-    PolylineTo(dc, steep, 2);
-    EXPECT_TRUE(ink(dc, 20, 5) && ink(dc, 20, 35));
-    EXPECT_FALSE(ink(dc, 10, 5) || ink(dc, 30, 35));
-    // A circle of radius 2e9 whose edge passes through column 30.
-    SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    Pie(dc, 30, -2000000000, 2000000030, 2000000000, 0, 0, 0, 0);
-    EXPECT_TRUE(ink(dc, 32, 10) && ink(dc, 39, 30));
-    EXPECT_FALSE(ink(dc, 27, 10));
-    Rectangle(dc, -2000000000, -2000000000, 5, 5);
-    EXPECT_TRUE(ink(dc, 0, 0) && ink(dc, 4, 4));
-    EXPECT_FALSE(ink(dc, 6, 6));
-    EXPECT_EQ(KroGdiFaults(dc), 0);
+    for (uint32_t flags : {0u, uint32_t(KRO_GDI_ANTIALIAS)}) {  // direct strokes and Cairo's
+        Dc dc(image(40, 40, flags));
+        MoveToEx(dc, -2000000000, 20, nullptr);
+        LineTo(dc, 2000000000, 20);
+        EXPECT_EQ(row(dc, 20, 0, 39), std::string(40, '#')) << flags;
+        const POINT steep[] = {{20, -2000000000}, {20, 2000000000}};
+        MoveToEx(dc, 20, 2000000000, nullptr);
+        PolylineTo(dc, steep, 2);
+        EXPECT_TRUE(ink(dc, 20, 5) && ink(dc, 20, 35)) << flags;
+        EXPECT_FALSE(ink(dc, 10, 5) || ink(dc, 30, 35)) << flags;
+        // A dashed line keeps its pattern where it crosses the page.
+        withPen(dc, userPen({4, 2}), [&] {
+            MoveToEx(dc, -2000000000, 10, nullptr);
+            LineTo(dc, 2000000000, 10);
+        });
+        const std::string dashes = row(dc, 10, 0, 39);
+        EXPECT_EQ(dashes.substr(0, 14), dashes.substr(6, 14)) << dashes;  // column 20 is inked
+        EXPECT_NE(dashes.find("####"), std::string::npos) << dashes;
+        EXPECT_NE(dashes.find(".."), std::string::npos) << dashes;
+        // A circle of radius 2e9 whose edge passes through column 30.
+        SelectObject(dc, GetStockObject(BLACK_BRUSH));
+        Pie(dc, 30, -2000000000, 2000000030, 2000000000, 0, 0, 0, 0);
+        EXPECT_TRUE(ink(dc, 32, 15) && ink(dc, 39, 30)) << flags;
+        EXPECT_FALSE(ink(dc, 27, 15)) << flags;
+        Rectangle(dc, -2000000000, -2000000000, 5, 5);
+        EXPECT_TRUE(ink(dc, 0, 0) && ink(dc, 4, 4)) << flags;
+        EXPECT_FALSE(ink(dc, 6, 6)) << flags;
+        EXPECT_EQ(KroGdiFaults(dc), 0) << flags;
+    }
 }
 
 TEST(GdiCairo, RowsAtEachDepthAndPng) {
@@ -499,6 +525,52 @@ TEST(GdiCairo, RowsAtEachDepthAndPng) {
     EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG");
     std::remove(png.c_str());
     EXPECT_EQ(KroGdiWritePNG(dc, "/nonexistent/dir/x.png"), -1);
+}
+
+TEST(GdiCairo, PngAtEachDepth) {
+    Dc dc(KroGdiCreateDevice(KRO_GDI_IMAGE, 10, 3, 254, nullptr, 0));
+    MoveToEx(dc, 0, 1, nullptr);
+    LineTo(dc, 9, 1);
+    const std::string png = testing::TempDir() + "gdi_depth.png";
+    struct Row {
+        int32_t depth, level;
+        uint8_t bitDepth, colourType;
+    } const rows[] = {{1, 1, 1, 0}, {8, -1, 8, 0}, {24, 9, 8, 2}};
+    for (const Row& r : rows) {
+        ASSERT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), r.depth, r.level), 0) << r.depth;
+        const kt::Bytes bytes = kt::readFile(png);
+        ASSERT_GT(bytes.size(), 33u);
+        EXPECT_EQ(bytes[24], r.bitDepth) << r.depth;  // IHDR
+        EXPECT_EQ(bytes[25], r.colourType) << r.depth;
+        const std::string text(bytes.begin(), bytes.end());
+        const size_t phys = text.find("pHYs");
+        ASSERT_NE(phys, std::string::npos);
+        EXPECT_EQ(bytes[phys + 7], 10000 % 256) << r.depth;  // 254 dpi: 10000 per metre
+    }
+    // Read back by netpbm: the bilevel page as a plain PBM.
+    if (kt::haveTool("pngtopnm")) {
+        ASSERT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), 1, 6), 0);
+        const std::string pbm = png + ".pbm";
+        ASSERT_EQ(kt::run("pngtopnm -plain " + png + " > " + pbm), 0);
+        const kt::Bytes bytes = kt::readFile(pbm);
+        std::string bits;
+        for (unsigned char b : std::string(bytes.begin(), bytes.end()).substr(6))
+            if (b == '0' || b == '1') bits += char(b);
+        EXPECT_EQ(bits,
+                  "0000000000"
+                  "1111111110"
+                  "0000000000");
+        std::remove(pbm.c_str());
+    }
+    std::remove(png.c_str());
+    EXPECT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), 4, 6), -1);
+    EXPECT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), 8, 10), -1);
+    EXPECT_EQ(KroGdiWritePNGDepth(dc, "/nonexistent/dir/x.png", 8, 6), -1);
+    Dc recorder(KroGdiCreateRecorder(10, 10, 72));
+    EXPECT_EQ(KroGdiWritePNGDepth(recorder, png.c_str(), 8, 6), -1);
+    int32_t w = 0, h = 0, res = 0;
+    EXPECT_EQ(KroGdiGetSize(recorder, &w, &h, &res), 0);
+    EXPECT_EQ(w * 10000 + h * 100 + res, 10 * 10000 + 10 * 100 + 72);
 }
 
 TEST(GdiCairo, AntialiasingIsAChoice) {

@@ -1,7 +1,5 @@
 // Loading a plot: text cleaning, the ignore list, the checks in their order,
 // malformed samples and the real plots that hp2xx ships.
-#include "hpgl/hpgl.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "hpgl/hpgl.h"
 #include "kro/kro.h"
 #include "test_util.h"
 
@@ -40,11 +39,16 @@ TEST(HpglText, Normalization) {
         {"PU\rPD", "PU\rPD"},
         {"PU\nPD\t;", "PUPD;"},
         {std::string("A\0B", 3), "AB"},
-        {"PA1,1;\x1A" "PD5,5;", "PA1,1;"},
+        {"PA1,1;\x1A"
+         "PD5,5;",
+         "PA1,1;"},
         {"IN;\x1B.I81;;17:PA1,1;", "IN;PA1,1;"},
         {"\x1B.N;19:\x1B.Y\x1B.ZIN;", "IN;"},
         {"IN;\x1B.I81;;17", "IN;"},
-        {"\x1B" "E", "\x1B" "E"},
+        {"\x1B"
+         "E",
+         "\x1B"
+         "E"},
         {"PU\x1B.", "PU\x1B."},
         {"", ""},
     };
@@ -53,7 +57,7 @@ TEST(HpglText, Normalization) {
 
 // A plot file in a fresh temporary directory, removed on scope exit.
 class PlotFile {
-public:
+  public:
     explicit PlotFile(const std::string& text) {
         char dir[] = "/tmp/kro-hpgl-XXXXXX";
         EXPECT_NE(mkdtemp(dir), nullptr);
@@ -64,7 +68,7 @@ public:
     ~PlotFile() { fs::remove_all(dir_); }
     const char* path() const { return path_.c_str(); }
 
-private:
+  private:
     std::string dir_, path_;
 };
 
@@ -101,9 +105,15 @@ TEST(HpglOpen, IgnoreList) {
         double xMax = 0;
     };
     const Case cases[] = {
-        {"iw", 0, 1, 100},        {"IW,", 0, 1, 100},       {"IW,IW", 0, 2, 100},
-        {"IW,I", 0, 1, 100},      {"IW,PU", KRO_ERR_OPTION_RANGE}, {"PU", KRO_ERR_OPTION_RANGE},
-        {"IW;", KRO_ERR_OPTION_RANGE}, {"IWIW", KRO_ERR_OPTION_RANGE}, {"XX", KRO_ERR_OPTION_RANGE},
+        {"iw", 0, 1, 100},
+        {"IW,", 0, 1, 100},
+        {"IW,IW", 0, 2, 100},
+        {"IW,I", 0, 1, 100},
+        {"IW,PU", KRO_ERR_OPTION_RANGE},
+        {"PU", KRO_ERR_OPTION_RANGE},
+        {"IW;", KRO_ERR_OPTION_RANGE},
+        {"IWIW", KRO_ERR_OPTION_RANGE},
+        {"XX", KRO_ERR_OPTION_RANGE},
         {"", KRO_ERR_OPTION_RANGE},
     };
     for (const Case& c : cases) {
@@ -222,9 +232,9 @@ namespace {
 TEST(HpglCli, InfoDescribesAPlot) {
     PlotFile f("IN;SP1;PD8000,0,8000,4000;");
     const std::string out = std::string(f.path()) + ".txt";
-    ASSERT_EQ(kt::run(std::string(KRO_CLI) + " info " + f.path() +
-                      " -dpi 100 -papertype A4V > " + out),
-              0);
+    ASSERT_EQ(
+        kt::run(std::string(KRO_CLI) + " info " + f.path() + " -dpi 100 -papertype A4V > " + out),
+        0);
     std::ifstream in(out);
     std::stringstream text;
     text << in.rdbuf();

@@ -17,9 +17,9 @@ struct Extents {
 
 Extents measure(const std::string& text, int32_t plot = 0, std::vector<int32_t> ignore = {}) {
     Extents e{0, -7, -7, -7, -7};
-    e.rc = Kro_MAX_MIN(text.c_str(), int32_t(text.size() + 1), plot, int32_t(ignore.size()),
-                       ignore.empty() ? nullptr : ignore.data(), &e.xMax, &e.yMax, &e.xMin,
-                       &e.yMin);
+    e.rc =
+        Kro_MAX_MIN(text.c_str(), int32_t(text.size() + 1), plot, int32_t(ignore.size()),
+                    ignore.empty() ? nullptr : ignore.data(), &e.xMax, &e.yMax, &e.xMin, &e.yMin);
     return e;
 }
 
@@ -43,10 +43,10 @@ TEST(HpglExtents, EveryCommandFamily) {
         {"x field ends with the text", "PD10", 0, 0, 10, 0, 0},
         {"window fixes the extents", "IW0,0,1000,500;PD5000,5000;", 0, 0, 1000, 0, 500},
         {"IW; ends the window", "IW0,0,1000,500;IW;PD5000,5000;", 0, 0, 5000, 0, 5000},
-        {"window in user units on plotter 4", "IP0,0,100,100;SC0,10,0,10;IW0,0,1,1;", 4, 0, 10,
-         0, 10},
-        {"window in plotter units on plotter 0", "IP0,0,100,100;SC0,10,0,10;IW0,0,1,1;", 0, 0,
-         1, 0, 1},
+        {"window in user units on plotter 4", "IP0,0,100,100;SC0,10,0,10;IW0,0,1,1;", 4, 0, 10, 0,
+         10},
+        {"window in plotter units on plotter 0", "IP0,0,100,100;SC0,10,0,10;IW0,0,1,1;", 0, 0, 1, 0,
+         1},
         {"circle", "CI100;", 0, -100, 100, -100, 100},
         {"circle with chord tolerance", "PA10,10;CI5,2;", 0, 5, 15, 5, 15},
         {"arc never lowers a minimum below 0", "PA100,0;PD100,0;AA0,0,360;", 0, 100, 100, 0, 100},
@@ -121,9 +121,9 @@ TEST(HpglExtents, ReadsNothingBeyondTheLength) {
     const std::string all = "PD10,10;LBunterminated";
     std::vector<char> bytes(all.begin(), all.end());
     double xMax, yMax, xMin, yMin;
-    ASSERT_EQ(Kro_MAX_MIN(bytes.data(), int32_t(bytes.size()), 0, 0, nullptr, &xMax, &yMax,
-                          &xMin, &yMin),
-              0);
+    ASSERT_EQ(
+        Kro_MAX_MIN(bytes.data(), int32_t(bytes.size()), 0, 0, nullptr, &xMax, &yMax, &xMin, &yMin),
+        0);
     EXPECT_EQ(xMax, 10);
     ASSERT_EQ(Kro_MAX_MIN(bytes.data(), 3, 0, 0, nullptr, &xMax, &yMax, &xMin, &yMin), 0);
     EXPECT_EQ(xMax, 1);  // "PD1"

@@ -1,7 +1,5 @@
 // The HP-GL command stream: mnemonic codes, byte classes, the walk and the
 // parameter fields.
-#include "hpgl/stream.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "hpgl/stream.h"
 #include "kro/kro.h"
 
 namespace {
@@ -58,9 +57,9 @@ TEST(HpglMnemonics, ClassifierModes) {
         int32_t mode1, mode2, mode3, mode4, mode5;
     };
     const Case cases[] = {
-        {',', 11, 0, 0, 0, 11},  {' ', 11, 0, 0, 0, 11},   {';', 0, 12, 12, 0, 12},
+        {',', 11, 0, 0, 0, 11},    {' ', 11, 0, 0, 0, 11},  {';', 0, 12, 12, 0, 12},
         {'\0', 0, 12, 12, 13, 12}, {'A', 0, 13, 0, 13, 13}, {'Z', 0, 13, 0, 13, 13},
-        {'a', 0, 0, 0, 0, 0},    {'5', 0, 0, 0, 0, 0},     {'\t', 0, 0, 0, 0, 0},
+        {'a', 0, 0, 0, 0, 0},      {'5', 0, 0, 0, 0, 0},    {'\t', 0, 0, 0, 0, 0},
         {'\xff', 0, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
@@ -171,10 +170,24 @@ TEST(HpglFields, RendererRulesTakeTheFirstByteAndKeepFortyBytes) {
 }
 
 TEST(HpglFields, ValueAgreesWithAtof) {
-    std::vector<std::string> texts = {"0",     "-0",    "007",    "1.",    ".5",   "-.25",
-                                      "0.1",   "123.456", "99999999999999.9", "1234567890123456",
-                                      "0.0000000000000001", "+3", "-", ".", "1.2.3", "0x10",
-                                      "4e2",   "3.14159265358979323846"};
+    std::vector<std::string> texts = {"0",
+                                      "-0",
+                                      "007",
+                                      "1.",
+                                      ".5",
+                                      "-.25",
+                                      "0.1",
+                                      "123.456",
+                                      "99999999999999.9",
+                                      "1234567890123456",
+                                      "0.0000000000000001",
+                                      "+3",
+                                      "-",
+                                      ".",
+                                      "1.2.3",
+                                      "0x10",
+                                      "4e2",
+                                      "3.14159265358979323846"};
     std::mt19937 rng(7);
     for (int i = 0; i < 2000; ++i) {
         std::string t = rng() % 2 ? "-" : "";

@@ -11,7 +11,8 @@
  * select them, and a handle stays valid until DeleteObject. Handles are checked
  * before use: a stale or foreign handle makes the call fail, never crash.
  * A device starts with the stock BLACK_PEN and WHITE_BRUSH selected, no clip,
- * the current position at (0, 0) and a white page. */
+ * the current position at (0, 0) and a white page. Like the library, the
+ * stand-in takes no locks: one thread draws at a time. */
 #ifndef KRO_GDI_H
 #define KRO_GDI_H
 
@@ -66,8 +67,9 @@ typedef struct tagLOGBRUSH {
 #define FALSE 0
 #endif
 
-#define RGB(r, g, b) ((COLORREF)(((uint32_t)(uint8_t)(r)) | ((uint32_t)(uint8_t)(g) << 8) | \
-                                 ((uint32_t)(uint8_t)(b) << 16)))
+#define RGB(r, g, b)                                                       \
+    ((COLORREF)(((uint32_t)(uint8_t)(r)) | ((uint32_t)(uint8_t)(g) << 8) | \
+                ((uint32_t)(uint8_t)(b) << 16)))
 
 /* Pen styles (CreatePen takes the style alone; ExtCreatePen the sum of a
  * style, an end cap, a join and a type). */
@@ -197,9 +199,9 @@ KRO_GDI_API int SelectClipRgn(HDC dc, HRGN region);
 #define KRO_GDI_PDF 2   /* one page written to path by KroGdiFinish */
 #define KRO_GDI_SVG 3   /* one picture written to path by KroGdiFinish */
 
-/* Flags of KroGdiCreateDevice. */
-#define KRO_GDI_ANTIALIAS 1 /* smooth edges: for PDF, SVG and gray or colour pictures;
-                               leave it off for pictures that become bilevel */
+/* Flags of KroGdiCreateDevice. KRO_GDI_ANTIALIAS smooths edges: for PDF, SVG
+ * and gray or colour pictures; leave it off for pictures that become bilevel. */
+#define KRO_GDI_ANTIALIAS 1
 
 /* A recording device of width x height pixels at resolution dots per inch.
  * It draws nothing. Null when a side or the resolution is not positive. */
@@ -209,8 +211,8 @@ KRO_GDI_API HDC KroGdiCreateRecorder(int32_t width, int32_t height, int32_t reso
  * inch; PDF and SVG pages measure width / resolution inches, and path names
  * their file (ignored for KRO_GDI_IMAGE). Null when a side is not positive or
  * above 32767, the resolution is not positive, or Cairo refuses the surface. */
-KRO_GDI_API HDC KroGdiCreateDevice(int32_t kind, int32_t width, int32_t height,
-                                   int32_t resolution, const char* path, uint32_t flags);
+KRO_GDI_API HDC KroGdiCreateDevice(int32_t kind, int32_t width, int32_t height, int32_t resolution,
+                                   const char* path, uint32_t flags);
 
 /* Ends a Cairo device's drawing: a PDF or SVG device writes and closes its file.
  * 0, or -1 when Cairo reports a failure (drawing or writing). Drawing after it fails. */
@@ -219,6 +221,10 @@ KRO_GDI_API int32_t KroGdiFinish(HDC dc);
 /* Frees a device of either kind (finishing a Cairo device first); selected
  * objects are not freed with it. FALSE for a device that is not valid. */
 KRO_GDI_API BOOL DeleteDC(HDC dc);
+
+/* The size in pixels and the resolution a device of either kind was made
+ * with. 0, or -1 for a device that is not valid. */
+KRO_GDI_API int32_t KroGdiGetSize(HDC dc, int32_t* width, int32_t* height, int32_t* resolution);
 
 /* The pixels of an image device: rows top-down, stride bytes apart, each
  * pixel a native-endian 32-bit 0xAARRGGBB. Null for other devices. */
@@ -231,8 +237,16 @@ KRO_GDI_API const unsigned char* KroGdiPixels(HDC dc, int32_t* width, int32_t* h
  * another device, another depth, a null buffer or rows too short. */
 KRO_GDI_API int32_t KroGdiReadRows(HDC dc, int32_t depth, unsigned char* rows, size_t rowBytes);
 
-/* Writes an image device's pixels as a PNG file. 0, or -1. */
+/* Writes an image device's pixels as a PNG file (Cairo's own writer: 32-bit
+ * RGBA, default compression). 0, or -1. */
 KRO_GDI_API int32_t KroGdiWritePNG(HDC dc, const char* path);
+
+/* Writes an image device's pixels as a PNG file at depth 1 (black where the
+ * gray is below 128), 8 (gray) or 24 (RGB), with the zlib level (0 to 9; -1
+ * for zlib's default) and the device's resolution. Bilevel rows are written
+ * unfiltered. 0, or -1 (for a bad argument, or when the file cannot be
+ * written; a partly written file is removed). */
+KRO_GDI_API int32_t KroGdiWritePNGDepth(HDC dc, const char* path, int32_t depth, int32_t level);
 
 /* ---- Recording and accounting ---- */
 

@@ -36,12 +36,14 @@ bool inSafeBox(POINT p) {
     return std::abs(double(p.x)) < kSafe && std::abs(double(p.y)) < kSafe;
 }
 
-// Liang-Barsky: cuts the segment to the safe box; false when nothing is left.
-bool clipSegment(Pt* a, Pt* b) {
+// Liang-Barsky: cuts the segment to the box (lo, lo) - (hiX, hiY); false when
+// nothing is left. *cut (when not null) gets the length cut off at the start.
+bool clipSegment(Pt* a, Pt* b, double lo = -kSafe, double hiX = kSafe, double hiY = kSafe,
+                 double* cut = nullptr) {
     double t0 = 0, t1 = 1;
     const double dx = b->x - a->x, dy = b->y - a->y;
     const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a->x + kSafe, kSafe - a->x, a->y + kSafe, kSafe - a->y};
+    const double q[4] = {a->x - lo, hiX - a->x, a->y - lo, hiY - a->y};
     for (int i = 0; i < 4; ++i) {
         if (p[i] == 0) {
             if (q[i] < 0) return false;
@@ -54,6 +56,7 @@ bool clipSegment(Pt* a, Pt* b) {
             t1 = std::min(t1, t);
         if (t0 > t1) return false;
     }
+    if (cut) *cut = t0 * std::hypot(dx, dy);
     *b = {a->x + t1 * dx, a->y + t1 * dy};
     *a = {a->x + t0 * dx, a->y + t0 * dy};
     return true;
@@ -89,11 +92,15 @@ Pt majorStep(POINT a, POINT b) {
     return {dx / major, dy / major};
 }
 
-Pt centre(POINT p) { return {p.x + 0.5, p.y + 0.5}; }
+Pt centre(POINT p) {
+    return {p.x + 0.5, p.y + 0.5};
+}
 
 class CairoDevice : public Device {
 public:
-    CairoDevice(int32_t kind, int32_t width, int32_t height) : kind_(kind), width_(width), height_(height) {}
+    CairoDevice(int32_t kind, int32_t width, int32_t height) : kind_(kind) {
+        this->width = width, this->height = height;
+    }
     ~CairoDevice() override {
         finish();
         if (cr_) cairo_destroy(cr_);
@@ -120,8 +127,6 @@ public:
     }
     cairo_surface_t* surface() { return surface_; }
     int32_t kind() const { return kind_; }
-    int32_t width() const { return width_; }
-    int32_t height() const { return height_; }
 
 private:
     bool drawing() const { return !finished_ && cairo_status(cr_) == CAIRO_STATUS_SUCCESS; }
@@ -143,7 +148,7 @@ private:
         cairo_set_source_rgb(cr_, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
                              ((c >> 16) & 0xFF) / 255.0);
     }
-    void applyPen();
+    void applyPen(double dashOffset = 0);
     void flush();
     void added(size_t subPaths) {
         pending_ += subPaths;
@@ -162,7 +167,7 @@ private:
         dirty_ = false;
     }
 
-    int32_t kind_, width_, height_;
+    int32_t kind_;
     bool antialias_ = false;
     bool dirty_ = false;
     RECT clip_{};  // the drawable part, for direct strokes
@@ -175,18 +180,18 @@ private:
 bool CairoDevice::open(int32_t resolution, const char* path, uint32_t flags) {
     const double points = 72.0 / resolution;
     antialias_ = flags & KRO_GDI_ANTIALIAS;
-    clip_ = {0, 0, width_, height_};
+    clip_ = {0, 0, width, height};
     if (kind_ == KRO_GDI_IMAGE)
-        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
+        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     else if (kind_ == KRO_GDI_PDF)
-        surface_ = cairo_pdf_surface_create(path, width_ * points, height_ * points);
+        surface_ = cairo_pdf_surface_create(path, width * points, height * points);
     else
-        surface_ = cairo_svg_surface_create(path, width_ * points, height_ * points);
+        surface_ = cairo_svg_surface_create(path, width * points, height * points);
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) return false;
     cr_ = cairo_create(surface_);
     if (kind_ != KRO_GDI_IMAGE) cairo_scale(cr_, points, points);
-    cairo_set_antialias(cr_, flags & KRO_GDI_ANTIALIAS ? CAIRO_ANTIALIAS_DEFAULT
-                                                       : CAIRO_ANTIALIAS_NONE);
+    cairo_set_antialias(cr_,
+                        flags & KRO_GDI_ANTIALIAS ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
     cairo_set_source_rgb(cr_, 1, 1, 1);
     cairo_paint(cr_);
     return ok();
@@ -202,7 +207,7 @@ bool CairoDevice::finish() {
     return ok() && cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
 }
 
-void CairoDevice::applyPen() {
+void CairoDevice::applyPen(double dashOffset) {
     const Pen& p = pen();
     colour(p.colour);
     cairo_set_line_width(cr_, p.width);
@@ -212,7 +217,7 @@ void CairoDevice::applyPen() {
     cairo_set_line_join(cr_, p.join == PS_JOIN_ROUND   ? CAIRO_LINE_JOIN_ROUND
                              : p.join == PS_JOIN_BEVEL ? CAIRO_LINE_JOIN_BEVEL
                                                        : CAIRO_LINE_JOIN_MITER);
-    cairo_set_dash(cr_, p.dashes.data(), int(p.dashes.size()), 0);
+    cairo_set_dash(cr_, p.dashes.data(), int(p.dashes.size()), dashOffset);
 }
 
 void CairoDevice::flush() {
@@ -264,17 +269,22 @@ bool CairoDevice::line(const POINT* points, size_t count) {
     if (!first) return true;  // no length: GDI draws nothing
     if (direct()) return strokeDirect(points, first, last);
     if (!safe) {
-        // Rare: every segment stands alone, its own last pixel undrawn.
-        try {
-            for (size_t i = first; i <= last; ++i) {
-                if (!moves(i)) continue;
-                const Pt u = majorStep(at(i - 1), at(i));
-                const Pt a = centre(at(i - 1)), b = centre(at(i));
-                clippedPolyline({{a.x - u.x / 2, a.y - u.y / 2}, {b.x - u.x / 2, b.y - u.y / 2}},
-                                false);
-            }
-        } catch (const std::bad_alloc&) {
-            return false;
+        // Rare: every segment stands alone, its own last pixel undrawn, cut to
+        // near the page and dashed from where its pattern stands there (Cairo
+        // keeps neither far coordinates nor long dash runs).
+        flush();
+        const double margin = pen().width + 64;
+        for (size_t i = first; i <= last; ++i) {
+            if (!moves(i)) continue;
+            const Pt u = majorStep(at(i - 1), at(i));
+            Pt a = centre(at(i - 1)), b = centre(at(i));
+            a = {a.x - u.x / 2, a.y - u.y / 2}, b = {b.x - u.x / 2, b.y - u.y / 2};
+            double cut = 0;
+            if (!clipSegment(&a, &b, -margin, width + margin, height + margin, &cut)) continue;
+            cairo_move_to(cr_, a.x, a.y);
+            cairo_line_to(cr_, b.x, b.y);
+            applyPen(cut);
+            cairo_stroke(cr_);
         }
         return ok();
     }
@@ -306,11 +316,14 @@ bool CairoDevice::strokeDirect(const POINT* points, size_t first, size_t last) {
     for (size_t i = first; i < last; ++i) path.push_back({at(i).x + 0.5, at(i).y + 0.5});
     path.push_back({b.x - v.x / 2, b.y - v.y / 2});
     const Pen& p = pen();
-    const Canvas canvas{reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface_)),
-                        size_t(cairo_image_surface_get_stride(surface_)) / 4,
-                        clip_.left, clip_.top, clip_.right, clip_.bottom,
-                        0xFF000000u | (p.colour & 0xFF) << 16 | (p.colour & 0xFF00) |
-                            (p.colour >> 16 & 0xFF)};
+    const Canvas canvas{
+        reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface_)),
+        size_t(cairo_image_surface_get_stride(surface_)) / 4,
+        clip_.left,
+        clip_.top,
+        clip_.right,
+        clip_.bottom,
+        0xFF000000u | (p.colour & 0xFF) << 16 | (p.colour & 0xFF00) | (p.colour >> 16 & 0xFF)};
     strokePolyline(canvas, p, path);
     dirty_ = true;
     return true;
@@ -411,7 +424,7 @@ bool CairoDevice::clip(const RECT* box) {
     if (!drawing()) return false;
     flush();
     cairo_reset_clip(cr_);
-    clip_ = {0, 0, width_, height_};
+    clip_ = {0, 0, width, height};
     if (box) {
         clip_ = {std::max(clip_.left, box->left), std::max(clip_.top, box->top),
                  std::min(clip_.right, box->right), std::min(clip_.bottom, box->bottom)};
@@ -423,7 +436,9 @@ bool CairoDevice::clip(const RECT* box) {
     return ok();
 }
 
-CairoDevice* cairoDevice(HDC dc) { return dynamic_cast<CairoDevice*>(lookupDevice(dc)); }
+CairoDevice* cairoDevice(HDC dc) {
+    return dynamic_cast<CairoDevice*>(lookupDevice(dc));
+}
 
 }  // namespace
 
@@ -437,6 +452,7 @@ HDC KroGdiCreateDevice(int32_t kind, int32_t width, int32_t height, int32_t reso
         return nullptr;
     auto device = std::unique_ptr<CairoDevice>(new (std::nothrow) CairoDevice(kind, width, height));
     if (!device || !device->open(resolution, path, flags)) return nullptr;
+    device->resolution = resolution;
     return adoptDevice(std::move(device));
 }
 
@@ -450,8 +466,8 @@ const unsigned char* KroGdiPixels(HDC dc, int32_t* width, int32_t* height, int32
     int32_t s = 0;
     const unsigned char* data = d ? d->pixels(&s) : nullptr;
     if (!data) return nullptr;
-    if (width) *width = d->width();
-    if (height) *height = d->height();
+    if (width) *width = d->width;
+    if (height) *height = d->height;
     if (stride) *stride = s;
     return data;
 }

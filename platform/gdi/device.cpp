@@ -132,10 +132,10 @@ int SelectClipRgn(HDC dc, HRGN region) {
     if (!region)
         type = d->clip(nullptr) ? NULLREGION : ERROR;
     else if (object && object->type == OBJ_REGION && d->clip(&object->region))
-        type = object->region.left < object->region.right &&
-                       object->region.top < object->region.bottom
-                   ? SIMPLEREGION
-                   : NULLREGION;
+        type =
+            object->region.left < object->region.right && object->region.top < object->region.bottom
+                ? SIMPLEREGION
+                : NULLREGION;
     finish(
         d, type != ERROR,
         [&] {
@@ -152,6 +152,15 @@ BOOL DeleteDC(HDC dc) {
     if (!d) return FALSE;
     delete d;
     return TRUE;
+}
+
+int32_t KroGdiGetSize(HDC dc, int32_t* width, int32_t* height, int32_t* resolution) {
+    Device* d = lookupDevice(dc);
+    if (!d) return -1;
+    if (width) *width = d->width;
+    if (height) *height = d->height;
+    if (resolution) *resolution = d->resolution;
+    return 0;
 }
 
 int32_t KroGdiFaults(HDC dc) {

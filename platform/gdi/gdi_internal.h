@@ -11,9 +11,9 @@
 namespace krogdi {
 
 struct Pen {
-    bool visible = true;      // false for PS_NULL and for a hollow geometric brush
-    bool insideFrame = false; // shapes keep the whole pen inside their box
-    double width = 1;         // device units
+    bool visible = true;       // false for PS_NULL and for a hollow geometric brush
+    bool insideFrame = false;  // shapes keep the whole pen inside their box
+    double width = 1;          // device units
     COLORREF colour = 0;
     uint32_t endCap = PS_ENDCAP_FLAT;
     uint32_t join = PS_JOIN_MITER;
@@ -71,6 +71,7 @@ public:
     HGDIOBJ brush;
     POINT position{0, 0};
     int32_t faults = 0;
+    int32_t width = 0, height = 0, resolution = 0;  // as made
 };
 
 // The object behind a handle, or null when the handle is stale or foreign.

@@ -31,14 +31,21 @@ struct StockRow {
 };
 
 constexpr StockRow kStock[] = {
-    {WHITE_BRUSH, OBJ_BRUSH, 0xFFFFFF, false}, {LTGRAY_BRUSH, OBJ_BRUSH, 0xC0C0C0, false},
-    {GRAY_BRUSH, OBJ_BRUSH, 0x808080, false},  {DKGRAY_BRUSH, OBJ_BRUSH, 0x404040, false},
-    {BLACK_BRUSH, OBJ_BRUSH, 0x000000, false}, {NULL_BRUSH, OBJ_BRUSH, 0, true},
-    {WHITE_PEN, OBJ_PEN, 0xFFFFFF, false},     {BLACK_PEN, OBJ_PEN, 0x000000, false},
-    {NULL_PEN, OBJ_PEN, 0, true},              {-1, 0, 0, false},
+    {WHITE_BRUSH, OBJ_BRUSH, 0xFFFFFF, false},
+    {LTGRAY_BRUSH, OBJ_BRUSH, 0xC0C0C0, false},
+    {GRAY_BRUSH, OBJ_BRUSH, 0x808080, false},
+    {DKGRAY_BRUSH, OBJ_BRUSH, 0x404040, false},
+    {BLACK_BRUSH, OBJ_BRUSH, 0x000000, false},
+    {NULL_BRUSH, OBJ_BRUSH, 0, true},
+    {WHITE_PEN, OBJ_PEN, 0xFFFFFF, false},
+    {BLACK_PEN, OBJ_PEN, 0x000000, false},
+    {NULL_PEN, OBJ_PEN, 0, true},
+    {-1, 0, 0, false},
 };
 
-HGDIOBJ stockHandle(int which) { return reinterpret_cast<HGDIOBJ>(uintptr_t(which) + 1); }
+HGDIOBJ stockHandle(int which) {
+    return reinterpret_cast<HGDIOBJ>(uintptr_t(which) + 1);
+}
 
 void makeStock(Table& t) {
     for (const StockRow* row = kStock; row->which >= 0; ++row) {
@@ -154,7 +161,9 @@ HDC adoptDevice(std::unique_ptr<Device> device) {
     return reinterpret_cast<HDC>(device.release());
 }
 
-const std::vector<Device*>& liveDevices() { return table().devices; }
+const std::vector<Device*>& liveDevices() {
+    return table().devices;
+}
 
 void logEverywhere(Call&& call) {
     const std::vector<Device*>& devices = liveDevices();
@@ -200,13 +209,13 @@ HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCo
     Call call{KRO_GDI_CALL_EXT_CREATE_PEN,
               {int32_t(style), int32_t(width), brush ? int32_t(brush->lbStyle) : -1,
                brush ? int32_t(brush->lbColor) : -1, int32_t(styleCount)}};
-    if (styleArray && styleCount <= 16)
-        call.values.assign(styleArray, styleArray + styleCount);
+    if (styleArray && styleCount <= 16) call.values.assign(styleArray, styleArray + styleCount);
 
     const DWORD kind = style & PS_STYLE_MASK, cap = style & PS_ENDCAP_MASK;
     const DWORD join = style & PS_JOIN_MASK, type = style & PS_TYPE_MASK;
     const bool geometric = type == PS_GEOMETRIC;
-    bool ok = brush && (style & ~(PS_STYLE_MASK | PS_ENDCAP_MASK | PS_JOIN_MASK | PS_TYPE_MASK)) == 0;
+    bool ok =
+        brush && (style & ~(PS_STYLE_MASK | PS_ENDCAP_MASK | PS_JOIN_MASK | PS_TYPE_MASK)) == 0;
     ok = ok && kind <= PS_ALTERNATE && cap <= PS_ENDCAP_FLAT && join <= PS_JOIN_MITER;
     ok = ok && (type == PS_COSMETIC || geometric);
     if (kind == PS_USERSTYLE)
@@ -215,8 +224,7 @@ HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCo
         ok = ok && styleCount == 0;
     if (ok && geometric)
         ok = kind != PS_ALTERNATE && (brush->lbStyle == BS_SOLID || brush->lbStyle == BS_NULL);
-    if (ok && !geometric)
-        ok = width == 1 && kind != PS_INSIDEFRAME && brush->lbStyle == BS_SOLID;
+    if (ok && !geometric) ok = width == 1 && kind != PS_INSIDEFRAME && brush->lbStyle == BS_SOLID;
     if (!ok) return HPEN(failed(std::move(call)));
 
     auto object = std::make_unique<Object>();
@@ -279,6 +287,8 @@ BOOL DeleteObject(HGDIOBJ handle) {
     return TRUE;
 }
 
-int32_t KroGdiLiveObjects(void) { return table().live; }
+int32_t KroGdiLiveObjects(void) {
+    return table().live;
+}
 
 }  // extern "C"

@@ -50,7 +50,9 @@ void fillDisc(const Canvas& c, Vec centre, double r) {
     }
 }
 
-Vec along(Vec a, Vec d, double t) { return {a.x + d.x * t, a.y + d.y * t}; }
+Vec along(Vec a, Vec d, double t) {
+    return {a.x + d.x * t, a.y + d.y * t};
+}
 
 class Stroker {
 public:
@@ -66,8 +68,10 @@ public:
         const Vec n{-d.y * h_, d.x * h_};
         if (capStart) cap(a, d, -1);
         if (capEnd) cap(b, d, 1);
-        const Vec quad[4] = {{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y},
-                             {b.x - n.x, b.y - n.y}, {a.x - n.x, a.y - n.y}};
+        const Vec quad[4] = {{a.x + n.x, a.y + n.y},
+                             {b.x + n.x, b.y + n.y},
+                             {b.x - n.x, b.y - n.y},
+                             {a.x - n.x, a.y - n.y}};
         fillConvex(c_, quad, 4);
     }
 
@@ -76,8 +80,10 @@ public:
             fillDisc(c_, p, h_);
         } else if (pen_.endCap == PS_ENDCAP_SQUARE) {
             const Vec n{-d.y * h_, d.x * h_}, q = along(p, d, sign * h_);
-            const Vec box[4] = {{p.x + n.x, p.y + n.y}, {q.x + n.x, q.y + n.y},
-                                {q.x - n.x, q.y - n.y}, {p.x - n.x, p.y - n.y}};
+            const Vec box[4] = {{p.x + n.x, p.y + n.y},
+                                {q.x + n.x, q.y + n.y},
+                                {q.x - n.x, q.y - n.y},
+                                {p.x - n.x, p.y - n.y}};
             fillConvex(c_, box, 4);
         }
     }

@@ -12,7 +12,7 @@ namespace krogdi {
 
 struct Canvas {
     uint32_t* pixels;
-    size_t stride;  // in pixels
+    size_t stride;                     // in pixels
     int32_t left, top, right, bottom;  // the drawable part (clip), right and bottom excluded
     uint32_t colour;                   // 0xAARRGGBB
 };

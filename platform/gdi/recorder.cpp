@@ -15,14 +15,25 @@ using namespace krogdi;
 namespace {
 
 const char* const kCallNames[] = {
-    "",        "CreatePen",  "ExtCreatePen", "CreateSolidBrush", "CreateRectRgn",
-    "DeleteObject", "SelectObject", "MoveToEx", "LineTo",       "PolylineTo",
-    "Arc",     "Pie",        "Rectangle",    "SelectClipRgn",
+    "",
+    "CreatePen",
+    "ExtCreatePen",
+    "CreateSolidBrush",
+    "CreateRectRgn",
+    "DeleteObject",
+    "SelectObject",
+    "MoveToEx",
+    "LineTo",
+    "PolylineTo",
+    "Arc",
+    "Pie",
+    "Rectangle",
+    "SelectClipRgn",
 };
 
-const char* const kStockNames[] = {"WHITE_BRUSH", "LTGRAY_BRUSH", "GRAY_BRUSH",
-                                   "DKGRAY_BRUSH", "BLACK_BRUSH", "NULL_BRUSH",
-                                   "WHITE_PEN",   "BLACK_PEN",    "NULL_PEN"};
+const char* const kStockNames[] = {"WHITE_BRUSH",  "LTGRAY_BRUSH", "GRAY_BRUSH",
+                                   "DKGRAY_BRUSH", "BLACK_BRUSH",  "NULL_BRUSH",
+                                   "WHITE_PEN",    "BLACK_PEN",    "NULL_PEN"};
 
 void append(std::string* out, const char* format, ...);
 
@@ -61,8 +72,10 @@ public:
         if (it != names.end()) return it->second;
         const Object* object = lookup(handle);
         const uint32_t type = object ? object->type : 0;
-        const char* kind = type == OBJ_PEN ? "pen" : type == OBJ_BRUSH ? "brush"
-                         : type == OBJ_REGION ? "rgn" : "obj";
+        const char* kind = type == OBJ_PEN      ? "pen"
+                           : type == OBJ_BRUSH  ? "brush"
+                           : type == OBJ_REGION ? "rgn"
+                                                : "obj";
         std::string text = kind;
         append(&text, "#%zu", names.size() + 1);
         names.emplace(handle, text);
@@ -74,7 +87,9 @@ public:
     std::map<HGDIOBJ, uint32_t> undeleted;
 };
 
-Recorder* recorder(HDC dc) { return dynamic_cast<Recorder*>(lookupDevice(dc)); }
+Recorder* recorder(HDC dc) {
+    return dynamic_cast<Recorder*>(lookupDevice(dc));
+}
 
 // Appends printf-style text (string concatenation trips a false -Wrestrict in GCC 12).
 __attribute__((format(printf, 2, 3))) void append(std::string* out, const char* format, ...) {
@@ -149,6 +164,7 @@ extern "C" {
 HDC KroGdiCreateRecorder(int32_t width, int32_t height, int32_t resolution) {
     if (width <= 0 || height <= 0 || resolution <= 0) return nullptr;
     Recorder* r = new (std::nothrow) Recorder;
+    if (r) r->width = width, r->height = height, r->resolution = resolution;
     return r ? adoptDevice(std::unique_ptr<Device>(r)) : nullptr;
 }
 

@@ -39,4 +39,6 @@ extern "C" int32_t GetVersionExA(OSVERSIONINFOA* info) {
     return 0;
 }
 
-extern "C" void KroKernelSetPlatform(int32_t platformId) { platform = platformId; }
+extern "C" void KroKernelSetPlatform(int32_t platformId) {
+    platform = platformId;
+}
