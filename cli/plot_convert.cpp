@@ -33,9 +33,12 @@ PlotOutput outputFor(const std::string& path) {
     if (!strcasecmp(ext, "pdf")) return PlotOutput::Pdf;
     if (!strcasecmp(ext, "svg")) return PlotOutput::Svg;
     switch (formatForName(path)) {
-        case Format::Bmp: return PlotOutput::Bmp;
-        case Format::Cals: return PlotOutput::Cals;
-        default: return PlotOutput::Unknown;
+        case Format::Bmp:
+            return PlotOutput::Bmp;
+        case Format::Cals:
+            return PlotOutput::Cals;
+        default:
+            return PlotOutput::Unknown;
     }
 }
 
@@ -133,9 +136,8 @@ bool pagePicture(HDC dc, int32_t width, int32_t height, int32_t dpi, Picture* pi
 int convertPlot(const std::string& in, const std::string& out,
                 const std::vector<std::string>& jobArgs, bool verbose) {
     if (int rc = parseJobOptions(jobArgs)) return rc;
-    warnUnusedOptions({"dpi", "width", "height", "papertype", "scale", "physical", "plot",
-                       "ignore", "center", "pen1", "pen2", "pen3", "pen4", "pen5", "pen6",
-                       "pen7", "pen8"});
+    warnUnusedOptions({"dpi", "width", "height", "papertype", "scale", "physical", "plot", "ignore",
+                       "center", "pen1", "pen2", "pen3", "pen4", "pen5", "pen6", "pen7", "pen8"});
     const PlotOutput kind = outputFor(out);
     if (kind == PlotOutput::Unknown) {
         std::fprintf(stderr,
@@ -216,7 +218,8 @@ int convertPlot(const std::string& in, const std::string& out,
             WriteSettings settings;
             settings.dpi = dpi;
             const Format format = kind == PlotOutput::Bmp ? Format::Bmp : Format::Cals;
-            if (writePicture(output.stream(), format, pic, settings) != 0) return fail(out, nullptr);
+            if (writePicture(output.stream(), format, pic, settings) != 0)
+                return fail(out, nullptr);
         }
         if (!output.commit()) {
             std::fprintf(stderr, "kro: %s: %s\n", out.c_str(), std::strerror(errno));

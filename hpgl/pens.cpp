@@ -66,8 +66,7 @@ size_t countFields(const Stream& at) {
     Stream in = at;
     size_t fields = 0;
     while (!in.atEnd() && !hasClass(in.peek(), kTerminatorBit | kLetterBit)) {
-        while (!in.atEnd() && hasClass(in.peek(), kBlankBit) &&
-               !hasClass(in.peek(), kSeparatorBit))
+        while (!in.atEnd() && hasClass(in.peek(), kBlankBit) && !hasClass(in.peek(), kSeparatorBit))
             ++in.pos;
         if (in.atEnd()) break;
         ++in.pos;
@@ -85,21 +84,39 @@ int32_t adaptiveDashes(int32_t type, double unit, double scale, int32_t w, uint3
     const double v = (unit - w) * scale;
     double first = 0;
     switch (type) {
-        case -1: first = w + 0.5; break;
-        case -2: first = (u + 1.0) * 0.5; break;
-        case -3: first = u * 0.7 + 0.5; break;
-        case -4: first = v * 0.8 + 0.5; break;
-        case -5: first = u * 0.7 + 0.5; break;
-        default: first = (u + 1.0) * 0.5; break;
+        case -1:
+            first = w + 0.5;
+            break;
+        case -2:
+            first = (u + 1.0) * 0.5;
+            break;
+        case -3:
+            first = u * 0.7 + 0.5;
+            break;
+        case -4:
+            first = v * 0.8 + 0.5;
+            break;
+        case -5:
+            first = u * 0.7 + 0.5;
+            break;
+        default:
+            first = (u + 1.0) * 0.5;
+            break;
     }
     const uint32_t half = dashLength((truncToInt(first) / 2) + 0.5);
     const uint32_t g = dashLength(u * 0.1 - 0.5), dot = dashLength(u * 0.1 + 0.5);
     int32_t n = 0;
     d[n++] = half;
     switch (type) {
-        case -1: d[n++] = dashLength(v + 0.5); break;
-        case -2: d[n++] = dashLength(u * 0.5 - 0.5); break;
-        case -3: d[n++] = dashLength(u * 0.3 - 0.5); break;
+        case -1:
+            d[n++] = dashLength(v + 0.5);
+            break;
+        case -2:
+            d[n++] = dashLength(u * 0.5 - 0.5);
+            break;
+        case -3:
+            d[n++] = dashLength(u * 0.3 - 0.5);
+            break;
         case -4:
             d[n++] = dashLength(v * 0.1 - 0.5);
             d[n++] = dashLength(w + 0.5);
@@ -187,7 +204,8 @@ void Renderer::setLineType() {
     if (type < -6 || type > 6) type = 10;
     s.lineType = type;
     const double percent = count == 2 && f[1] > 0 && f[1] <= 100.0 ? f[1] : 4.0;
-    s.patternLength = std::hypot((s.p2X - s.p1X) * percent * 0.01, (s.p2Y - s.p1Y) * percent * 0.01);
+    s.patternLength =
+        std::hypot((s.p2X - s.p1X) * percent * 0.01, (s.p2Y - s.p1Y) * percent * 0.01);
 
     PenStyle& style = penStyle();
     const double k = s.deviceScale;
@@ -254,8 +272,8 @@ void Renderer::setLineType() {
         style.kind = kDashedPen;
         pen = dashedPen(width, style.dashes, style.dashCount);
     } else {
-        static constexpr int32_t kFallback[7] = {0, PS_DOT, PS_DASH, PS_DASH, PS_SOLID,
-                                                 PS_DASHDOT, PS_DASHDOTDOT};
+        static constexpr int32_t kFallback[7] = {0,        PS_DOT,     PS_DASH,      PS_DASH,
+                                                 PS_SOLID, PS_DASHDOT, PS_DASHDOTDOT};
         const int32_t standard = kFallback[type < 0 ? -type : type];
         if (standard == PS_SOLID) {
             pen = CreatePen(PS_SOLID, 1, 0);

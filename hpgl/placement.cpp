@@ -29,10 +29,10 @@ struct PlotterKind {
     int32_t plot, kind;
 };
 constexpr PlotterKind kPlotterKinds[] = {
-    {1, 2},  {2, 2},  {3, 2},  {4, 2},  {5, 1},  {6, 1},  {7, 1},  {8, 1},  {9, 1},
-    {10, 1}, {11, 1}, {12, 1}, {13, 2}, {14, 2}, {15, 2}, {16, 2}, {17, 2}, {18, 2},
-    {19, 2}, {20, 2}, {21, 2}, {22, 2}, {24, 2}, {25, 2}, {26, 2}, {27, 2}, {28, 2},
-    {29, 2}, {30, 2}, {31, 2}, {-1, 0},
+    {1, 2},  {2, 2},  {3, 2},  {4, 2},  {5, 1},  {6, 1},  {7, 1},  {8, 1},
+    {9, 1},  {10, 1}, {11, 1}, {12, 1}, {13, 2}, {14, 2}, {15, 2}, {16, 2},
+    {17, 2}, {18, 2}, {19, 2}, {20, 2}, {21, 2}, {22, 2}, {24, 2}, {25, 2},
+    {26, 2}, {27, 2}, {28, 2}, {29, 2}, {30, 2}, {31, 2}, {-1, 0},
 };
 
 // Paper sides in plotter units: long, short, and minus half of each.
@@ -62,8 +62,8 @@ constexpr PaperExtent kPaperExtents[] = {
 struct PlotterPaper {
     int32_t plot, paper, cornerX, cornerY, p1x, p1y, p2x, p2y;
 };
-constexpr int32_t kLetter = 0x30101, kA0 = 0x10001, kA1 = 0x10101, kA2 = 0x10201,
-                  kA3 = 0x10301, kA4 = 0x10401;
+constexpr int32_t kLetter = 0x30101, kA0 = 0x10001, kA1 = 0x10101, kA2 = 0x10201, kA3 = 0x10301,
+                  kA4 = 0x10401;
 constexpr PlotterPaper kPlotterPapers[] = {
     {13, kLetter, -415, -376, 160, 447, 10210, 7682},
     {13, kA4, -401, -357, 514, 348, 10564, 7583},
@@ -198,8 +198,8 @@ Placement placeToFit(const HpglDocument& doc, int32_t deviceWidth, int32_t devic
     return p;
 }
 
-Placement placeAtScale(const HpglDocument& doc, int32_t deviceWidth, int32_t deviceHeight,
-                       double k, bool centre) {
+Placement placeAtScale(const HpglDocument& doc, int32_t deviceWidth, int32_t deviceHeight, double k,
+                       bool centre) {
     Placement p;
     p.deviceScale = k;
     p.originX = doc.xMin;
@@ -252,8 +252,8 @@ Placement placeAtScale(const HpglDocument& doc, int32_t deviceWidth, int32_t dev
     return p;
 }
 
-bool defaultScalingPoints(int32_t plot, int32_t paperType, double* p1x, double* p1y,
-                          double* p2x, double* p2y) {
+bool defaultScalingPoints(int32_t plot, int32_t paperType, double* p1x, double* p1y, double* p2x,
+                          double* p2y) {
     const PlotterPaper* row = plotterPaper(plot, paperType);
     if (!row) return false;
     const bool across = (paperType & 0xFF) == 1;

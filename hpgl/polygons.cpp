@@ -94,20 +94,46 @@ int32_t Renderer::replayPolygon() {
         s.command = code;
         in.pos = in.pos + 2 < in.length ? in.pos + 2 : in.length;
         switch (code) {
-            case kSP: selectPen(); break;
-            case kPU: s.penUp = 1; rc = movement(); break;
-            case kPD: s.penUp = 0; rc = movement(); break;
-            case kPA: s.relative = 0; rc = movement(); break;
-            case kPR: s.relative = 1; rc = movement(); break;
-            case kPC: rc = movement(); break;
-            case kLT: setLineType(); break;
-            case kCI: circle(); break;
+            case kSP:
+                selectPen();
+                break;
+            case kPU:
+                s.penUp = 1;
+                rc = movement();
+                break;
+            case kPD:
+                s.penUp = 0;
+                rc = movement();
+                break;
+            case kPA:
+                s.relative = 0;
+                rc = movement();
+                break;
+            case kPR:
+                s.relative = 1;
+                rc = movement();
+                break;
+            case kPC:
+                rc = movement();
+                break;
+            case kLT:
+                setLineType();
+                break;
+            case kCI:
+                circle();
+                break;
             case kAA:
             case kAR:
-            case kEW: arcOrWedge(); break;
+            case kEW:
+                arcOrWedge();
+                break;
             case kEA:
-            case kER: rectangle(); break;
-            default: in.skipParameters(); break;
+            case kER:
+                rectangle();
+                break;
+            default:
+                in.skipParameters();
+                break;
         }
         s.command = 0;
         if (rc != 0) break;
@@ -164,8 +190,8 @@ void Renderer::label() {
     if (s.noVerticalLabels != 0 || s.labelVertical != 1) {
         const double length = ((n - 1) * s.extraSpaceX * 1.5 + n) * s.charWidth;
         const double slant = s.slant * s.charWidth;
-        const double c[4][2] = {{0, 0}, {length, 0}, {length + slant, s.charHeight},
-                                {slant, s.charHeight}};
+        const double c[4][2] = {
+            {0, 0}, {length, 0}, {length + slant, s.charHeight}, {slant, s.charHeight}};
         std::memcpy(corners, c, sizeof c);
     } else {
         oy += s.charHeight;

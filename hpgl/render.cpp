@@ -246,11 +246,10 @@ extern "C" KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t device
         fndErrorStatus = KRO_ERR_HPGL_SCALE;
         return -1;
     }
-    const Placement p =
-        scale == 0 ? placeToFit(*document, deviceWidth, deviceHeight)
-                   : placeAtScale(*document, deviceWidth, deviceHeight,
-                                  resolution * double(scale) * 0.000984251968503937,
-                                  centreOnDevice == 1);
+    const Placement p = scale == 0 ? placeToFit(*document, deviceWidth, deviceHeight)
+                                   : placeAtScale(*document, deviceWidth, deviceHeight,
+                                                  resolution * double(scale) * 0.000984251968503937,
+                                                  centreOnDevice == 1);
     r.s.deviceScale = p.deviceScale;
     r.s.originX = p.originX;
     r.s.originY = p.originY;

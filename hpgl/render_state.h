@@ -59,13 +59,13 @@ Placement placeToFit(const HpglDocument& doc, int32_t deviceWidth, int32_t devic
 
 // Fixed scale k: centred on the drawing area, or placed as the document's
 // plotter type would place it on the document's paper.
-Placement placeAtScale(const HpglDocument& doc, int32_t deviceWidth, int32_t deviceHeight,
-                       double k, bool centre);
+Placement placeAtScale(const HpglDocument& doc, int32_t deviceWidth, int32_t deviceHeight, double k,
+                       bool centre);
 
 // The default P1 and P2 of a plotter type on a paper (code of the output
 // paper); false when the plotter paper table has no row for them.
-bool defaultScalingPoints(int32_t plot, int32_t paperType, double* p1x, double* p1y,
-                          double* p2x, double* p2y);
+bool defaultScalingPoints(int32_t plot, int32_t paperType, double* p1x, double* p1y, double* p2x,
+                          double* p2y);
 
 // Pen style state: how SP makes its pen. Survives IN, DF and drawings.
 enum PenKind : int16_t { kPlainPen = 0, kDashedPen = 1, kFallbackPen = 2 };
@@ -113,17 +113,17 @@ struct Renderer {
     // that one is held for later.
     void selectOwnPen(HPEN pen);
 
-    void selectPen();        // SP
-    void setLineType();      // LT
-    int32_t movement();      // PU PD PA PR PC GR; 0 or -1
+    void selectPen();    // SP
+    void setLineType();  // LT
+    int32_t movement();  // PU PD PA PR PC GR; 0 or -1
 
-    void circle();           // CI
-    void arcOrWedge();       // AA AR EW
-    void rectangle();        // EA ER
-    void polygonMode();      // PM
-    int32_t replayPolygon(); // EP FP; 0 or -1
-    void clipWindow();       // IW
-    void label();            // LB BL PB
+    void circle();                // CI
+    void arcOrWedge();            // AA AR EW
+    void rectangle();             // EA ER
+    void polygonMode();           // PM
+    int32_t replayPolygon();      // EP FP; 0 or -1
+    void clipWindow();            // IW
+    void label();                 // LB BL PB
     void settings(int32_t code);  // IP SC SI SR SU SL DI DR DU DV ES
 
     // A user coordinate in plotter units.

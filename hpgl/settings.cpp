@@ -84,7 +84,8 @@ void Renderer::settings(int32_t code) {
             }
             break;
         case kDV:
-            if (s.noVerticalLabels == 0) s.labelVertical = n == 1 ? truncToInt(f[0]) : d.labelVertical;
+            if (s.noVerticalLabels == 0)
+                s.labelVertical = n == 1 ? truncToInt(f[0]) : d.labelVertical;
             break;
         case kES:
             if (s.noExtraSpace != 0) break;

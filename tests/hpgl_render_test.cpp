@@ -1,7 +1,6 @@
 // The HP-GL renderer on the recording device: the GDI call sequences of pens,
 // line types and movements, placement, and real plots through kro convert.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
@@ -59,7 +58,7 @@ const char* const kCapture =
 const float kPens[8] = {0.25f, 0.5f, 0.75f, 1.0f, 0, 0, 0, 0};
 
 class Recorder {
-public:
+  public:
     explicit Recorder(bool nt = true, int32_t w = 1000, int32_t h = 1000)
         : dc_(KroGdiCreateRecorder(w, h, 1016)), w_(w), h_(h) {
         KroKernelSetPlatform(nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS);
@@ -88,7 +87,7 @@ public:
         EXPECT_EQ(KroGdiFaults(dc_), 0);
     }
 
-private:
+  private:
     HDC dc_;
     int32_t w_, h_;
 };
@@ -153,7 +152,7 @@ TEST(HpglRender, InKeepsTheDevicePenButDeselectsThePenNumber) {
 // one device unit per plotter unit, no pen (40 plotter units wide).
 struct DashCase {
     int type;
-    const char* nt;  // the ExtCreatePen call on the NT family
+    const char* nt;     // the ExtCreatePen call on the NT family
     const char* ninex;  // the CreatePen call on the 9x family
 };
 const DashCase kDashCases[] = {
@@ -194,11 +193,12 @@ TEST(HpglRender, LineTypeParameters) {
     // (40 units); a type out of range draws solid.
     EXPECT_TRUE(startsWith(drawCalls("IN;LT2,150;"),
                            "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, [28 27]) "));
-    EXPECT_TRUE(startsWith(drawCalls("IN;LT7;"), "ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) "));
+    EXPECT_TRUE(
+        startsWith(drawCalls("IN;LT7;"), "ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) "));
     // Before IN, P1 = P2: every computed entry is one unit, the dot entry
     // stays the pen width in plotter units.
-    EXPECT_TRUE(startsWith(drawCalls("LT4;"),
-                           "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [1 1 40 1]) "));
+    EXPECT_TRUE(
+        startsWith(drawCalls("LT4;"), "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [1 1 40 1]) "));
 }
 
 TEST(HpglRender, PenSelectMakesThePenOfTheLineTypeInForce) {
@@ -446,8 +446,8 @@ TEST(HpglRenderFiles, RealPlotsRenderToPng) {
         if (entry.path().extension() == ".gz") {
             name = entry.path().stem().string();
             plot = work / name;
-            const std::string cmd = "gzip -dc '" + entry.path().string() + "' > '" +
-                                    plot.string() + "'";
+            const std::string cmd =
+                "gzip -dc '" + entry.path().string() + "' > '" + plot.string() + "'";
             ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
         }
         const std::filesystem::path png = work / (name + ".png");
@@ -517,14 +517,18 @@ TEST(HpglShapes, CallsOfTheShapeCommands) {
          "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 100, 2000, 0, 1900)\n"
          "MoveToEx(0, 1900)\n"},
         // A negative sweep: the same arc with the ends swapped.
-        {"PA100,0;AA0,0,-90;", "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 0, 2099, 100, 2000)\n"},
+        {"PA100,0;AA0,0,-90;",
+         "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 0, 2099, 100, 2000)\n"},
         // AR's centre is relative to the pen.
-        {"PA100,0;AR-100,0,90;", "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 100, 2000, 0, 1900)\n"},
+        {"PA100,0;AR-100,0,90;",
+         "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 100, 2000, 0, 1900)\n"},
         // A wedge around the pen; a thin one is its radius alone.
-        {"PA500,500;EW100,0,90;", "MoveToEx(0, 2000)\nPie(400, 1400, 600, 1600, 600, 1500, 500, 1400)\n"},
+        {"PA500,500;EW100,0,90;",
+         "MoveToEx(0, 2000)\nPie(400, 1400, 600, 1600, 600, 1500, 500, 1400)\n"},
         {"PA500,500;EW100,0,0.001;", "MoveToEx(0, 2000)\nMoveToEx(500, 1500)\nLineTo(601, 1500)\n"},
         // A negative radius starts on the opposite side.
-        {"PA500,500;EW-100,0,90;", "MoveToEx(0, 2000)\nPie(400, 1400, 600, 1600, 400, 1500, 500, 1600)\n"},
+        {"PA500,500;EW-100,0,90;",
+         "MoveToEx(0, 2000)\nPie(400, 1400, 600, 1600, 400, 1500, 500, 1600)\n"},
         // EA and ER span the pen and the opposite corner.
         {"PA300,300;EA100,100;ER-200,-200;",
          "MoveToEx(0, 2000)\nRectangle(100, 1700, 300, 1900)\nRectangle(100, 1700, 300, 1900)\n"},
@@ -624,15 +628,15 @@ TEST(HpglWindow, ClipRegionCoversTheWindowEdges) {
 
 // The box of the label ABC at (100, 100) with 40 x 80 unit characters.
 std::string labelBox(const std::string& settings, int32_t plot = 0) {
-    const std::string calls =
-        drawOn(settings + "PA100,100;SI0.1,0.2;LBABC\x03", 1000, plot);
+    const std::string calls = drawOn(settings + "PA100,100;SI0.1,0.2;LBABC\x03", 1000, plot);
     const size_t at = calls.find("MoveToEx(", calls.find("CreatePen(0, 0, 0x000000) = pen#"));
     const size_t end = calls.find('\n', calls.find("PolylineTo", at));
     return calls.substr(at, end - at);
 }
 
 TEST(HpglLabels, BoxCornersInEveryMode) {
-    EXPECT_EQ(labelBox(""), "MoveToEx(100, 900)\nPolylineTo((220,900) (220,820) (100,820) (100,900))");
+    EXPECT_EQ(labelBox(""),
+              "MoveToEx(100, 900)\nPolylineTo((220,900) (220,820) (100,820) (100,900))");
     EXPECT_EQ(labelBox("SL0.5;"),
               "MoveToEx(100, 900)\nPolylineTo((220,900) (240,820) (120,820) (100,900))");
     EXPECT_EQ(labelBox("DI0,1;"),
