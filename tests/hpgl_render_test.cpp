@@ -664,3 +664,36 @@ TEST(HpglLabels, BufferedLabels) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every malformed plot that loads draws without failing, on the recorder and
+// on a Cairo page, and gives every pen back.
+TEST(HpglRenderFiles, MalformedPlotsDraw) {
+    int drawn = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(KRO_TEST_DATA) + "/bad")) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("hpgl-", 0) != 0) continue;
+        HpglDocument* doc = KroOpenHPGL(entry.path().c_str(), 0, 0, nullptr);
+        if (doc == KRO_FAILED_PTR) continue;
+        for (float scale : {0.0f, 1.0f}) {
+            Recorder rec(true, 500, 400);
+            EXPECT_EQ(KroDisplayHPGL(doc, 500, 400, rec.dc(), kPens, 0, 0x10401, scale, 100, 0), 0)
+                << name;
+            EXPECT_EQ(SelectClipRgn(rec.dc(), nullptr), NULLREGION);
+            rec.expectHostPenBack();
+            HDC page = KroGdiCreateDevice(KRO_GDI_IMAGE, 500, 400, 100, nullptr, 0);
+            ASSERT_NE(page, nullptr);
+            EXPECT_EQ(KroDisplayHPGL(doc, 500, 400, page, kPens, 0, 0x10401, scale, 100, 0), 0)
+                << name;
+            DeleteDC(page);
+        }
+        KroCloseHPGL(doc);
+        ++drawn;
+    }
+    EXPECT_GE(drawn, 8);
+    EXPECT_EQ(KroGdiLiveObjects(), 0);
+}
+
+}  // namespace
