@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -694,6 +695,38 @@ TEST(HpglRenderFiles, MalformedPlotsDraw) {
     }
     EXPECT_GE(drawn, 8);
     EXPECT_EQ(KroGdiLiveObjects(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HpglRenderFiles, EveryOutputFormat) {
+    const std::filesystem::path work =
+        std::filesystem::temp_directory_path() / ("kro-render-out-" + std::to_string(getpid()));
+    std::filesystem::create_directories(work);
+    const std::filesystem::path plot = work / "plot.hpgl";
+    FILE* f = std::fopen(plot.c_str(), "wb");
+    std::fputs("IN;SP1;PU0,0;PD4000,0,4000,3000,0,3000,0,0;LT2;PD4000,3000;", f);
+    std::fclose(f);
+    const struct {
+        const char* name;
+        const char* magic;
+    } outputs[] = {{"out.png", "\x89PNG"}, {"out.pdf", "%PDF"}, {"out.svg", "<?xml"},
+                   {"out.bmp", "BM"},      {"out.cal", "srcdocid:"}};
+    for (const auto& o : outputs) {
+        const std::filesystem::path out = work / o.name;
+        const std::string cmd = std::string(KRO_CLI) + " convert '" + plot.string() + "' '" +
+                                out.string() + "' -dpi 150 -pen1 0.5 > /dev/null 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << o.name;
+        std::string head(16, '\0');
+        FILE* in = std::fopen(out.c_str(), "rb");
+        ASSERT_NE(in, nullptr) << o.name;
+        head.resize(std::fread(head.data(), 1, head.size(), in));
+        std::fclose(in);
+        EXPECT_EQ(head.compare(0, std::strlen(o.magic), o.magic), 0) << o.name << ": " << head;
+    }
+    std::filesystem::remove_all(work);
 }
 
 }  // namespace
