@@ -61,22 +61,6 @@ struct PointBuffers {
 };
 PointBuffers gPoints;
 
-// The fields of a movement command, counted without moving the position.
-size_t countFields(const Stream& at) {
-    Stream in = at;
-    size_t fields = 0;
-    while (!in.atEnd() && !hasClass(in.peek(), kTerminatorBit | kLetterBit)) {
-        while (!in.atEnd() && hasClass(in.peek(), kBlankBit) && !hasClass(in.peek(), kSeparatorBit))
-            ++in.pos;
-        if (in.atEnd()) break;
-        ++in.pos;
-        while (!in.atEnd() && !in.atFieldEnd()) ++in.pos;
-        ++fields;
-        in.skipSeparator();
-    }
-    return fields;
-}
-
 // The per-segment pattern of an adaptive line type: whole patterns fill the
 // segment, starting and ending with half a dash.
 int32_t adaptiveDashes(int32_t type, double unit, double scale, int32_t w, uint32_t* d) {
@@ -290,9 +274,8 @@ int32_t Renderer::movement() {
     const int32_t code = s.command;
     const double startX = s.penX, startY = s.penY;
     const POINT start{toDeviceX(startX), toDeviceY(startY)};
-    // A pair of fields makes a point; a field of GR after its step makes one.
-    const size_t fields = countFields(in);
-    if (!gPoints.reserve(std::max<size_t>(code == kGR ? fields : (fields + 1) / 2, 1))) {
+    // The buffers grow with the points; they are kept from command to command.
+    if (!gPoints.reserve(1)) {
         fndErrorStatus = KRO_ERR_NOMEM;
         return -1;
     }

@@ -11,22 +11,6 @@
 namespace kro::hpgl {
 namespace {
 
-// Device coordinates stay within this range, so the one-unit end-pixel
-// step and the differences of two points never overflow 32 bits.
-constexpr double kDeviceLimit = 1073741823.0;
-
-int32_t clampDevice(double v) {
-    if (std::isnan(v)) return 0;
-    if (v > kDeviceLimit) v = kDeviceLimit;
-    if (v < -kDeviceLimit) v = -kDeviceLimit;
-    return int32_t(v);
-}
-
-// Rounds as the transforms do: plus a half, truncated toward zero.
-double roundHalfUp(double v) {
-    return std::trunc(v + 0.5);
-}
-
 bool isPlotterWithFixedLabels(int32_t plot) {
     return plot == 5 || plot == 6 || plot == 7 || plot == 8 || plot == 9 || plot == 11 ||
            plot == 12;
@@ -180,19 +164,6 @@ void restoreHostPen(Renderer* r) {
 }
 
 }  // namespace
-
-int32_t Renderer::toDeviceX(double x) const {
-    return clampDevice(roundHalfUp((x - s.originX) * s.deviceScale) + s.offsetX);
-}
-
-int32_t Renderer::toDeviceY(double y) const {
-    return clampDevice(double(s.deviceHeight) - roundHalfUp((y - s.originY) * s.deviceScale) -
-                       s.offsetY);
-}
-
-int32_t Renderer::toDeviceLength(double length) const {
-    return clampDevice(roundHalfUp(length * s.deviceScale));
-}
 
 void Renderer::readField(char* buf, bool separatorEndsOnly) {
     const FieldRules rules{.keep = 40,

@@ -3,6 +3,7 @@
 // drawings. Shared by the renderer's files and its tests.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -80,6 +81,18 @@ struct PenStyle {
 inline constexpr DWORD kSolidGeometric = PS_GEOMETRIC | PS_ENDCAP_FLAT | PS_JOIN_MITER;
 inline constexpr DWORD kDashedGeometric = kSolidGeometric | PS_USERSTYLE;
 
+// Device coordinates stay within this range, so the one-unit end-pixel
+// step, the sum of a corner and a size, and the difference of two points
+// never overflow 32 bits.
+inline constexpr double kDeviceLimit = 1073741823.0;
+
+inline int32_t clampDevice(double v) {
+    if (!(v == v)) return 0;  // NaN
+    if (v > kDeviceLimit) return int32_t(kDeviceLimit);
+    if (v < -kDeviceLimit) return -int32_t(kDeviceLimit);
+    return int32_t(v);
+}
+
 // One drawing in progress.
 struct Renderer {
     HpglRenderState s{};
@@ -95,9 +108,16 @@ struct Renderer {
 
     // Transforms to device units. Device coordinates are 32-bit here: values
     // are clamped to a range where the end-pixel step cannot overflow, never wrapped.
-    int32_t toDeviceX(double x) const;
-    int32_t toDeviceY(double y) const;
-    int32_t toDeviceLength(double length) const;
+    int32_t toDeviceX(double x) const {
+        return clampDevice(std::trunc((x - s.originX) * s.deviceScale + 0.5) + s.offsetX);
+    }
+    int32_t toDeviceY(double y) const {
+        return clampDevice(double(s.deviceHeight) -
+                           std::trunc((y - s.originY) * s.deviceScale + 0.5) - s.offsetY);
+    }
+    int32_t toDeviceLength(double length) const {
+        return clampDevice(std::trunc(length * s.deviceScale + 0.5));
+    }
 
     // The renderer's field reader: blanks skipped, the first byte always
     // taken, 40 bytes kept. Gives the kept bytes NUL-terminated in buf.
