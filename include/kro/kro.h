@@ -359,6 +359,7 @@ KRO_API int32_t Kro_STR_CMP(int32_t mode, const char* position);
  * per inch, centred on the area when centreOnDevice is 1, else placed as the
  * plotter places it on paperType. The host's pen is selected again at the end,
  * also after a failure. 0, or -1. */
+struct HDC__; /* HDC of kro/gdi.h */
 KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t deviceWidth, int32_t deviceHeight,
                                struct HDC__* dc, const float* penWidths, int32_t unused,
                                int32_t paperType, float scale, int32_t resolution,
