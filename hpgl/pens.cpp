@@ -1,6 +1,7 @@
 // Pens, line types and the movement commands: SP, LT, PU, PD, PA, PR, PC, GR.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <vector>
@@ -124,6 +125,12 @@ int32_t adaptiveDashes(int32_t type, double unit, double scale, int32_t w, uint3
     return n;
 }
 
+// An integer field read as atoi reads it, saturating instead of overflowing.
+int32_t integerField(const char* text) {
+    const long v = std::strtol(text, nullptr, 10);
+    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
+}
+
 }  // namespace
 
 bool gRefusePointBuffers = false;
@@ -166,7 +173,7 @@ void Renderer::selectPen() {
     char buf[kMaxFieldKeep + 1];
     readField(buf);
     in.skipParameters();
-    const int n = std::atoi(buf);
+    const int32_t n = integerField(buf);
     s.pen = n >= 1 && n <= 8 ? n : 0;
     const int32_t width = devicePenWidth();
     const PenStyle& style = penStyle();
@@ -181,10 +188,23 @@ void Renderer::selectPen() {
 }
 
 void Renderer::setLineType() {
-    double f[2];
-    const int count = readCountedFields(f, 2);
+    // The type is an integer field (digits up to any other byte), the length a number.
+    double f[2] = {};
+    int count = 0;
+    int32_t type = 10;
+    if (!in.atFieldEnd()) {
+        char buf[kMaxFieldKeep + 1];
+        readField(buf);
+        type = integerField(buf);
+        in.skipSeparator();
+        ++count;
+        if (!in.atFieldEnd()) {
+            f[1] = readNumber();
+            in.skipSeparator();
+            ++count;
+        }
+    }
     in.skipParameters();
-    int32_t type = count == 0 ? 10 : int32_t(truncToInt(f[0]));
     if (type < -6 || type > 6) type = 10;
     s.lineType = type;
     const double percent = count == 2 && f[1] > 0 && f[1] <= 100.0 ? f[1] : 4.0;

@@ -712,8 +712,11 @@ TEST(HpglRenderFiles, EveryOutputFormat) {
     const struct {
         const char* name;
         const char* magic;
-    } outputs[] = {{"out.png", "\x89PNG"}, {"out.pdf", "%PDF"}, {"out.svg", "<?xml"},
-                   {"out.bmp", "BM"},      {"out.cal", "srcdocid:"}};
+    } outputs[] = {{"out.png", "\x89PNG"},
+                   {"out.pdf", "%PDF"},
+                   {"out.svg", "<?xml"},
+                   {"out.bmp", "BM"},
+                   {"out.cal", "srcdocid:"}};
     for (const auto& o : outputs) {
         const std::filesystem::path out = work / o.name;
         const std::string cmd = std::string(KRO_CLI) + " convert '" + plot.string() + "' '" +
@@ -727,6 +730,17 @@ TEST(HpglRenderFiles, EveryOutputFormat) {
         EXPECT_EQ(head.compare(0, std::strlen(o.magic), o.magic), 0) << o.name << ": " << head;
     }
     std::filesystem::remove_all(work);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HpglRender, IntegerFieldsStopAtTheirDigits) {
+    // LT 1e1 is type 1 (an integer field), not 10; SP 2.9 is pen 2.
+    EXPECT_TRUE(startsWith(drawCalls("IN;LT1e1;"), "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, ["));
+    EXPECT_TRUE(startsWith(drawCalls("SP2.9;"), "CreatePen(0, 20, 0x000000)"));
+    EXPECT_TRUE(startsWith(drawCalls("SP99999999999999999999;"), "CreatePen(0, 1, 0x000000)"));
 }
 
 }  // namespace
