@@ -744,3 +744,17 @@ TEST(HpglRender, IntegerFieldsStopAtTheirDigits) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HpglRender, NoDeviceDrawsNothingAndKeepsNothing) {
+    const int32_t live = KroGdiLiveObjects();
+    Plot p("IN;SP1;LT-2;PD10,10,20,30;LT3;PM0;PD5,5;PM2;EP;LBX\x03IW0,0,9,9;CI5;", 0, 0, 100, 100);
+    EXPECT_EQ(KroDisplayHPGL(&p.doc, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0), 0);
+    EXPECT_EQ(KroGdiLiveObjects(), live);
+    fndErrorStatus = 0;
+    EXPECT_EQ(KroDisplayHPGL(nullptr, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0), -1);
+    EXPECT_EQ(fndErrorStatus, KRO_ERR_NULL);
+}
+
+}  // namespace
