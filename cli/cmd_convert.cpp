@@ -5,6 +5,8 @@
 #include "cli/cli.h"
 #include "cli/job.h"
 #include "cli/job_flow.h"
+#include "cli/plot_convert.h"
+#include "cli/plot_info.h"
 
 namespace kro::cli {
 
@@ -25,6 +27,9 @@ int cmdConvert(const std::vector<std::string>& given) {
     if (int rc = splitFlags(rest, {"--verbose"}, &flags, &words)) return rc;
     if (int rc = parseJobOptions(words, &files)) return rc;
     if (files.size() < 2) return usageError("convert: needs an input and an output file");
+    // A plot is drawn on a page, not read as a picture.
+    if (files.size() == 2 && isPlotFile(files[0]))
+        return convertPlot(files[0], files[1], hasFlag(flags, "--verbose"));
     Job job;
     job.verbose = hasFlag(flags, "--verbose");
     job.to = to;

@@ -41,7 +41,7 @@ bool isPlotFile(const std::string& path) {
     size_t i = 0;
     while (i < n) {
         const char c = head[i];
-        if (c == ' ' || c == ';' || c == '\r' || c == '\n' || c == '\t') {
+        if (c == ' ' || c == ';' || c == '\r' || c == '\n' || c == '\t' || c == 0x03) {
             ++i;
         } else if (c == 0x1B && i + 1 < n && head[i + 1] == '.') {
             // Device control: to its ":" for .I and .N, three bytes otherwise.

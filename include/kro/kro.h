@@ -410,6 +410,18 @@ KRO_API int32_t Kro_MAX_MIN(const char* text, int32_t length, int32_t plot, int3
  * the mnemonic there (mode 6, 0 for none). */
 KRO_API int32_t Kro_STR_CMP(int32_t mode, const char* position);
 
+/* Draws a plot on a device context (the HDC of kro/gdi.h) of deviceWidth x
+ * deviceHeight units. penWidths: pens 1 to 8 in millimetres. scale 0 fits the
+ * plot into the area; a scale above 0 draws at that scale with resolution dots
+ * per inch, centred on the area when centreOnDevice is 1, else placed as the
+ * plotter places it on paperType. The host's pen is selected again at the end,
+ * also after a failure. 0, or -1. */
+struct HDC__; /* HDC of kro/gdi.h */
+KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t deviceWidth, int32_t deviceHeight,
+                               struct HDC__* dc, const float* penWidths, int32_t unused,
+                               int32_t paperType, float scale, int32_t resolution,
+                               int32_t centreOnDevice);
+
 /* ---- Drawable size (section kept by the paper tables) ------------------- */
 
 /* The page and the picture on it in dots of the output resolution, for an

@@ -1,0 +1,1 @@
+IN;SP2;LT3;PM0;PD10,10,20,20;SP3;CI5;LB never ended
