@@ -6,12 +6,15 @@
 #
 #   scripts/fuzz.sh [NAME...]     NAME as in fuzz/fuzz_NAME.cpp; default: all
 #
-# Environment: KRO_FUZZ_SECONDS (per harness, default 60), KRO_FUZZ_SEED
+# Environment: KRO_FUZZ_SECONDS (per harness, default 60), KRO_FUZZ_RUNS (stop
+# after this many inputs, so that a run is the same on any machine; default: no
+# limit), KRO_FUZZ_SEED
 # (default 1), KRO_FUZZ_BUILD (build folder, default build-fuzz).
 # A harness may set its longest input with a line "// Max length: N".
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${KRO_FUZZ_SECONDS:-60}
+runs_limit=${KRO_FUZZ_RUNS:--1}
 seed=${KRO_FUZZ_SEED:-1}
 build=${KRO_FUZZ_BUILD:-build-fuzz}
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -51,7 +54,7 @@ for name in $names; do
     # shellcheck disable=SC2086
     (cd "$findings" && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
         UBSAN_OPTIONS=print_stacktrace=1 \
-        "$root/$build/fuzz/fuzz_$name" -seed="$seed" -max_total_time="$seconds" \
+        "$root/$build/fuzz/fuzz_$name" -seed="$seed" -max_total_time="$seconds" -runs="$runs_limit" \
         -max_len="${maxlen:-16384}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         $dict "$root/$work") >"$log" 2>&1
     rc=$?
@@ -59,7 +62,7 @@ for name in $names; do
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     corpus=$(find "$work" -type f | wc -l)
     if [ "$rc" -eq 0 ]; then
-        echo "fuzz $name: ok, ${runs:-?} runs in ${seconds} s, corpus $corpus"
+        echo "fuzz $name: ok, ${runs:-?} runs (at most ${seconds} s), corpus $corpus"
     else
         failed=1
         finding=$(find "$findings" -type f | head -n 1)
