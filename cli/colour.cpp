@@ -118,7 +118,52 @@ int32_t applyColourOptions(Picture* pic, std::vector<std::string>* notes) {
     return 0;
 }
 
+// JPEG holds 8-bit gray (black is zero) and RGB: a bilevel picture becomes
+// gray, a white-is-zero one is turned round, a palette one is expanded to RGB.
+int32_t fitForJpeg(Picture* pic, std::vector<std::string>* notes) {
+    RsImage& im = pic->image;
+    if (im.depth == 1) {
+        // Gray rows need no padding: the picture keeps its own width.
+        const size_t stride = size_t(im.width / 8), h = size_t(im.height);
+        const size_t w = size_t(im.validWidth > 0 && im.validWidth < im.width ? im.validWidth
+                                                                              : im.width);
+        auto* gray = static_cast<unsigned char*>(std::malloc(w * h != 0 ? w * h : 1));
+        if (!gray) {
+            fndErrorStatus = KRO_ERR_NOMEM;
+            return -1;
+        }
+        for (size_t y = 0; y < h; ++y)
+            for (size_t x = 0; x < w; ++x) {
+                const bool black = (im.data[y * stride + x / 8] >> (7 - x % 8)) & 1;
+                gray[y * w + x] = black ? 0 : 255;
+            }
+        std::free(im.data);
+        im.data = gray;
+        im.width = im.validWidth = int32_t(w);
+        im.depth = 8;
+        im.size = int32_t(w * h);
+        pic->photometric = KRO_PHOTO_BLACK_IS_ZERO;
+        for (int i = 0; i < 256; ++i)
+            pic->palette[i] = pic->palette[256 + i] = pic->palette[512 + i] = uint8_t(i);
+        if (notes) notes->push_back("JPEG holds gray or colour: bilevel written as gray");
+        return 0;
+    }
+    if (im.depth != 8) return 0;
+    if (photometricOf(*pic) == KRO_PHOTO_PALETTE) {
+        if (convertColourType(pic, KRO_COLORTYPE_RGB) != 0) return -1;
+        if (notes) notes->push_back("JPEG holds gray or colour: palette expanded to RGB");
+    } else if (pic->photometric == KRO_PHOTO_WHITE_IS_ZERO) {
+        const size_t n = size_t(im.width) * size_t(im.height);
+        for (size_t i = 0; i < n; ++i) im.data[i] = uint8_t(255 - im.data[i]);
+        pic->photometric = KRO_PHOTO_BLACK_IS_ZERO;
+        for (int i = 0; i < 256; ++i)
+            pic->palette[i] = pic->palette[256 + i] = pic->palette[512 + i] = uint8_t(i);
+    }
+    return 0;
+}
+
 int32_t fitColourType(Picture* pic, Format output, std::vector<std::string>* notes) {
+    if (output == Format::Jpeg) return fitForJpeg(pic, notes);
     if (output != Format::Cals || pic->image.depth == 1) return 0;
     // CALS holds bilevel pictures only: dither, as -colortype Bilevel would.
     const std::string from = colourTypeName(*pic);

@@ -21,7 +21,8 @@ bool isPaletteColour(const Picture& pic);
 int32_t applyColourOptions(Picture* pic, std::vector<std::string>* notes);
 
 // Turns the picture into what the output format holds (CALS: bilevel,
-// dithered with -dithes or Floyd-Steinberg); like applyColourOptions.
+// dithered with -dithes or Floyd-Steinberg; JPEG: gray with black as zero, or
+// RGB); like applyColourOptions.
 int32_t fitColourType(Picture* pic, Format output, std::vector<std::string>* notes);
 
 // One KroConvImage to the colour type (a KRO_COLORTYPE_*), with the job's

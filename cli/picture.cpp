@@ -56,12 +56,34 @@ Format formatForName(const std::string& path) {
 
 // Bilevel pictures travel with 1 as black, the way every writer stores them;
 // a file whose 0 bits are black is inverted once on the way in.
+// The padding bits past the picture's own width stay white (0).
 static void normaliseBilevel(Picture* pic) {
     if (pic->image.depth != 1 || pic->photometric != KRO_PHOTO_BLACK_IS_ZERO) return;
     unsigned char* p = pic->image.data;
-    const size_t n = size_t(pic->image.width / 8) * size_t(pic->image.height);
+    const size_t stride = size_t(pic->image.width / 8);
+    const size_t n = stride * size_t(pic->image.height);
     for (size_t i = 0; i < n; ++i) p[i] = uint8_t(~p[i]);
     pic->photometric = KRO_PHOTO_WHITE_IS_ZERO;
+    const int32_t valid = pic->image.validWidth;
+    if (valid <= 0 || valid >= pic->image.width) return;
+    const size_t last = size_t(valid - 1) / 8;
+    const uint8_t keep = uint8_t(0xFF00u >> (((valid - 1) % 8) + 1));
+    for (size_t row = 0; row < size_t(pic->image.height); ++row) {
+        unsigned char* r = p + row * stride;
+        r[last] &= keep;
+        std::memset(r + last + 1, 0, stride - last - 1);
+    }
+}
+
+// Readers that state no palette for a gray picture get the plain ramp, which
+// the writers and the colour steps read as gray.
+static void grayRamp(Picture* pic) {
+    if (pic->image.depth != 8 || pic->photometric == KRO_PHOTO_PALETTE ||
+        pic->photometric == KRO_PHOTO_RGB)
+        return;
+    for (int i = 0; i < 256; ++i)
+        pic->palette[i] = pic->palette[256 + i] = pic->palette[512 + i] =
+            uint8_t(pic->photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i);
 }
 
 // A zeroed buffer for a whole page. Pages of some megabytes go on huge pages:
@@ -145,6 +167,7 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
         case Format::Cals: rc = readCals(f, pic); break;
         case Format::Jpeg:
             rc = KroJPEGToRsImage(f, &pic->image, &pic->photometric, pic->resolution);
+            if (rc == 0) grayRamp(pic);
             break;
         case Format::Pcx:
             rc = KroPCXToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
@@ -200,12 +223,14 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
                                    photometricToWrite(pic), palette);
         case Format::Cals: return writeCals(f, pic, settings);
         case Format::Jpeg: {
-            // A picture that states no resolution gets no density in dots per inch.
-            const bool stated = pic.resolution[0] > 0 && pic.resolution[1] > 0;
-            const int32_t none[2] = {-1, -1};
+            // A picture that states no resolution gets no density in dots per
+            // inch; like BMP and PCX, JPEG files get one resolution for both
+            // directions, the horizontal one.
+            const bool stated = pic.resolution[0] > 0;
+            const int32_t density[2] = {stated ? pic.resolution[0] : -1,
+                                        stated ? pic.resolution[0] : -1};
             const int32_t quality = kroOption.quality.given ? kroOption.quality.value : -1;
-            return KroRsImageToJPEG(f, &pic.image, pic.photometric,
-                                    stated ? pic.resolution : none, quality);
+            return KroRsImageToJPEG(f, &pic.image, pic.photometric, density, quality);
         }
         case Format::Pcx: return writePcx(f, pic, settings, palette);
         default: return -1;
