@@ -198,14 +198,14 @@ check "several inputs need a .ps output" '[ $? -eq 2 ] && [ ! -e "$work/two.bmp"
 
 # Into and out of JPEG: a gray JPEG stays gray; bilevel, white-is-zero and
 # palette pictures become what JPEG holds (gray or RGB).
-if command -v cjpeg >/dev/null && command -v djpeg >/dev/null && command -v pbmtopcx >/dev/null; then
+if command -v cjpeg >/dev/null && command -v djpeg >/dev/null && command -v ppmtopcx >/dev/null; then
     pgmramp -lr 37 11 >"$work/ramp.pgm" 2>/dev/null
     cjpeg -grayscale "$work/ramp.pgm" >"$work/ramp.jpg"
     "$kro" convert "$work/ramp.jpg" "$work/ramp.bmp"
     djpeg -pnm "$work/ramp.jpg" >"$work/ramp-ref.pgm"
     check "a gray JPEG reads as gray, not as a palette" 'bmptopnm "$work/ramp.bmp" 2>/dev/null | cmp -s - "$work/ramp-ref.pgm"'
     pbmtext -builtin fixed "Ab" 2>/dev/null >"$work/ab.pbm"
-    pbmtopcx "$work/ab.pbm" >"$work/ab.pcx" 2>/dev/null
+    ppmtopcx "$work/ab.pbm" >"$work/ab.pcx" 2>/dev/null
     "$kro" convert "$work/ab.pcx" "$work/ab.jpg"
     check "a bilevel picture goes to JPEG as gray of its own width" '[ $? -eq 0 ] && djpeg -pnm "$work/ab.jpg" | head -2 | tail -1 | grep -q "^$(head -2 "$work/ab.pbm" | tail -1)$"'
     pgmtoppm rgb:ff/20/10 "$work/ramp.pgm" 2>/dev/null | pnmquant 8 2>/dev/null | ppmtopcx -8bit >"$work/pal.pcx" 2>/dev/null
