@@ -289,24 +289,16 @@ TEST(PcxRead, ResolutionPaletteAndPhotometric) {
 }
 
 TEST(PcxBadFiles, EachGivesItsCode) {
-    std::ifstream list(std::string(KRO_TEST_DATA) + "/bad/README.md");
-    int checked = 0;
-    for (std::string line; std::getline(list, line);) {
-        if (line.rfind("- pcx-", 0) != 0) continue;
-        std::istringstream fields(line.substr(2));
-        std::string name;
-        long code = -1;
-        std::getline(fields, name, ':');
-        fields >> code;
-        SCOPED_TRACE(name);
+    const std::vector<kt::BadSample> samples = kt::badSamples("pcx-");
+    for (const kt::BadSample& bad : samples) {
+        SCOPED_TRACE(bad.name);
         fndErrorStatus = 0;
-        Read r(kt::readFile(std::string(KRO_TEST_DATA) + "/bad/" + name));
-        EXPECT_EQ(r.rc, code == 0 ? 0 : -1);
-        EXPECT_EQ(fndErrorStatus, code);
-        EXPECT_TRUE(code == 0 || r.im.data == nullptr) << "a failed read keeps no buffer";
-        ++checked;
+        Read r(kt::readFile(std::string(KRO_TEST_DATA) + "/bad/" + bad.name));
+        EXPECT_EQ(r.rc, bad.code == 0 ? 0 : -1);
+        EXPECT_EQ(fndErrorStatus, bad.code);
+        EXPECT_TRUE(bad.code == 0 || r.im.data == nullptr) << "a failed read keeps no buffer";
     }
-    EXPECT_GE(checked, 20);
+    EXPECT_GE(samples.size(), 20U);
 #if !defined(__SANITIZE_ADDRESS__)  // the sanitizers reserve address space of their own
     // 1 GiB declared in 1 KiB is refused before allocating.
     EXPECT_EQ(kt::run("ulimit -v 262144; '" KRO_CLI "' info '" KRO_TEST_DATA

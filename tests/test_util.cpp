@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace kt {
@@ -131,6 +132,20 @@ bool haveTool(const char* name) {
 int run(const std::string& command) {
     int rc = std::system(command.c_str());
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+std::vector<BadSample> badSamples(const std::string& prefix) {
+    std::ifstream list(std::string(KRO_TEST_DATA) + "/bad/README.md");
+    std::vector<BadSample> samples;
+    for (std::string line; std::getline(list, line);) {
+        if (line.rfind("- " + prefix, 0) != 0) continue;
+        std::istringstream fields(line.substr(2));
+        BadSample s{"", -1};
+        std::getline(fields, s.name, ':');
+        fields >> s.code;
+        samples.push_back(s);
+    }
+    return samples;
 }
 
 }  // namespace kt

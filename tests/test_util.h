@@ -58,6 +58,14 @@ bool samePixels(const RsImage& a, const RsImage& b, int32_t w, int32_t h);
 // Whether a command-line tool is on PATH.
 bool haveTool(const char* name);
 
+// The malformed samples of data/bad whose names start with prefix, each with the
+// status code its line in data/bad/README.md gives (0: it must load).
+struct BadSample {
+    std::string name;
+    long code;
+};
+std::vector<BadSample> badSamples(const std::string& prefix);
+
 // Runs a shell command; its exit status.
 int run(const std::string& command);
 
