@@ -79,9 +79,11 @@ unsigned char* allocPixels(uint64_t n) {
     if (n > SIZE_MAX - kHuge) return nullptr;
     if (n < 8 * kHuge) return static_cast<unsigned char*>(std::malloc(n ? size_t(n) : 1));
     // Large pictures: whole huge pages cut the page faults of filling them.
+    // The tail past the last whole one stays on small pages, so that no huge
+    // page is resident for a few bytes of picture.
     size_t rounded = size_t((n + kHuge - 1) / kHuge * kHuge);
     void* p = std::aligned_alloc(size_t(kHuge), rounded);
-    if (p) ::madvise(p, rounded, MADV_HUGEPAGE);
+    if (p) ::madvise(p, size_t(n / kHuge * kHuge), MADV_HUGEPAGE);
     return static_cast<unsigned char*>(p);
 }
 
