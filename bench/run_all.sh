@@ -3,34 +3,62 @@
 # makes the inputs, runs each per-format script, and writes docs/performance.md
 # from bench/performance.md.in: the hand-written text of the template with the
 # run's details, the goals table and each script's tables put in.
-# Usage: sh bench/run_all.sh [BUILD_DIR] [--install] [--no-doc]
-#   RUNS=N (default 5) runs a job; BENCH_DIR (default bench/out) holds the inputs.
+# Usage: sh bench/run_all.sh [BUILD_DIR] [--install] [--no-doc | --doc-only]
+#   RUNS=N (default 5) runs a job; BENCH_DIR (default bench/out) holds the
+#   inputs and the results. --no-doc leaves docs/performance.md alone;
+#   --doc-only writes it again from the results of the last run.
 set -eu
 cd "$(dirname "$0")/.."
 RUNS=${RUNS:-5}
 export RUNS
 . bench/lib.sh
-doc=1
-for a in "$@"; do [ "$a" = --no-doc ] && doc=0; done
+doc=1 run=1
+for a in "$@"; do
+    case $a in
+        --no-doc) doc=0 ;;
+        --doc-only) run=0 ;;
+    esac
+done
 bench_args "$@"
 export BENCH_INSTALL=${BENCH_INSTALL:-0}
 
-load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-started=$(date -u '+%Y-%m-%d %H:%M UTC')
-bench_setup all -DKRO_BUILD_BENCH=ON
-export BENCH_READY=1 BENCH_DIR="$work" BENCH_BUILD="$build"
+# run_benchmarks: every script and the kernels, with the run's details.
+run_benchmarks() {
+    load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+    started=$(date -u '+%Y-%m-%d %H:%M UTC')
+    for b in bmp pcx ps jpeg cals scale colour hpgl; do
+        echo "=== $b"
+        rm -f "$work/$b.md"
+        # The tables follow the first blank line of a script's output.
+        sh "bench/$b.sh" "$build" | tee "$work/$b.log" |
+            awk -v f="$work/$b.md" 'seen { print > f } !seen && $0 == "" { seen = 1 } !seen'
+        [ -s "$work/$b.md" ] || echo "(no figures: bench/$b.sh failed, see $work/$b.log)" >"$work/$b.md"
+    done
+    "$build/bench/kernels_bench" --benchmark_min_time=0.2 --benchmark_format=console \
+        --benchmark_out="$work/kernels.json" --benchmark_out_format=json | tee "$work/kernels.log"
+    awk '{ printf "    %s\n", $0 }' "$work/kernels.log" >"$work/kernels.md"
+    load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+    kro_footprint >"$work/footprint.txt"
+    cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
+    mem=$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)
+    timer="the shell clock"
+    command -v hyperfine >/dev/null && timer="hyperfine with no shell"
+    {
+        echo "Run of $started: $(nproc) cores ($cpu), $mem; \`RUNS=$RUNS\` (the median of"
+        echo "$RUNS runs each, timed by $timer); load average $load_before before the run"
+        echo "and $load_after after it (1, 5 and 15 minutes)."
+        echo "kro's own footprint (\`kro --version\`): $(cat "$work/footprint.txt") KiB."
+    } >"$work/run.md"
+}
 
-for b in bmp pcx ps jpeg cals scale colour hpgl; do
-    echo "=== $b"
-    rm -f "$work/$b.md"
-    # The tables follow the first blank line of a script's output.
-    sh "bench/$b.sh" "$build" | tee "$work/$b.log" |
-        awk -v f="$work/$b.md" 'seen { print > f } !seen && $0 == "" { seen = 1 } !seen'
-    [ -s "$work/$b.md" ] || echo "(no figures: bench/$b.sh failed, see $work/$b.log)" >"$work/$b.md"
-done
-"$build/bench/kernels_bench" --benchmark_min_time=0.2 --benchmark_format=console \
-    --benchmark_out="$work/kernels.json" --benchmark_out_format=json | tee "$work/kernels.log"
-load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+if [ "$run" = 1 ]; then
+    bench_setup all -DKRO_BUILD_BENCH=ON
+    export BENCH_READY=1 BENCH_DIR="$work" BENCH_BUILD="$build"
+    run_benchmarks
+else
+    work=${BENCH_DIR:-bench/out}
+    [ -s "$work/footprint.txt" ] || { echo "bench: no results in $work; run without --doc-only" >&2; exit 1; }
+fi
 
 # get FILE LABEL [COLUMN]: a median (column 2) or peak (3) from FILE.tsv.
 get() { awk -F'\t' -v a="$2" -v c="${3:-2}" '$1 == a { print $c }' "$work/$1.tsv"; }
@@ -38,7 +66,7 @@ get() { awk -F'\t' -v a="$2" -v c="${3:-2}" '$1 == a { print $c }' "$work/$1.tsv
 # goal FILE JOB GOAL le|ge N KRO REFS BYTES: one row of the goals table.
 # le: kro / the fastest of REFS at most N; ge: that peer / kro at least N.
 # BYTES: the pictures the job holds, for its peak memory ("-": not measured).
-base=$(kro_footprint)
+base=$(cat "$work/footprint.txt")
 goal() {
     file=$1 job=$2 text=$3 kind=$4 n=$5 k=$6 refs=$7 bytes=$8
     kt=$(get "$file" "$k")
@@ -103,15 +131,6 @@ goals=$work/goals.md
 cat "$goals"
 
 [ "$doc" = 1 ] || exit 0
-cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
-mem=$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)
-{
-    echo "Run of $started: $(nproc) cores ($cpu), $mem; \`RUNS=$RUNS\` (the median of"
-    echo "$RUNS runs each, timed by $(command -v hyperfine >/dev/null && echo "hyperfine with no shell" || echo "the shell clock")); load average"
-    echo "$load_before before the run and $load_after after it (1, 5 and 15 minutes)."
-    echo "kro's own footprint (\`kro --version\`): $base KiB."
-} >"$work/run.md"
-awk '{ printf "    %s\n", $0 }' "$work/kernels.log" >"$work/kernels.md"
 # @FILE@ on a line of its own stands for $work/FILE.md.
 awk -v dir="$work" '
     /^@[a-z]+@$/ { f = dir "/" substr($0, 2, length($0) - 2) ".md"
