@@ -2,7 +2,8 @@
 # timing with medians and peak memory.
 # measure LABEL CMD...: runs CMD $RUNS times (after one warm-up that checks it
 # works and takes its peak memory), appends "LABEL<TAB>median seconds<TAB>peak
-# KiB" to $RESULTS.
+# KiB" to $RESULTS. A job whose warm-up takes $BENCH_SLOW seconds or more (10:
+# peers that take many times kro's time) runs at most twice.
 RUNS=${RUNS:-7}
 
 # The peers and the tools the timing needs, as Debian packages.
@@ -28,20 +29,23 @@ peak_kib() {
 measure() {
     label=$1
     shift
+    t0=$(now_ns)
     peak=$(peak_kib "$@") || { echo "bench: '$label' failed" >&2; return 1; }
+    runs=$RUNS
+    [ $(($(now_ns) - t0)) -lt $((${BENCH_SLOW:-10} * 1000000000)) ] || [ "$runs" -le 2 ] || runs=2
     if command -v hyperfine >/dev/null 2>&1; then
         # No shell between hyperfine and the command: nothing to subtract.
         cmd=""
         for a in "$@"; do cmd="$cmd $(quote "$a")"; done
         json=$(mktemp)
-        hyperfine -N --style none --warmup 0 --runs "$RUNS" --export-json "$json" "$cmd" >/dev/null 2>&1 ||
+        hyperfine -N --style none --warmup 0 --runs "$runs" --export-json "$json" "$cmd" >/dev/null 2>&1 ||
             { echo "bench: '$label' failed under hyperfine" >&2; rm -f "$json"; return 1; }
         median=$(awk -F': *' '/"median"/ { gsub(/[ ,]/, "", $2); printf "%.4f", $2; exit }' "$json")
         rm -f "$json"
     else
         times=""
         i=0
-        while [ "$i" -lt "$RUNS" ]; do
+        while [ "$i" -lt "$runs" ]; do
             t0=$(now_ns)
             "$@" >/dev/null 2>&1
             t1=$(now_ns)
