@@ -83,13 +83,14 @@ install_peers() {
     apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $need >/dev/null
 }
 
-# bench_args "$@": --install anywhere sets BENCH_INSTALL=1; the first other
-# word is the build directory (build-bench by default).
+# bench_args "$@": --install anywhere sets BENCH_INSTALL=1; the first word
+# that is not a flag is the build directory (build-bench by default).
 bench_args() {
     build=""
     for a in "$@"; do
         case $a in
             --install) BENCH_INSTALL=1 ;;
+            --*) ;;  # the driver's own flags
             *) [ -n "$build" ] || build=$a ;;
         esac
     done
