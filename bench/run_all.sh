@@ -29,9 +29,12 @@ run_benchmarks() {
     for b in bmp pcx ps jpeg cals scale colour hpgl; do
         echo "=== $b"
         rm -f "$work/$b.md"
-        # The tables follow the first blank line of a script's output.
-        sh "bench/$b.sh" "$build" | tee "$work/$b.log" |
-            awk -v f="$work/$b.md" 'seen { print > f } !seen && $0 == "" { seen = 1 } !seen'
+        # The tables follow the first blank line of a script's output; a
+        # table gets blank lines around it to stand apart from the notes.
+        sh "bench/$b.sh" "$build" | tee "$work/$b.log" | awk -v f="$work/$b.md" '
+            seen { t = /^\|/; if (t != wasTable && n) print "" > f; print > f; wasTable = t; n++ }
+            !seen && $0 == "" { seen = 1 }
+            !seen'
         [ -s "$work/$b.md" ] || echo "(no figures: bench/$b.sh failed, see $work/$b.log)" >"$work/$b.md"
     done
     "$build/bench/kernels_bench" --benchmark_min_time=0.2 --benchmark_format=console \
