@@ -1,19 +1,17 @@
 #!/bin/sh
 # BMP to BMP: kro against cp (the hardware limit), GraphicsMagick and netpbm,
 # on a 6000 x 4000 RGB picture and a 4960 x 7016 bilevel page.
-# Usage: sh bench/bmp.sh [BUILD_DIR]   (peers are installed if missing)
+# Usage: sh bench/bmp.sh [BUILD_DIR] [--install]
 set -eu
 cd "$(dirname "$0")/.."
 . bench/lib.sh
-build=${1:-build-bench}
+bench_args "$@"
 bench_setup bmp
 
-[ -s "$work/rgb.bmp" ] || ppmpat -madras 6000 4000 | ppmtobmp -bpp 24 >"$work/rgb.bmp" 2>/dev/null
-[ -s "$work/page.bmp" ] || pbmtext -builtin fixed -width 4960 \
-    "$(yes 'The quick brown fox jumps over the lazy dog 0123456789.' | head -n 60 | tr '\n' ' ')" 2>/dev/null |
-    pnmpad -white -width 4960 -height 7016 | ppmtobmp -bpp 1 >"$work/page.bmp" 2>/dev/null
+input rgb >/dev/null
+input page >/dev/null
 
-base=$(/usr/bin/time -f %M "$kro" --version 2>&1 >/dev/null | tail -1)
+base=$(kro_footprint)
 for pic in rgb page; do
     in=$work/$pic.bmp
     echo "$pic.bmp ($(stat -c %s "$in") bytes)"

@@ -3,27 +3,16 @@
 # GraphicsMagick doing the same job, and against libtiff's tiffcp coding and
 # decoding Group 4 on the same page. Then a page of random noise, the coder's
 # worst case (it codes to about twice the plain picture's bytes).
-# Usage: sh bench/cals.sh [BUILD_DIR]   (peers are installed if missing)
+# Usage: sh bench/cals.sh [BUILD_DIR] [--install]
 set -eu
 cd "$(dirname "$0")/.."
 . bench/lib.sh
-build=${1:-build-bench}
+bench_args "$@"
 bench_setup cals
 
-# A full page of text: 90 lines set in the built-in font, enlarged 3 times
-# (strokes 3 pels wide, as at 600 dpi) and placed on an A4 sheet.
-page=$work/text-page.bmp
-if [ ! -s "$page" ]; then
-    yes 'Pack my box with five dozen liquor jugs; the quick brown fox jumps over 13 lazy dogs.' |
-        head -n 90 >"$work/text.txt"
-    pbmtext -builtin fixed <"$work/text.txt" 2>/dev/null | pnmenlarge 3 |
-        pnmpad -white -width 4960 -height 7016 | ppmtobmp -bpp 1 >"$page" 2>/dev/null
-fi
-noise=$work/noise-page.bmp
-if [ ! -s "$noise" ]; then
-    pgmnoise -randomseed=1 4960 7016 2>/dev/null | pamditherbw -threshold 2>/dev/null |
-        pamtopnm 2>/dev/null | ppmtobmp -bpp 1 >"$noise" 2>/dev/null
-fi
+# A full page of text (90 lines, strokes 3 pels wide, as at 600 dpi).
+page=$(input text-page)
+noise=$(input noise-page)
 "$kro" convert "$page" "$work/page.cal" -dpi 600
 gm convert "$page" -compress none "$work/page-raw.tif"
 tiffcp -c g4 "$work/page-raw.tif" "$work/page-g4.tif"

@@ -8,16 +8,14 @@
 # Two views: the whole job from BMP file to BMP file (kro convert, gm
 # convert), and the conversion alone (KroConvImage timed inside one process;
 # gm reading its memory-mapped MPC format and writing nothing).
-# Usage: sh bench/colour.sh [BUILD_DIR]   (RUNS=3 by default: gm takes seconds a job)
+# Usage: sh bench/colour.sh [BUILD_DIR] [--install]   (RUNS=3 by default: gm takes seconds a job)
 set -eu
 cd "$(dirname "$0")/.."
 RUNS=${RUNS:-3}
 . bench/lib.sh
-build=${1:-build-bench}
+bench_args "$@"
 bench_setup colour -DKRO_BUILD_BENCH=ON
-photo=$work/photo.bmp
-[ -s "$photo" ] || gm convert -size 1500x1000 plasma:fractal -resize '6000x4000!' +noise Gaussian \
-    -depth 8 "BMP3:$photo"
+photo=$(input photo)
 gm convert "$photo" "$work/photo.mpc"
 
 jobs="gray:-colortype GrayScale:-colorspace gray

@@ -1,20 +1,20 @@
 #!/bin/sh
 # BMP to JPEG and JPEG to BMP: kro against libjpeg-turbo's own cjpeg and djpeg
 # at the same quality, on a 6000 x 4000 RGB picture. Goal: within 1.1x.
-# Usage: sh bench/jpeg.sh [BUILD_DIR]   (peers are installed if missing)
+# Usage: sh bench/jpeg.sh [BUILD_DIR] [--install]
 set -eu
 cd "$(dirname "$0")/.."
 . bench/lib.sh
-build=${1:-build-bench}
+bench_args "$@"
 bench_setup jpeg
 command -v cjpeg >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libjpeg-turbo-progs >/dev/null
 
 quality=${QUALITY:-75}
-[ -s "$work/rgb.bmp" ] || ppmpat -madras 6000 4000 | ppmtobmp -bpp 24 >"$work/rgb.bmp" 2>/dev/null
+input rgb >/dev/null
 [ -s "$work/rgb.jpg" ] || cjpeg -quality "$quality" "$work/rgb.bmp" >"$work/rgb.jpg"
 bytes=$(( 6000 * 4000 * 3 ))
 
-base=$(/usr/bin/time -f %M "$kro" --version 2>&1 >/dev/null | tail -1)
+base=$(kro_footprint)
 echo "rgb.bmp -> JPEG at quality $quality; rgb.jpg ($(stat -c %s "$work/rgb.jpg") bytes) -> BMP"
 measure "encode kro" "$kro" convert "$work/rgb.bmp" "$work/out-kro.jpg" -quality "$quality"
 measure "encode cjpeg" sh -c "cjpeg -quality $quality '$work/rgb.bmp' >'$work/out-cjpeg.jpg'"

@@ -3,11 +3,11 @@
 # GraphicsMagick and netpbm, on two 6000 x 4000 RGB pictures: a plaid that
 # run-length coding shrinks 28 times, and noise, where most bytes stand alone
 # and a quarter need a count byte (harder than any photograph).
-# Usage: sh bench/pcx.sh [BUILD_DIR]   (peers are installed if missing)
+# Usage: sh bench/pcx.sh [BUILD_DIR] [--install]
 set -eu
 cd "$(dirname "$0")/.."
 . bench/lib.sh
-build=${1:-build-bench}
+bench_args "$@"
 if [ -n "${KRO:-}" ]; then
     # A kro already built: no setup, results beside it.
     kro=$KRO work=${BENCH_DIR:-bench/out} RESULTS=${BENCH_DIR:-bench/out}/pcx.tsv
@@ -16,15 +16,10 @@ else
     bench_setup pcx
 fi
 
-[ -s "$work/rgb.bmp" ] || ppmpat -madras 6000 4000 | ppmtobmp -bpp 24 >"$work/rgb.bmp" 2>/dev/null
-if [ ! -s "$work/noise.bmp" ]; then
-    for c in r g b; do pgmnoise 6000 4000 >"$work/noise-$c.pgm"; done
-    rgb3toppm "$work/noise-r.pgm" "$work/noise-g.pgm" "$work/noise-b.pgm" |
-        ppmtobmp -bpp 24 >"$work/noise.bmp" 2>/dev/null
-    rm -f "$work"/noise-?.pgm
-fi
+input rgb >/dev/null
+input noise >/dev/null
 
-base=$(/usr/bin/time -f %M "$kro" --version 2>&1 >/dev/null | tail -1)
+base=$(kro_footprint)
 for pic in rgb noise; do
     bmp=$work/$pic.bmp pcx=$work/$pic.pcx
     "$kro" convert "$bmp" "$pcx"

@@ -4,14 +4,13 @@
 # around the call; gm reads its own memory-mapped format (MPC) and writes
 # nothing (null:), so both figures are close to the resize alone. gm is timed
 # with its default filter and with the triangle (bilinear) filter.
-# Usage: sh bench/scale.sh [BUILD_DIR]
+# Usage: sh bench/scale.sh [BUILD_DIR] [--install]
 set -eu
 cd "$(dirname "$0")/.."
 . bench/lib.sh
-build=${1:-build-bench}
+bench_args "$@"
 bench_setup scale -DKRO_BUILD_BENCH=ON
-rgb=$work/rgb.bmp
-[ -s "$rgb" ] || ppmpat -madras 6000 4000 | ppmtobmp -bpp 24 >"$rgb" 2>/dev/null
+rgb=$(input rgb)
 gm convert "$rgb" "$work/rgb.mpc"
 
 "$build/bench/scale_bench" "$rgb" "$RUNS" 50 200 | while read -r pct secs; do

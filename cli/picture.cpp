@@ -88,14 +88,16 @@ static void grayRamp(Picture* pic) {
 
 // A zeroed buffer for a whole page. Pages of some megabytes go on huge pages:
 // the decoder then fills them without a page fault every 4 KiB, which costs
-// more than the decoding itself on virtual machines.
+// more than the decoding itself on virtual machines. Only the huge pages the
+// page fills whole are advised: a last one mostly empty would still be
+// resident whole (6 MiB for an A4 page at 600 dpi, 4.3 MB).
 static unsigned char* allocPage(size_t bytes) {
     constexpr size_t kHuge = size_t(2) << 20;
     if (bytes < 2 * kHuge) return static_cast<unsigned char*>(std::calloc(bytes ? bytes : 1, 1));
     const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
     void* p = std::aligned_alloc(kHuge, rounded);
     if (!p) return nullptr;
-    ::madvise(p, rounded, MADV_HUGEPAGE);
+    ::madvise(p, bytes / kHuge * kHuge, MADV_HUGEPAGE);
     std::memset(p, 0, bytes);
     return static_cast<unsigned char*>(p);
 }

@@ -77,11 +77,14 @@ void swapRB24(unsigned char* dst, const unsigned char* src, size_t count) {
 unsigned char* allocPixels(uint64_t n) {
     constexpr uint64_t kHuge = 2u << 20;
     if (n > SIZE_MAX - kHuge) return nullptr;
-    if (n < 8 * kHuge) return static_cast<unsigned char*>(std::malloc(n ? size_t(n) : 1));
-    // Large pictures: whole huge pages cut the page faults of filling them.
+    if (n < 2 * kHuge) return static_cast<unsigned char*>(std::malloc(n ? size_t(n) : 1));
+    // Pictures of some megabytes: whole huge pages cut the page faults of
+    // filling them (a fault every 4 KiB costs more than copying the bytes on
+    // virtual machines). The tail past the last whole one stays on small
+    // pages, so that no huge page is resident for a few bytes of picture.
     size_t rounded = size_t((n + kHuge - 1) / kHuge * kHuge);
     void* p = std::aligned_alloc(size_t(kHuge), rounded);
-    if (p) ::madvise(p, rounded, MADV_HUGEPAGE);
+    if (p) ::madvise(p, size_t(n / kHuge * kHuge), MADV_HUGEPAGE);
     return static_cast<unsigned char*>(p);
 }
 

@@ -1,8 +1,12 @@
 // The raster image record and the byte swaps.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "core/image.h"
@@ -68,5 +72,59 @@ TEST(PixelKernels, SwapRB24MatchesPlainLoopAtEveryLength) {
         std::vector<unsigned char> inPlace(src.begin(), src.begin() + long(3 * count));
         kro::swapRB24(inPlace.data(), inPlace.data(), count);
         EXPECT_TRUE(std::equal(inPlace.begin(), inPlace.end(), dst.begin()));
+    }
+}
+
+namespace {
+// Resident bytes of this process, from /proc/self/statm; 0 when unknown.
+size_t residentBytes() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    unsigned long size = 0, resident = 0;
+    const bool ok = std::fscanf(f, "%lu %lu", &size, &resident) == 2;
+    std::fclose(f);
+    return ok ? size_t(resident) * size_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;  // shadow memory grows with every buffer
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+bool hugePagesAlways() {
+    FILE* f = std::fopen("/sys/kernel/mm/transparent_hugepage/enabled", "r");
+    if (!f) return false;
+    char line[128] = {};
+    const bool got = std::fgets(line, sizeof line, f) != nullptr;
+    std::fclose(f);
+    return got && std::strstr(line, "[always]") != nullptr;
+}
+}  // namespace
+
+// Buffers on both sides of the sizes where huge pages start, filled whole:
+// every byte is writable, and a picture a little over a whole number of huge
+// pages does not keep a mostly empty huge page resident.
+TEST(PixelKernels, AllocPixelsHoldsTheBytesAndNoMore) {
+    constexpr size_t kMiB = size_t(1) << 20;
+    for (size_t n : {size_t(1), 2 * kMiB - 1, 4 * kMiB - 1, 4 * kMiB, 4 * kMiB + 350 * 1024,
+                     17 * kMiB + 5}) {
+        const size_t before = residentBytes();
+        unsigned char* p = kro::allocPixels(n);
+        ASSERT_NE(p, nullptr) << n;
+        std::memset(p, 0x5A, n);
+        const size_t grown = residentBytes() - before;
+        EXPECT_EQ(p[n - 1], 0x5A);
+        // Under "always" the kernel may put any aligned 2 MiB on a huge page.
+        if (before && n >= 4 * kMiB && !kSanitized && !hugePagesAlways()) {
+            EXPECT_LT(grown, n + kMiB) << n << " bytes made " << grown << " resident";
+        }
+        std::free(p);
     }
 }
