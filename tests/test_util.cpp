@@ -134,6 +134,9 @@ int run(const std::string& command) {
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
+Decoded::Decoded() { std::memset(pal, 0xAA, sizeof pal); }
+Decoded::~Decoded() { std::free(im.data); }
+
 std::vector<BadSample> badSamples(const std::string& prefix) {
     std::ifstream list(std::string(KRO_TEST_DATA) + "/bad/README.md");
     std::vector<BadSample> samples;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "kro/kro.h"
 
 namespace kt {
@@ -66,6 +68,27 @@ struct BadSample {
 };
 std::vector<BadSample> badSamples(const std::string& prefix);
 
+// What a reader gives back, freed on scope exit; the palette starts as 0xAA so
+// that a test sees what the reader wrote.
+struct Decoded {
+    RsImage im{};
+    int32_t photometric = -7;
+    int32_t res[2] = {0, 0};
+    unsigned char pal[768];
+    int32_t rc = -1;
+    Decoded();
+    ~Decoded();
+    Decoded(const Decoded&) = delete;
+    Decoded& operator=(const Decoded&) = delete;
+    Bytes pixels() const { return Bytes(im.data, im.data + im.size); }
+};
+
+// Reads every malformed sample of prefix with Read (a Decoded made from bytes):
+// each gives the code of its line, and a failed read keeps no buffer. Returns
+// how many there were.
+template <class Read>
+size_t expectBadSamplesGiveTheirCodes(const std::string& prefix);
+
 // Runs a shell command; its exit status.
 int run(const std::string& command);
 
@@ -78,3 +101,17 @@ int run(const std::string& command);
         EXPECT_EQ((expr), -1);                 \
         EXPECT_EQ(fndErrorStatus, (code));     \
     } while (0)
+
+template <class Read>
+size_t kt::expectBadSamplesGiveTheirCodes(const std::string& prefix) {
+    const std::vector<BadSample> samples = badSamples(prefix);
+    for (const BadSample& bad : samples) {
+        SCOPED_TRACE(bad.name);
+        fndErrorStatus = 0;
+        Read r(readFile(std::string(KRO_TEST_DATA) + "/bad/" + bad.name));
+        EXPECT_EQ(r.rc, bad.code == 0 ? 0 : -1);
+        EXPECT_EQ(fndErrorStatus, bad.code);
+        EXPECT_TRUE(bad.code == 0 || r.im.data == nullptr) << "a failed read keeps no buffer";
+    }
+    return samples.size();
+}
