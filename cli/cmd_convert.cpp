@@ -1,4 +1,5 @@
 // kro convert: one job from the command line.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,17 +12,21 @@
 namespace kro::cli {
 
 int cmdConvert(const std::vector<std::string>& given) {
-    const std::vector<std::string> args = splitValues(given, {"--to"});
-    // --to FORMAT takes a value; every other flag stands alone.
+    const std::vector<std::string> args = splitValues(given, {"--to", "--labels"});
+    // --to FORMAT and --labels HOW take a value; every other flag stands alone.
     std::vector<std::string> rest;
-    std::string to;
+    std::string to, labels;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] != "--to") {
+        if (args[i] == "--to") {
+            if (i + 1 == args.size()) return usageError("convert: --to needs a FORMAT");
+            to = args[++i];
+        } else if (args[i] == "--labels") {
+            if (i + 1 == args.size() || (args[i + 1] != "text" && args[i + 1] != "box"))
+                return usageError("convert: --labels takes text or box");
+            labels = args[++i];
+        } else {
             rest.push_back(args[i]);
-            continue;
         }
-        if (i + 1 == args.size()) return usageError("convert: --to needs a FORMAT");
-        to = args[++i];
     }
     std::vector<std::string> flags, words, files;
     if (int rc = splitFlags(rest, {"--verbose"}, &flags, &words)) return rc;
@@ -29,7 +34,9 @@ int cmdConvert(const std::vector<std::string>& given) {
     if (files.size() < 2) return usageError("convert: needs an input and an output file");
     // A plot is drawn on a page, not read as a picture.
     if (files.size() == 2 && isPlotFile(files[0]))
-        return convertPlot(files[0], files[1], hasFlag(flags, "--verbose"));
+        return convertPlot(files[0], files[1], hasFlag(flags, "--verbose"), labels == "text");
+    if (!labels.empty())
+        std::fprintf(stderr, "kro: warning: --labels has no effect on a picture\n");
     Job job;
     job.verbose = hasFlag(flags, "--verbose");
     job.to = to;

@@ -162,7 +162,7 @@ bool pagePicture(HDC dc, int32_t width, int32_t height, int32_t dpi, Picture* pi
 
 }  // namespace
 
-int convertPlot(const std::string& in, const std::string& out, bool verbose) {
+int convertPlot(const std::string& in, const std::string& out, bool verbose, bool labelText) {
     warnUnusedOptions({"dpi", "width", "height", "papertype", "scale", "physical", "plot", "ignore",
                        "center", "pen1", "pen2", "pen3", "pen4", "pen5", "pen6", "pen7", "pen8"});
     const PlotOutput kind = outputFor(out);
@@ -206,6 +206,7 @@ int convertPlot(const std::string& in, const std::string& out, bool verbose) {
             return 1;
         }
     }
+    if (labelText) flags |= KRO_GDI_LABEL_TEXT;
     job.dc = KroGdiCreateDevice(device, width, height, dpi, job.tempPath.c_str(), flags);
     if (!job.dc) {
         std::fprintf(stderr, "kro: %s: cannot make a %d x %d page to draw on\n", out.c_str(),

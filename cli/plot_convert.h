@@ -7,8 +7,9 @@
 namespace kro::cli {
 
 // Runs the plot flow for kro convert PLOT OUT, the job options already parsed
-// into kroOption. Returns the exit status; a plot that fails to load or draw
-// leaves no output file.
-int convertPlot(const std::string& in, const std::string& out, bool verbose);
+// into kroOption; labelText draws labels' characters rather than their boxes.
+// Returns the exit status; a plot that fails to load or draw leaves no output file.
+int convertPlot(const std::string& in, const std::string& out, bool verbose,
+                bool labelText = false);
 
 }  // namespace kro::cli

@@ -1,5 +1,5 @@
-// Polygon mode and its replay (PM, EP, FP), the clip window (IW) and label
-// boxes (LB, BL, PB).
+// Polygon mode and its replay (PM, EP, FP), the clip window (IW) and labels
+// (LB, BL, PB): their text where the device draws it, else their boxes.
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -187,7 +187,8 @@ void Renderer::label() {
 
     double ox = s.penX, oy = s.penY;
     double corners[4][2];
-    if (s.noVerticalLabels != 0 || s.labelVertical != 1) {
+    const bool vertical = s.noVerticalLabels == 0 && s.labelVertical == 1;
+    if (!vertical) {
         const double length = ((n - 1) * s.extraSpaceX * 1.5 + n) * s.charWidth;
         const double slant = s.slant * s.charWidth;
         const double c[4][2] = {
@@ -206,11 +207,32 @@ void Renderer::label() {
         box[i] = {toDeviceX(ox + a * cosine - b * sine), toDeviceY(oy + a * sine + b * cosine)};
     }
     box[4] = box[0];
+
+    // The same box as character cells, in unrounded device units: a point
+    // (a, b) of the label's own axes, a along the direction.
+    auto device = [&](double a, double b, double* out) {
+        const double x = ox + a * cosine - b * sine, y = oy + a * sine + b * cosine;
+        out[0] = (x - s.originX) * s.deviceScale + s.offsetX;
+        out[1] = double(s.deviceHeight) - (y - s.originY) * s.deviceScale - s.offsetY;
+    };
+    // Vertical labels run down from the box's top, one cell below another.
+    const double base = vertical ? -s.charHeight : 0;
+    const double step = vertical ? (1 + 2 * s.extraSpaceY) * s.charHeight
+                                 : (1 + 1.5 * s.extraSpaceX) * s.charWidth;
+    double frame[8];
+    device(0, base, frame);
+    device(s.charWidth, base, frame + 2);
+    device(s.slant * s.charWidth, base + s.charHeight, frame + 4);
+    device(vertical ? 0 : step, vertical ? base - step : base, frame + 6);
+    for (int i = 2; i < 8; ++i) frame[i] -= frame[i % 2];
+
     HPEN pen = CreatePen(PS_SOLID, 0, 0);
     if (!pen) return;
     HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, box[0].x, box[0].y, nullptr);
-    PolylineTo(dc, box + 1, 4);
+    if (!KroGdiDrawLabel(dc, gLabel, frame)) {
+        MoveToEx(dc, box[0].x, box[0].y, nullptr);
+        PolylineTo(dc, box + 1, 4);
+    }
     if (old) SelectObject(dc, old);
     DeleteObject(pen);
 }

@@ -202,6 +202,8 @@ KRO_GDI_API int SelectClipRgn(HDC dc, HRGN region);
 /* Flags of KroGdiCreateDevice. KRO_GDI_ANTIALIAS smooths edges: for PDF, SVG
  * and gray or colour pictures; leave it off for pictures that become bilevel. */
 #define KRO_GDI_ANTIALIAS 1
+/* KRO_GDI_LABEL_TEXT: KroGdiDrawLabel draws the characters of labels. */
+#define KRO_GDI_LABEL_TEXT 2
 
 /* A recording device of width x height pixels at resolution dots per inch.
  * It draws nothing. Null when a side or the resolution is not positive. */
@@ -247,6 +249,17 @@ KRO_GDI_API int32_t KroGdiWritePNG(HDC dc, const char* path);
  * unfiltered. 0, or -1 (for a bad argument, or when the file cannot be
  * written; a partly written file is removed). */
 KRO_GDI_API int32_t KroGdiWritePNGDepth(HDC dc, const char* path, int32_t depth, int32_t level);
+
+/* Draws a label's characters in the selected pen's colour, within the clip,
+ * on a Cairo device made with KRO_GDI_LABEL_TEXT. frame holds device pixels
+ * (pixel centres at whole numbers, as for the integer calls): the origin of
+ * the first character cell (its baseline's left end), the cell's width
+ * vector, its height vector (a slant included) and the step from one cell to
+ * the next, each an x, y pair. A capital fills the cell. Printable ASCII is
+ * drawn; other bytes leave their cell blank. TRUE when the device drew the
+ * text; FALSE, drawing nothing, on every other device and for a frame whose
+ * cells have no area or are not finite: the caller draws its own stand-in. */
+KRO_GDI_API BOOL KroGdiDrawLabel(HDC dc, const char* text, const double frame[8]);
 
 /* ---- Recording and accounting ---- */
 

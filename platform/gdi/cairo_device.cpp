@@ -27,6 +27,11 @@ namespace {
 constexpr double kSafe = 1 << 22;
 constexpr size_t kBatch = 4096;  // sub-paths stroked at once
 constexpr double kPi = 3.14159265358979323846;
+// Labels: glyphs are measured and drawn at this size, then mapped onto the
+// cell; beyond kPathGlyph pixels an image device fills glyph outlines rather
+// than caching a glyph image that large.
+constexpr double kFontSize = 256;
+constexpr double kPathGlyph = 512;
 
 struct Pt {
     double x, y;
@@ -105,6 +110,8 @@ public:
         finish();
         if (cr_) cairo_destroy(cr_);
         if (surface_) cairo_surface_destroy(surface_);
+        if (face_) cairo_font_face_destroy(face_);
+        if (fontOptions_) cairo_font_options_destroy(fontOptions_);
     }
 
     bool open(int32_t resolution, const char* path, uint32_t flags);
@@ -113,6 +120,7 @@ public:
     bool arc(const RECT& box, POINT start, POINT end, bool pie) override;
     bool rectangle(const RECT& box) override;
     bool clip(const RECT* box) override;
+    bool label(const char* text, const double* frame) override;
     void selecting(uint32_t type) override {
         if (type == OBJ_PEN) flush();
     }
@@ -157,6 +165,8 @@ private:
     void fillAndStroke(const Brush* brush);
     void clippedPolyline(const std::vector<Pt>& points, bool closed);
     std::vector<Pt> ellipsePoints(Pt c, double rx, double ry, double t0, double t1);
+    bool measureFont();
+    bool cellVisible(Pt o, Pt w, Pt h) const;
 
     bool direct() const { return kind_ == KRO_GDI_IMAGE && !antialias_; }
     bool strokeDirect(const POINT* points, size_t first, size_t last);
@@ -175,11 +185,16 @@ private:
     cairo_t* cr_ = nullptr;
     bool finished_ = false;
     size_t pending_ = 0;
+    bool labelText_ = false;
+    cairo_font_face_t* face_ = nullptr;
+    cairo_font_options_t* fontOptions_ = nullptr;
+    double capHeight_ = 0, advance_ = 0;  // of the face at kFontSize
 };
 
 bool CairoDevice::open(int32_t resolution, const char* path, uint32_t flags) {
     const double points = 72.0 / resolution;
     antialias_ = flags & KRO_GDI_ANTIALIAS;
+    labelText_ = flags & KRO_GDI_LABEL_TEXT;
     clip_ = {0, 0, width, height};
     if (kind_ == KRO_GDI_IMAGE)
         surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -433,6 +448,98 @@ bool CairoDevice::clip(const RECT* box) {
                         safe(box->bottom) - safe(box->top));
         cairo_clip(cr_);
     }
+    return ok();
+}
+
+// The label face's capital height and advance, measured once. Unhinted, so
+// that glyphs scale exactly to the cells they are mapped onto.
+bool CairoDevice::measureFont() {
+    if (face_) return capHeight_ > 0;
+    face_ = cairo_toy_font_face_create("monospace", CAIRO_FONT_SLANT_NORMAL,
+                                       CAIRO_FONT_WEIGHT_NORMAL);
+    fontOptions_ = cairo_font_options_create();
+    cairo_font_options_set_hint_style(fontOptions_, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(fontOptions_, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_antialias(fontOptions_,
+                                     antialias_ ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+    cairo_matrix_t size, identity;
+    cairo_matrix_init_scale(&size, kFontSize, kFontSize);
+    cairo_matrix_init_identity(&identity);
+    cairo_scaled_font_t* font = cairo_scaled_font_create(face_, &size, &identity, fontOptions_);
+    cairo_text_extents_t e{};
+    if (cairo_scaled_font_status(font) == CAIRO_STATUS_SUCCESS)
+        cairo_scaled_font_text_extents(font, "H", &e);
+    cairo_scaled_font_destroy(font);
+    if (-e.y_bearing > 0 && e.x_advance > 0 && std::isfinite(e.y_bearing + e.x_advance))
+        capHeight_ = -e.y_bearing, advance_ = e.x_advance;
+    return capHeight_ > 0;
+}
+
+// Whether the cell at o lies within Cairo's range and touches the page.
+bool CairoDevice::cellVisible(Pt o, Pt w, Pt h) const {
+    const double xs[4] = {o.x, o.x + w.x, o.x + h.x, o.x + w.x + h.x};
+    const double ys[4] = {o.y, o.y + w.y, o.y + h.y, o.y + w.y + h.y};
+    const auto [x0, x1] = std::minmax_element(xs, xs + 4);
+    const auto [y0, y1] = std::minmax_element(ys, ys + 4);
+    if (*x0 < -kSafe / 2 || *y0 < -kSafe / 2 || *x1 > kSafe / 2 || *y1 > kSafe / 2) return false;
+    // Descenders and accents reach a cell beyond: a margin of half a cell.
+    const double mx = (*x1 - *x0) / 2 + 2, my = (*y1 - *y0) / 2 + 2;
+    return *x1 > -mx && *y1 > -my && *x0 < width + mx && *y0 < height + my;
+}
+
+bool CairoDevice::label(const char* text, const double* frame) {
+    if (!labelText_ || !drawing()) return false;
+    for (int i = 0; i < 8; ++i)
+        if (!std::isfinite(frame[i])) return false;
+    const Pt o{frame[0] + 0.5, frame[1] + 0.5}, w{frame[2], frame[3]}, h{frame[4], frame[5]};
+    const Pt step{frame[6], frame[7]};
+    if (std::abs(w.x * h.y - w.y * h.x) < 1e-6) return false;  // no cell area
+    if (!measureFont()) return false;
+    // Glyph space (y down, baseline at 0) onto the cell: the advance across
+    // the width vector, the capital height up the height vector.
+    // PDF and SVG pages add their scale to points after that.
+    cairo_matrix_t cell, base, full, size;
+    cairo_matrix_init(&cell, w.x / advance_, w.y / advance_, -h.x / capHeight_, -h.y / capHeight_,
+                      0, 0);
+    cairo_get_matrix(cr_, &base);
+    cairo_matrix_multiply(&full, &cell, &base);
+    cairo_matrix_t inverse = full;
+    if (cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) return false;
+    // A matrix Cairo would refuse later must not reach the context: its
+    // errors stay, and the device would draw nothing more.
+    cairo_matrix_init_scale(&size, kFontSize, kFontSize);
+    cairo_scaled_font_t* font = cairo_scaled_font_create(face_, &size, &full, fontOptions_);
+    if (cairo_scaled_font_status(font) != CAIRO_STATUS_SUCCESS) {
+        cairo_scaled_font_destroy(font);
+        return false;
+    }
+    flush();
+    const Pen& p = pen();
+    const bool outlines =
+        kind_ == KRO_GDI_IMAGE && std::max(std::hypot(w.x, w.y), std::hypot(h.x, h.y)) > kPathGlyph;
+    cairo_save(cr_);
+    colour(p.colour);
+    cairo_set_scaled_font(cr_, font);
+    for (size_t i = 0; p.visible && text[i]; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c <= ' ' || c > '~') continue;
+        const char glyph[2] = {text[i], '\0'};
+        const Pt at{o.x + double(i) * step.x, o.y + double(i) * step.y};
+        if (!cellVisible(at, w, h)) continue;
+        cell.x0 = at.x, cell.y0 = at.y;
+        cairo_matrix_multiply(&full, &cell, &base);
+        cairo_set_matrix(cr_, &full);
+        cairo_move_to(cr_, 0, 0);
+        if (outlines) {
+            cairo_text_path(cr_, glyph);
+            cairo_fill(cr_);
+        } else {
+            cairo_show_text(cr_, glyph);
+        }
+    }
+    cairo_new_path(cr_);
+    cairo_restore(cr_);
+    cairo_scaled_font_destroy(font);
     return ok();
 }
 

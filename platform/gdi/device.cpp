@@ -147,6 +147,13 @@ int SelectClipRgn(HDC dc, HRGN region) {
     return type;
 }
 
+// Not logged: a device that draws no text leaves no trace of the attempt.
+BOOL KroGdiDrawLabel(HDC dc, const char* text, const double frame[8]) {
+    Device* d = lookupDevice(dc);
+    if (!d || !text || !frame) return FALSE;
+    return d->label(text, frame) ? TRUE : FALSE;
+}
+
 BOOL DeleteDC(HDC dc) {
     Device* d = lookupDevice(dc);
     if (!d) return FALSE;

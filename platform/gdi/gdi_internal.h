@@ -59,6 +59,8 @@ public:
     virtual bool rectangle(const RECT& box) = 0;
     // Clip to the rectangle, or none for null.
     virtual bool clip(const RECT* box) = 0;
+    // A label's characters (see KroGdiDrawLabel); false where the device draws no text.
+    virtual bool label(const char* /*text*/, const double* /*frame*/) { return false; }
     // The selected pen or brush (type OBJ_PEN or OBJ_BRUSH) is about to change.
     virtual void selecting(uint32_t /*type*/) {}
     // Logging and accounting; only the recorder keeps them.
