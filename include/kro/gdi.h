@@ -258,7 +258,8 @@ KRO_GDI_API int32_t KroGdiWritePNGDepth(HDC dc, const char* path, int32_t depth,
  * the next, each an x, y pair. A capital fills the cell. Printable ASCII is
  * drawn; other bytes leave their cell blank. TRUE when the device drew the
  * text; FALSE, drawing nothing, on every other device and for a frame whose
- * cells have no area or are not finite: the caller draws its own stand-in. */
+ * cells have no area, are not finite or are too large for the font engine
+ * (some 50000 pixels): the caller draws its own stand-in. */
 KRO_GDI_API BOOL KroGdiDrawLabel(HDC dc, const char* text, const double frame[8]);
 
 /* ---- Recording and accounting ---- */

@@ -32,6 +32,10 @@ constexpr double kPi = 3.14159265358979323846;
 // than caching a glyph image that large.
 constexpr double kFontSize = 256;
 constexpr double kPathGlyph = 512;
+// The font engine fails beyond some 65000 pixels to the em, and Cairo then
+// keeps that failure on the shared face for the rest of the process: such
+// glyphs are never asked for.
+constexpr double kMaxEm = 32768;
 
 struct Pt {
     double x, y;
@@ -493,7 +497,9 @@ bool CairoDevice::label(const char* text, const double* frame) {
         if (!std::isfinite(frame[i])) return false;
     const Pt o{frame[0] + 0.5, frame[1] + 0.5}, w{frame[2], frame[3]}, h{frame[4], frame[5]};
     const Pt step{frame[6], frame[7]};
-    if (std::abs(w.x * h.y - w.y * h.x) < 1e-6) return false;  // no cell area
+    // No area, or a cell so flat that its glyphs would be lines.
+    const double area = std::abs(w.x * h.y - w.y * h.x);
+    if (area < 1e-6 || area < 1e-3 * std::hypot(w.x, w.y) * std::hypot(h.x, h.y)) return false;
     if (!measureFont()) return false;
     // Glyph space (y down, baseline at 0) onto the cell: the advance across
     // the width vector, the capital height up the height vector.
@@ -503,10 +509,13 @@ bool CairoDevice::label(const char* text, const double* frame) {
                       0, 0);
     cairo_get_matrix(cr_, &base);
     cairo_matrix_multiply(&full, &cell, &base);
+    // Cairo keeps its errors on the context, and on the face: a matrix or a
+    // size it would refuse never reaches it.
     cairo_matrix_t inverse = full;
-    if (cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) return false;
-    // A matrix Cairo would refuse later must not reach the context: its
-    // errors stay, and the device would draw nothing more.
+    if (cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS ||
+        kFontSize * std::hypot(full.xx, full.yx) > kMaxEm ||
+        kFontSize * std::hypot(full.xy, full.yy) > kMaxEm)
+        return false;
     cairo_matrix_init_scale(&size, kFontSize, kFontSize);
     cairo_scaled_font_t* font = cairo_scaled_font_create(face_, &size, &full, fontOptions_);
     if (cairo_scaled_font_status(font) != CAIRO_STATUS_SUCCESS) {
