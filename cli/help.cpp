@@ -16,7 +16,7 @@ const char kOverview[] =
     "                               interpretation and resolution; HP-GL plots:\n"
     "                               extents, paper and page in dots for the job options\n"
     "                               (-dpi -papertype -scale -physical -plot -ignore)\n"
-    "  convert [--verbose] [--to FORMAT] IN... OUT\n"
+    "  convert [--verbose] [--to FORMAT] [--labels text|box] IN... OUT\n"
     "                               convert a picture; the output format follows OUT's\n"
     "                               extension (.bmp, .pcx, .jpg/.jpeg, .cal/.cals, .ps);\n"
     "                               several inputs make one PostScript page each;\n"
@@ -52,6 +52,8 @@ const char kOverview[] =
     "  -V, --version                show the version and exit\n"
     "  --verbose                    (convert) say what was written\n"
     "  --to FORMAT                  (convert) the output format: bmp pcx jpg cal ps\n"
+    "  --labels text|box            (convert) draw a plot's labels as text or as\n"
+    "                               the boxes they fill (the default)\n"
     "  --fit                        (paper) the smallest paper that holds the size\n"
     "\n"
     "Exit status: 0 on success, 1 when a job fails, 2 on a usage error.\n";
@@ -71,7 +73,8 @@ const Page kPages[] = {
      "and the paper and page in dots that -dpi -papertype -scale -physical -plot\n"
      "-ignore give. - reads standard input.\n"},
     {"convert",
-     "Usage: kro convert [--verbose] [--to FORMAT] IN... OUT [JOB OPTIONS]\n"
+     "Usage: kro convert [--verbose] [--to FORMAT] [--labels text|box] IN... OUT\n"
+     "                   [JOB OPTIONS]\n"
      "\n"
      "Converts a picture. Each input's format is told by its bytes (BMP, PCX,\n"
      "JPEG, CALS Type 1); the output's by OUT's extension (.bmp .pcx .jpg .jpeg\n"
@@ -83,6 +86,8 @@ const Page kPages[] = {
      ".pdf, .svg, .bmp or .cal (bilevel), sized by -dpi -papertype -width -height\n"
      "-physical, at -scale F (0 or none: fitted to the page) and -center, with\n"
      "-plot N (plotter type), -ignore LIST and pen widths -pen1 .. -pen8 (mm).\n"
+     "Labels are drawn as the boxes their characters fill, or with --labels text\n"
+     "as the characters themselves (a monospace font) in those boxes.\n"
      "\n"
      "Job options: -width W -height H, -papertype NAME, -scale F, -dpi N and\n"
      "-defDpi N scale the picture to the page; -colortype -gamma -level -dithes\n"
@@ -91,7 +96,9 @@ const Page kPages[] = {
      "JPEG: 7; CALS: 9).\n"
      "\n"
      "  --verbose    say what was written and each step taken\n"
-     "  --to FORMAT  the output format, whatever OUT's name\n"},
+     "  --to FORMAT  the output format, whatever OUT's name\n"
+     "  --labels text|box\n"
+     "               a plot's labels as text or as boxes (box; no effect on pictures)\n"},
     {"batch",
      "Usage: kro batch [--jobs N] [--report FILE] JOBS\n"
      "\n"
