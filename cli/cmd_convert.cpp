@@ -1,5 +1,4 @@
 // kro convert: one job from the command line.
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -35,8 +34,8 @@ int cmdConvert(const std::vector<std::string>& given) {
     // A plot is drawn on a page, not read as a picture.
     if (files.size() == 2 && isPlotFile(files[0]))
         return convertPlot(files[0], files[1], hasFlag(flags, "--verbose"), labels == "text");
-    if (!labels.empty())
-        std::fprintf(stderr, "kro: warning: --labels has no effect on a picture\n");
+    // As the plot-only job options (-plot, -ignore) are refused for pictures.
+    if (!labels.empty()) return usageError("convert: --labels applies to HP-GL plots only");
     Job job;
     job.verbose = hasFlag(flags, "--verbose");
     job.to = to;

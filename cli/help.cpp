@@ -98,7 +98,7 @@ const Page kPages[] = {
      "  --verbose    say what was written and each step taken\n"
      "  --to FORMAT  the output format, whatever OUT's name\n"
      "  --labels text|box\n"
-     "               a plot's labels as text or as boxes (box; no effect on pictures)\n"},
+     "               a plot's labels as text or as boxes (box; plots only)\n"},
     {"batch",
      "Usage: kro batch [--jobs N] [--report FILE] JOBS\n"
      "\n"

@@ -217,14 +217,14 @@ void Renderer::label() {
     };
     // Vertical labels run down from the box's top, one cell below another.
     const double base = vertical ? -s.charHeight : 0;
-    const double step = vertical ? (1 + 2 * s.extraSpaceY) * s.charHeight
-                                 : (1 + 1.5 * s.extraSpaceX) * s.charWidth;
+    const double step =
+        vertical ? (1 + 2 * s.extraSpaceY) * s.charHeight : (1 + 1.5 * s.extraSpaceX) * s.charWidth;
     double frame[8];
     device(0, base, frame);
     device(s.charWidth, base, frame + 2);
     device(s.slant * s.charWidth, base + s.charHeight, frame + 4);
     device(vertical ? 0 : step, vertical ? base - step : base, frame + 6);
-    for (int i = 2; i < 8; ++i) frame[i] -= frame[i % 2];
+    for (int i = 2; i < 8; ++i) frame[i] -= frame[i % 2];  // points to vectors from the origin
 
     HPEN pen = CreatePen(PS_SOLID, 0, 0);
     if (!pen) return;

@@ -72,8 +72,8 @@ struct FrameRow {
     {"extra space", {20, 100, 20, 0, 0, -30, 32, 0}},
     {"slanted", {20, 100, 20, 0, 12, -30, 20, 0}},
     {"up the page", {100, 170, 0, -20, -30, 0, 0, -20}},
-    {"rotated 30 degrees", {40, 150, 20 * kCos30, -20 * kSin30, -30 * kSin30, -30 * kCos30,
-                            20 * kCos30, -20 * kSin30}},
+    {"rotated 30 degrees",
+     {40, 150, 20 * kCos30, -20 * kSin30, -30 * kSin30, -30 * kCos30, 20 * kCos30, -20 * kSin30}},
     {"stacked", {90, 50, 20, 0, 0, -30, 0, 40}},
     {"upside down", {150, 60, -20, 0, 0, 30, -20, 0}},
 };
@@ -107,7 +107,9 @@ TEST(GdiLabelText, GlyphsStandUprightInTheirCells) {
                 if (!ink(dc, x, y)) continue;
                 const CellPoint c = inCell(r.frame, 0, x, y);
                 left += c.u < 0.5, right += c.u >= 0.5;
-                if (c.u > 0.6) c.v < 0.2 ? ++bar : c.v > 0.3 ? ++aboveBar : 0;
+                if (c.u <= 0.6) continue;
+                bar += c.v < 0.2;
+                aboveBar += c.v > 0.3;
             }
         EXPECT_GT(left, right) << r.name;
         EXPECT_GT(bar, 10) << r.name;
@@ -258,8 +260,7 @@ TEST(HpglLabelText, TextFillsTheBoxTheOutlineDraws) {
         {"SL0.5;", 0}, {"IN;ES1;", 5}, {"IN;DV1;", 5}, {"IN;DV1;ES0,1;", 5},
     };
     for (const Row& r : rows) {
-        const std::string plot =
-            std::string(r.settings) + "SP1;PA2000,2000;SI0.3,0.5;LBHEXH\x03";
+        const std::string plot = std::string(r.settings) + "SP1;PA2000,2000;SI0.3,0.5;LBHEXH\x03";
         Page box(plot, false, r.type), text(plot, true, r.type);
         // The outline's extent, widened by a pixel.
         int x0 = 400, y0 = 400, x1 = -1, y1 = -1;

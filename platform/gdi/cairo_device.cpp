@@ -459,8 +459,8 @@ bool CairoDevice::clip(const RECT* box) {
 // that glyphs scale exactly to the cells they are mapped onto.
 bool CairoDevice::measureFont() {
     if (face_) return capHeight_ > 0;
-    face_ = cairo_toy_font_face_create("monospace", CAIRO_FONT_SLANT_NORMAL,
-                                       CAIRO_FONT_WEIGHT_NORMAL);
+    face_ =
+        cairo_toy_font_face_create("monospace", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     fontOptions_ = cairo_font_options_create();
     cairo_font_options_set_hint_style(fontOptions_, CAIRO_HINT_STYLE_NONE);
     cairo_font_options_set_hint_metrics(fontOptions_, CAIRO_HINT_METRICS_OFF);
