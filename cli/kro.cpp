@@ -11,6 +11,12 @@
 
 using namespace kro::cli;
 
+// Fontconfig, which finds the font of label text, keeps its configuration for
+// the life of the process; the leak checker (which alone calls this) is told so.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usageError("missing command");

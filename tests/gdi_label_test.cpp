@@ -10,6 +10,12 @@
 #include "kro/gdi.h"
 #include "kro/kro.h"
 
+// Fontconfig, which finds the font of label text, keeps its configuration for
+// the life of the process; the leak checker (which alone calls this) is told so.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 namespace {
 
 struct Dc {
