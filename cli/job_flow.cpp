@@ -14,6 +14,7 @@
 #include "cli/colour.h"
 #include "cli/job.h"
 #include "cli/output.h"
+#include "cli/plot_convert.h"
 #include "cli/size.h"
 #include "kro/kro.h"
 
@@ -212,6 +213,12 @@ int checkJob(const Job& job) {
         return usageError("convert: standard output needs --to FORMAT");
     if (std::count(job.inputs.begin(), job.inputs.end(), "-") > 1)
         return usageError("convert: standard input can be read once");
+    if (outFormat == Format::Unknown && isPlotOnlyOutput(out)) {
+        std::fprintf(stderr,
+                     "kro: %s: not an HP-GL plot; PNG, PDF and SVG pages are drawn from plots\n",
+                     job.inputs.empty() ? "-" : job.inputs[0].c_str());
+        return kExitFailure;
+    }
     if (outFormat == Format::Unknown)
         return usageError(
             "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal or "

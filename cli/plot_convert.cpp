@@ -162,6 +162,11 @@ bool pagePicture(HDC dc, int32_t width, int32_t height, int32_t dpi, Picture* pi
 
 }  // namespace
 
+bool isPlotOnlyOutput(const std::string& out) {
+    const PlotOutput kind = outputFor(out);
+    return kind == PlotOutput::Png || kind == PlotOutput::Pdf || kind == PlotOutput::Svg;
+}
+
 int convertPlot(const std::string& in, const std::string& out, bool verbose) {
     warnUnusedOptions({"dpi", "width", "height", "papertype", "scale", "physical", "plot", "ignore",
                        "center", "pen1", "pen2", "pen3", "pen4", "pen5", "pen6", "pen7", "pen8"});
