@@ -138,6 +138,7 @@ check "paper list holds every row" '[ "$("$kro" paper | wc -l)" -eq 49 ]'
 check "paper by name and dpi" '"$kro" paper A4V -dpi 300 | grep -q "210 x 297 mm, 2480 x 3504 dots at 300 dpi"'
 check "paper by millimetres" '[ "$("$kro" paper 210x297mm)" = "A4V (0x00010410)" ]'
 check "paper by dots" '[ "$("$kro" paper 4672x3304dots -dpi 400)" = "A4H (0x00010401)" ]'
+check "a paper the names leave out: its size" '[ "$("$kro" paper 5000x50mm --fit)" = "unnamed paper (0x01050101), 91 mm wide, long" ]'
 "$kro" paper 5000x5000mm 2>"$work/err"
 check "no paper for a huge size" '[ $? -eq 1 ] && grep -q "status 1012120021" "$work/err"'
 "$kro" paper nonsense 2>/dev/null
