@@ -111,7 +111,7 @@ check "job options may come before the files" '"$kro" info "$work/before.bmp" | 
 # A bad job option is a usage error that names the option and the problem.
 for v in "-dpi:needs a value" "-dpi abc:'abc' is not a whole number" \
     "-dpi 300.5:'300.5' is not a whole number" "-dpi 0:-dpi takes 1 or more" \
-    "-scale x:'x' is not a number" "-rotate 45:-rotate 45: unknown rotation" \
+    "-scale x:'x' is not a number" "-gamma nan:'nan' is not a number" "-rotate 45:-rotate 45: unknown rotation" \
     "-xreso 3 -dpi 4:-xreso and -dpi: options contradict"; do
     # shellcheck disable=SC2086
     "$kro" convert "$src" "$work/x.bmp" ${v%%:*} 2>"$work/err"
