@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/bmp_variants.h"
 #include "cli/cli.h"
 #include "cli/colour.h"
 #include "cli/job.h"
@@ -190,8 +191,31 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
     const int err = std::ferror(f) ? errno : 0;
     const int32_t code = fndErrorStatus;
     const std::string variant = rc != 0 ? unsupportedVariant(f, *format) : "";
+    BmpVariant rewritten = BmpVariant::None;
+    if (!variant.empty() && *format == Format::Bmp && err == 0) {
+        // Variants that other programs write are read through a plain copy.
+        std::vector<unsigned char> plain;
+        rewritten = plainBmp(f, &plain);
+        FILE* copy = rewritten == BmpVariant::Rewritten
+                         ? ::fmemopen(plain.data(), plain.size(), "rb")
+                         : nullptr;
+        if (copy) {
+            const int32_t again = readPicture(copy, Format::Bmp, pic);
+            std::fclose(copy);
+            if (again == 0) {
+                std::fclose(f);
+                return true;
+            }
+        }
+    }
     std::fclose(f);
     if (rc == 0) return true;
+    if (rewritten == BmpVariant::Damaged) {
+        std::fprintf(stderr, "kro: %s: the pixel data of this %s is damaged or cut short\n",
+                     path.c_str(), variant.c_str());
+        *status = kExitFailure;
+        return false;
+    }
     if (err != 0)
         *status = systemError(path, err);
     else if (variant.empty())
