@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/image.h"
 #include "kro/kro.h"
 
 namespace kro::cli {
@@ -13,19 +14,6 @@ namespace kro::cli {
 namespace {
 
 constexpr size_t kLargestFile = size_t(1) << 31;
-
-uint32_t get16(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
-uint32_t get32(const unsigned char* p) {
-    return get16(p) | get16(p + 2) << 16;
-}
-void put16(unsigned char* p, uint32_t v) {
-    p[0] = uint8_t(v), p[1] = uint8_t(v >> 8);
-}
-void put32(unsigned char* p, uint32_t v) {
-    put16(p, v), put16(p + 2, v >> 16);
-}
 
 size_t rowBytes(uint32_t width, uint32_t bits) {
     return (size_t(width) * bits + 31) / 32 * 4;
@@ -108,9 +96,9 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
     if (!readAll(f, &file) || file.size() < 54 || file[0] != 'B' || file[1] != 'M')
         return BmpVariant::None;
     const unsigned char* h = file.data();
-    const uint32_t offset = get32(h + 10), infoSize = get32(h + 14);
-    const int32_t width = int32_t(get32(h + 18)), signedHeight = int32_t(get32(h + 22));
-    const uint32_t bits = get16(h + 28), compression = get32(h + 30);
+    const uint32_t offset = get32le(h + 10), infoSize = get32le(h + 14);
+    const int32_t width = int32_t(get32le(h + 18)), signedHeight = int32_t(get32le(h + 22));
+    const uint32_t bits = get16le(h + 28), compression = get32le(h + 30);
     if (infoSize < 40 || infoSize > file.size() - 14 || offset > file.size() || width <= 0 ||
         width > KRO_MAX_SIDE || signedHeight == 0 || signedHeight == INT32_MIN ||
         std::abs(signedHeight) > KRO_MAX_SIDE)
@@ -148,7 +136,7 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
     // The colour table of a palette picture, as the plain file will hold it.
     std::vector<unsigned char> table;
     if (out.depth <= 8) {
-        const uint32_t used = get32(h + 46), most = 1u << bits;
+        const uint32_t used = get32le(h + 46), most = 1u << bits;
         const size_t at = 14 + size_t(infoSize);
         size_t entries = std::min<size_t>(used == 0 || used > most ? most : used,
                                           offset > at ? (offset - at) / 4 : 0);
@@ -163,14 +151,14 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
         if (kind == Fields) {
             const bool fields = compression != 0;
             if (fields && file.size() < 66) return BmpVariant::Damaged;
-            red = Channel(fields ? get32(h + 54) : bits == 16 ? 0x7C00 : 0xFF0000);
-            green = Channel(fields ? get32(h + 58) : bits == 16 ? 0x03E0 : 0x00FF00);
-            blue = Channel(fields ? get32(h + 62) : bits == 16 ? 0x001F : 0x0000FF);
+            red = Channel(fields ? get32le(h + 54) : bits == 16 ? 0x7C00 : 0xFF0000);
+            green = Channel(fields ? get32le(h + 58) : bits == 16 ? 0x03E0 : 0x00FF00);
+            blue = Channel(fields ? get32le(h + 62) : bits == 16 ? 0x001F : 0x0000FF);
             if (fields && (infoSize >= 56 || compression == 6) && file.size() >= 70)
-                alpha = Channel(get32(h + 66));
+                alpha = Channel(get32le(h + 66));
         }
         const auto pixel = [&](const unsigned char* row, uint32_t x) {
-            return bits == 16 ? get16(row + 2 * x) : get32(row + 4 * x);
+            return bits == 16 ? get16le(row + 2 * x) : get32le(row + 4 * x);
         };
         // Some writers declare an alpha channel and leave it 0: then it means nothing.
         bool alphaUsed = false;
@@ -202,16 +190,16 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
     plain->assign(total, 0);
     unsigned char* p = plain->data();
     p[0] = 'B', p[1] = 'M';
-    put32(p + 2, uint32_t(total));
-    put32(p + 10, uint32_t(head));
-    put32(p + 14, 40);
-    put32(p + 18, out.width);
-    put32(p + 22, out.height);
-    put16(p + 26, 1);
-    put16(p + 28, out.depth);
-    put32(p + 34, uint32_t(out.pixels.size()));
+    put32le(p + 2, uint32_t(total));
+    put32le(p + 10, uint32_t(head));
+    put32le(p + 14, 40);
+    put32le(p + 18, out.width);
+    put32le(p + 22, out.height);
+    put16le(p + 26, 1);
+    put16le(p + 28, out.depth);
+    put32le(p + 34, uint32_t(out.pixels.size()));
     std::memcpy(p + 38, h + 38, 8);  // the resolution, as it stands
-    put32(p + 46, uint32_t(table.size() / 4));
+    put32le(p + 46, uint32_t(table.size() / 4));
     if (!table.empty()) std::memcpy(p + 54, table.data(), table.size());
     for (uint32_t y = 0; y < out.height; ++y)
         std::memcpy(p + head + size_t(out.height - 1 - y) * out.stride, out.row(y), out.stride);
