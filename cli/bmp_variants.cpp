@@ -113,7 +113,8 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
         kind = Rle8;
     else if (compression == 2 && bits == 4)
         kind = Rle4;
-    else if ((compression == 0 || compression == 3 || compression == 6) && (bits == 16 || bits == 32))
+    else if ((compression == 0 || compression == 3 || compression == 6) &&
+             (bits == 16 || bits == 32))
         kind = Fields;
     else if (compression == 0 && (bits == 4 || (topDown && (bits == 1 || bits == 8 || bits == 24))))
         kind = Rows;
