@@ -3,7 +3,8 @@
 # 32-bit with bit fields) are read through a plain copy: each must give the
 # source picture's pixels, 16-bit ones within a step of their 5 bits; half
 # transparent pixels lie on white; a cut-short RLE stream fails and says so.
-# Usage: cli_bmp_variants_test.sh KRO DATA_DIR
+# JPEG variants the library refuses are named.
+# Usage: cli_variants_test.sh KRO DATA_DIR
 set -u
 kro=$1 dir=$2/bmp/variants
 work=$(mktemp -d)
@@ -34,6 +35,14 @@ check "cut-short RLE8: exit 1, said, nothing written" \
     '[ $? -eq 1 ] && grep -q "RLE8-compressed BMP is damaged" "$work/err" && [ ! -e "$work/cut.bmp" ]'
 "$kro" convert "$2/bad/bmp-negative-height.bmp" "$work/td.bmp"
 check "a top-down file the library refuses reads" '[ $? -eq 0 ] && [ -s "$work/td.bmp" ]'
+
+# JPEG variants that stay refused are named.
+for v in "jpeg-cmyk:CMYK JPEG:1012140157" "jpeg-arithmetic:arithmetic-coded JPEG:1012140135"; do
+    file=${v%%:*} rest=${v#*:}
+    "$kro" info "$2/bad/$file.jpg" 2>"$work/err" >/dev/null
+    check "$file names its variant" \
+        '[ $? -eq 1 ] && grep -qF "$file.jpg: ${rest%%:*} is not supported (status ${rest#*:})" "$work/err"'
+done
 
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]
