@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/bmp_variants.h"
 #include "cli/cli.h"
 #include "cli/colour.h"
 #include "cli/job.h"
 #include "cli/output.h"
+#include "cli/plain_copy.h"
 #include "cli/plot_convert.h"
 #include "cli/size.h"
 #include "kro/kro.h"
@@ -191,16 +191,15 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
     const int err = std::ferror(f) ? errno : 0;
     const int32_t code = fndErrorStatus;
     const std::string variant = rc != 0 ? unsupportedVariant(f, *format) : "";
-    BmpVariant rewritten = BmpVariant::None;
-    if (!variant.empty() && *format == Format::Bmp && err == 0) {
+    PlainCopy rewritten = PlainCopy::None;
+    if (!variant.empty() && err == 0) {
         // Variants that other programs write are read through a plain copy.
         std::vector<unsigned char> plain;
-        rewritten = plainBmp(f, &plain);
-        FILE* copy = rewritten == BmpVariant::Rewritten
-                         ? ::fmemopen(plain.data(), plain.size(), "rb")
-                         : nullptr;
+        rewritten = plainCopy(f, *format, &plain);
+        FILE* copy =
+            rewritten == PlainCopy::Made ? ::fmemopen(plain.data(), plain.size(), "rb") : nullptr;
         if (copy) {
-            const int32_t again = readPicture(copy, Format::Bmp, pic);
+            const int32_t again = readPicture(copy, *format, pic);
             std::fclose(copy);
             if (again == 0) {
                 std::fclose(f);
@@ -210,7 +209,7 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
     }
     std::fclose(f);
     if (rc == 0) return true;
-    if (rewritten == BmpVariant::Damaged) {
+    if (rewritten == PlainCopy::Damaged) {
         std::fprintf(stderr, "kro: %s: the pixel data of this %s is damaged or cut short\n",
                      path.c_str(), variant.c_str());
         *status = kExitFailure;

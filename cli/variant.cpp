@@ -72,6 +72,18 @@ std::string jpegVariant(FILE* f) {
     return "";
 }
 
+// PCX files of other depths and plane counts than one plane of 1 or 8 bits and
+// three of 8.
+std::string pcxVariant(FILE* f) {
+    unsigned char h[128];
+    std::rewind(f);
+    if (std::fread(h, 1, sizeof h, f) != sizeof h) return "";
+    const int bits = h[3], planes = h[65];
+    if ((bits == 1 && planes == 1) || (bits == 8 && (planes == 1 || planes == 3))) return "";
+    if (planes == 1) return std::to_string(bits) + "-bit PCX";
+    return std::to_string(planes) + "-plane " + std::to_string(bits) + "-bit PCX";
+}
+
 }  // namespace
 
 std::string unsupportedVariant(FILE* f, Format format) {
@@ -80,6 +92,8 @@ std::string unsupportedVariant(FILE* f, Format format) {
             return bmpVariant(f);
         case Format::Jpeg:
             return jpegVariant(f);
+        case Format::Pcx:
+            return pcxVariant(f);
         default:
             return "";
     }

@@ -1,11 +1,10 @@
 // Rewriting the BMP variants the library does not read into plain files.
-#include "cli/bmp_variants.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/plain_copy.h"
 #include "core/image.h"
 #include "kro/kro.h"
 
@@ -17,16 +16,6 @@ constexpr size_t kLargestFile = size_t(1) << 31;
 
 size_t rowBytes(uint32_t width, uint32_t bits) {
     return (size_t(width) * bits + 31) / 32 * 4;
-}
-
-bool readAll(FILE* f, std::vector<unsigned char>* bytes) {
-    std::rewind(f);
-    unsigned char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
-        if (bytes->size() + n > kLargestFile) return false;
-        bytes->insert(bytes->end(), chunk, chunk + n);
-    }
-    return !std::ferror(f);
 }
 
 // One colour channel of a bit-field pixel, scaled to 0..255.
@@ -91,10 +80,8 @@ bool decodeRle(const unsigned char* s, size_t n, bool nibbles, Plain* out) {
 
 }  // namespace
 
-BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
-    std::vector<unsigned char> file;
-    if (!readAll(f, &file) || file.size() < 54 || file[0] != 'B' || file[1] != 'M')
-        return BmpVariant::None;
+PlainCopy plainBmp(const std::vector<unsigned char>& file, std::vector<unsigned char>* plain) {
+    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') return PlainCopy::None;
     const unsigned char* h = file.data();
     const uint32_t offset = get32le(h + 10), infoSize = get32le(h + 14);
     const int32_t width = int32_t(get32le(h + 18)), signedHeight = int32_t(get32le(h + 22));
@@ -102,7 +89,7 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
     if (infoSize < 40 || infoSize > file.size() - 14 || offset > file.size() || width <= 0 ||
         width > KRO_MAX_SIDE || signedHeight == 0 || signedHeight == INT32_MIN ||
         std::abs(signedHeight) > KRO_MAX_SIDE)
-        return BmpVariant::None;
+        return PlainCopy::None;
     const bool topDown = signedHeight < 0;
     Plain out;
     out.width = uint32_t(width);
@@ -119,7 +106,7 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
     else if (compression == 0 && (bits == 4 || (topDown && (bits == 1 || bits == 8 || bits == 24))))
         kind = Rows;
     else
-        return BmpVariant::None;
+        return PlainCopy::None;
     out.depth = kind == Fields ? 24 : bits == 4 ? 8 : bits;
     out.stride = rowBytes(out.width, out.depth);
 
@@ -127,10 +114,10 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
     const size_t available = file.size() - offset;
     const size_t inStride = rowBytes(out.width, bits);
     if (kind == Rows || kind == Fields) {
-        if (inStride * out.height > available) return BmpVariant::Damaged;
+        if (inStride * out.height > available) return PlainCopy::Damaged;
     } else if (double(out.width) * out.height > 16384.0 * double(available) + out.width) {
         // Nothing in an RLE stream covers more than this many pixels per byte.
-        return BmpVariant::Damaged;
+        return PlainCopy::Damaged;
     }
     out.pixels.assign(out.stride * out.height, 0);
 
@@ -146,12 +133,12 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
     }
 
     if (kind == Rle8 || kind == Rle4) {
-        if (!decodeRle(pixels, available, kind == Rle4, &out)) return BmpVariant::Damaged;
+        if (!decodeRle(pixels, available, kind == Rle4, &out)) return PlainCopy::Damaged;
     } else {
         Channel red(0), green(0), blue(0), alpha(0);
         if (kind == Fields) {
             const bool fields = compression != 0;
-            if (fields && file.size() < 66) return BmpVariant::Damaged;
+            if (fields && file.size() < 66) return PlainCopy::Damaged;
             red = Channel(fields ? get32le(h + 54) : bits == 16 ? 0x7C00 : 0xFF0000);
             green = Channel(fields ? get32le(h + 58) : bits == 16 ? 0x03E0 : 0x00FF00);
             blue = Channel(fields ? get32le(h + 62) : bits == 16 ? 0x001F : 0x0000FF);
@@ -187,7 +174,7 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
 
     // The plain file: headers, colour table, rows bottom first.
     const size_t head = 14 + 40 + table.size(), total = head + out.pixels.size();
-    if (total > kLargestFile) return BmpVariant::Damaged;
+    if (total > kLargestFile) return PlainCopy::Damaged;
     plain->assign(total, 0);
     unsigned char* p = plain->data();
     p[0] = 'B', p[1] = 'M';
@@ -204,7 +191,24 @@ BmpVariant plainBmp(FILE* f, std::vector<unsigned char>* plain) {
     if (!table.empty()) std::memcpy(p + 54, table.data(), table.size());
     for (uint32_t y = 0; y < out.height; ++y)
         std::memcpy(p + head + size_t(out.height - 1 - y) * out.stride, out.row(y), out.stride);
-    return BmpVariant::Rewritten;
+    return PlainCopy::Made;
+}
+
+bool readWhole(FILE* f, std::vector<unsigned char>* bytes) {
+    std::rewind(f);
+    unsigned char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
+        if (bytes->size() + n > kLargestFile) return false;
+        bytes->insert(bytes->end(), chunk, chunk + n);
+    }
+    return !std::ferror(f);
+}
+
+PlainCopy plainCopy(FILE* f, Format format, std::vector<unsigned char>* plain) {
+    if (format != Format::Bmp && format != Format::Pcx) return PlainCopy::None;
+    std::vector<unsigned char> file;
+    if (!readWhole(f, &file)) return PlainCopy::None;
+    return format == Format::Bmp ? plainBmp(file, plain) : plainPcx(file, plain);
 }
 
 }  // namespace kro::cli

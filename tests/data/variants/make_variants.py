@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the hand-made BMP variants of this folder from source.ppm: RLE4
-(runs, one row in absolute mode), top-down 24-bit, and RLE8 cut short."""
+"""Writes the hand-made variants of this folder from source.ppm and the others:
+RLE4 BMP, top-down 24-bit BMP, RLE8 cut short, version-3 PCX, PCX cut short."""
 import struct
 
 def read_ppm(path):
@@ -55,3 +55,9 @@ pixels = b''.join(bytes(c for p in row for c in reversed(p)).ljust(stride, b'\0'
 open('top-down-24bit.bmp', 'wb').write(bmp(w, h, 24, 0, b'', pixels, top_down=True))
 
 open('rle8-cut-short.bmp', 'wb').write(open('im-rle8.bmp', 'rb').read()[:-40])
+
+pcx = bytearray(open('netpbm-3plane.pcx', 'rb').read())
+pcx[1] = 3
+pcx[16:64] = bytes(48)
+open('v3-3plane.pcx', 'wb').write(bytes(pcx))
+open('pcx-4plane-cut-short.pcx', 'wb').write(open('netpbm-4plane.pcx', 'rb').read()[:128 + 20])
