@@ -57,6 +57,8 @@ check "--help exits 0" '"$kro" --help >/dev/null'
 check "--version prints the name" '"$kro" --version | grep -q "^kro "'
 "$kro" frobnicate >/dev/null 2>&1
 check "unknown command exits 2" '[ $? -eq 2 ]'
+"$kro" conver a b 2>"$work/err"
+check "a misspelt command names the nearest" '[ $? -eq 2 ] && grep -q "did you mean convert?" "$work/err"'
 "$kro" convert only-one >/dev/null 2>&1
 check "missing operand exits 2" '[ $? -eq 2 ]'
 
