@@ -29,7 +29,7 @@ int cmdConvert(const std::vector<std::string>& given) {
     if (files.size() < 2) return usageError("convert: needs an input and an output file");
     // A plot is drawn on a page, not read as a picture.
     if (files.size() == 2 && isPlotFile(files[0]))
-        return convertPlot(files[0], files[1], hasFlag(flags, "--verbose"));
+        return convertPlot(files[0], files[1], to, hasFlag(flags, "--verbose"));
     Job job;
     job.verbose = hasFlag(flags, "--verbose");
     job.to = to;
