@@ -237,9 +237,11 @@ int checkJob(const Job& job) {
     if (std::count(job.inputs.begin(), job.inputs.end(), "-") > 1)
         return usageError("convert: standard input can be read once");
     if (outFormat == Format::Unknown && isPlotOnlyOutput(out)) {
-        std::fprintf(stderr,
-                     "kro: %s: not an HP-GL plot; PNG, PDF and SVG pages are drawn from plots\n",
-                     job.inputs.empty() ? "-" : job.inputs[0].c_str());
+        const std::string in = job.inputs.empty() ? "-" : job.inputs[0];
+        std::fprintf(stderr, "kro: %s: %s; PNG, PDF and SVG pages are drawn from plots\n",
+                     in.c_str(),
+                     in == "-" ? "plots are read from files, not standard input"
+                               : "not an HP-GL plot");
         return kExitFailure;
     }
     if (outFormat == Format::Unknown)
