@@ -2,6 +2,7 @@
 // of picture (or plot text) they go through per second. Pictures are made
 // here: a smooth RGB picture with grain (photograph-like), its gray version,
 // and an A4 page of text-like strokes at 300 dpi.
+// The last two time the HP-GL subsystem: the extents walk and line drawing.
 // Usage: kernels_bench [--benchmark_filter=REGEX] [--benchmark_min_time=S]
 #include <benchmark/benchmark.h>
 
@@ -15,6 +16,7 @@
 
 #include "codecs/ps.h"
 #include "core/pixels.h"
+#include "kro/gdi.h"
 #include "kro/kro.h"
 #include "kro/pixo.h"
 
@@ -405,6 +407,39 @@ void BM_HpglWalk(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * int64_t(text.size()));
 }
 BENCHMARK(BM_HpglWalk)->Unit(benchmark::kMillisecond);
+
+// Line drawing on a 300 dpi image page, as the plot above lands on it:
+// 50,000 polylines of two segments, pen 1 pixel wide (the default) and 4
+// wide (round caps and joins). Items are polylines, drawn over the same page
+// each round.
+void BM_LineDraw(benchmark::State& state) {
+    constexpr int32_t side = 2700;
+    HDC dc = KroGdiCreateDevice(KRO_GDI_IMAGE, side, side, 300, nullptr, 0);
+    HPEN pen = CreatePen(PS_SOLID, int(state.range(0)), 0);
+    if (!dc || !pen) {
+        state.SkipWithError("no device");
+        return;
+    }
+    SelectObject(dc, pen);
+    std::vector<POINT> lines;
+    Rng r;
+    for (int i = 0; i < 50000; ++i) {
+        const int x = 295 + int(r.next() % 2360), y = 295 + int(r.next() % 2360);
+        lines.insert(lines.end(), {{x, y}, {x + 11, y + 3}, {x + 1, y + 18}});
+    }
+    for (auto _ : state) {
+        for (size_t i = 0; i < lines.size(); i += 3) {
+            MoveToEx(dc, lines[i].x, lines[i].y, nullptr);
+            PolylineTo(dc, &lines[i + 1], 2);
+        }
+        int32_t w, h, stride;
+        benchmark::DoNotOptimize(KroGdiPixels(dc, &w, &h, &stride));
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(lines.size() / 3));
+    DeleteDC(dc);
+    DeleteObject(pen);
+}
+BENCHMARK(BM_LineDraw)->ArgName("pen")->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

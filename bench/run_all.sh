@@ -124,6 +124,8 @@ goals=$work/goals.md
     goal cals "bilevel page to CALS" "10x faster than gm" ge 10 "encode kro" "encode gm" $page
     goal cals "CALS to bilevel page" "within 1.3x of tiffcp -c none" le 1.3 "decode kro" "decode tiffcp" $page
     goal cals "CALS to bilevel page" "10x faster than gm" ge 10 "decode kro" "decode gm" $page
+    goal scale "resize to half (BMP to BMP)" "5x faster than gm -resize" ge 5 "kro convert 50" "gm convert 50" $((rgb + rgb / 4))
+    goal scale "resize to double (BMP to BMP)" "5x faster than gm -resize" ge 5 "kro convert 200" "gm convert 200" $((rgb * 5))
     goal scale "resize to half (in process)" "5x faster than gm -resize" ge 5 "kro-first 50" "gm 50" -
     goal scale "resize to double (in process)" "5x faster than gm -resize" ge 5 "kro-first 200" "gm 200" -
     goal colour "gray" "5x faster than gm" ge 5 "kro gray" "gm gray" $((rgb + pal))

@@ -1,6 +1,8 @@
 #!/bin/sh
 # KroConvSize on a 6000 x 4000 RGB picture to half and to double size, against
-# GraphicsMagick's -resize on the same picture. kro is timed inside one process
+# GraphicsMagick's -resize on the same picture: first whole processes, BMP in
+# and BMP out (kro convert -scale, gm convert -resize). Then the resize alone:
+# kro is timed inside one process
 # around the call; gm reads its own memory-mapped format (MPC) and writes
 # nothing (null:), so both figures are close to the resize alone. gm is timed
 # with its default filter and with the triangle (bilinear) filter.
@@ -12,6 +14,13 @@ bench_args "$@"
 bench_setup scale -DKRO_BUILD_BENCH=ON
 rgb=$(input rgb)
 gm convert "$rgb" "$work/rgb.mpc"
+
+for pct in 50 200; do
+    scale=$(awk -v p="$pct" 'BEGIN { print p / 100 }')
+    measure "kro convert $pct" "$kro" convert "$rgb" "$work/out-kro-$pct.bmp" -scale "$scale"
+    measure "gm convert $pct" gm convert "$rgb" -resize "$pct%" "BMP3:$work/out-gm-$pct.bmp"
+    rm -f "$work/out-kro-$pct.bmp" "$work/out-gm-$pct.bmp"
+done
 
 "$build/bench/scale_bench" "$rgb" "$RUNS" 50 200 | while read -r pct secs; do
     printf '%s\t%s\t-\n' "kro $pct" "$secs" >>"$RESULTS"
@@ -35,6 +44,12 @@ for pct in 50 200; do
 done
 measure "gm read only" gm convert "$work/rgb.mpc" null:
 
+echo
+echo "| job, whole process (BMP to BMP) | kro convert -scale (s) | gm convert -resize (s) | gm / kro |"
+echo "|---|---|---|---|"
+for pct in 50 200; do
+    echo "| 6000 x 4000 RGB to $pct% | $(median_of "kro convert $pct") | $(median_of "gm convert $pct") | $(ratio "gm convert $pct" "kro convert $pct") |"
+done
 echo
 echo "| job | kro (s) | kro first call (s) | gm default (s) | gm / kro | gm / kro first | gm triangle (s) | gm triangle / kro first |"
 echo "|---|---|---|---|---|---|---|---|"

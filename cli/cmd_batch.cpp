@@ -16,6 +16,8 @@
 #include "cli/cli.h"
 #include "cli/job_flow.h"
 #include "cli/output.h"
+#include "cli/plot_convert.h"
+#include "cli/plot_info.h"
 #include "kro/kro.h"
 #include "options/options.h"
 
@@ -113,6 +115,8 @@ int runLine(const std::string& jobFile, const JobLine& line) {
     }
     // The file words are the batch's business, not options of the conversion.
     kroOption.outfile.given = kroOption.directory.given = kroOption.outdata.given = 0;
+    // A plot is drawn on a page, as convert draws it.
+    if (isPlotFile(job.inputs[0])) return convertPlot(job.inputs[0], job.output, "", false);
     if (int rc = checkJob(job)) {
         std::fprintf(stderr, "kro: %s: job refused\n", where.c_str());
         return rc;

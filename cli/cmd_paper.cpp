@@ -45,8 +45,19 @@ int failed(const std::string& what) {
 }
 
 void printPaper(int32_t code) {
-    const char* name = paperFirstName(code);
-    std::printf("%s (0x%08X)\n", name ? name : "?", unsigned(code));
+    if (const char* name = paperFirstName(code)) {
+        std::printf("%s (0x%08X)\n", name, unsigned(code));
+        return;
+    }
+    // A code the name table leaves out (long papers of some widths): its size.
+    float w = 0, h = 0;
+    if (KroQueryLengthByPapertype(code, &w, &h) != 0)
+        std::printf("unnamed paper (0x%08X)\n", unsigned(code));
+    else if (code & kLongPaperBit)
+        std::printf("unnamed paper (0x%08X), %.0f mm wide, long\n", unsigned(code), double(w));
+    else
+        std::printf("unnamed paper (0x%08X), %.0f x %.0f mm\n", unsigned(code), double(w),
+                    double(h));
 }
 
 // "210x297mm", "210.5x297mm" or "3304x4672dots"; false when it is neither.

@@ -111,7 +111,8 @@ const char* numberProblem(Value kind, const std::string& word) {
         const double v = std::strtod(s, &end);
         if (end == s || *end || std::isspace(static_cast<unsigned char>(*s)))
             return "is not a number";
-        if (!std::isfinite(v)) return "is too large";
+        if (std::isnan(v)) return "is not a number";
+        if (std::isinf(v)) return "is too large";
     }
     return nullptr;
 }

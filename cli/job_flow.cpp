@@ -14,6 +14,8 @@
 #include "cli/colour.h"
 #include "cli/job.h"
 #include "cli/output.h"
+#include "cli/plain_copy.h"
+#include "cli/plot_convert.h"
 #include "cli/size.h"
 #include "kro/kro.h"
 
@@ -189,8 +191,30 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
     const int err = std::ferror(f) ? errno : 0;
     const int32_t code = fndErrorStatus;
     const std::string variant = rc != 0 ? unsupportedVariant(f, *format) : "";
+    PlainCopy rewritten = PlainCopy::None;
+    if (!variant.empty() && err == 0) {
+        // Variants that other programs write are read through a plain copy.
+        std::vector<unsigned char> plain;
+        rewritten = plainCopy(f, *format, &plain);
+        FILE* copy =
+            rewritten == PlainCopy::Made ? ::fmemopen(plain.data(), plain.size(), "rb") : nullptr;
+        if (copy) {
+            const int32_t again = readPicture(copy, *format, pic);
+            std::fclose(copy);
+            if (again == 0) {
+                std::fclose(f);
+                return true;
+            }
+        }
+    }
     std::fclose(f);
     if (rc == 0) return true;
+    if (rewritten == PlainCopy::Damaged) {
+        std::fprintf(stderr, "kro: %s: the pixel data of this %s is damaged or cut short\n",
+                     path.c_str(), variant.c_str());
+        *status = kExitFailure;
+        return false;
+    }
     if (err != 0)
         *status = systemError(path, err);
     else if (variant.empty())
@@ -212,6 +236,14 @@ int checkJob(const Job& job) {
         return usageError("convert: standard output needs --to FORMAT");
     if (std::count(job.inputs.begin(), job.inputs.end(), "-") > 1)
         return usageError("convert: standard input can be read once");
+    if (outFormat == Format::Unknown && isPlotOnlyOutput(out)) {
+        const std::string in = job.inputs.empty() ? "-" : job.inputs[0];
+        std::fprintf(stderr, "kro: %s: %s; PNG, PDF and SVG pages are drawn from plots\n",
+                     in.c_str(),
+                     in == "-" ? "plots are read from files, not standard input"
+                               : "not an HP-GL plot");
+        return kExitFailure;
+    }
     if (outFormat == Format::Unknown)
         return usageError(
             "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal or "

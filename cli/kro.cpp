@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/job.h"
 
 #ifndef KRO_VERSION_STRING
 #define KRO_VERSION_STRING "unknown"
@@ -37,5 +38,9 @@ int main(int argc, char** argv) {
     if (first == "convert") return cmdConvert(rest);
     if (first == "paper") return cmdPaper(rest);
     if (first == "batch") return cmdBatch(rest);
+    const std::string near = nearestWord(first, {"info", "convert", "paper", "batch", "help"});
+    if (!near.empty())
+        return usageError("unknown command %s",
+                          ("'" + first + "'; did you mean " + near + "?").c_str());
     return usageError("unknown command '%s'", first.c_str());
 }

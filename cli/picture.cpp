@@ -91,7 +91,7 @@ static void grayRamp(Picture* pic) {
 // more than the decoding itself on virtual machines. Only the huge pages the
 // page fills whole are advised: a last one mostly empty would still be
 // resident whole (6 MiB for an A4 page at 600 dpi, 4.3 MB).
-static unsigned char* allocPage(size_t bytes) {
+unsigned char* allocPage(size_t bytes) {
     constexpr size_t kHuge = size_t(2) << 20;
     if (bytes < 2 * kHuge) return static_cast<unsigned char*>(std::calloc(bytes ? bytes : 1, 1));
     const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;

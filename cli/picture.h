@@ -32,6 +32,9 @@ struct Picture {
     ~Picture();
 };
 
+// A zeroed pixel buffer (freed with free), on huge pages when it is large.
+unsigned char* allocPage(size_t bytes);
+
 // Each returns 0 or -1 with the status in fndErrorStatus, like the library.
 int32_t readPicture(FILE* f, Format format, Picture* pic);
 

@@ -1,5 +1,6 @@
 // kro convert for HP-GL plots: load, size the page, draw with the renderer on
-// a Cairo device, write the page.
+// a Cairo device, write the page: PNG, PDF or SVG through Cairo and libpng,
+// the raster formats through the library's writers.
 #include "cli/plot_convert.h"
 
 #include <png.h>
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/cli.h"
+#include "cli/colour.h"
 #include "cli/job.h"
 #include "cli/messages.h"
 #include "cli/output.h"
@@ -22,9 +25,11 @@
 namespace kro::cli {
 namespace {
 
-enum class PlotOutput { Unknown, Png, Pdf, Svg, Bmp, Cals };
+enum class PlotOutput { Unknown, Png, Pdf, Svg, Raster };
 
-PlotOutput outputFor(const std::string& path) {
+// What OUT (or --to FORMAT) asks for; *format gets the raster format.
+PlotOutput outputFor(const std::string& out, const std::string& to, Format* format) {
+    const std::string path = to.empty() ? out : "out." + to;
     const size_t dot = path.rfind('.'), slash = path.rfind('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return PlotOutput::Unknown;
@@ -32,14 +37,8 @@ PlotOutput outputFor(const std::string& path) {
     if (!strcasecmp(ext, "png")) return PlotOutput::Png;
     if (!strcasecmp(ext, "pdf")) return PlotOutput::Pdf;
     if (!strcasecmp(ext, "svg")) return PlotOutput::Svg;
-    switch (formatForName(path)) {
-        case Format::Bmp:
-            return PlotOutput::Bmp;
-        case Format::Cals:
-            return PlotOutput::Cals;
-        default:
-            return PlotOutput::Unknown;
-    }
+    *format = formatForName(path);
+    return *format == Format::Unknown ? PlotOutput::Unknown : PlotOutput::Raster;
 }
 
 // Owns what the flow opens, so every way out closes it.
@@ -62,6 +61,10 @@ int fail(const std::string& file, const char* what) {
 
 // A private name beside the target for Cairo's own file writers.
 bool makeTempPath(const std::string& target, std::string* path) {
+    if (target == "-") {
+        const char* dir = std::getenv("TMPDIR");
+        return makeTempPath(std::string(dir && *dir ? dir : "/tmp") + "/kro-page", path);
+    }
     const size_t slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -162,16 +165,42 @@ bool pagePicture(HDC dc, int32_t width, int32_t height, int32_t dpi, Picture* pi
 
 }  // namespace
 
-int convertPlot(const std::string& in, const std::string& out, bool verbose, bool labelText) {
+// Cairo's finished PDF or SVG file onto standard output.
+bool copyToStdout(const std::string& path) {
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return false;
+    AtomicOutput output;
+    bool ok = output.open("-");
+    char buffer[65536];
+    for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+        ok = std::fwrite(buffer, 1, n, output.stream()) == n;
+    ok = ok && !std::ferror(in);
+    std::fclose(in);
+    return ok && output.commit();
+}
+
+bool isPlotOnlyOutput(const std::string& out) {
+    Format format;
+    const PlotOutput kind = outputFor(out, "", &format);
+    return kind == PlotOutput::Png || kind == PlotOutput::Pdf || kind == PlotOutput::Svg;
+}
+
+int convertPlot(const std::string& in, const std::string& out, const std::string& to,
+                bool verbose, bool labelText) {
     warnUnusedOptions({"dpi", "width", "height", "papertype", "scale", "physical", "plot", "ignore",
                        "center", "pen1", "pen2", "pen3", "pen4", "pen5", "pen6", "pen7", "pen8"});
-    const PlotOutput kind = outputFor(out);
+    Format format = Format::Unknown;
+    const PlotOutput kind = outputFor(out, to, &format);
     if (kind == PlotOutput::Unknown) {
-        std::fprintf(stderr,
-                     "kro: convert: cannot tell the output format from '%s' (use .png, .pdf, "
-                     ".svg, .bmp or .cal)\n",
-                     out.c_str());
-        return 2;
+        if (!to.empty())
+            return usageError(
+                "convert: --to takes png, pdf, svg, bmp, pcx, jpg, cal or ps, not '%s'",
+                to.c_str());
+        if (out == "-") return usageError("convert: standard output needs --to FORMAT");
+        return usageError(
+            "convert: cannot tell the output format from '%s' (a plot is drawn to .png, .pdf, "
+            ".svg, .bmp, .pcx, .jpg, .cal or .ps)",
+            out.c_str());
     }
     if (sameFile(in, out)) {
         std::fprintf(stderr, "kro: %s: output would overwrite the input\n", out.c_str());
@@ -225,11 +254,13 @@ int convertPlot(const std::string& in, const std::string& out, bool verbose, boo
 
     if (kind == PlotOutput::Pdf || kind == PlotOutput::Svg) {
         if (KroGdiFinish(job.dc) != 0) return fail(out, "the page could not be written");
-        if (::rename(job.tempPath.c_str(), out.c_str()) != 0) {
+        if (out == "-") {
+            if (!copyToStdout(job.tempPath)) return systemError(out, errno ? errno : EIO);
+        } else if (::rename(job.tempPath.c_str(), out.c_str()) != 0) {
             std::fprintf(stderr, "kro: %s: %s\n", out.c_str(), std::strerror(errno));
             return 1;
         }
-        job.tempPath.clear();
+        if (out != "-") job.tempPath.clear();
     } else {
         AtomicOutput output;
         if (!output.open(out)) {
@@ -240,14 +271,20 @@ int convertPlot(const std::string& in, const std::string& out, bool verbose, boo
             if (!writePng(output.stream(), job.dc, width, height, dpi))
                 return fail(out, "the PNG could not be written");
         } else {
+            // The page as a bilevel picture, in the colours the format holds.
             Picture pic;
             if (!pagePicture(job.dc, width, height, dpi, &pic))
                 return fail(out, "no memory for the page");
+            if (fitColourType(&pic, format, nullptr) != 0) return fail(out, nullptr);
             WriteSettings settings;
             settings.dpi = dpi;
-            const Format format = kind == PlotOutput::Bmp ? Format::Bmp : Format::Cals;
-            if (writePicture(output.stream(), format, pic, settings) != 0)
-                return fail(out, nullptr);
+            FILE* stream = output.stream();
+            const int32_t rc =
+                format == Format::PostScript
+                    ? (beginPostScript(stream, in) || writePostScriptPage(stream, pic, settings) ||
+                       endPostScript(stream))
+                    : writePicture(stream, format, pic, settings);
+            if (rc != 0) return fail(out, nullptr);
         }
         if (!output.commit()) {
             std::fprintf(stderr, "kro: %s: %s\n", out.c_str(), std::strerror(errno));
@@ -255,8 +292,8 @@ int convertPlot(const std::string& in, const std::string& out, bool verbose, boo
         }
     }
     if (verbose)
-        std::printf("%s (HP-GL plot) -> %s (%d x %d at %d dpi)\n", in.c_str(), out.c_str(),
-                    int(width), int(height), int(dpi));
+        std::fprintf(out == "-" ? stderr : stdout, "%s (HP-GL plot) -> %s (%d x %d at %d dpi)\n",
+                     in.c_str(), out.c_str(), int(width), int(height), int(dpi));
     return 0;
 }
 

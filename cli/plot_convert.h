@@ -1,15 +1,20 @@
 // kro convert for HP-GL plots: the plot drawn on a page and written as PNG,
-// PDF, SVG, BMP or CALS.
+// PDF, SVG or any raster format kro writes (BMP, PCX, JPEG, CALS, PostScript).
 #pragma once
 
 #include <string>
 
 namespace kro::cli {
 
+// Whether OUT names an output only plots are drawn to (.png, .pdf, .svg).
+bool isPlotOnlyOutput(const std::string& out);
+
 // Runs the plot flow for kro convert PLOT OUT, the job options already parsed
-// into kroOption; labelText draws labels' characters rather than their boxes.
-// Returns the exit status; a plot that fails to load or draw leaves no output file.
-int convertPlot(const std::string& in, const std::string& out, bool verbose,
-                bool labelText = false);
+// into kroOption; to: the output format's name when not OUT's extension ("-":
+// standard output); labelText draws labels' characters rather than their
+// boxes. Returns the exit status; a plot that fails to load or draw leaves no
+// output file.
+int convertPlot(const std::string& in, const std::string& out, const std::string& to,
+                bool verbose, bool labelText = false);
 
 }  // namespace kro::cli

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli/colour.h"
+#include "cli/picture.h"
 #include "kro/kro.h"
 
 namespace kro::cli {
@@ -28,7 +29,7 @@ int32_t makeImage(int32_t w, int32_t h, int32_t depth, RsImage* im) {
     const uint64_t bytes = uint64_t(im->width) * uint64_t(h) * uint64_t(depth) / 8;
     if (bytes > uint64_t(INT32_MAX)) return failWith(KRO_ERR_NOMEM);  // beyond an image size field
     im->size = int32_t(bytes);
-    im->data = static_cast<unsigned char*>(std::calloc(size_t(bytes), 1));
+    im->data = allocPage(size_t(bytes));
     if (!im->data) return failWith(KRO_ERR_NOMEM);
     im->validWidth = w;
     im->validHeight = h;

@@ -44,12 +44,56 @@ std::string bmpVariant(FILE* f) {
     return "";
 }
 
+// The frame header of a JPEG file tells its variants apart: the coding
+// process by its marker, then the sample precision and the components.
+std::string jpegVariant(FILE* f) {
+    std::rewind(f);
+    if (std::fgetc(f) != 0xFF || std::fgetc(f) != 0xD8) return "";
+    for (int segments = 0; segments < 1000; ++segments) {
+        int c = std::fgetc(f);
+        while (c == 0xFF) c = std::fgetc(f);  // fill bytes
+        if (c == EOF) return "";
+        const int hi = std::fgetc(f), lo = std::fgetc(f);
+        if (hi == EOF || lo == EOF) return "";
+        const long length = long(hi) << 8 | lo;
+        if (c >= 0xC0 && c <= 0xCF && c != 0xC4 && c != 0xC8 && c != 0xCC) {
+            const int precision = std::fgetc(f);
+            unsigned char rest[5];
+            if (precision == EOF || std::fread(rest, 1, sizeof rest, f) != sizeof rest) return "";
+            if (c >= 0xC9) return "arithmetic-coded JPEG";
+            if (c == 0xC3 || c == 0xC7) return "lossless JPEG";
+            if (precision != 8) return std::to_string(precision) + "-bit JPEG";
+            if (rest[4] == 4) return "CMYK JPEG";
+            if (rest[4] != 1 && rest[4] != 3) return std::to_string(rest[4]) + "-component JPEG";
+            return "";
+        }
+        if (length < 2 || std::fseek(f, length - 2, SEEK_CUR) != 0) return "";
+    }
+    return "";
+}
+
+// PCX files of other depths and plane counts than one plane of 1 or 8 bits and
+// three of 8.
+std::string pcxVariant(FILE* f) {
+    unsigned char h[128];
+    std::rewind(f);
+    if (std::fread(h, 1, sizeof h, f) != sizeof h) return "";
+    const int bits = h[3], planes = h[65];
+    if ((bits == 1 && planes == 1) || (bits == 8 && (planes == 1 || planes == 3))) return "";
+    if (planes == 1) return std::to_string(bits) + "-bit PCX";
+    return std::to_string(planes) + "-plane " + std::to_string(bits) + "-bit PCX";
+}
+
 }  // namespace
 
 std::string unsupportedVariant(FILE* f, Format format) {
     switch (format) {
         case Format::Bmp:
             return bmpVariant(f);
+        case Format::Jpeg:
+            return jpegVariant(f);
+        case Format::Pcx:
+            return pcxVariant(f);
         default:
             return "";
     }

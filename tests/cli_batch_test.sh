@@ -100,6 +100,21 @@ check "a killed job fails the batch" '[ $? -eq 1 ] && grep -q "killed by signal"
 check "a killed job leaves nothing; the other is written" '[ "$(ls -A "$work/out")" = "fine.bmp" ]'
 check "a killed job is reported" 'grep -q "\"output\":\"$work/out/stuck.bmp\",\"ok\":false" "$work/kill.json"'
 
+# Plots in a job file are drawn, as convert draws them; a broken plot fails
+# alone and leaves nothing.
+rm -rf "$work/out" && mkdir "$work/out"
+printf 'IN;SP1;PA0,0;PD1000,0,1000,1000;PU;\n' >"$work/in/square.plt"
+{
+    job "$work/in/square.plt" png - - "$work/out"
+    job "$work/in/square.plt" - "$work/out/square.cal" - -
+    job "$data/bad/hpgl-binary-junk.plt" - "$work/out/junk.png" - -
+} >"$work/plot-jobs"
+"$kro" batch "$work/plot-jobs" >/dev/null 2>"$work/err"
+check "plot jobs: exit 1 for the junk plot" '[ $? -eq 1 ] && grep -q "hpgl-binary-junk.plt" "$work/err"'
+check "plot jobs: PNG and CALS pages written, nothing else" \
+    '[ "$(ls -A "$work/out" | tr "\n" " ")" = "square.cal square.png " ]'
+check "plot jobs: the CALS page is a bilevel picture" '"$kro" info "$work/out/square.cal" | grep -q "bilevel"'
+
 # Usage errors.
 for args in "" "--jobs 0 $work/jobs" "--jobs" "$work/jobs $work/jobs" "$work/jobs -dpi 300" "$work/jobs --frobnicate"; do
     # shellcheck disable=SC2086

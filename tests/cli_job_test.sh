@@ -124,5 +124,26 @@ for code in $(sed -n 's/^#define KRO_ERR_[A-Z0-9_]* *\([0-9]*\).*/\1/p' "$src/in
 done
 ok
 
+# PNG, PDF and SVG pages are drawn from plots; a picture is pointed there.
+"$kro" convert "$work/c.bmp" "$work/c.png" 2>"$work/err"
+check "a picture to .png: failure naming the input" '[ $? -eq 1 ] && grep -q "c.bmp: not an HP-GL plot" "$work/err" && [ ! -e "$work/c.png" ]'
+
+# A plot goes to every raster format as a bilevel page (gray for JPEG), and to
+# standard output with --to.
+printf 'IN;SP1;PA0,0;PD2000,0,2000,1000;PU;\n' >"$work/plot.plt"
+for ext in ps pcx jpg cal bmp; do
+    "$kro" convert "$work/plot.plt" "$work/plot.$ext" -dpi 100 2>"$work/err"
+    check "plot to .$ext" '[ $? -eq 0 ] && [ -s "$work/plot.$ext" ] && [ ! -s "$work/err" ]'
+done
+check "plot to PCX: a bilevel page" '[ "$(field "$work/plot.pcx" depth)" = "1 bit per pixel" ]'
+check "plot to JPEG: gray" '[ "$(field "$work/plot.jpg" depth)" = "8 bits per pixel" ]'
+check "plot to PostScript: one page" 'grep -q "^%%Pages: 1$" "$work/plot.ps"'
+"$kro" convert "$work/plot.plt" - --to png -dpi 100 >"$work/piped.png"
+check "plot to stdout as PNG" '[ "$(head -c 4 "$work/piped.png" | tail -c 3)" = "PNG" ]'
+"$kro" convert "$work/plot.plt" - --to pdf >"$work/piped.pdf"
+check "plot to stdout as PDF" '[ "$(head -c 5 "$work/piped.pdf")" = "%PDF-" ]'
+"$kro" convert "$work/plot.plt" - 2>/dev/null
+check "plot to stdout needs --to" '[ $? -eq 2 ]'
+
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]

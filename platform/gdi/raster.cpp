@@ -23,18 +23,28 @@ void fillSpan(const Canvas& c, int32_t y, double xl, double xr) {
     std::fill(row + x0, row + std::max(x0, x1), c.colour);
 }
 
-// A convex polygon: the pixels whose centres lie inside (edges half open).
+// A convex polygon of three or four corners: the pixels whose centres lie
+// inside (edges half open).
 void fillConvex(const Canvas& c, const Vec* p, int n) {
+    struct Edge {
+        double lo, hi, x, y, dx, dy;  // crosses the rows lo <= yc < hi
+    } edges[4];
+    int m = 0;
     double ymin = p[0].y, ymax = p[0].y;
-    for (int i = 1; i < n; ++i) ymin = std::min(ymin, p[i].y), ymax = std::max(ymax, p[i].y);
+    for (int i = 0; i < n; ++i) {
+        const Vec a = p[i], b = p[(i + 1) % n];
+        ymin = std::min(ymin, a.y), ymax = std::max(ymax, a.y);
+        if (a.y == b.y) continue;  // a level edge crosses no row
+        edges[m++] = {std::min(a.y, b.y), std::max(a.y, b.y), a.x, a.y, b.x - a.x, b.y - a.y};
+    }
     const int32_t y0 = firstCentre(ymin, c.top, c.bottom), y1 = firstCentre(ymax, c.top, c.bottom);
     for (int32_t y = y0; y < y1; ++y) {
         const double yc = y + 0.5;
         double xl = HUGE_VAL, xr = -HUGE_VAL;
-        for (int i = 0; i < n; ++i) {
-            const Vec a = p[i], b = p[(i + 1) % n];
-            if ((a.y <= yc) == (b.y <= yc)) continue;  // edge not crossing this row
-            const double x = a.x + (yc - a.y) * (b.x - a.x) / (b.y - a.y);
+        for (int i = 0; i < m; ++i) {
+            const Edge& e = edges[i];
+            if (yc < e.lo || yc >= e.hi) continue;  // edge not crossing this row
+            const double x = e.x + (yc - e.y) * e.dx / e.dy;
             xl = std::min(xl, x), xr = std::max(xr, x);
         }
         if (xl < xr) fillSpan(c, y, xl, xr);
@@ -55,7 +65,7 @@ Vec along(Vec a, Vec d, double t) {
 }
 
 class Stroker {
-public:
+  public:
     Stroker(const Canvas& c, const Pen& p) : c_(c), pen_(p), h_(p.width / 2) {
         for (double d : p.dashes) period_ += d;
         dashed_ = period_ > 0;
@@ -131,7 +141,7 @@ public:
 
     void run(const std::vector<Vec>& pts);
 
-private:
+  private:
     // The part [t0, t1] of the segment from a to b (length len) that can touch the canvas.
     bool visible(Vec a, Vec d, double len, double* t0, double* t1) const {
         const double m = h_ + 2;
