@@ -89,13 +89,10 @@ TEST_P(BmpRoundTrip, PixelsAndFieldsSurvive) {
     EXPECT_EQ(r.photometric, c.depth == 1 ? KRO_PHOTO_WHITE_IS_ZERO : c.photometric);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, BmpRoundTrip,
-    ::testing::Values(RoundTripCase{1, 1, 1, 0}, RoundTripCase{13, 9, 1, 1},
-                      RoundTripCase{33, 17, 1, 0}, RoundTripCase{1, 1, 8, 1},
-                      RoundTripCase{13, 9, 8, 0}, RoundTripCase{33, 17, 8, 1},
-                      RoundTripCase{1, 1, 24, 2}, RoundTripCase{13, 9, 24, 2},
-                      RoundTripCase{33, 17, 24, 2}));
+const RoundTripCase kShapes[] = {{1, 1, 1, 0},  {13, 9, 1, 1},  {33, 17, 1, 0},
+                                 {1, 1, 8, 1},  {13, 9, 8, 0},  {33, 17, 8, 1},
+                                 {1, 1, 24, 2}, {13, 9, 24, 2}, {33, 17, 24, 2}};
+INSTANTIATE_TEST_SUITE_P(Shapes, BmpRoundTrip, ::testing::ValuesIn(kShapes));
 
 TEST(BmpRead, BilevelPaddingBitsReadAsOnes) {
     // 13 pixels wide: two bytes of pixels, two of padding; the file holds zeros.

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -275,25 +274,19 @@ TEST(CalsImageChecks, ReaderAndWriterRefuseBadArgumentsAndWriteNothing) {
 }
 
 TEST(CalsBadFiles, EachGivesItsCode) {
-    const std::string dir = std::string(KRO_TEST_DATA) + "/bad/";
-    std::ifstream list(dir + "README.md");
-    int seen = 0;
-    for (std::string line; std::getline(list, line);) {
-        if (line.rfind("- cals-", 0) != 0) continue;  // "- name: code — reason"
-        const std::string name = line.substr(2, line.find(':') - 2);
-        const int32_t code = std::atoi(line.c_str() + line.find(':') + 1);
-        kt::TempFile f(kt::readFile(dir + name));
-        CalsHeader h;
+    const std::vector<kt::BadSample> samples = kt::badSamples("cals-");
+    for (const kt::BadSample& bad : samples) {
+        kt::TempFile f(kt::readFile(std::string(KRO_TEST_DATA) + "/bad/" + bad.name));
+        CalsHeader h{};
         fndErrorStatus = 0;
         int32_t rc = KroGetCals(f.get(), &h);
         const int32_t side = std::max(h.pelsPerLine, h.numLines);  // holds it either way up
         Image image(side, side, 1);
         if (rc == 0) rc = KroCalsToRsImage(f.get(), &h, &image.im);
-        EXPECT_EQ(rc, code ? -1 : 0) << name;
-        EXPECT_EQ(fndErrorStatus, code) << name;
-        ++seen;
+        EXPECT_EQ(rc, bad.code ? -1 : 0) << bad.name;
+        EXPECT_EQ(fndErrorStatus, bad.code) << bad.name;
     }
-    EXPECT_GE(seen, 10);
+    EXPECT_GE(samples.size(), 10u);
 }
 
 // A little-endian TIFF whose one strip is the Group 4 coding of a CALS file.
@@ -323,10 +316,7 @@ TEST(CalsInterop, OtherToolsReadOursAndWeReadTheirs) {
     kt::drawF(&page);
     for (int32_t y = 5; y < 700; y += 3)
         for (int32_t x = (y * 7) % 11; x < 1003; x += 13 + y % 5) kt::setPixel(&page.im, x, y, 1);
-    // A raw PBM (1 is black) holds the rows as they are.
-    const std::string text =
-        "P4\n1003 701\n" + std::string(page.im.data, page.im.data + page.im.size);
-    const Bytes pbm(text.begin(), text.end());
+    const Bytes pbm = kt::pnm(page.im);
 
     // Theirs, read by us.
     kt::writeFile(dir + "page.pbm", pbm);

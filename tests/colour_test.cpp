@@ -120,9 +120,7 @@ TEST(PixoGray, LumaOfRgbAndPaletteAgreeWithGraphicsMagick) {
 
     if (!kt::haveTool("gm")) GTEST_SKIP() << "GraphicsMagick not installed";
     const std::string dir = testing::TempDir();
-    std::string ppm = "P6\n64 48\n255\n";
-    ppm.append(reinterpret_cast<const char*>(rgb.im.data), size_t(rgb.im.size));
-    kt::writeFile(dir + "luma.ppm", kt::Bytes(ppm.begin(), ppm.end()));
+    kt::writeFile(dir + "luma.ppm", kt::pnm(rgb.im));
     ASSERT_EQ(kt::run("gm convert " + dir + "luma.ppm -colorspace gray pgm:" + dir + "luma.pgm"),
               0);
     const kt::Bytes pgm = kt::readFile(dir + "luma.pgm");

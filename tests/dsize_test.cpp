@@ -56,101 +56,55 @@ DSize dsize(int32_t w, int32_t h, int32_t rx, int32_t ry) {
     return d;
 }
 
+// A refusal: the output resolution is set, the sizes are not.
+DSize refused(int32_t code, int32_t rx = 100, int32_t ry = 100) {
+    return {-1, code, -9, -9, rx, ry, -9, -9};
+}
+
 TEST(DrawableSize, RasterImage) {
+    struct Picture {
+        int32_t w = 1000, h = 500, rx = 100, ry = 100;
+    };
     struct Case {
         const char* what;
         Opts set;
-        int32_t w, h, rx, ry;
         DSize want;
+        Picture in = {};
     };
     const Case cases[] = {
-        {"no option", {}, 1000, 500, 100, 100, {0, 0, 1000, 500, 100, 100, 1000, 500}},
-        {"dpi 200", {.dpi = 200}, 1000, 500, 100, 100, {0, 0, 2000, 1000, 200, 200, 2000, 1000}},
-        {"A4 portrait at 400",
-         {.dpi = 400, .papertype = kA4V},
-         1000,
-         500,
-         100,
-         100,
-         {0, 0, 3304, 4672, 400, 400, 3304, 1652}},
-        {"rotated onto A4",
-         {.dpi = 400, .papertype = kA4V, .rotate = 90},
-         1000,
-         500,
-         100,
-         100,
-         {0, 0, 4672, 3304, 400, 400, 4672, 2336}},
-        {"rotate 0 turns nothing",
-         {.dpi = 400, .papertype = kA4V, .rotate = 0},
-         1000,
-         500,
-         100,
-         100,
-         {0, 0, 3304, 4672, 400, 400, 3304, 1652}},
+        {"no option", {}, {0, 0, 1000, 500, 100, 100, 1000, 500}},
+        {"dpi 200", {.dpi = 200}, {0, 0, 2000, 1000, 200, 200, 2000, 1000}},
+        {"A4 portrait at 400", {400, kA4V}, {0, 0, 3304, 4672, 400, 400, 3304, 1652}},
+        {"rotated onto A4", {400, kA4V, 90}, {0, 0, 4672, 3304, 400, 400, 4672, 2336}},
+        {"rotate 0 turns nothing", {400, kA4V, 0}, {0, 0, 3304, 4672, 400, 400, 3304, 1652}},
         {"unequal input resolution on A4",
          {.papertype = kA4V},
-         1000,
-         500,
-         100,
-         200,
-         {0, 0, 824, 2336, 100, 200, 824, 412}},
+         {0, 0, 824, 2336, 100, 200, 824, 412},
+         {.ry = 200}},
         {"width and height",
          {.width = 600, .height = 300},
-         1000,
-         1000,
-         100,
-         100,
-         {0, 0, 600, 300, 100, 100, 300, 300}},
-        {"xreso alone",
-         {.xreso = 200},
-         1000,
-         500,
-         100,
-         100,
-         {0, 0, 2000, 2000, 200, 400, 2000, 2000}},
-        {"scale", {.scale = 0.5}, 1001, 500, 100, 100, {0, 0, 501, 250, 100, 100, 501, 250}},
-        {"output resolution 0",
-         {.xreso = 0},
-         1000,
-         500,
-         100,
-         100,
-         {-1, KRO_ERR_RESOLUTION, -9, -9, 100, 100, -9, -9}},
+         {0, 0, 600, 300, 100, 100, 300, 300},
+         {.h = 1000}},
+        {"xreso alone", {.xreso = 200}, {0, 0, 2000, 2000, 200, 400, 2000, 2000}},
+        {"scale", {.scale = 0.5}, {0, 0, 501, 250, 100, 100, 501, 250}, {.w = 1001}},
+        {"output resolution 0", {.xreso = 0}, refused(KRO_ERR_RESOLUTION)},
         {"image shrinks to nothing",
          {.dpi = 1},
-         100,
-         100,
-         1000,
-         1000,
-         {-1, KRO_ERR_RESOLUTION, -9, -9, 1000, 1000, -9, -9}},
-        {"width 0", {}, 0, 5, 100, 100, {-1, KRO_ERR_SIZE, -9, -9, 100, 100, -9, -9}},
-        {"height 32769", {}, 5, 32769, 100, 100, {-1, KRO_ERR_SIZE, -9, -9, 100, 100, -9, -9}},
-        {"no input resolution",
-         {},
-         5,
-         5,
-         -1,
-         -1,
-         {-1, KRO_ERR_INPUT_RESOLUTION, -9, -9, -1, -1, -9, -9}},
+         refused(KRO_ERR_RESOLUTION, 1000, 1000),
+         {100, 100, 1000, 1000}},
+        {"width 0", {}, refused(KRO_ERR_SIZE), {0, 5}},
+        {"height 32769", {}, refused(KRO_ERR_SIZE), {5, 32769}},
+        {"no input resolution", {}, refused(KRO_ERR_INPUT_RESOLUTION, -1, -1), {5, 5, -1, -1}},
         {"paper too large",
          {.dpi = 2000, .papertype = 0x00010001},
-         5,
-         5,
-         100,
-         100,
-         {-1, KRO_ERR_PAPER_TOO_LARGE, 93616, 66216, 100, 100, -9, -9}},
-        {"unknown paper",
-         {.dpi = 200, .papertype = 0x00010700},
-         5,
-         5,
-         100,
-         100,
-         {-1, KRO_ERR_PAPER, -9, -9, 100, 100, -9, -9}},
+         {-1, KRO_ERR_PAPER_TOO_LARGE, 93616, 66216, 100, 100, -9, -9},
+         {5, 5}},
+        {"unknown paper", {.dpi = 200, .papertype = 0x00010700}, refused(KRO_ERR_PAPER), {5, 5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         options(c.set);
-        EXPECT_EQ(dsize(c.w, c.h, c.rx, c.ry), c.want);
+        EXPECT_EQ(dsize(c.in.w, c.in.h, c.in.rx, c.in.ry), c.want);
     }
     options();
     int32_t pw, ph, out[2], dw, dh;
@@ -173,14 +127,7 @@ TEST(DrawableSize, Plot) {
     };
     const Case cases[] = {
         {"A4 portrait plot at 100 dpi", {.dpiValue = 100}, 200, 290, 1, 0, 824, 1168},
-        {"width and height",
-         {.papertype = kA4H, .width = 10, .height = 20},
-         200,
-         290,
-         1,
-         0,
-         10,
-         20},
+        {"sides", {.papertype = kA4H, .width = 10, .height = 20}, 200, 290, 1, 0, 10, 20},
         {"paper type given", {.papertype = kA4H}, 1, 1, 1, 0, 4672, 3304},
         {"no paper holds it: its own size", {.dpiValue = 100}, 2000, 2000, 1, 0, 7874, 7874},
         {"long A4: its length follows the plot", {.dpiValue = 100}, 2000, 200, 1, 0, 8268, 824},

@@ -23,6 +23,14 @@ Extents measure(const std::string& text, int32_t plot = 0, std::vector<int32_t> 
     return e;
 }
 
+void expectBox(const Extents& e, double xMin, double xMax, double yMin, double yMax) {
+    ASSERT_EQ(e.rc, 0);
+    EXPECT_NEAR(e.xMin, xMin, 1e-3);
+    EXPECT_NEAR(e.xMax, xMax, 1e-3);
+    EXPECT_NEAR(e.yMin, yMin, 1e-3);
+    EXPECT_NEAR(e.yMax, yMax, 1e-3);
+}
+
 struct Case {
     const char* what;
     std::string text;
@@ -75,22 +83,12 @@ TEST(HpglExtents, EveryCommandFamily) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Extents e = measure(c.text, c.plot);
-        ASSERT_EQ(e.rc, 0);
-        EXPECT_NEAR(e.xMin, c.xMin, 1e-3);
-        EXPECT_NEAR(e.xMax, c.xMax, 1e-3);
-        EXPECT_NEAR(e.yMin, c.yMin, 1e-3);
-        EXPECT_NEAR(e.yMax, c.yMax, 1e-3);
+        expectBox(measure(c.text, c.plot), c.xMin, c.xMax, c.yMin, c.yMax);
     }
 }
 
 TEST(HpglExtents, WedgeIncludesItsCentre) {
-    Extents e = measure("PA100,100;WG50,0,90;");
-    ASSERT_EQ(e.rc, 0);
-    EXPECT_NEAR(e.xMin, 100, 1e-3);
-    EXPECT_NEAR(e.xMax, 150, 1e-3);
-    EXPECT_NEAR(e.yMin, 100, 1e-3);
-    EXPECT_NEAR(e.yMax, 150, 1e-3);
+    expectBox(measure("PA100,100;WG50,0,90;"), 100, 150, 100, 150);
     // A start angle far beyond one turn folds like 30 degrees; an infinite
     // one neither hangs nor harms.
     Extents far = measure("PA100,100;WG50,36030,0;");
@@ -100,9 +98,7 @@ TEST(HpglExtents, WedgeIncludesItsCentre) {
 }
 
 TEST(HpglExtents, IgnoredWindowIsSkipped) {
-    Extents e = measure("IW0,0,10,10;PD5000,5000;", 0, {701});
-    EXPECT_EQ(e.xMax, 5000);
-    EXPECT_EQ(e.yMax, 5000);
+    expectBox(measure("IW0,0,10,10;PD5000,5000;", 0, {701}), 0, 5000, 0, 5000);
 }
 
 TEST(HpglExtents, ArcStartingAtAFullTurnFailsAndWritesNothing) {

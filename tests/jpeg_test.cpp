@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "test_util.h"
 
@@ -26,12 +24,6 @@ Bytes writeJpeg(const RsImage& im, int32_t photometric, int32_t res = -1, int32_
 
 std::string tempPath(const std::string& name) {
     return testing::TempDir() + "kro-jpeg-" + name;
-}
-
-void writePnm(const std::string& path, const RsImage& im) {
-    std::ofstream out(path, std::ios::binary);
-    out << (im.depth == 8 ? "P5" : "P6") << "\n" << im.width << " " << im.height << "\n255\n";
-    out.write(reinterpret_cast<const char*>(im.data), std::streamsize(im.size));
 }
 
 // Pixels of the PGM or PPM that djpeg wrote (a header of three lines).
@@ -58,7 +50,7 @@ TEST(JpegInterop, AgreesWithCjpegAndDjpeg) {
         SCOPED_TRACE(std::to_string(c.depth) + " " + c.options);
         kt::Image im(61, 35, c.depth);
         kt::drawF(&im);
-        writePnm(pnm, im.im);
+        kt::writeFile(pnm, kt::pnm(im.im));
         ASSERT_EQ(kt::run(std::string("cjpeg ") + c.options + " " + pnm + " > " + jpg), 0);
         ASSERT_EQ(kt::run("djpeg " + jpg + " > " + back), 0);
         Read r(kt::readFile(jpg));
@@ -179,7 +171,7 @@ TEST(JpegCli, ConvertsBothWaysWithQuality) {
     kt::drawF(&im);
     const std::string ppm = tempPath("cli.ppm"), bmp = tempPath("cli.bmp"),
                       jpg = tempPath("cli.jpg"), ref = tempPath("cli-ref.jpg");
-    writePnm(ppm, im.im);
+    kt::writeFile(ppm, kt::pnm(im.im));
     ASSERT_EQ(kt::run("cjpeg -quality 35 " + ppm + " > " + ref), 0);
     {
         kt::TempFile f;

@@ -124,6 +124,20 @@ bool samePixels(const RsImage& a, const RsImage& b, int32_t w, int32_t h) {
     return true;
 }
 
+Bytes pnm(const RsImage& im) {
+    const int kind = im.depth == 1 ? 4 : im.depth == 8 ? 5 : 6;
+    char head[64];
+    const int n = std::snprintf(head, sizeof head, "P%d\n%d %d\n%s", kind, int(im.validWidth),
+                                int(im.validHeight), kind == 4 ? "" : "255\n");
+    Bytes out(head, head + n);
+    const size_t row = (size_t(im.validWidth) * size_t(im.depth) + 7) / 8;
+    for (int32_t y = 0; y < im.validHeight; ++y) {
+        const unsigned char* r = im.data + size_t(y) * rowBytesOf(im);
+        out.insert(out.end(), r, r + row);
+    }
+    return out;
+}
+
 bool haveTool(const char* name) {
     std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;

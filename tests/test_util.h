@@ -57,6 +57,9 @@ void setPixel(RsImage* im, int32_t x, int32_t y, uint32_t v);
 // Whether the pictures agree pixel for pixel over w x h.
 bool samePixels(const RsImage& a, const RsImage& b, int32_t w, int32_t h);
 
+// The picture as a raw netpbm file: P4 at depth 1 (1 is black), P5 at 8, P6 at 24.
+Bytes pnm(const RsImage& im);
+
 // Whether a command-line tool is on PATH.
 bool haveTool(const char* name);
 
