@@ -4,6 +4,7 @@
 #include "cli/plot_convert.h"
 
 #include <png.h>
+#include <sys/stat.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -73,6 +74,11 @@ bool makeTempPath(const std::string& target, std::string* path) {
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
     if (fd < 0) return false;
+    // Cairo writes into this file, which is renamed into place: the mode a
+    // plain create would give, not mkstemp's private one.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
     ::close(fd);
     *path = name.data();
     return true;

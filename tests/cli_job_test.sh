@@ -144,6 +144,8 @@ check "plot to stdout as PNG" '[ "$(head -c 4 "$work/piped.png" | tail -c 3)" = 
 check "plot to stdout as PDF" '[ "$(head -c 5 "$work/piped.pdf")" = "%PDF-" ]'
 "$kro" convert "$work/plot.plt" - 2>/dev/null
 check "plot to stdout needs --to" '[ $? -eq 2 ]'
+(umask 022 && "$kro" convert "$work/plot.plt" "$work/mode.pdf")
+check "a PDF page gets the mode of a plain create" '[ "$(stat -c %a "$work/mode.pdf")" = 644 ]'
 
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]
