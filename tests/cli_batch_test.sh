@@ -4,12 +4,7 @@
 # Usage: cli_batch_test.sh KRO DATA_DIR
 set -u
 kro=$1 data=$(cd "$2" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-pass=0 fail=0
-ok() { pass=$((pass + 1)); }
-bad() { fail=$((fail + 1)); echo "FAIL: $*" >&2; }
-check() { if eval "$2"; then ok; else bad "$1"; fi; }
+. "$(dirname "$0")/check.sh"
 
 # A job line: input, outdata, outfile, scale, directory; the other 20 words "-".
 job() {

@@ -5,10 +5,7 @@
 # Usage: cli_colour_test.sh KRO
 set -u
 kro=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-pass=0 fail=0
-check() { if eval "$2"; then pass=$((pass + 1)); else fail=$((fail + 1)); echo "FAIL: $1" >&2; fi; }
+. "$(dirname "$0")/check.sh"
 if ! command -v ppmtobmp >/dev/null || ! command -v bmptopnm >/dev/null; then
     echo "SKIP: netpbm not installed" >&2
     exit 0

@@ -5,12 +5,7 @@
 set -u
 kro=$1
 data_bad=$(dirname "$0")/data/bad/bmp-truncated-rows.bmp
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-pass=0 fail=0
-ok() { pass=$((pass + 1)); }
-bad() { fail=$((fail + 1)); echo "FAIL: $*" >&2; }
-check() { if eval "$2"; then ok; else bad "$1"; fi; }
+. "$(dirname "$0")/check.sh"
 field() { "$kro" info "$1" | sed -n "s/^  $2: *//p"; }
 
 if ! command -v ppmtobmp >/dev/null; then

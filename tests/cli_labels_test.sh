@@ -4,12 +4,7 @@
 # Usage: cli_labels_test.sh KRO
 set -u
 kro=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-pass=0 fail=0
-ok() { pass=$((pass + 1)); }
-bad() { fail=$((fail + 1)); echo "FAIL: $*" >&2; }
-check() { if eval "$2"; then ok; else bad "$1"; fi; }
+. "$(dirname "$0")/check.sh"
 
 printf 'IN;SP1;PA0,0;PD4000,0,4000,4000,0,4000,0,0;PU;SI0.5,0.8;PA600,1000;LBHELLO\003DI0,1;PA3000,600;LBUP\003' >"$work/plot.hpgl"
 "$kro" convert "$work/plot.hpgl" "$work/default.png" -dpi 100

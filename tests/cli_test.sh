@@ -4,12 +4,8 @@
 # Usage: cli_test.sh KRO DATA_DIR
 set -u
 kro=$1 data=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-pass=0 fail=0 skip=0
-ok() { pass=$((pass + 1)); }
-bad() { fail=$((fail + 1)); echo "FAIL: $*" >&2; }
-check() { if eval "$2"; then ok; else bad "$1"; fi; }
+. "$(dirname "$0")/check.sh"
+skip=0
 
 # --- netpbm both ways, 1, 8 and 24 bits, odd widths --------------------------
 if command -v ppmtobmp >/dev/null && command -v bmptopnm >/dev/null; then

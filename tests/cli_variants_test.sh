@@ -8,12 +8,7 @@
 # Usage: cli_variants_test.sh KRO DATA_DIR
 set -u
 kro=$1 dir=$2/variants
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-pass=0 fail=0
-ok() { pass=$((pass + 1)); }
-bad() { fail=$((fail + 1)); echo "FAIL: $*" >&2; }
-check() { if eval "$2"; then ok; else bad "$1"; fi; }
+. "$(dirname "$0")/check.sh"
 if ! command -v bmptopnm >/dev/null || ! command -v gm >/dev/null; then
     echo "SKIP: netpbm or GraphicsMagick not installed" >&2
     exit 0

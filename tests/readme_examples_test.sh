@@ -4,9 +4,7 @@
 # Usage: readme_examples_test.sh KRO README SAMPLES_DIR
 set -u
 kro=$1 readme=$(cd "$(dirname "$2")" && pwd)/$(basename "$2") samples=$(cd "$3" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-pass=0 fail=0
+. "$(dirname "$0")/check.sh"
 PATH=$(cd "$(dirname "$kro")" && pwd):$PATH
 export PATH
 cd "$work" || exit 1
