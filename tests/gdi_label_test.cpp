@@ -9,6 +9,7 @@
 
 #include "kro/gdi.h"
 #include "kro/kro.h"
+#include "test_util.h"
 
 // Fontconfig, which finds the font of label text, keeps its configuration for
 // the life of the process; the leak checker (which alone calls this) is told so.
@@ -18,16 +19,7 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace {
 
-struct Dc {
-    HDC dc;
-    explicit Dc(HDC d) : dc(d) {}
-    ~Dc() {
-        if (dc) DeleteDC(dc);
-    }
-    Dc(const Dc&) = delete;
-    Dc& operator=(const Dc&) = delete;
-    operator HDC() const { return dc; }
-};
+using kt::Dc;
 
 HDC textDevice(int32_t side = 200, uint32_t flags = KRO_GDI_LABEL_TEXT) {
     return KroGdiCreateDevice(KRO_GDI_IMAGE, side, side, 72, nullptr, flags);

@@ -13,17 +13,7 @@
 
 namespace {
 
-// A device freed on scope exit.
-struct Dc {
-    HDC dc;
-    explicit Dc(HDC d) : dc(d) {}
-    ~Dc() {
-        if (dc) DeleteDC(dc);
-    }
-    Dc(const Dc&) = delete;
-    Dc& operator=(const Dc&) = delete;
-    operator HDC() const { return dc; }
-};
+using kt::Dc;
 
 HDC image(int32_t w, int32_t h, uint32_t flags = 0) {
     return KroGdiCreateDevice(KRO_GDI_IMAGE, w, h, 72, nullptr, flags);

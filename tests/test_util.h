@@ -1,22 +1,35 @@
 // Helpers shared by the tests: in-memory files, test pictures, status checks.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "kro/gdi.h"
 #include "kro/kro.h"
 
 namespace kt {
+
+// A device context freed on scope exit.
+struct Dc {
+    HDC dc;
+    explicit Dc(HDC d) : dc(d) {}
+    ~Dc() {
+        if (dc) DeleteDC(dc);
+    }
+    Dc(const Dc&) = delete;
+    Dc& operator=(const Dc&) = delete;
+    operator HDC() const { return dc; }
+};
 
 using Bytes = std::vector<unsigned char>;
 
 // A temporary stream holding bytes, positioned at the start; closed on scope exit.
 class TempFile {
-public:
+  public:
     TempFile();
     explicit TempFile(const Bytes& bytes);
     ~TempFile();
@@ -26,7 +39,7 @@ public:
     // Everything written so far.
     Bytes contents() const;
 
-private:
+  private:
     FILE* f_;
 };
 
@@ -98,11 +111,11 @@ int run(const std::string& command);
 }  // namespace kt
 
 // Expects a -1 result with the given status code.
-#define EXPECT_FAILS_WITH(expr, code)          \
-    do {                                       \
-        fndErrorStatus = 0;                    \
-        EXPECT_EQ((expr), -1);                 \
-        EXPECT_EQ(fndErrorStatus, (code));     \
+#define EXPECT_FAILS_WITH(expr, code)      \
+    do {                                   \
+        fndErrorStatus = 0;                \
+        EXPECT_EQ((expr), -1);             \
+        EXPECT_EQ(fndErrorStatus, (code)); \
     } while (0)
 
 template <class Read>
