@@ -29,10 +29,10 @@ for f in samples/*.bmp; do
     echo "$here/$f - - - - pcx - - - - - 0.5 - $here/out/batch - - - - - - - - - - -"
 done >out/jobs
 "$kro" batch out/jobs --jobs 2 --report out/batch/report.jsonl
-# A plot: described, then drawn on A4 to PDF, to a 300 dpi PNG and to a
-# bilevel CALS file.
+# A plot: described, then drawn on A4 to PDF (its labels as text), to a
+# 300 dpi PNG and to a bilevel CALS file.
 "$kro" info samples/bracket.hpgl -papertype A4H -dpi 300
-"$kro" convert --verbose samples/bracket.hpgl out/bracket.pdf -papertype A4H
+"$kro" convert --verbose samples/bracket.hpgl out/bracket.pdf -papertype A4H --labels text
 "$kro" convert --verbose samples/bracket.hpgl out/bracket.png -papertype A4H -dpi 300
 "$kro" convert --verbose samples/bracket.hpgl out/bracket.cal -papertype A4H -dpi 300
 echo "demo: results are in out/"
