@@ -81,16 +81,23 @@ bool decodeRle(const unsigned char* s, size_t n, bool nibbles, Plain* out) {
 }  // namespace
 
 PlainCopy plainBmp(const std::vector<unsigned char>& file, std::vector<unsigned char>* plain) {
-    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') return PlainCopy::None;
+    if (file.size() < 26 || file[0] != 'B' || file[1] != 'M') return PlainCopy::None;
     const unsigned char* h = file.data();
     const uint32_t offset = get32le(h + 10), infoSize = get32le(h + 14);
-    const int32_t width = int32_t(get32le(h + 18)), signedHeight = int32_t(get32le(h + 22));
-    const uint32_t bits = get16le(h + 28), compression = get32le(h + 30);
-    if (infoSize < 40 || infoSize > file.size() - 14 || offset > file.size() || width <= 0 ||
-        width > KRO_MAX_SIDE || signedHeight == 0 || signedHeight == INT32_MIN ||
-        std::abs(signedHeight) > KRO_MAX_SIDE)
+    // The OS/2 1.x header (12 bytes): 16-bit sides, colours of 3 bytes, no
+    // compression and no resolution. The OS/2 2.x one (64 bytes) reads like
+    // the Windows one but for its compression codes above 2.
+    const bool core = infoSize == 12;
+    if ((!core && infoSize < 40) || infoSize > file.size() - 14 || offset > file.size())
+        return PlainCopy::None;
+    const int32_t width = core ? int32_t(get16le(h + 18)) : int32_t(get32le(h + 18));
+    const int32_t signedHeight = core ? int32_t(get16le(h + 20)) : int32_t(get32le(h + 22));
+    const uint32_t bits = get16le(h + (core ? 24 : 28)), compression = core ? 0 : get32le(h + 30);
+    if (width <= 0 || width > KRO_MAX_SIDE || signedHeight == 0 || signedHeight == INT32_MIN ||
+        std::abs(signedHeight) > KRO_MAX_SIDE || (infoSize == 64 && compression > 2))
         return PlainCopy::None;
     const bool topDown = signedHeight < 0;
+    const bool foreign = core || infoSize == 64;  // headers the library does not read
     Plain out;
     out.width = uint32_t(width);
     out.height = uint32_t(std::abs(signedHeight));
@@ -103,7 +110,8 @@ PlainCopy plainBmp(const std::vector<unsigned char>& file, std::vector<unsigned 
     else if ((compression == 0 || compression == 3 || compression == 6) &&
              (bits == 16 || bits == 32))
         kind = Fields;
-    else if (compression == 0 && (bits == 4 || (topDown && (bits == 1 || bits == 8 || bits == 24))))
+    else if (compression == 0 &&
+             (bits == 4 || ((topDown || foreign) && (bits == 1 || bits == 8 || bits == 24))))
         kind = Rows;
     else
         return PlainCopy::None;
@@ -124,12 +132,12 @@ PlainCopy plainBmp(const std::vector<unsigned char>& file, std::vector<unsigned 
     // The colour table of a palette picture, as the plain file will hold it.
     std::vector<unsigned char> table;
     if (out.depth <= 8) {
-        const uint32_t used = get32le(h + 46), most = 1u << bits;
-        const size_t at = 14 + size_t(infoSize);
-        size_t entries = std::min<size_t>(used == 0 || used > most ? most : used,
-                                          offset > at ? (offset - at) / 4 : 0);
-        table.assign(h + at, h + at + entries * 4);
-        table.resize(size_t(1u << out.depth) * 4, 0);
+        const uint32_t used = core ? 0 : get32le(h + 46), most = 1u << bits;
+        const size_t at = 14 + size_t(infoSize), entryBytes = core ? 3 : 4;
+        const size_t entries = std::min<size_t>(used == 0 || used > most ? most : used,
+                                                offset > at ? (offset - at) / entryBytes : 0);
+        table.assign(size_t(1u << out.depth) * 4, 0);
+        for (size_t i = 0; i < entries; ++i) std::memcpy(&table[4 * i], h + at + entryBytes * i, 3);
     }
 
     if (kind == Rle8 || kind == Rle4) {
@@ -186,7 +194,7 @@ PlainCopy plainBmp(const std::vector<unsigned char>& file, std::vector<unsigned 
     put16le(p + 26, 1);
     put16le(p + 28, out.depth);
     put32le(p + 34, uint32_t(out.pixels.size()));
-    std::memcpy(p + 38, h + 38, 8);  // the resolution, as it stands
+    if (!core) std::memcpy(p + 38, h + 38, 8);  // the resolution, as it stands
     put32le(p + 46, uint32_t(table.size() / 4));
     if (!table.empty()) std::memcpy(p + 54, table.data(), table.size());
     for (uint32_t y = 0; y < out.height; ++y)

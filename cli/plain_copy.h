@@ -2,7 +2,8 @@
 // does not read, rewritten in memory as the plain file the library reads,
 // with the same colours and resolution:
 // - BMP: 4-bit pixels, RLE8 and RLE4 compression, top-down rows, 16- and
-//   32-bit pixels with or without bit fields (as 1-, 8- or 24-bit files);
+//   32-bit pixels with or without bit fields, OS/2 headers (as 1-, 8- or
+//   24-bit files);
 // - PCX: 2 to 4 planes of 1 bit (the 4-, 8- and 16-colour files), one plane
 //   of 2 or 4 bits (as one plane of 8 bits), and 4 planes of 8 bits (colour
 //   with alpha, as three planes laid on white).

@@ -1,10 +1,10 @@
 #!/bin/sh
 # BMP and PCX variants that other programs write (BMP: 4-bit, RLE8, RLE4,
-# top-down, 16- and 32-bit with bit fields; PCX: planes of 1 bit, packed 4-bit,
-# colour with alpha) are read through a plain copy: each must give the source
-# picture's pixels, 16-bit ones within a step of their 5 bits; half transparent
-# pixels lie on white; cut-short pixel data fails and says so. JPEG variants
-# the library refuses are named.
+# top-down, 16- and 32-bit with bit fields, OS/2 headers; PCX: planes of 1
+# bit, packed 4-bit, colour with alpha) are read through a plain copy: each
+# must give the source picture's pixels, 16-bit ones within a step of their 5
+# bits; half transparent pixels lie on white; cut-short pixel data fails and
+# says so. JPEG variants the library refuses are named.
 # Usage: cli_variants_test.sh KRO DATA_DIR
 set -u
 kro=$1 dir=$2/variants
@@ -17,6 +17,7 @@ pixels() { "$kro" convert "$1" "$work/out.bmp" && bmptopnm "$work/out.bmp" 2>/de
 peak() { gm compare -metric PAE "$1" "$2" | awk '/Total/ { print $2 }'; }
 
 for f in gm-4bit.bmp im-rle8.bmp rle4.bmp top-down-24bit.bmp im-32bit-alpha.bmp \
+    gm-bmp2.bmp netpbm-os2-4bit.bmp \
     netpbm-3plane.pcx netpbm-4plane.pcx netpbm-4bit.pcx; do
     check "$f: the source's pixels" 'pixels "$dir/$f" | cmp -s - "$dir/source.ppm"'
 done
