@@ -18,6 +18,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 #if defined(__GNUC__)
 #define KRO_GDI_API __attribute__((visibility("default")))
@@ -249,6 +250,10 @@ KRO_GDI_API int32_t KroGdiWritePNG(HDC dc, const char* path);
  * unfiltered. 0, or -1 (for a bad argument, or when the file cannot be
  * written; a partly written file is removed). */
 KRO_GDI_API int32_t KroGdiWritePNGDepth(HDC dc, const char* path, int32_t depth, int32_t level);
+
+/* The same PNG written to an open stream, which the caller closes; on failure
+ * the stream may hold part of the file. 0, or -1. */
+KRO_GDI_API int32_t KroGdiWritePNGStream(HDC dc, FILE* stream, int32_t depth, int32_t level);
 
 /* Draws a label's characters in the selected pen's colour, within the clip,
  * on a Cairo device made with KRO_GDI_LABEL_TEXT. frame holds device pixels

@@ -625,21 +625,32 @@ int32_t KroGdiReadRows(HDC dc, int32_t depth, unsigned char* rows, size_t rowByt
     if (!data || !rows) return -1;
     const size_t need = depth == 24 ? size_t(w) * 3 : depth == 8 ? size_t(w) : (size_t(w) + 7) / 8;
     if ((depth != 1 && depth != 8 && depth != 24) || rowBytes < need) return -1;
+    const auto gray = [](uint32_t px) {
+        const unsigned r = (px >> 16) & 0xFF, g = (px >> 8) & 0xFF, b = px & 0xFF;
+        return (r * 299 + g * 587 + b * 114 + 500) / 1000;
+    };
     for (int32_t y = 0; y < h; ++y) {
         const uint32_t* in = reinterpret_cast<const uint32_t*>(data + size_t(y) * size_t(stride));
         unsigned char* out = rows + size_t(y) * rowBytes;
-        if (depth == 1) std::fill(out, out + need, 0);
-        for (int32_t x = 0; x < w; ++x) {
-            const uint32_t px = in[x];
-            const unsigned r = (px >> 16) & 0xFF, g = (px >> 8) & 0xFF, b = px & 0xFF;
-            const unsigned gray = (r * 299 + g * 587 + b * 114 + 500) / 1000;
-            if (depth == 24) {
-                out[3 * x] = uint8_t(r), out[3 * x + 1] = uint8_t(g), out[3 * x + 2] = uint8_t(b);
-            } else if (depth == 8) {
-                out[x] = uint8_t(gray);
-            } else if (gray < 128) {
-                out[x / 8] |= uint8_t(0x80 >> (x % 8));
+        if (depth == 24) {
+            for (int32_t x = 0; x < w; ++x, out += 3)
+                out[0] = uint8_t(in[x] >> 16), out[1] = uint8_t(in[x] >> 8),
+                out[2] = uint8_t(in[x]);
+        } else if (depth == 8) {
+            for (int32_t x = 0; x < w; ++x) out[x] = uint8_t(gray(in[x]));
+        } else {
+            std::fill(out, out + need, 0);
+            int32_t x = 0;
+            for (; x + 8 <= w; x += 8) {
+                uint32_t all = in[x];
+                for (int k = 1; k < 8; ++k) all &= in[x + k];
+                if (all == 0xFFFFFFFFu) continue;  // eight white pixels: most of a plot's page
+                unsigned bits = 0;
+                for (int k = 0; k < 8; ++k) bits = bits << 1 | (gray(in[x + k]) < 128);
+                out[x >> 3] = uint8_t(bits);
             }
+            for (; x < w; ++x)
+                if (gray(in[x]) < 128) out[x >> 3] |= uint8_t(0x80u >> (x & 7));
         }
     }
     return 0;

@@ -36,6 +36,7 @@ bool writePng(FILE* file, const Page& page) {
     const png_uint_32 perMetre = png_uint_32(page.resolution / 0.0254 + 0.5);
     png_set_pHYs(png, info, perMetre, perMetre, PNG_RESOLUTION_METER);
     png_write_info(png, info);
+    if (page.depth == 1) png_set_invert_mono(png);  // the rows hold 1 for black, PNG gray 0
     for (int32_t y = 0; y < page.height; ++y)
         png_write_row(png, page.rows->data() + size_t(y) * page.rowBytes);
     png_write_end(png, info);
@@ -45,9 +46,9 @@ bool writePng(FILE* file, const Page& page) {
 
 }  // namespace
 
-extern "C" int32_t KroGdiWritePNGDepth(HDC dc, const char* path, int32_t depth, int32_t level) {
+extern "C" int32_t KroGdiWritePNGStream(HDC dc, FILE* stream, int32_t depth, int32_t level) {
     Page page{dc, 0, 0, 0, depth, level, nullptr, 0};
-    if (!path || !KroGdiPixels(dc, &page.width, &page.height, nullptr)) return -1;
+    if (!stream || !KroGdiPixels(dc, &page.width, &page.height, nullptr)) return -1;
     if ((depth != 1 && depth != 8 && depth != 24) || level < -1 || level > 9) return -1;
     KroGdiGetSize(dc, nullptr, nullptr, &page.resolution);
     page.rowBytes =
@@ -59,13 +60,16 @@ extern "C" int32_t KroGdiWritePNGDepth(HDC dc, const char* path, int32_t depth, 
         return -1;
     }
     if (KroGdiReadRows(dc, depth, rows.data(), page.rowBytes) != 0) return -1;
-    if (depth == 1)  // PNG's bilevel gray is 1 for white
-        for (unsigned char& b : rows) b = static_cast<unsigned char>(~b);
     page.rows = &rows;
+    return writePng(stream, page) ? 0 : -1;
+}
 
+extern "C" int32_t KroGdiWritePNGDepth(HDC dc, const char* path, int32_t depth, int32_t level) {
+    if (!path || !KroGdiPixels(dc, nullptr, nullptr, nullptr)) return -1;
+    if ((depth != 1 && depth != 8 && depth != 24) || level < -1 || level > 9) return -1;
     FILE* file = std::fopen(path, "wb");
     if (!file) return -1;
-    const bool ok = writePng(file, page);
+    const bool ok = KroGdiWritePNGStream(dc, file, depth, level) == 0;
     if (std::fclose(file) != 0 || !ok) {
         std::remove(path);
         return -1;
