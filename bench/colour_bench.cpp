@@ -2,14 +2,13 @@
 // runs, in seconds, for each job given as its colour options in one word
 // ("-colortype Palette").
 // Usage: colour_bench FILE.bmp RUNS "OPTIONS"...
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "kro/kro.h"
 
 int main(int argc, char** argv) {
@@ -17,16 +16,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: colour_bench FILE.bmp RUNS OPTIONS...\n");
         return 2;
     }
-    FILE* f = std::fopen(argv[1], "rb");
-    if (!f) return 1;
-    RsImage src{};
-    int32_t photometric, res[2];
-    unsigned char palette[KRO_PALETTE_SIZE];
-    if (KroBMPToRsImage(f, &src, &photometric, res, palette) != 0) {
-        std::fprintf(stderr, "colour_bench: status %d\n", int(fndErrorStatus));
-        return 1;
-    }
-    std::fclose(f);
+    bench::Input input;
+    if (!bench::readBmp("colour_bench", argv[1], &input)) return 1;
+    RsImage& src = input.image;
     const int runs = std::atoi(argv[2]);
     for (int a = 3; a < argc; ++a) {
         std::vector<std::string> words;
@@ -41,22 +33,21 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "colour_bench: bad options '%s'\n", argv[a]);
             return 2;
         }
-        std::vector<double> times;
-        for (int r = 0; r < runs; ++r) {
+        const auto convert = [&] {
             RsImage dst{};
             int32_t dstPhotometric;
             unsigned char dstPalette[KRO_PALETTE_SIZE];
-            auto t0 = std::chrono::steady_clock::now();
-            if (KroConvImage(&src, photometric, palette, &dst, &dstPhotometric, dstPalette) != 0) {
-                std::fprintf(stderr, "colour_bench: status %d\n", int(fndErrorStatus));
-                return 1;
-            }
-            times.push_back(
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+            const bool ok = KroConvImage(&src, input.photometric, input.palette, &dst,
+                                         &dstPhotometric, dstPalette) == 0;
             std::free(dst.data);
+            return ok;
+        };
+        double median;
+        if (!bench::medianSeconds(runs, convert, &median)) {
+            std::fprintf(stderr, "colour_bench: status %d\n", int(fndErrorStatus));
+            return 1;
         }
-        std::sort(times.begin(), times.end());
-        std::printf("%s\t%.4f\n", argv[a], times[times.size() / 2]);
+        std::printf("%s\t%.4f\n", argv[a], median);
     }
     std::free(src.data);
     return 0;

@@ -3,13 +3,12 @@
 // The destination is allocated as kro allocates its pictures (huge pages for
 // large ones), so the first call's page faults are those a host pays.
 // Usage: scale_bench FILE.bmp RUNS PERCENT...
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "core/pixels.h"
 #include "kro/kro.h"
 
@@ -18,16 +17,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: scale_bench FILE.bmp RUNS PERCENT...\n");
         return 2;
     }
-    FILE* f = std::fopen(argv[1], "rb");
-    if (!f) return 1;
-    RsImage src{};
-    int32_t photometric, res[2];
-    unsigned char palette[KRO_PALETTE_SIZE];
-    if (KroBMPToRsImage(f, &src, &photometric, res, palette) != 0) {
-        std::fprintf(stderr, "scale_bench: status %d\n", int(fndErrorStatus));
-        return 1;
-    }
-    std::fclose(f);
+    bench::Input input;
+    if (!bench::readBmp("scale_bench", argv[1], &input)) return 1;
+    const RsImage& src = input.image;
     const int runs = std::atoi(argv[2]);
     for (int a = 3; a < argc; ++a) {
         const int percent = std::atoi(argv[a]);
@@ -41,18 +33,16 @@ int main(int argc, char** argv) {
         dst.size = int32_t(bytes);
         dst.data = kro::allocPixels(bytes);
         if (!dst.data) return 1;
-        std::vector<double> times;
-        for (int r = 0; r < runs; ++r) {
-            auto t0 = std::chrono::steady_clock::now();
-            if (KroConvSize(&src, src.validWidth, src.validHeight, &dst, dst.validWidth,
-                            dst.validHeight) != 0) {
-                std::fprintf(stderr, "scale_bench: status %d\n", int(fndErrorStatus));
-                return 1;
-            }
-            times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        const auto scale = [&] {
+            return KroConvSize(&src, src.validWidth, src.validHeight, &dst, dst.validWidth,
+                               dst.validHeight) == 0;
+        };
+        double median;
+        if (!bench::medianSeconds(runs, scale, &median)) {
+            std::fprintf(stderr, "scale_bench: status %d\n", int(fndErrorStatus));
+            return 1;
         }
-        std::sort(times.begin(), times.end());
-        std::printf("%d\t%.4f\n", percent, times[times.size() / 2]);
+        std::printf("%d\t%.4f\n", percent, median);
         std::free(dst.data);
     }
     std::free(src.data);
