@@ -22,8 +22,8 @@
 
 namespace {
 
-constexpr int32_t kW = 1500, kH = 1000;           // colour and gray pictures
-constexpr int32_t kPageW = 2480, kPageH = 3504;   // A4 at 300 dpi
+constexpr int32_t kW = 1500, kH = 1000;          // colour and gray pictures
+constexpr int32_t kPageW = 2480, kPageH = 3504;  // A4 at 300 dpi
 
 struct Rng {
     uint32_t s = 12345;
@@ -58,8 +58,10 @@ const Picture& photo() {
                 unsigned char* px = q.bytes.data() + (size_t(y) * kW + x) * 3;
                 const double u = x / double(kW), v = y / double(kH);
                 const int grain = int(r.next() >> 28) - 8;
-                px[0] = (unsigned char)std::clamp(int(128 + 100 * std::sin(6 * u + 2 * v)) + grain, 0, 255);
-                px[1] = (unsigned char)std::clamp(int(128 + 100 * std::cos(4 * v - 3 * u)) + grain, 0, 255);
+                px[0] = (unsigned char)std::clamp(int(128 + 100 * std::sin(6 * u + 2 * v)) + grain,
+                                                  0, 255);
+                px[1] = (unsigned char)std::clamp(int(128 + 100 * std::cos(4 * v - 3 * u)) + grain,
+                                                  0, 255);
                 px[2] = (unsigned char)std::clamp(int(255 * u * v) + grain, 0, 255);
             }
         return q;
@@ -72,7 +74,8 @@ const Picture& gray() {
         Picture q(kW, kH, 8);
         const unsigned char* s = photo().bytes.data();
         for (size_t i = 0; i < q.bytes.size(); ++i)
-            q.bytes[i] = (unsigned char)((299 * s[3 * i] + 587 * s[3 * i + 1] + 114 * s[3 * i + 2]) / 1000);
+            q.bytes[i] =
+                (unsigned char)((299 * s[3 * i] + 587 * s[3 * i + 1] + 114 * s[3 * i + 2]) / 1000);
         return q;
     }();
     return p;
@@ -96,7 +99,8 @@ const Picture& page() {
             for (int32_t y = top; y < top + 30; ++y) {
                 // Strokes change every few rows, as glyphs do.
                 if ((y - top) % 6 == 0)
-                    for (size_t b = 0; b < stride; ++b) pattern[b] ^= (unsigned char)(r.next() >> 24) & 0x11;
+                    for (size_t b = 0; b < stride; ++b)
+                        pattern[b] ^= (unsigned char)(r.next() >> 24) & 0x11;
                 std::memcpy(q.bytes.data() + size_t(y) * stride, pattern.data(), stride);
             }
         }
@@ -124,7 +128,8 @@ void BM_G4Encode(benchmark::State& state) {
     coded.size = int32_t(buf.size());
     for (auto _ : state) {
         int32_t status = 0;
-        checkOk(state, GfxEncd(&src.im, 0, 0, kPageW, kPageH, &coded, GFX_CODING_G4, &status), status);
+        checkOk(state, GfxEncd(&src.im, 0, 0, kPageW, kPageH, &coded, GFX_CODING_G4, &status),
+                status);
         benchmark::DoNotOptimize(coded.codedLength);
     }
     state.SetBytesProcessed(state.iterations() * src.size());
@@ -146,7 +151,8 @@ void BM_G4Decode(benchmark::State& state) {
     }
     Picture dst(kPageW, kPageH, 1);
     for (auto _ : state) {
-        checkOk(state, GfxDecd(&coded, coded.codedLength, &dst.im, 0, 0, kPageW, kPageH, &status), status);
+        checkOk(state, GfxDecd(&coded, coded.codedLength, &dst.im, 0, 0, kPageW, kPageH, &status),
+                status);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * src.size());
@@ -176,7 +182,8 @@ void BM_ReduceHalf(benchmark::State& state) {
     Picture dst(kW / 2, kH / 2, 24);
     for (auto _ : state) {
         int32_t status = 0;
-        checkOk(state, GfxRedu(&src.im, 0, 0, kW, kH, &dst.im, 0, 0, kW / 2, kH / 2, &status), status);
+        checkOk(state, GfxRedu(&src.im, 0, 0, kW, kH, &dst.im, 0, 0, kW / 2, kH / 2, &status),
+                status);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * src.size());
@@ -189,7 +196,8 @@ void BM_ZoomDouble(benchmark::State& state) {
     Picture dst(kW * 2, kH * 2, 24);
     for (auto _ : state) {
         int32_t status = 0;
-        checkOk(state, GfxZoom(&src.im, 0, 0, kW, kH, &dst.im, 0, 0, kW * 2, kH * 2, &status), status);
+        checkOk(state, GfxZoom(&src.im, 0, 0, kW, kH, &dst.im, 0, 0, kW * 2, kH * 2, &status),
+                status);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * dst.size());
@@ -203,7 +211,8 @@ void BM_Gamma(benchmark::State& state) {
     im.im.data = im.bytes.data();
     for (auto _ : state) {
         int32_t status = 0;
-        checkOk(state, GfxGtbl(&im.im, KRO_PHOTO_RGB, nullptr, 2.2, &im.im, nullptr, &status), status);
+        checkOk(state, GfxGtbl(&im.im, KRO_PHOTO_RGB, nullptr, 2.2, &im.im, nullptr, &status),
+                status);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * im.size());
@@ -253,7 +262,8 @@ void BM_Quantise216(benchmark::State& state) {
     unsigned char palette[KRO_PALETTE_SIZE];
     for (auto _ : state) {
         int32_t status = 0;
-        checkOk(state, GfxCdsp(&src.im, 0, 0, kW, kH, 216, 0, &dst.im, 0, 0, palette, &status), status);
+        checkOk(state, GfxCdsp(&src.im, 0, 0, kW, kH, 216, 0, &dst.im, 0, 0, palette, &status),
+                status);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * src.size());
@@ -290,8 +300,8 @@ void BM_PSWrite(benchmark::State& state) {
     std::memcpy(palette, palettePhoto().palette, sizeof palette);
     for (auto _ : state)
         checkOk(state,
-                KroRsImageToPS(nullStream(), &src.im, palette, rgb ? KRO_PHOTO_RGB : KRO_PHOTO_PALETTE,
-                               300, 300),
+                KroRsImageToPS(nullStream(), &src.im, palette,
+                               rgb ? KRO_PHOTO_RGB : KRO_PHOTO_PALETTE, 300, 300),
                 fndErrorStatus);
     state.SetBytesProcessed(state.iterations() * src.size());
 }
@@ -302,7 +312,8 @@ void BM_PSPackRow(benchmark::State& state) {
     std::vector<unsigned char> out(size_t(kW) * 2);
     for (auto _ : state)
         for (int32_t y = 0; y < kH; ++y)
-            benchmark::DoNotOptimize(kro::psPackRow(src.bytes.data() + size_t(y) * kW, kW, out.data()));
+            benchmark::DoNotOptimize(
+                kro::psPackRow(src.bytes.data() + size_t(y) * kW, kW, out.data()));
     state.SetBytesProcessed(state.iterations() * src.size());
 }
 BENCHMARK(BM_PSPackRow)->Unit(benchmark::kMillisecond);
@@ -321,42 +332,52 @@ BENCHMARK(BM_SwapRB24)->Unit(benchmark::kMillisecond);
 // One picture written to a file and read back, as the run-length (PCX) and
 // row (BMP) coders see it; the file stays in the page cache.
 enum Codec { kPcx, kBmp };
-int32_t writePicture(Codec c, FILE* f, const Picture& src, int32_t photometric, unsigned char* palette) {
+int32_t writePicture(Codec c, FILE* f, const Picture& src, int32_t photometric,
+                     unsigned char* palette) {
     const int32_t res[2] = {300, 300};
     return c == kPcx ? KroRsImageToPCX(f, &src.im, photometric, res, palette)
                      : KroRsImageToBMP(f, &src.im, 0, 300, photometric, palette);
 }
 
 // Arguments: codec, depth (24: the photograph, 8: its 216 colours).
-void BM_FileWrite(benchmark::State& state) {
-    const Codec c = Codec(state.range(0));
-    const bool rgb = state.range(1) == 24;
-    const Picture& src = rgb ? photo() : palettePhoto().pic;
+void codecCases(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"pcx0_bmp1", "depth"});
+    for (int64_t codec : {kPcx, kBmp})
+        for (int64_t depth : {24, 8}) b->Args({codec, depth});
+}
+
+// The picture of a codec case, with its palette (kept for the readers to fill).
+struct CodecCase {
+    Codec c;
+    bool rgb;
+    const Picture& src;
     unsigned char palette[KRO_PALETTE_SIZE];
-    std::memcpy(palette, palettePhoto().palette, sizeof palette);
+    explicit CodecCase(const benchmark::State& state)
+        : c(Codec(state.range(0))),
+          rgb(state.range(1) == 24),
+          src(rgb ? photo() : palettePhoto().pic) {
+        std::memcpy(palette, palettePhoto().palette, sizeof palette);
+    }
+};
+
+void BM_FileWrite(benchmark::State& state) {
+    CodecCase k(state);
     for (auto _ : state) {
         std::rewind(nullStream());
-        checkOk(state, writePicture(c, nullStream(), src, rgb ? KRO_PHOTO_RGB : KRO_PHOTO_PALETTE, palette),
+        checkOk(state,
+                writePicture(k.c, nullStream(), k.src, k.rgb ? KRO_PHOTO_RGB : KRO_PHOTO_PALETTE,
+                             k.palette),
                 fndErrorStatus);
     }
-    state.SetBytesProcessed(state.iterations() * src.size());
+    state.SetBytesProcessed(state.iterations() * k.src.size());
 }
-BENCHMARK(BM_FileWrite)
-    ->ArgNames({"pcx0_bmp1", "depth"})
-    ->Args({kPcx, 24})
-    ->Args({kPcx, 8})
-    ->Args({kBmp, 24})
-    ->Args({kBmp, 8})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FileWrite)->Apply(codecCases)->Unit(benchmark::kMillisecond);
 
 void BM_FileRead(benchmark::State& state) {
-    const Codec c = Codec(state.range(0));
-    const bool rgb = state.range(1) == 24;
-    const Picture& src = rgb ? photo() : palettePhoto().pic;
-    unsigned char palette[KRO_PALETTE_SIZE];
-    std::memcpy(palette, palettePhoto().palette, sizeof palette);
+    CodecCase k(state);
     FILE* f = std::tmpfile();
-    if (!f || writePicture(c, f, src, rgb ? KRO_PHOTO_RGB : KRO_PHOTO_PALETTE, palette) != 0) {
+    if (!f ||
+        writePicture(k.c, f, k.src, k.rgb ? KRO_PHOTO_RGB : KRO_PHOTO_PALETTE, k.palette) != 0) {
         state.SkipWithError("could not write the picture");
         if (f) std::fclose(f);
         return;
@@ -365,21 +386,15 @@ void BM_FileRead(benchmark::State& state) {
         std::rewind(f);
         RsImage im{};
         int32_t photometric, res[2];
-        const int32_t rc = c == kPcx ? KroPCXToRsImage(f, &im, &photometric, res, palette)
-                                     : KroBMPToRsImage(f, &im, &photometric, res, palette);
+        const int32_t rc = k.c == kPcx ? KroPCXToRsImage(f, &im, &photometric, res, k.palette)
+                                       : KroBMPToRsImage(f, &im, &photometric, res, k.palette);
         checkOk(state, rc, fndErrorStatus);
         std::free(im.data);
     }
     std::fclose(f);
-    state.SetBytesProcessed(state.iterations() * src.size());
+    state.SetBytesProcessed(state.iterations() * k.src.size());
 }
-BENCHMARK(BM_FileRead)
-    ->ArgNames({"pcx0_bmp1", "depth"})
-    ->Args({kPcx, 24})
-    ->Args({kPcx, 8})
-    ->Args({kBmp, 24})
-    ->Args({kBmp, 8})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FileRead)->Apply(codecCases)->Unit(benchmark::kMillisecond);
 
 // ---- HP-GL ----------------------------------------------------------------
 
@@ -392,7 +407,8 @@ void BM_HpglWalk(benchmark::State& state) {
         char line[96];
         for (int i = 0; i < 50000; ++i) {
             const int x = 1000 + int(r.next() % 9000), y = 1000 + int(r.next() % 9000);
-            std::snprintf(line, sizeof line, "PU%d,%d;PD%d,%d,%d,%d;", x, y, x + 37, y + 11, x + 5, y + 61);
+            std::snprintf(line, sizeof line, "PU%d,%d;PD%d,%d,%d,%d;", x, y, x + 37, y + 11, x + 5,
+                          y + 61);
             t += line;
         }
         return t + "PU;SP0;";
@@ -400,7 +416,8 @@ void BM_HpglWalk(benchmark::State& state) {
     for (auto _ : state) {
         double xMax, yMax, xMin, yMin;
         checkOk(state,
-                Kro_MAX_MIN(text.data(), int32_t(text.size()), 0, 0, nullptr, &xMax, &yMax, &xMin, &yMin),
+                Kro_MAX_MIN(text.data(), int32_t(text.size()), 0, 0, nullptr, &xMax, &yMax, &xMin,
+                            &yMin),
                 fndErrorStatus);
         benchmark::DoNotOptimize(xMax);
     }
