@@ -1,7 +1,10 @@
 // Messages and argument handling shared by the subcommands.
 #include "cli/cli.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -25,6 +28,17 @@ int libraryError(const std::string& file) {
 }
 
 int systemError(const std::string& file, int err) {
+    // "No such file or directory" does not say that it is the folder that is missing.
+    const size_t slash = file.rfind('/');
+    if (err == ENOENT && slash != std::string::npos && slash > 0) {
+        const std::string folder = file.substr(0, slash);
+        struct stat st;
+        if (::stat(folder.c_str(), &st) != 0 && errno == ENOENT) {
+            std::fprintf(stderr, "kro: %s: folder '%s' does not exist\n", file.c_str(),
+                         folder.c_str());
+            return kExitFailure;
+        }
+    }
     std::fprintf(stderr, "kro: %s: %s\n", file.c_str(), std::strerror(err));
     return kExitFailure;
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/job.h"
 #include "cli/job_flow.h"
 #include "cli/output.h"
 #include "cli/plot_convert.h"
@@ -30,6 +31,7 @@ using Clock = std::chrono::steady_clock;
 // The words of a job line that name its files: 1 (input), 6 (outdata),
 // 7 (outfile) and 14 (directory).
 constexpr size_t kInputWord = 0, kOutdataWord = 5, kOutfileWord = 6, kDirectoryWord = 13;
+constexpr size_t kLineWords = 25;
 
 struct JobLine {
     int number = 0;  // in the job file, from 1
@@ -90,10 +92,63 @@ bool readJobFile(const std::string& path, std::vector<JobLine>* jobs) {
     return !in.bad();
 }
 
+// The job options of a line's words, by word number from 1; the file words
+// (1, 6, 7, 14) are not options.
+constexpr const char* kWordKeywords[kLineWords + 1] = {
+    nullptr, nullptr, "width",  "height", "dpi",  "papertype", nullptr,  nullptr, "page",
+    "from",  "to",    "compression", "scale", "rotate", nullptr, "strip", "stripLength",
+    "pen1",  "pen2",  "pen3", "pen4", "pen5", "pen6", "pen7", "pen8", "plot",
+};
+
+// Checks a line's words as convert checks its options, so that a refusal
+// names the word: "jobs: line 3, word 4 (dpi): 'abc' is not a whole number".
+// 0, or 1 after saying what is wrong.
+int checkLine(const std::string& jobFile, const JobLine& line) {
+    const std::string where = jobFile + ": line " + std::to_string(line.number);
+    std::istringstream split(line.text);
+    std::vector<std::string> words;
+    for (std::string word; split >> word;) words.push_back(word);
+    if (words.size() < kLineWords) {
+        std::fprintf(stderr, "kro: %s holds %zu word%s, not %zu (status %d)\n", where.c_str(),
+                     words.size(), words.size() == 1 ? "" : "s", kLineWords,
+                     int(KRO_ERR_OPTFILE_WORDS));
+        return kExitFailure;
+    }
+    const auto fileWord = [&](size_t number, const char* name) {
+        const std::string& w = words[number - 1];
+        if (w == "-" || w[0] == '/') return true;
+        std::fprintf(stderr, "kro: %s, word %zu (%s): '%s' is not an absolute path (status %d)\n",
+                     where.c_str(), number, name, w.c_str(),
+                     int(number == 1 ? KRO_ERR_OPTFILE_INPUT : KRO_ERR_OPTFILE_DIR));
+        return false;
+    };
+    if (words[0] == "-") {
+        std::fprintf(stderr, "kro: %s, word 1 (input): a job reads a file, not '-' (status %d)\n",
+                     where.c_str(), int(KRO_ERR_OPTFILE_STDIN));
+        return kExitFailure;
+    }
+    if (!fileWord(1, "input") || !fileWord(kDirectoryWord + 1, "directory")) return kExitFailure;
+    std::vector<std::string> args, operands;
+    for (size_t n = 1; n <= kLineWords; ++n)
+        if (kWordKeywords[n] && words[n - 1] != "-") {
+            args.push_back(std::string("-") + kWordKeywords[n]);
+            args.push_back(words[n - 1]);
+        }
+    OptionNames names;
+    names.line = where;
+    names.word = [](const std::string& keyword) {
+        size_t n = 1;
+        while (n <= kLineWords && !(kWordKeywords[n] && keyword == kWordKeywords[n])) ++n;
+        return "word " + std::to_string(n) + " (" + keyword + ")";
+    };
+    return parseJobOptions(args, &operands, names) == 0 ? 0 : kExitFailure;
+}
+
 // The child's side: the library reads the line into kroOption, then the job
 // runs as convert runs it. Returns the exit status.
 int runLine(const std::string& jobFile, const JobLine& line) {
     const std::string where = jobFile + ":" + std::to_string(line.number);
+    if (int rc = checkLine(jobFile, line)) return rc;
     std::string text = line.text;
     FILE* f = ::fmemopen(text.data(), text.size(), "r");
     if (!f) return systemError(where, errno);

@@ -68,16 +68,10 @@ int cmdInfo(const std::vector<std::string>& args) {
             std::printf("  resolution:  %d x %d dpi\n", int(pic.resolution[0]),
                         int(pic.resolution[1]));
         if (format == Format::Cals) {
-            const CalsHeader& h = pic.cals;
+            // As the file spells its records (rdensty or rdensity, doccls or docls).
             std::printf("  CALS header:\n");
-            std::printf("    srcdocid: %s\n    dstdocid: %s\n    txtfilid: %s\n", h.srcdocid,
-                        h.dstdocid, h.txtfilid);
-            std::printf("    figid: %s\n    srcgph: %s\n    doccls: %s\n", h.figid, h.srcgph,
-                        h.doccls);
-            std::printf("    rtype: %d\n    rorient: %03d,%03d\n    rpelcnt: %06d,%06d\n",
-                        int(h.rtype), int(h.pelPath), int(h.lineProgression), int(h.pelsPerLine),
-                        int(h.numLines));
-            std::printf("    rdensity: %g\n    notes: %s\n", h.rdensity, h.notes);
+            for (const std::string& record : pic.calsRecords)
+                std::printf("    %s\n", record.c_str());
         }
     }
     return status;

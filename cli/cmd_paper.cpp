@@ -78,6 +78,15 @@ bool parseSize(const std::string& word, double* w, double* h, bool* dots) {
     return *w > 0 && *h > 0;
 }
 
+// The paper a name names, in any case ("Letter", "LETTER").
+int32_t paperByName(const std::string& word) {
+    return kroGetPapertypeOption(paperNameAnyCase(word).c_str());
+}
+
+const char* lie(int32_t code) {
+    return (code & 0x10) ? "upright (portrait)" : "lying (landscape)";
+}
+
 }  // namespace
 
 int cmdPaper(const std::vector<std::string>& args) {
@@ -110,12 +119,19 @@ int cmdPaper(const std::vector<std::string>& args) {
         } else {
             code = KroQueryPapertypeByLength(float(w), float(h), fit ? 1 : 0);
         }
+        if (code == 0 && !dots && !fit) {
+            std::fprintf(stderr,
+                         "kro: %s: no paper is within 5%% of %g x %g mm; --fit gives the "
+                         "smallest paper that holds it (status %d)\n",
+                         what.c_str(), w, h, int(fndErrorStatus));
+            return 1;
+        }
         if (code == -1 || code == 0) return failed(what);
         printPaper(code);
         return 0;
     }
 
-    const int32_t code = kroGetPapertypeOption(what.c_str());
+    const int32_t code = paperByName(what);
     if (code == -1) {
         std::fprintf(stderr,
                      "kro: %s: not a paper name or a size such as 210x297mm or 3304x4672dots\n",
@@ -126,8 +142,9 @@ int cmdPaper(const std::vector<std::string>& args) {
     if (KroQueryLengthByPapertype(code, &wmm, &hmm) != 0) return failed(what);
     int32_t wd = 0, hd = 0;
     int32_t rc = KroQueryDotsByPapertype(code, dpi, &wd, &hd);
-    std::printf("%s: code 0x%08X, %.0f x %.0f mm%s", what.c_str(), unsigned(code), double(wmm),
-                double(hmm), (code & kLongPaperBit) ? " (long: the length follows the drawing)" : "");
+    std::printf("%s: code 0x%08X, %.0f x %.0f mm, %s%s", what.c_str(), unsigned(code),
+                double(wmm), double(hmm), lie(code),
+                (code & kLongPaperBit) ? " (long: the length follows the drawing)" : "");
     if (rc != 0) {
         std::printf("\n");
         return failed(what + " at " + std::to_string(dpi) + " dpi");

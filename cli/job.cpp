@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "cli/messages.h"
 #include "kro/kro.h"
+#include "paper/paper.h"
 
 namespace kro::cli {
 
@@ -24,32 +26,32 @@ struct JobOption {
     const char* keyword;
     Value value;
     const int32_t* given;
-    const char* range;  // the values the checks accept, for messages; null: not stated
+    const char* range;  // the values accepted, for messages; null: not stated
 };
 
 // clang-format off
 #define KRO_INT(k, r) {#k, Value::Integer, &kroOption.k.given, r}
 #define KRO_REAL(k, r) {#k, Value::Real, &kroOption.k.given, r}
-#define KRO_WORD(k) {#k, Value::Word, &kroOption.k.given, nullptr}
+#define KRO_WORD(k, r) {#k, Value::Word, &kroOption.k.given, r}
 #define KRO_SWITCH(k) {#k, Value::None, &kroOption.k.given, nullptr}
 const JobOption kJobOptions[] = {
     KRO_INT(from, "1 or more"), KRO_INT(to, "1 or more"), KRO_INT(width, "1 or more"),
-    KRO_INT(height, "1 or more"), KRO_WORD(outdata), KRO_WORD(outfile), KRO_INT(page, "1 or more"),
-    KRO_INT(dpi, "1 or more"), KRO_WORD(compression), KRO_REAL(scale, "above 0"),
-    KRO_WORD(papertype), KRO_WORD(rotate), KRO_SWITCH(batch), KRO_WORD(directory), KRO_WORD(list),
-    KRO_SWITCH(physical), KRO_WORD(fn), KRO_WORD(mode), KRO_INT(x, "0 or more"),
-    KRO_INT(y, "0 or more"), KRO_WORD(mergefile), KRO_WORD(colortype), KRO_REAL(gamma, "0 to 9999"),
-    KRO_INT(quality, "0 to 100"), KRO_INT(level, "1 to 255"), KRO_WORD(dithes),
+    KRO_INT(height, "1 or more"), KRO_WORD(outdata, nullptr), KRO_WORD(outfile, nullptr), KRO_INT(page, "1 or more"),
+    KRO_INT(dpi, "1 or more"), KRO_WORD(compression, "NO, G3, G4, JPEG, OJPEG or PackBits"), KRO_REAL(scale, "above 0"),
+    KRO_WORD(papertype, "a paper name that kro paper lists"), KRO_WORD(rotate, "0, 90, 180 or 270"), KRO_SWITCH(batch), KRO_WORD(directory, nullptr), KRO_WORD(list, nullptr),
+    KRO_SWITCH(physical), KRO_WORD(fn, nullptr), KRO_WORD(mode, "COPY, AND, OR or XOR"), KRO_INT(x, "0 or more"),
+    KRO_INT(y, "0 or more"), KRO_WORD(mergefile, nullptr), KRO_WORD(colortype, "Bilevel, GrayScale, RGBColor or Palette"), KRO_REAL(gamma, "0 to 9999"),
+    KRO_INT(quality, "0 to 100"), KRO_INT(level, "1 to 255"), KRO_WORD(dithes, "0 to 5"),
     KRO_INT(tileWidth, "a multiple of 16"), KRO_INT(tileHeight, "a multiple of 16"),
     KRO_INT(tileNumX, nullptr), KRO_INT(tileNumY, nullptr), KRO_SWITCH(dithee),
-    KRO_INT(xreso, "0 or more"), KRO_INT(yreso, "0 or more"), KRO_WORD(photo), KRO_WORD(color),
+    KRO_INT(xreso, "0 or more"), KRO_INT(yreso, "0 or more"), KRO_WORD(photo, "0 or 1"), KRO_WORD(color, "a colour name of RGB.TXT"),
     KRO_INT(strip, "0 or more"), KRO_INT(stripLength, "0 or more"), KRO_INT(fontsize, nullptr),
     KRO_SWITCH(Italic), KRO_SWITCH(bold), KRO_REAL(pen1, "0 to 480"), KRO_REAL(pen2, "0 to 480"),
     KRO_REAL(pen3, "0 to 480"), KRO_REAL(pen4, "0 to 480"), KRO_REAL(pen5, "0 to 480"),
     KRO_REAL(pen6, "0 to 480"), KRO_REAL(pen7, "0 to 480"), KRO_REAL(pen8, "0 to 480"),
     KRO_INT(plot, "0 to 32 but 23"), KRO_SWITCH(notify), KRO_INT(defDpi, "1 or more"),
     KRO_INT(defXDpi, "1 or more"), KRO_INT(defYDpi, "1 or more"), KRO_SWITCH(center),
-    KRO_WORD(ignore),
+    KRO_WORD(ignore, nullptr),
 };
 #undef KRO_INT
 #undef KRO_REAL
@@ -91,9 +93,28 @@ const char* nearestOption(const std::string& word) {
     return nullptr;
 }
 
-int usage(const std::string& text) {
-    std::fprintf(stderr, "kro: %s\nTry 'kro --help' for more information.\n", text.c_str());
+// "kro: " and, for a job line, the line's place.
+void sayWhere(const OptionNames& names, const char* after = ", ") {
+    std::fprintf(stderr, "kro: %s%s", names.line.c_str(), names.line.empty() ? "" : after);
+}
+
+// Prints "kro: text", with the help hint when the options came from the
+// command line; returns 2.
+int usage(const OptionNames& names, const std::string& text) {
+    sayWhere(names);
+    std::fprintf(stderr, "%s\n", text.c_str());
+    if (!names.word) std::fprintf(stderr, "Try 'kro --help' for more information.\n");
     return 2;
+}
+
+// How a message names an option and its value: "-dpi 0" on the command line,
+// "word 4 (dpi): '0'" for a job line.
+std::string named(const OptionNames& names, const std::string& option, const std::string& value,
+                  bool withValue = true) {
+    if (!names.word) return withValue && !value.empty() ? option + " " + value : option;
+    std::string text = names.word(option.substr(1));
+    if (withValue) text += ": '" + value + "'";
+    return text;
 }
 
 // The library reads numbers with atoi and atof, which take any word; the
@@ -128,37 +149,82 @@ int32_t libraryVerdict(std::vector<std::string> words) {
     return KroGetOption(&argc, argv.data()) == 0 ? 0 : fndErrorStatus;
 }
 
+// "-width, -height" for the options of a unit.
+std::string unitName(const OptionNames& names, const std::vector<std::string>& unit) {
+    std::string text;
+    for (size_t k = 0; k < unit.size(); k += 2)
+        text += (k ? ", " : "") + named(names, unit[k], "", false);
+    return text;
+}
+
 // The library says only what went wrong, not with which option: try each
 // option alone, then each pair, and name the first that fails.
-int explainRefusal(const std::vector<std::vector<std::string>>& given, int32_t status) {
+int explainRefusal(const std::vector<std::vector<std::string>>& given, int32_t status,
+                   const OptionNames& names) {
+    // Width and height go together: alone, either is refused.
+    std::vector<std::vector<std::string>> units;
+    const auto isSide = [](const std::vector<std::string>& o) {
+        return o[0] == "-width" || o[0] == "-height";
+    };
     for (const auto& option : given) {
+        auto partner = std::find_if(units.begin(), units.end(), [&](const auto& u) {
+            return isSide(option) && isSide(u) && u.size() == 2 && u[0] != option[0];
+        });
+        if (partner != units.end())
+            partner->insert(partner->end(), option.begin(), option.end());
+        else
+            units.push_back(option);
+    }
+    for (const auto& option : units) {
         const int32_t code = libraryVerdict(option);
         if (code == 0) continue;
-        const std::string what = option.size() > 1 ? option[0] + " " + option[1] : option[0];
+        const std::string value = option.size() > 1 ? option[1] : "";
+        const std::string what = named(names, option[0], value);
+        const std::string who = names.word ? option[0].substr(1) : option[0];
         const JobOption* o = findOption(option[0]);
-        if (code == KRO_ERR_OPTION_RANGE && o && o->range)
-            std::fprintf(stderr, "kro: %s: out of range; %s takes %s (status %d)\n", what.c_str(),
-                         option[0].c_str(), o->range, int(code));
+        const bool badWord = code == KRO_ERR_ROTATE_WORD || code == KRO_ERR_COLORTYPE_WORD ||
+                             code == KRO_ERR_DITHER_WORD || code == KRO_ERR_MODE_WORD ||
+                             code == KRO_ERR_COMPRESSION_WORD || code == KRO_ERR_PAPER;
+        sayWhere(names);
+        if ((code == KRO_ERR_OPTION_RANGE || badWord) && o && o->range)
+            std::fprintf(stderr, "%s: %s; %s takes %s (status %d)\n", what.c_str(),
+                         badWord ? statusMessage(code) : "out of range", who.c_str(), o->range,
+                         int(code));
+        else if (code == KRO_ERR_OPTION_CONFLICT && isSide(option) && option.size() == 2)
+            std::fprintf(stderr, "%s is given without %s (status %d)\n",
+                         named(names, option[0], "", false).c_str(),
+                         named(names, option[0] == "-width" ? "-height" : "-width", "", false)
+                             .c_str(),
+                         int(code));
         else if (code == KRO_ERR_OPTION_CONFLICT)
-            std::fprintf(stderr, "kro: %s: not accepted on its own (status %d)\n", what.c_str(),
+            std::fprintf(stderr, "%s: not accepted on its own (status %d)\n", what.c_str(),
                          int(code));
         else
-            std::fprintf(stderr, "kro: %s: %s (status %d)\n", what.c_str(), statusMessage(code),
+            std::fprintf(stderr, "%s: %s (status %d)\n", what.c_str(), statusMessage(code),
                          int(code));
         return 2;
     }
-    for (size_t i = 0; i < given.size(); ++i)
-        for (size_t j = i + 1; j < given.size(); ++j) {
-            std::vector<std::string> pair = given[i];
-            pair.insert(pair.end(), given[j].begin(), given[j].end());
+    for (size_t i = 0; i < units.size(); ++i)
+        for (size_t j = i + 1; j < units.size(); ++j) {
+            std::vector<std::string> pair = units[i];
+            pair.insert(pair.end(), units[j].begin(), units[j].end());
             const int32_t code = libraryVerdict(pair);
             if (code == 0) continue;
-            std::fprintf(stderr, "kro: %s and %s: %s (status %d)\n", given[i][0].c_str(),
-                         given[j][0].c_str(), statusMessage(code), int(code));
+            sayWhere(names, ": ");
+            std::fprintf(stderr, "%s and %s: %s (status %d)\n", unitName(names, units[i]).c_str(),
+                         unitName(names, units[j]).c_str(), statusMessage(code), int(code));
             return 2;
         }
-    std::fprintf(stderr, "kro: job options: %s (status %d)\n", statusMessage(status), int(status));
+    std::fprintf(stderr, "kro: %s: %s (status %d)\n",
+                 names.word ? names.line.c_str() : "job options", statusMessage(status),
+                 int(status));
     return 2;
+}
+
+// A number after a switch is a value the switch does not take ("-dithee 1"),
+// not a file name.
+bool looksLikeNumber(const std::string& word) {
+    return !word.empty() && !numberProblem(Value::Real, word);
 }
 
 }  // namespace
@@ -173,7 +239,8 @@ std::string nearestWord(const std::string& word, const std::vector<std::string>&
     return best;
 }
 
-int parseJobOptions(const std::vector<std::string>& args, std::vector<std::string>* operands) {
+int parseJobOptions(const std::vector<std::string>& args, std::vector<std::string>* operands,
+                    const OptionNames& names) {
     // Walk the words as the library will, checking each value's syntax and
     // keeping each option with its value for naming a refusal.
     std::vector<std::vector<std::string>> given;
@@ -181,15 +248,20 @@ int parseJobOptions(const std::vector<std::string>& args, std::vector<std::strin
         const JobOption* o = findOption(args[i]);
         if (!o) continue;
         if (o->value == Value::None) {
+            if (i + 1 < args.size() && looksLikeNumber(args[i + 1]))
+                return usage(names, named(names, args[i], "", false) + " takes no value, not '" +
+                                        args[i + 1] + "'");
             given.push_back({args[i]});
             continue;
         }
-        if (i + 1 == args.size()) return usage(args[i] + " needs a value");
+        if (i + 1 == args.size()) return usage(names, args[i] + " needs a value");
         const std::string& value = args[i + 1];
         if (o->value == Value::Integer || o->value == Value::Real)
             if (const char* problem = numberProblem(o->value, value))
-                return usage(args[i] + ": '" + value + "' " + problem);
-        given.push_back({args[i], value});
+                return usage(names, named(names, args[i], "", false) + ": '" + value + "' " +
+                                        problem);
+        given.push_back({args[i], o->keyword == std::string("papertype") ? paperNameAnyCase(value)
+                                                                        : value});
         ++i;
     }
 
@@ -197,6 +269,8 @@ int parseJobOptions(const std::vector<std::string>& args, std::vector<std::strin
     // so it gets strings that outlive the job.
     static std::vector<std::string> storage;
     storage = args;
+    for (size_t i = 0; i + 1 < storage.size(); ++i)
+        if (storage[i] == "-papertype") storage[i + 1] = paperNameAnyCase(storage[i + 1]);
     std::vector<char*> argv;
     for (std::string& s : storage) argv.push_back(s.data());
     argv.push_back(nullptr);
@@ -204,8 +278,7 @@ int parseJobOptions(const std::vector<std::string>& args, std::vector<std::strin
     kroInitOption();
     if (KroGetOption(&argc, argv.data()) != 0) {
         const int32_t status = fndErrorStatus;
-        explainRefusal(given, status);
-        return 2;
+        return explainRefusal(given, status, names);
     }
     operands->clear();
     for (int32_t i = 0; i < argc; ++i) {
@@ -214,7 +287,7 @@ int parseJobOptions(const std::vector<std::string>& args, std::vector<std::strin
             std::string text = "unknown job option '" + word + "'";
             if (const char* near = nearestOption(word.substr(1)))
                 text += std::string("; did you mean -") + near + "?";
-            return usage(text);
+            return usage(names, text);
         }
         operands->push_back(word);
     }
@@ -240,6 +313,14 @@ std::vector<std::string> optionsRefused(int32_t kind) {
     }
     kroOption = saved;
     return refused;
+}
+
+std::string paperNameAnyCase(const std::string& word) {
+    if (kroGetPapertypeOption(word.c_str()) != -1) return word;
+    for (const PaperNames* row = kPaperNames; row->code != 0; ++row)
+        for (const char* const* n = row->names; *n; ++n)
+            if (strcasecmp(*n, word.c_str()) == 0) return *n;
+    return word;
 }
 
 const char* jobOptionFor(const std::string& word) {

@@ -12,10 +12,12 @@
 
 #include "cli/cli.h"
 #include "cli/colour.h"
+#include "cli/input.h"
 #include "cli/job.h"
 #include "cli/output.h"
 #include "cli/plain_copy.h"
 #include "cli/plot_convert.h"
+#include "cli/plot_info.h"
 #include "cli/size.h"
 #include "kro/kro.h"
 
@@ -45,24 +47,6 @@ int writeError(const std::string& in, const std::string& out, Format format, con
         return kExitFailure;
     }
     return libraryError(out);
-}
-
-// Standard input read whole into a temporary file: the readers look at the
-// start of the stream again, which a pipe cannot do.
-FILE* stdinCopy() {
-    FILE* f = std::tmpfile();
-    if (!f) return nullptr;
-    char buffer[65536];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;)
-        if (std::fwrite(buffer, 1, n, f) != n) break;
-    if (std::ferror(stdin) || std::ferror(f)) {
-        const int saved = errno;
-        std::fclose(f);
-        errno = saved ? saved : EIO;
-        return nullptr;
-    }
-    std::rewind(f);
-    return f;
 }
 
 // Whether the output format can state the resolution, asked of its writer
@@ -104,6 +88,24 @@ bool resolutionFits(Format format, int32_t dpi) {
 int convertOne(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
                bool verbose) {
     Picture pic;
+    if (isPlotFile(in)) {
+        // A plot among the pictures of a document: its page as convert draws it.
+        if (int rc = plotPicture(in, out, false, &pic)) return rc;
+        if (fitColourType(&pic, outFormat, nullptr) != 0) return libraryError(in);
+        WriteSettings settings;
+        settings.dpi = pic.resolution[0];
+        const int32_t rc = outFormat == Format::PostScript
+                               ? writePostScriptPage(stream, pic, settings)
+                               : writePicture(stream, outFormat, pic, settings);
+        if (rc != 0) {
+            if (std::ferror(stream) && errno != 0) return systemError(out, errno);
+            return libraryError(out);
+        }
+        if (verbose)
+            std::fprintf(out == "-" ? stderr : stdout, "%s (HP-GL plot) -> %s (%s)\n", in.c_str(),
+                         out.c_str(), formatName(outFormat));
+        return 0;
+    }
     Format inFormat;
     int status = 0;
     if (!loadPicture(in, &pic, &inFormat, &status)) return status;
@@ -166,7 +168,8 @@ Format outputFormat(const Job& job) {
 }
 
 bool loadPicture(const std::string& path, Picture* pic, Format* format, int* status) {
-    FILE* f = path == "-" ? stdinCopy() : std::fopen(path.c_str(), "rb");
+    const std::string file = inputPath(path);
+    FILE* f = file.empty() ? nullptr : std::fopen(file.c_str(), "rb");
     if (!f) {
         *status = systemError(path, errno);
         return false;
@@ -179,10 +182,10 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
     }
     *format = detectFormat(f);
     if (*format == Format::Unknown || *format == Format::PostScript) {
+        const std::string what = foreignFormat(f);
         std::fclose(f);
-        std::fprintf(stderr,
-                     "kro: %s: not a picture format kro reads (BMP, PCX, JPEG or CALS Type 1)\n",
-                     path.c_str());
+        std::fprintf(stderr, "kro: %s: %s; kro reads BMP, PCX, JPEG, CALS Type 1 and HP-GL\n",
+                     path.c_str(), what.c_str());
         *status = kExitFailure;
         return false;
     }
@@ -210,8 +213,9 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
     std::fclose(f);
     if (rc == 0) return true;
     if (rewritten == PlainCopy::Damaged) {
-        std::fprintf(stderr, "kro: %s: the pixel data of this %s is damaged or cut short\n",
-                     path.c_str(), variant.c_str());
+        std::fprintf(stderr,
+                     "kro: %s: the pixel data of this %s is damaged or cut short (status %d)\n",
+                     path.c_str(), variant.c_str(), int(KRO_ERR_IO));
         *status = kExitFailure;
         return false;
     }
@@ -238,10 +242,8 @@ int checkJob(const Job& job) {
         return usageError("convert: standard input can be read once");
     if (outFormat == Format::Unknown && isPlotOnlyOutput(out)) {
         const std::string in = job.inputs.empty() ? "-" : job.inputs[0];
-        std::fprintf(stderr, "kro: %s: %s; PNG, PDF and SVG pages are drawn from plots\n",
-                     in.c_str(),
-                     in == "-" ? "plots are read from files, not standard input"
-                               : "not an HP-GL plot");
+        std::fprintf(stderr, "kro: %s: not an HP-GL plot; PNG, PDF and SVG pages are drawn from plots\n",
+                     in.c_str());
         return kExitFailure;
     }
     if (outFormat == Format::Unknown)
@@ -291,7 +293,6 @@ int runJob(const Job& job) {
     if (outFormat == Format::PostScript && beginPostScript(stream, out) != 0)
         return libraryError(out);
     for (const std::string& in : job.inputs) {
-        // Plot inputs branch off here: a plot is drawn, not read.
         if (int rc = convertOne(in, out, outFormat, stream, job.verbose)) return rc;
     }
     if (outFormat == Format::PostScript && endPostScript(stream) != 0) {

@@ -40,6 +40,37 @@ Format detectFormat(FILE* f) {
     return Format::Unknown;
 }
 
+std::string foreignFormat(FILE* f) {
+    unsigned char head[16] = {};
+    const size_t n = std::fread(head, 1, sizeof head, f);
+    std::rewind(f);
+    if (n == 0) return "the file is empty";
+    struct Signature {
+        size_t offset, length;
+        const char* bytes;
+        const char* name;
+    };
+    static const Signature kSignatures[] = {
+        {0, 8, "\x89PNG\r\n\x1a\n", "a PNG file"},
+        {0, 4, "II*\0", "a TIFF file"},
+        {0, 4, "MM\0*", "a TIFF file"},
+        {0, 4, "II+\0", "a BigTIFF file"},
+        {0, 4, "MM\0+", "a BigTIFF file"},
+        {0, 4, "GIF8", "a GIF file"},
+        {0, 5, "%PDF-", "a PDF file"},
+        {0, 2, "%!", "a PostScript file (kro writes PostScript, it does not read it)"},
+        {0, 4, "\xc5\xd0\xd3\xc6", "an EPS file (kro writes PostScript, it does not read it)"},
+        {8, 4, "WEBP", "a WebP file"},
+    };
+    for (const Signature& s : kSignatures)
+        if (n >= s.offset + s.length && std::memcmp(head + s.offset, s.bytes, s.length) == 0)
+            return s.name;
+    if (n >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '7' &&
+        (head[2] == '\n' || head[2] == ' ' || head[2] == '\r' || head[2] == '\t'))
+        return "a netpbm file";
+    return "not a format kro reads";
+}
+
 Format formatForName(const std::string& path) {
     size_t dot = path.rfind('.');
     size_t slash = path.rfind('/');
@@ -107,6 +138,23 @@ unsigned char* allocPage(size_t bytes) {
 static int32_t readCals(FILE* f, Picture* pic) {
     CalsHeader& h = pic->cals;
     if (KroGetCals(f, &h) != 0) return -1;
+    // The records as written, for describing the file in its own words.
+    char records[11 * 128];
+    const long after = std::ftell(f);
+    if (after >= 0 && std::fseek(f, 0, SEEK_SET) == 0 &&
+        std::fread(records, 1, sizeof records, f) == sizeof records) {
+        for (int r = 0; r < 11; ++r) {
+            std::string text(records + r * 128, 128);
+            for (char& c : text)
+                if (c < 0x20 || c > 0x7E) c = ' ';
+            text.erase(text.find_last_not_of(' ') + 1);
+            pic->calsRecords.push_back(text);
+        }
+    }
+    if (after < 0 || std::fseek(f, after, SEEK_SET) != 0) {
+        fndErrorStatus = KRO_ERR_CALS_SEEK;
+        return -1;
+    }
     const bool turned = h.pelPath == 90 || h.pelPath == 270;
     const int32_t pels = turned ? h.numLines : h.pelsPerLine;
     const int32_t lines = turned ? h.pelsPerLine : h.numLines;

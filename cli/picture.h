@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "kro/kro.h"
 
@@ -16,6 +17,10 @@ const char* formatName(Format f);
 // Format of an existing file, from its first bytes.
 Format detectFormat(FILE* f);
 
+// What a file kro does not read is, for messages: "the file is empty", "a PNG file", or
+// "not a format kro reads".
+std::string foreignFormat(FILE* f);
+
 // Format wanted for an output file, from its name's extension.
 Format formatForName(const std::string& path);
 
@@ -25,6 +30,7 @@ struct Picture {
     int32_t resolution[2] = {-1, -1};
     unsigned char palette[KRO_PALETTE_SIZE] = {};
     CalsHeader cals{};  // the header read from a CALS file
+    std::vector<std::string> calsRecords;  // its records as the file spells them
 
     Picture() = default;
     Picture(const Picture&) = delete;

@@ -15,6 +15,7 @@
 
 #include "cli/cli.h"
 #include "cli/colour.h"
+#include "cli/input.h"
 #include "cli/job.h"
 #include "cli/messages.h"
 #include "cli/output.h"
@@ -46,6 +47,7 @@ struct PlotJob {
     HpglDocument* doc = nullptr;
     HDC dc = nullptr;
     std::string tempPath;  // PDF and SVG: Cairo writes here, renamed on success
+    int32_t width = 0, height = 0, dpi = 0;  // the page in dots
     ~PlotJob() {
         if (dc) DeleteDC(dc);
         if (doc) KroCloseHPGL(doc);
@@ -127,6 +129,66 @@ bool isPlotOnlyOutput(const std::string& out) {
     return kind == PlotOutput::Png || kind == PlotOutput::Pdf || kind == PlotOutput::Svg;
 }
 
+namespace {
+
+// Loads the plot and draws it on a new device of the given kind (PDF and SVG
+// devices write into page->tempPath, made here). 0, or the exit status after
+// reporting why.
+int drawPlot(const std::string& in, const std::string& out, int32_t device, uint32_t flags,
+             PlotJob* page) {
+    const KroOption& opt = kroOption;
+    const std::string path = inputPath(in);
+    if (path.empty()) return systemError(in, errno);
+    page->doc = KroOpenHPGL(path.c_str(), opt.plot.value, opt.ignore.given ? 1 : 0,
+                            opt.ignore.given ? opt.ignore.value : nullptr);
+    if (page->doc == KRO_FAILED_PTR) {
+        page->doc = nullptr;
+        return fail(in, nullptr);
+    }
+    const int32_t paper = SetPaperType(page->doc);
+    int32_t width = 0, height = 0;
+    if (SetDrawableSize(page->doc, &width, &height, opt.physical.given ? 1 : 0) != 0)
+        return fail(in, nullptr);
+    const int32_t dpi = opt.dpi.value > 0 ? opt.dpi.value : 400;
+    // A plot without extent along a side (labels only, say) still gets a
+    // page: as long as the other side, or an inch.
+    if (width < 1) width = height >= 1 ? height : dpi;
+    if (height < 1) height = width;
+    page->width = width;
+    page->height = height;
+    page->dpi = dpi;
+
+    if ((device == KRO_GDI_PDF || device == KRO_GDI_SVG) && !makeTempPath(out, &page->tempPath))
+        return systemError(out, errno);
+    page->dc = KroGdiCreateDevice(device, width, height, dpi, page->tempPath.c_str(), flags);
+    if (!page->dc) {
+        std::fprintf(stderr, "kro: %s: cannot make a %d x %d page to draw on\n", out.c_str(),
+                     int(width), int(height));
+        return 1;
+    }
+
+    float pens[8];
+    const KroRealSlot* slots[8] = {&opt.pen1, &opt.pen2, &opt.pen3, &opt.pen4,
+                                   &opt.pen5, &opt.pen6, &opt.pen7, &opt.pen8};
+    for (int i = 0; i < 8; ++i) pens[i] = float(slots[i]->value);
+    const float scale = opt.scale.given ? float(opt.scale.value) : 0.0f;
+    if (KroDisplayHPGL(page->doc, width, height, page->dc, pens, 0, paper, scale, dpi,
+                       opt.center.given ? 1 : 0) != 0)
+        return fail(in, nullptr);
+    return 0;
+}
+
+}  // namespace
+
+int plotPicture(const std::string& in, const std::string& out, bool labelText, Picture* pic) {
+    PlotJob page;
+    if (int rc = drawPlot(in, out, KRO_GDI_IMAGE, labelText ? KRO_GDI_LABEL_TEXT : 0, &page))
+        return rc;
+    if (!pagePicture(page.dc, page.width, page.height, page.dpi, pic))
+        return fail(out, "no memory for the page");
+    return 0;
+}
+
 int convertPlot(const std::string& in, const std::string& out, const std::string& to, bool verbose,
                 bool labelText) {
     warnUnusedOptions({"dpi", "width", "height", "papertype", "scale", "physical", "plot", "ignore",
@@ -149,66 +211,26 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
         return 1;
     }
 
-    const KroOption& opt = kroOption;
-    PlotJob job;
-    job.doc = KroOpenHPGL(in.c_str(), opt.plot.value, opt.ignore.given ? 1 : 0,
-                          opt.ignore.given ? opt.ignore.value : nullptr);
-    if (job.doc == KRO_FAILED_PTR) {
-        job.doc = nullptr;
-        return fail(in, nullptr);
-    }
-    const int32_t paper = SetPaperType(job.doc);
-    int32_t width = 0, height = 0;
-    if (SetDrawableSize(job.doc, &width, &height, opt.physical.given ? 1 : 0) != 0)
-        return fail(in, nullptr);
-    const int32_t dpi = opt.dpi.value > 0 ? opt.dpi.value : 400;
-    // A plot without extent along a side (labels only, say) still gets a
-    // page: as long as the other side, or an inch.
-    if (width < 1) width = height >= 1 ? height : dpi;
-    if (height < 1) height = width;
-
-    int32_t device = KRO_GDI_IMAGE;
-    uint32_t flags = 0;
-    if (kind == PlotOutput::Pdf || kind == PlotOutput::Svg) {
-        device = kind == PlotOutput::Pdf ? KRO_GDI_PDF : KRO_GDI_SVG;
-        flags = KRO_GDI_ANTIALIAS;
-        if (!makeTempPath(out, &job.tempPath)) {
-            std::fprintf(stderr, "kro: %s: %s\n", out.c_str(), std::strerror(errno));
-            return 1;
-        }
-    }
+    const bool vector = kind == PlotOutput::Pdf || kind == PlotOutput::Svg;
+    const int32_t device = kind == PlotOutput::Pdf   ? KRO_GDI_PDF
+                           : kind == PlotOutput::Svg ? KRO_GDI_SVG
+                                                     : KRO_GDI_IMAGE;
+    uint32_t flags = vector ? KRO_GDI_ANTIALIAS : 0;
     if (labelText) flags |= KRO_GDI_LABEL_TEXT;
-    job.dc = KroGdiCreateDevice(device, width, height, dpi, job.tempPath.c_str(), flags);
-    if (!job.dc) {
-        std::fprintf(stderr, "kro: %s: cannot make a %d x %d page to draw on\n", out.c_str(),
-                     int(width), int(height));
-        return 1;
-    }
+    PlotJob job;
+    if (int rc = drawPlot(in, out, device, flags, &job)) return rc;
 
-    float pens[8];
-    const KroRealSlot* slots[8] = {&opt.pen1, &opt.pen2, &opt.pen3, &opt.pen4,
-                                   &opt.pen5, &opt.pen6, &opt.pen7, &opt.pen8};
-    for (int i = 0; i < 8; ++i) pens[i] = float(slots[i]->value);
-    const float scale = opt.scale.given ? float(opt.scale.value) : 0.0f;
-    if (KroDisplayHPGL(job.doc, width, height, job.dc, pens, 0, paper, scale, dpi,
-                       opt.center.given ? 1 : 0) != 0)
-        return fail(in, nullptr);
-
-    if (kind == PlotOutput::Pdf || kind == PlotOutput::Svg) {
+    if (vector) {
         if (KroGdiFinish(job.dc) != 0) return fail(out, "the page could not be written");
         if (out == "-") {
             if (!copyToStdout(job.tempPath)) return systemError(out, errno ? errno : EIO);
         } else if (::rename(job.tempPath.c_str(), out.c_str()) != 0) {
-            std::fprintf(stderr, "kro: %s: %s\n", out.c_str(), std::strerror(errno));
-            return 1;
+            return systemError(out, errno);
         }
         if (out != "-") job.tempPath.clear();
     } else {
         AtomicOutput output;
-        if (!output.open(out)) {
-            std::fprintf(stderr, "kro: %s: %s\n", out.c_str(), std::strerror(errno));
-            return 1;
-        }
+        if (!output.open(out)) return systemError(out, errno);
         if (kind == PlotOutput::Png) {
             // 1-bit: pens are black and raster pages are drawn without
             // smoothing, so one bit loses nothing. zlib's level 6: levels 1
@@ -218,11 +240,11 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
         } else {
             // The page as a bilevel picture, in the colours the format holds.
             Picture pic;
-            if (!pagePicture(job.dc, width, height, dpi, &pic))
+            if (!pagePicture(job.dc, job.width, job.height, job.dpi, &pic))
                 return fail(out, "no memory for the page");
             if (fitColourType(&pic, format, nullptr) != 0) return fail(out, nullptr);
             WriteSettings settings;
-            settings.dpi = dpi;
+            settings.dpi = job.dpi;
             FILE* stream = output.stream();
             const int32_t rc =
                 format == Format::PostScript
@@ -231,14 +253,11 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
                     : writePicture(stream, format, pic, settings);
             if (rc != 0) return fail(out, nullptr);
         }
-        if (!output.commit()) {
-            std::fprintf(stderr, "kro: %s: %s\n", out.c_str(), std::strerror(errno));
-            return 1;
-        }
+        if (!output.commit()) return systemError(out, errno);
     }
     if (verbose)
         std::fprintf(out == "-" ? stderr : stdout, "%s (HP-GL plot) -> %s (%d x %d at %d dpi)\n",
-                     in.c_str(), out.c_str(), int(width), int(height), int(dpi));
+                     in.c_str(), out.c_str(), int(job.width), int(job.height), int(job.dpi));
     return 0;
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "cli/picture.h"
+
 namespace kro::cli {
 
 // Whether OUT names an output only plots are drawn to (.png, .pdf, .svg).
@@ -16,5 +18,10 @@ bool isPlotOnlyOutput(const std::string& out);
 // output file.
 int convertPlot(const std::string& in, const std::string& out, const std::string& to,
                 bool verbose, bool labelText = false);
+
+// The plot drawn as convert draws it for a raster format, as a bilevel
+// picture (a page of a PostScript document of several inputs). 0, or the exit
+// status after reporting why; out names the output in messages.
+int plotPicture(const std::string& in, const std::string& out, bool labelText, Picture* pic);
 
 }  // namespace kro::cli

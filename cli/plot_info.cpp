@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/input.h"
 #include "cli/messages.h"
 #include "kro/kro.h"
 #include "paper/paper.h"
@@ -28,8 +29,9 @@ std::string paperName(int32_t code) {
 
 }  // namespace
 
-bool isPlotFile(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
+bool isPlotFile(const std::string& name) {
+    const std::string path = inputPath(name);
+    FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
     if (!f) return false;
     char head[4097];
     size_t n = std::fread(head, 1, sizeof head - 1, f);
@@ -71,8 +73,8 @@ bool isPlotFile(const std::string& path) {
 
 int describePlot(const std::string& path) {
     char* ignore = kroOption.ignore.given ? kroOption.ignore.value : nullptr;
-    HpglDocument* doc =
-        KroOpenHPGL(path.c_str(), kroOption.plot.value, kroOption.ignore.given ? 1 : 0, ignore);
+    HpglDocument* doc = KroOpenHPGL(inputPath(path).c_str(), kroOption.plot.value,
+                                    kroOption.ignore.given ? 1 : 0, ignore);
     if (doc == KRO_FAILED_PTR) {
         std::fprintf(stderr, "kro: %s: %s (status %d)\n", path.c_str(),
                      statusMessage(fndErrorStatus), int(fndErrorStatus));

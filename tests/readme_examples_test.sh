@@ -30,7 +30,6 @@ done <examples
 
 # The batch block of the Batches section, whole.
 awk '/^### Batches/ { f = 1 } f && /^```sh/ { c = 1; next } c && /^```/ { exit } c' "$readme" >batch.sh
-mkdir -p out
 if [ -s batch.sh ] && sh batch.sh >/dev/null 2>err && [ "$(ls out | wc -l)" -eq "$(ls scans | wc -l)" ]; then
     pass=$((pass + 1))
 else
