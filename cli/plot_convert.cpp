@@ -131,6 +131,11 @@ bool isPlotOnlyOutput(const std::string& out) {
 
 namespace {
 
+// The largest page drawn: Cairo's side limit, and for raster pages 1 GiB of
+// 32-bit pixels (A0 at 400 dpi fits).
+constexpr int32_t kMaxPageSide = 32767;
+constexpr int64_t kMaxPageDots = int64_t(1) << 28;
+
 // Loads the plot and draws it on a new device of the given kind (PDF and SVG
 // devices write into page->tempPath, made here). 0, or the exit status after
 // reporting why.
@@ -158,14 +163,27 @@ int drawPlot(const std::string& in, const std::string& out, int32_t device, uint
     page->height = height;
     page->dpi = dpi;
 
-    if ((device == KRO_GDI_PDF || device == KRO_GDI_SVG) && !makeTempPath(out, &page->tempPath))
-        return systemError(out, errno);
+    const bool raster = device == KRO_GDI_IMAGE;
+    if (width > kMaxPageSide || height > kMaxPageSide ||
+        (raster && int64_t(width) * height > kMaxPageDots)) {
+        std::fprintf(stderr,
+                     "kro: %s: the plot needs a page of %d x %d dots at %d dpi; kro draws pages "
+                     "of at most %d dots a side%s. Give a lower -dpi, or -papertype to fit the "
+                     "plot to a paper\n",
+                     in.c_str(), int(width), int(height), int(dpi), int(kMaxPageSide),
+                     raster ? " and 268 million dots in all" : "");
+        return 1;
+    }
+    if (!raster && !makeTempPath(out, &page->tempPath)) return systemError(out, errno);
     page->dc = KroGdiCreateDevice(device, width, height, dpi, page->tempPath.c_str(), flags);
     if (!page->dc) {
-        std::fprintf(stderr, "kro: %s: cannot make a %d x %d page to draw on\n", out.c_str(),
+        std::fprintf(stderr, "kro: %s: no memory for a page of %d x %d dots\n", out.c_str(),
                      int(width), int(height));
         return 1;
     }
+    // Edge rectangles and wedges outline; the device's white brush would
+    // paint over what was drawn before them.
+    SelectObject(page->dc, GetStockObject(NULL_BRUSH));
 
     float pens[8];
     const KroRealSlot* slots[8] = {&opt.pen1, &opt.pen2, &opt.pen3, &opt.pen4,

@@ -1,0 +1,29 @@
+#!/bin/sh
+# kro as the host of the plot renderer: what it selects on the device, the
+# pages it refuses to make, and which files it takes for plots.
+# Usage: cli_plot_test.sh KRO
+set -u
+kro=$1
+. "$(dirname "$0")/check.sh"
+cd "$work" || exit 1
+command -v pngtopnm >/dev/null || { echo "0 passed, 0 failed (no netpbm)"; exit 0; }
+
+# Black dots of a 1-bit PNG page.
+ink() { pngtopnm "$1" 2>/dev/null | pnmtoplainpnm 2>/dev/null | tail -n +3 | tr -cd 1 | wc -c; }
+
+# An edge rectangle and a wedge drawn over a line outline; they do not paint
+# over what is inside them: the line (about 400 dots long here) stays.
+printf 'IN;SP1;PU1000,1000;PD3000,3000;PU0,0;ER4000,4000;PU2000,2000;EW1500,0,360;\n' >over.hpgl
+printf 'IN;SP1;PU0,0;ER4000,4000;PU2000,2000;EW1500,0,360;\n' >frame.hpgl
+for p in over frame; do "$kro" convert $p.hpgl $p.png -dpi 100 -papertype A4V; done
+check "ER and EW leave what lies inside them" '[ $(( $(ink over.png) - $(ink frame.png) )) -gt 300 ]'
+
+# A plot 2 m square at 400 dpi: refused at once, with what to do instead.
+printf 'IN;SP1;PU0,0;PD80000,0,80000,80000,0,80000,0,0;\n' >big.hpgl
+"$kro" convert big.hpgl big.png 2>err
+check "a page too large is refused with advice" '[ $? -eq 1 ] && grep -q "31496 x 31496 dots at 400 dpi.*lower -dpi, or -papertype" err && [ ! -e big.png ]'
+"$kro" convert big.hpgl big.png -dpi 100
+check "the same plot at 100 dpi is drawn" '[ $? -eq 0 ] && [ -s big.png ]'
+
+echo "$pass passed, $fail failed"
+[ "$fail" -eq 0 ]
