@@ -6,6 +6,7 @@
 
 #include "cli/input.h"
 #include "cli/messages.h"
+#include "cli/picture.h"
 #include "kro/kro.h"
 #include "paper/paper.h"
 
@@ -13,10 +14,50 @@ namespace kro::cli {
 
 namespace {
 
-bool isTextByte(unsigned char c) {
-    return c >= 0x20 ? c != 0x7F
-                     : c == '\r' || c == '\n' || c == '\t' || c == 0x1B || c == 0x03 || c == 0x1A ||
-                           c == 0;
+// Bytes that plots hold besides printable text: line ends, escapes, the
+// terminators, and the shift and backspace bytes of labels.
+bool isPlotByte(unsigned char c) {
+    return c >= 0x20 || c == '\r' || c == '\n' || c == '\t' || c == '\f' || c == '\b' ||
+           c == 0x1B || c == 0x03 || c == 0x1A || c == 0x0E || c == 0x0F || c == 0;
+}
+
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
+
+bool isLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The offset of the first command after what a plot may begin with: blanks,
+// terminators, device-control escapes, and a job wrapper (the universal exit,
+// PJL lines, printer-language escapes such as ESC E and ESC %0B).
+size_t skipWrapper(const char* head, size_t n) {
+    size_t i = 0;
+    while (i < n) {
+        const char c = head[i];
+        if (c == ' ' || c == ';' || c == '\r' || c == '\n' || c == '\t' || c == 0x03 ||
+            c == '\f' || c == 0) {
+            ++i;
+        } else if (c == 0x1B && i + 1 < n && head[i + 1] == '.') {
+            // Device control: to its ":" for .I and .N, three bytes otherwise.
+            const bool toColon = i + 2 < n && (head[i + 2] == 'I' || head[i + 2] == 'N');
+            i += 3;
+            if (toColon)
+                while (i < n && head[i++] != ':') {
+                }
+        } else if (c == 0x1B) {
+            // Printer-language escapes end with an upper-case letter.
+            ++i;
+            while (i < n && !(head[i] >= 'A' && head[i] <= 'Z')) ++i;
+            ++i;
+        } else if (c == '@' && n - i >= 4 && std::memcmp(head + i, "@PJL", 4) == 0) {
+            while (i < n && head[i] != '\n') ++i;
+        } else {
+            break;
+        }
+    }
+    return i;
 }
 
 std::string paperName(int32_t code) {
@@ -33,38 +74,22 @@ bool isPlotFile(const std::string& name) {
     const std::string path = inputPath(name);
     FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
     if (!f) return false;
+    // Pictures are told by their bytes first: a CALS header reads as text.
+    const Format picture = detectFormat(f);
     char head[4097];
     size_t n = std::fread(head, 1, sizeof head - 1, f);
     std::fclose(f);
-    for (size_t i = 0; i < n; ++i)
-        if (!isTextByte(static_cast<unsigned char>(head[i]))) return false;
-    // The first command opens the text: a plot starts with two capitals, after
-    // blanks, terminators and escape sequences at most.
-    size_t i = 0;
-    while (i < n) {
-        const char c = head[i];
-        if (c == ' ' || c == ';' || c == '\r' || c == '\n' || c == '\t' || c == 0x03) {
-            ++i;
-        } else if (c == 0x1B && i + 1 < n && head[i + 1] == '.') {
-            // Device control: to its ":" for .I and .N, three bytes otherwise.
-            const bool toColon = i + 2 < n && (head[i + 2] == 'I' || head[i + 2] == 'N');
-            i += 3;
-            if (toColon)
-                while (i < n && head[i++] != ':') {
-                }
-        } else if (c == 0x1B) {
-            // Printer-language escapes end with an upper-case letter.
-            ++i;
-            while (i < n && !(head[i] >= 'A' && head[i] <= 'Z')) ++i;
-            ++i;
-        } else {
-            break;
-        }
-    }
-    auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
-    if (!(i + 1 < n && upper(head[i]) && upper(head[i + 1]))) return false;
-    // Two capitals alone may be prose: some mnemonic must take parameters.
+    if (picture == Format::Bmp || picture == Format::Jpeg || picture == Format::Cals) return false;
+    // Mostly text: a label may hold a few bytes of another kind, a picture many.
+    size_t other = 0;
+    for (size_t i = 0; i < n; ++i) other += isPlotByte(static_cast<unsigned char>(head[i])) ? 0 : 1;
+    if (other * 16 > n) return false;
     head[n] = '\0';
+    for (size_t i = 0; i < n; ++i) head[i] = upper(head[i]);
+    // The first command opens the text, in either case.
+    size_t i = skipWrapper(head, n);
+    if (!(i + 1 < n && isLetter(head[i]) && isLetter(head[i + 1]))) return false;
+    // Two letters alone may be prose: some mnemonic must take parameters.
     for (; i + 1 < n; ++i)
         if (Kro_STR_CMP(6, head + i) != 0 && std::strchr("0123456789+-.;, \r\n", head[i + 2]))
             return true;

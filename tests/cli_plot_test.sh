@@ -25,5 +25,19 @@ check "a page too large is refused with advice" '[ $? -eq 1 ] && grep -q "31496 
 "$kro" convert big.hpgl big.png -dpi 100
 check "the same plot at 100 dpi is drawn" '[ $? -eq 0 ] && [ -s big.png ]'
 
+# Plots are told by their bytes: in lower case, with label bytes beyond
+# text, inside a job wrapper; pictures and prose are not plots.
+printf 'in;sp1;pu0,0;pd4000,0,4000,3000,0,3000,0,0;\n' >lower.hpgl
+printf 'IN;SP1;PU0,0;PD4000,0,4000,3000;LB\016degree \260C\017\003;\n' >bytes.hpgl
+printf '\033%%-12345X@PJL JOB NAME="x"\r\n@PJL ENTER LANGUAGE=HPGL2\r\n\033E\033%%0BIN;SP1;PU0,0;PD4000,0,4000,3000,0,3000,0,0;\033%%0A\033E\033%%-12345X@PJL EOJ\r\n' >wrapped.plt
+for p in lower.hpgl bytes.hpgl wrapped.plt; do
+    check "$p is a plot" '"$kro" info $p | grep -q "HP-GL plot"'
+done
+"$kro" convert wrapped.plt wrapped.png -dpi 50
+check "a wrapped plot is drawn" '[ $? -eq 0 ] && [ $(ink wrapped.png) -gt 200 ]'
+printf 'Some prose, not a plot.\n' >prose.txt
+"$kro" info prose.txt 2>err
+check "prose is no plot" '[ $? -eq 1 ] && ! grep -q "HP-GL" err'
+
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]
