@@ -85,13 +85,14 @@ bool isPlotFile(const std::string& name) {
     for (size_t i = 0; i < n; ++i) other += isPlotByte(static_cast<unsigned char>(head[i])) ? 0 : 1;
     if (other * 16 > n) return false;
     head[n] = '\0';
-    for (size_t i = 0; i < n; ++i) head[i] = upper(head[i]);
     // The first command opens the text, in either case.
     size_t i = skipWrapper(head, n);
     if (!(i + 1 < n && isLetter(head[i]) && isLetter(head[i + 1]))) return false;
+    if ((head[i] >= 'a') != (head[i + 1] >= 'a')) return false;  // "So" starts prose
+    for (size_t k = i; k < n; ++k) head[k] = upper(head[k]);
     // Two letters alone may be prose: some mnemonic must take parameters.
     for (; i + 1 < n; ++i)
-        if (Kro_STR_CMP(6, head + i) != 0 && std::strchr("0123456789+-.;, \r\n", head[i + 2]))
+        if (Kro_STR_CMP(6, head + i) != 0 && std::strchr("0123456789+-.;", head[i + 2]))
             return true;
     return false;
 }

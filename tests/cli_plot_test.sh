@@ -37,7 +37,7 @@ done
 check "a wrapped plot is drawn" '[ $? -eq 0 ] && [ $(ink wrapped.png) -gt 200 ]'
 printf 'Some prose, not a plot.\n' >prose.txt
 "$kro" info prose.txt 2>err
-check "prose is no plot" '[ $? -eq 1 ] && ! grep -q "HP-GL" err'
+check "prose is no plot" '[ $? -eq 1 ] && grep -q "not a format kro reads" err'
 
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]
