@@ -40,12 +40,11 @@ size_t skipWrapper(const char* head, size_t n) {
             c == '\f' || c == 0) {
             ++i;
         } else if (c == 0x1B && i + 1 < n && head[i + 1] == '.') {
-            // Device control: to its ":" for .I and .N, three bytes otherwise.
-            const bool toColon = i + 2 < n && (head[i + 2] == 'I' || head[i + 2] == 'N');
+            // Device control: three bytes, then any parameters up to a ":".
             i += 3;
-            if (toColon)
-                while (i < n && head[i++] != ':') {
-                }
+            size_t k = i;
+            while (k < n && std::strchr("0123456789;,. ", head[k]) && head[k]) ++k;
+            if (k < n && head[k] == ':') i = k + 1;
         } else if (c == 0x1B) {
             // Printer-language escapes end with an upper-case letter.
             ++i;

@@ -30,7 +30,8 @@ check "the same plot at 100 dpi is drawn" '[ $? -eq 0 ] && [ -s big.png ]'
 printf 'in;sp1;pu0,0;pd4000,0,4000,3000,0,3000,0,0;\n' >lower.hpgl
 printf 'IN;SP1;PU0,0;PD4000,0,4000,3000;LB\016degree \260C\017\003;\n' >bytes.hpgl
 printf '\033%%-12345X@PJL JOB NAME="x"\r\n@PJL ENTER LANGUAGE=HPGL2\r\n\033E\033%%0BIN;SP1;PU0,0;PD4000,0,4000,3000,0,3000,0,0;\033%%0A\033E\033%%-12345X@PJL EOJ\r\n' >wrapped.plt
-for p in lower.hpgl bytes.hpgl wrapped.plt; do
+printf '\033.Y\n\033.I81;;17:\033.N;19:\033.M500:\nIN;\nSP1;PU0,0;PD4000,3000;\n' >control.plt
+for p in lower.hpgl bytes.hpgl wrapped.plt control.plt; do
     check "$p is a plot" '"$kro" info $p | grep -q "HP-GL plot"'
 done
 "$kro" convert wrapped.plt wrapped.png -dpi 50
