@@ -140,7 +140,7 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
         return writeError(in, out, outFormat, pic, settings);
     }
     if (verbose) {
-        FILE* say = out == "-" ? stderr : stdout;  // stdout carries the picture
+        FILE* say = isStandardOutput(out) ? stderr : stdout;  // stdout carries the picture
         std::fprintf(say, "%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
                      int(inWidth), int(inHeight), int(inDepth), out.c_str(), formatName(outFormat));
         for (const std::string& note : notes) std::fprintf(say, "  %s\n", note.c_str());
