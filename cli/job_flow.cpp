@@ -120,7 +120,7 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     std::vector<std::string> notes;
     std::vector<std::string>* n = verbose ? &notes : nullptr;
     if (applyColourOptions(&pic, n) != 0) return libraryError(in);
-    if (fitToPage(&pic, n) != 0) {
+    if (fitToPage(&pic, n) != 0 || fitResolution(&pic, inFormat, outFormat, n) != 0) {
         if (fndErrorStatus != KRO_ERR_SIZE) return libraryError(in);
         std::fprintf(stderr,
                      "kro: %s: on that page the picture would be over %d pixels a side "
