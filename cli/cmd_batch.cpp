@@ -95,9 +95,10 @@ bool readJobFile(const std::string& path, std::vector<JobLine>* jobs) {
 // The job options of a line's words, by word number from 1; the file words
 // (1, 6, 7, 14) are not options.
 constexpr const char* kWordKeywords[kLineWords + 1] = {
-    nullptr, nullptr, "width",  "height", "dpi",  "papertype", nullptr,  nullptr, "page",
-    "from",  "to",    "compression", "scale", "rotate", nullptr, "strip", "stripLength",
-    "pen1",  "pen2",  "pen3", "pen4", "pen5", "pen6", "pen7", "pen8", "plot",
+    nullptr, nullptr, "width",       "height", "dpi",         "papertype", nullptr,
+    nullptr, "page",  "from",        "to",     "compression", "scale",     "rotate",
+    nullptr, "strip", "stripLength", "pen1",   "pen2",        "pen3",      "pen4",
+    "pen5",  "pen6",  "pen7",        "pen8",   "plot",
 };
 
 // Checks a line's words as convert checks its options, so that a refusal

@@ -18,7 +18,8 @@ namespace {
 constexpr int32_t kLongPaperBit = 0x01000000;
 
 void printNames(const PaperNames& row) {
-    for (const char* const* n = row.names; *n; ++n) std::printf("%s%s", n == row.names ? "" : " ", *n);
+    for (const char* const* n = row.names; *n; ++n)
+        std::printf("%s%s", n == row.names ? "" : " ", *n);
 }
 
 int listPapers() {
@@ -142,8 +143,8 @@ int cmdPaper(const std::vector<std::string>& args) {
     if (KroQueryLengthByPapertype(code, &wmm, &hmm) != 0) return failed(what);
     int32_t wd = 0, hd = 0;
     int32_t rc = KroQueryDotsByPapertype(code, dpi, &wd, &hd);
-    std::printf("%s: code 0x%08X, %.0f x %.0f mm, %s%s", what.c_str(), unsigned(code),
-                double(wmm), double(hmm), lie(code),
+    std::printf("%s: code 0x%08X, %.0f x %.0f mm, %s%s", what.c_str(), unsigned(code), double(wmm),
+                double(hmm), lie(code),
                 (code & kLongPaperBit) ? " (long: the length follows the drawing)" : "");
     if (rc != 0) {
         std::printf("\n");

@@ -3,6 +3,8 @@
 // option to name.
 #include "cli/job.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -10,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "cli/messages.h"
 #include "kro/kro.h"
@@ -191,11 +192,11 @@ int explainRefusal(const std::vector<std::vector<std::string>>& given, int32_t s
                          badWord ? statusMessage(code) : "out of range", who.c_str(), o->range,
                          int(code));
         else if (code == KRO_ERR_OPTION_CONFLICT && isSide(option) && option.size() == 2)
-            std::fprintf(stderr, "%s is given without %s (status %d)\n",
-                         named(names, option[0], "", false).c_str(),
-                         named(names, option[0] == "-width" ? "-height" : "-width", "", false)
-                             .c_str(),
-                         int(code));
+            std::fprintf(
+                stderr, "%s is given without %s (status %d)\n",
+                named(names, option[0], "", false).c_str(),
+                named(names, option[0] == "-width" ? "-height" : "-width", "", false).c_str(),
+                int(code));
         else if (code == KRO_ERR_OPTION_CONFLICT)
             std::fprintf(stderr, "%s: not accepted on its own (status %d)\n", what.c_str(),
                          int(code));
@@ -258,10 +259,10 @@ int parseJobOptions(const std::vector<std::string>& args, std::vector<std::strin
         const std::string& value = args[i + 1];
         if (o->value == Value::Integer || o->value == Value::Real)
             if (const char* problem = numberProblem(o->value, value))
-                return usage(names, named(names, args[i], "", false) + ": '" + value + "' " +
-                                        problem);
-        given.push_back({args[i], o->keyword == std::string("papertype") ? paperNameAnyCase(value)
-                                                                        : value});
+                return usage(names,
+                             named(names, args[i], "", false) + ": '" + value + "' " + problem);
+        given.push_back(
+            {args[i], o->keyword == std::string("papertype") ? paperNameAnyCase(value) : value});
         ++i;
     }
 

@@ -102,8 +102,8 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
             return libraryError(out);
         }
         if (verbose)
-            std::fprintf(out == "-" ? stderr : stdout, "%s (HP-GL plot) -> %s (%s)\n", in.c_str(),
-                         out.c_str(), formatName(outFormat));
+            std::fprintf(isStandardOutput(out) ? stderr : stdout, "%s (HP-GL plot) -> %s (%s)\n",
+                         in.c_str(), out.c_str(), formatName(outFormat));
         return 0;
     }
     Format inFormat;
@@ -122,7 +122,7 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     std::vector<std::string> notes;
     std::vector<std::string>* n = verbose ? &notes : nullptr;
     if (applyColourOptions(&pic, n) != 0) return libraryError(in);
-    if (fitToPage(&pic, n) != 0) {
+    if (fitToPage(&pic, n) != 0 || fitResolution(&pic, inFormat, outFormat, n) != 0) {
         if (fndErrorStatus != KRO_ERR_SIZE) return libraryError(in);
         std::fprintf(stderr,
                      "kro: %s: on that page the picture would be over %d pixels a side "
@@ -142,7 +142,7 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
         return writeError(in, out, outFormat, pic, settings);
     }
     if (verbose) {
-        FILE* say = out == "-" ? stderr : stdout;  // stdout carries the picture
+        FILE* say = isStandardOutput(out) ? stderr : stdout;  // stdout carries the picture
         std::fprintf(say, "%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
                      int(inWidth), int(inHeight), int(inDepth), out.c_str(), formatName(outFormat));
         for (const std::string& note : notes) std::fprintf(say, "  %s\n", note.c_str());
@@ -242,7 +242,8 @@ int checkJob(const Job& job) {
         return usageError("convert: standard input can be read once");
     if (outFormat == Format::Unknown && isPlotOnlyOutput(out)) {
         const std::string in = job.inputs.empty() ? "-" : job.inputs[0];
-        std::fprintf(stderr, "kro: %s: not an HP-GL plot; PNG, PDF and SVG pages are drawn from plots\n",
+        std::fprintf(stderr,
+                     "kro: %s: not an HP-GL plot; PNG, PDF and SVG pages are drawn from plots\n",
                      in.c_str());
         return kExitFailure;
     }

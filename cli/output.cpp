@@ -1,7 +1,10 @@
-// Temporary-then-rename output, so a failed job leaves no partial file.
+// Outputs that appear whole or not at all: temporary-then-rename for files,
+// a buffer copied at commit for standard output, devices and pipes.
 #include "cli/output.h"
 
+#include <fcntl.h>
 #include <glob.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +16,7 @@ namespace kro::cli {
 
 AtomicOutput::~AtomicOutput() {
     if (stream_) std::fclose(stream_);
+    if (direct_ && direct_ != stdout) std::fclose(direct_);
     if (!temp_.empty()) ::unlink(temp_.c_str());
 }
 
@@ -26,24 +30,99 @@ std::string tempPattern(const std::string& target) {
     return dir + "." + base + ".kro-XXXXXX";
 }
 
+// The file that path names once its symbolic links are followed, also when
+// the last of them points at nothing yet (the write creates it). Empty, with
+// errno set, for a loop.
+std::string followLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(path.c_str(), link, sizeof link);
+        if (n < 0) return "";
+        if (size_t(n) == sizeof link) {
+            errno = ENAMETOOLONG;
+            return "";
+        }
+        const std::string to(link, size_t(n));
+        const size_t slash = path.rfind('/');
+        path = to[0] == '/' || slash == std::string::npos ? to : path.substr(0, slash + 1) + to;
+    }
+    errno = ELOOP;
+    return "";
+}
+
+// The buffered output onto its destination; a plain file there (one that
+// has no name to rename over) is emptied first.
+bool copyOut(FILE* from, FILE* to) {
+    bool ok = std::fflush(from) == 0 && !std::ferror(from);
+    struct stat st;
+    if (ok && to != stdout && ::fstat(fileno(to), &st) == 0 && S_ISREG(st.st_mode))
+        ok = ::ftruncate(fileno(to), 0) == 0;
+    std::rewind(from);
+    char buffer[65536];
+    for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, from)) > 0;)
+        ok = std::fwrite(buffer, 1, n, to) == n;
+    return ok && !std::ferror(from) && std::fflush(to) == 0;
+}
+
 }  // namespace
 
 bool AtomicOutput::open(const std::string& target) {
-    target_ = target;
     if (target == "-") {  // standard output gets the whole file or nothing
+        direct_ = stdout;
         stream_ = std::tmpfile();
         return stream_ != nullptr;
     }
-    const std::string pattern = tempPattern(target);
+    struct stat st;
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    // A device or a pipe cannot be renamed over: it is written in place, at
+    // commit, so a failed job writes nothing there. Opened now, so a reader
+    // waiting on a pipe sees its end either way.
+    bool inPlace = exists && !S_ISREG(st.st_mode);
+    if (!inPlace) {
+        target_ = followLinks(target);
+        if (target_.empty()) return false;
+        // A file reached by no name of its own (through /proc) stays in place.
+        struct stat named;
+        inPlace = exists && (::stat(target_.c_str(), &named) != 0 || named.st_dev != st.st_dev ||
+                             named.st_ino != st.st_ino);
+    }
+    if (inPlace) {
+        const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return false;
+        direct_ = ::fdopen(fd, "wb");
+        if (!direct_) {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+            return false;
+        }
+        stream_ = std::tmpfile();
+        return stream_ != nullptr;
+    }
+
+    const std::string pattern = tempPattern(target_);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = ::mkstemp(name.data());
     if (fd < 0) return false;
     temp_ = name.data();
-    // mkstemp makes the file private; give it the mode a plain create would.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    if (exists) {
+        // The file replaced keeps its mode, and its owner and group where
+        // this process may give them (as root).
+        [[maybe_unused]] const int owned = ::fchown(fd, st.st_uid, st.st_gid);
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        // mkstemp makes the file private; give it the mode a plain create would.
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
     stream_ = ::fdopen(fd, "wb");
     if (!stream_) {
         int saved = errno;
@@ -57,15 +136,16 @@ bool AtomicOutput::open(const std::string& target) {
 bool AtomicOutput::commit() {
     FILE* f = stream_;
     stream_ = nullptr;
-    if (target_ == "-") {
-        bool ok = std::fflush(f) == 0 && !std::ferror(f);
-        std::rewind(f);
-        char buffer[65536];
-        for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
-            ok = std::fwrite(buffer, 1, n, stdout) == n;
-        ok = ok && !std::ferror(f) && std::fflush(stdout) == 0;
-        const int saved = errno;
+    if (direct_) {
+        FILE* to = direct_;
+        direct_ = nullptr;
+        bool ok = copyOut(f, to);
+        int saved = errno;
         std::fclose(f);
+        if (to != stdout && std::fclose(to) != 0 && ok) {
+            ok = false;
+            saved = errno;
+        }
         errno = saved;
         return ok;
     }
@@ -86,7 +166,9 @@ bool AtomicOutput::commit() {
 
 void removeLeftovers(const std::string& target) {
     if (target.empty() || target == "-") return;
-    std::string pattern = tempPattern(target);
+    const std::string file = followLinks(target);
+    if (file.empty()) return;
+    std::string pattern = tempPattern(file);
     pattern.replace(pattern.size() - 6, 6, "??????");
     glob_t found{};
     if (::glob(pattern.c_str(), GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found) == 0)
@@ -98,6 +180,13 @@ bool sameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool isStandardOutput(const std::string& path) {
+    if (path == "-") return true;
+    struct stat so, sp;
+    if (::fstat(STDOUT_FILENO, &so) != 0 || ::stat(path.c_str(), &sp) != 0) return false;
+    return so.st_dev == sp.st_dev && so.st_ino == sp.st_ino;
 }
 
 }  // namespace kro::cli

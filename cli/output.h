@@ -1,5 +1,6 @@
-// Output files that appear only when complete: written under a temporary name
-// beside the target and renamed over it on success.
+// Output files that appear only when complete: a plain file is written under
+// a temporary name beside it and renamed over it on success; anything else
+// (standard output, a device, a pipe) gets the whole file at commit.
 #pragma once
 
 #include <cstdio>
@@ -12,19 +13,22 @@ public:
     AtomicOutput() = default;
     AtomicOutput(const AtomicOutput&) = delete;
     AtomicOutput& operator=(const AtomicOutput&) = delete;
-    ~AtomicOutput();  // discards the temporary file unless committed
+    ~AtomicOutput();  // discards what was written unless committed
 
-    // Opens a temporary file beside target ("-": standard output, written
-    // at commit); false with errno set on failure.
+    // Opens where the output is made until commit: a temporary file beside
+    // the file target names (through its symbolic links), or for "-", a
+    // character device or a FIFO, a buffer copied there at commit. false
+    // with errno set on failure.
     bool open(const std::string& target);
     FILE* stream() const { return stream_; }
-    // Flushes, closes and renames into place; false with errno set on failure.
+    // Flushes and puts the output in place; false with errno set on failure.
     bool commit();
 
 private:
-    std::string target_;
+    std::string target_;  // the file the temporary file is renamed over
     std::string temp_;
     FILE* stream_ = nullptr;
+    FILE* direct_ = nullptr;  // where a buffered output goes at commit
 };
 
 // Removes the temporary files that an AtomicOutput for target left behind
@@ -33,5 +37,9 @@ void removeLeftovers(const std::string& target);
 
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);
+
+// True when path names what standard output is open on ("-", /dev/stdout,
+// the terminal), where progress notes must not go.
+bool isStandardOutput(const std::string& path);
 
 }  // namespace kro::cli

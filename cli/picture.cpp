@@ -1,24 +1,33 @@
 // Reading and writing pictures through the library's codecs, by format.
 #include "cli/picture.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <strings.h>
 #include <sys/mman.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 namespace kro::cli {
 
-Picture::~Picture() { std::free(image.data); }
+Picture::~Picture() {
+    std::free(image.data);
+}
 
 const char* formatName(Format f) {
     switch (f) {
-        case Format::Bmp: return "BMP";
-        case Format::Cals: return "CALS Type 1";
-        case Format::Pcx: return "PCX";
-        case Format::Jpeg: return "JPEG";
-        case Format::PostScript: return "PostScript";
-        case Format::Unknown: break;
+        case Format::Bmp:
+            return "BMP";
+        case Format::Cals:
+            return "CALS Type 1";
+        case Format::Pcx:
+            return "PCX";
+        case Format::Jpeg:
+            return "JPEG";
+        case Format::PostScript:
+            return "PostScript";
+        case Format::Unknown:
+            break;
     }
     return "unknown";
 }
@@ -31,9 +40,9 @@ Format detectFormat(FILE* f) {
         return Format::Bmp;
     if (n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return Format::Jpeg;
     if (n >= 1 && head[0] == 10) return Format::Pcx;
-    static const char* const calsNames[] = {"srcdocid: ", "dstdocid: ", "txtfilid: ", "figid: ",
-                                            "srcgph: ",   "doccls: ",   "rtype: ",    "rorient: ",
-                                            "rpelcnt: ",  "rdensity: ", "rdensty: ",  "notes: "};
+    static const char* const calsNames[] = {
+        "srcdocid: ", "dstdocid: ", "txtfilid: ", "figid: ",    "srcgph: ",  "doccls: ",
+        "rtype: ",    "rorient: ",  "rpelcnt: ",  "rdensity: ", "rdensty: ", "notes: "};
     for (const char* name : calsNames)
         if (n >= std::strlen(name) && std::memcmp(head, name, std::strlen(name)) == 0)
             return Format::Cals;
@@ -188,8 +197,8 @@ static int32_t writeCals(FILE* f, const Picture& pic, const WriteSettings& setti
         return -1;
     }
     CalsHeader h{};
-    for (auto* field : {&h.srcdocid, &h.dstdocid, &h.txtfilid, &h.figid, &h.srcgph, &h.doccls,
-                        &h.notes})
+    for (auto* field :
+         {&h.srcdocid, &h.dstdocid, &h.txtfilid, &h.figid, &h.srcgph, &h.doccls, &h.notes})
         setText(*field, "NONE");
     h.rtype = 1;
     h.pelPath = 0;
@@ -211,19 +220,20 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
     int32_t rc = -1;
     switch (format) {
         case Format::Bmp:
-            rc = KroBMPToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
-                                 pic->palette);
+            rc = KroBMPToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette);
             break;
-        case Format::Cals: rc = readCals(f, pic); break;
+        case Format::Cals:
+            rc = readCals(f, pic);
+            break;
         case Format::Jpeg:
             rc = KroJPEGToRsImage(f, &pic->image, &pic->photometric, pic->resolution);
             if (rc == 0) grayRamp(pic);
             break;
         case Format::Pcx:
-            rc = KroPCXToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
-                                 pic->palette);
+            rc = KroPCXToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette);
             break;
-        default: break;
+        default:
+            break;
     }
     if (rc == 0) normaliseBilevel(pic);
     return rc;
@@ -271,7 +281,8 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
         case Format::Bmp:
             return KroRsImageToBMP(f, &pic.image, 0, resolutionToWrite(format, pic, settings),
                                    photometricToWrite(pic), palette);
-        case Format::Cals: return writeCals(f, pic, settings);
+        case Format::Cals:
+            return writeCals(f, pic, settings);
         case Format::Jpeg: {
             // A picture that states no resolution gets no density in dots per
             // inch; like BMP and PCX, JPEG files get one resolution for both
@@ -282,8 +293,10 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
             const int32_t quality = kroOption.quality.given ? kroOption.quality.value : -1;
             return KroRsImageToJPEG(f, &pic.image, pic.photometric, density, quality);
         }
-        case Format::Pcx: return writePcx(f, pic, settings, palette);
-        default: return -1;
+        case Format::Pcx:
+            return writePcx(f, pic, settings, palette);
+        default:
+            return -1;
     }
 }
 
@@ -299,6 +312,8 @@ int32_t writePostScriptPage(FILE* f, const Picture& pic, const WriteSettings& se
     return KroRsImageToPS(f, &pic.image, pic.palette, photometricToWrite(pic), x, y);
 }
 
-int32_t endPostScript(FILE* f) { return KroPutPSFooter(f); }
+int32_t endPostScript(FILE* f) {
+    return KroPutPSFooter(f);
+}
 
 }  // namespace kro::cli

@@ -46,7 +46,7 @@ PlotOutput outputFor(const std::string& out, const std::string& to, Format* form
 struct PlotJob {
     HpglDocument* doc = nullptr;
     HDC dc = nullptr;
-    std::string tempPath;  // PDF and SVG: Cairo writes here, renamed on success
+    std::string tempPath;  // PDF and SVG: Cairo writes here, then copied to the output
     int32_t width = 0, height = 0, dpi = 0;  // the page in dots
     ~PlotJob() {
         if (dc) DeleteDC(dc);
@@ -61,25 +61,15 @@ int fail(const std::string& file, const char* what) {
     return 1;
 }
 
-// A private name beside the target for Cairo's own file writers.
-bool makeTempPath(const std::string& target, std::string* path) {
-    if (target == "-") {
-        const char* dir = std::getenv("TMPDIR");
-        return makeTempPath(std::string(dir && *dir ? dir : "/tmp") + "/kro-page", path);
-    }
-    const size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string pattern = dir + "." + base + ".kro-XXXXXX";
+// A private file for Cairo's own file writers, in the temporary folder: the
+// finished page is copied to the output like any other.
+bool makeTempPath(std::string* path) {
+    const char* dir = std::getenv("TMPDIR");
+    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/kro-page-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
     if (fd < 0) return false;
-    // Cairo writes into this file, which is renamed into place: the mode a
-    // plain create would give, not mkstemp's private one.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
     ::close(fd);
     *path = name.data();
     return true;
@@ -109,17 +99,19 @@ bool pagePicture(HDC dc, int32_t width, int32_t height, int32_t dpi, Picture* pi
 
 }  // namespace
 
-// Cairo's finished PDF or SVG file onto standard output.
-bool copyToStdout(const std::string& path) {
+// Cairo's finished PDF or SVG file into the output.
+bool copyToOutput(const std::string& path, const std::string& out) {
     FILE* in = std::fopen(path.c_str(), "rb");
     if (!in) return false;
     AtomicOutput output;
-    bool ok = output.open("-");
+    bool ok = output.open(out);
     char buffer[65536];
     for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
         ok = std::fwrite(buffer, 1, n, output.stream()) == n;
     ok = ok && !std::ferror(in);
+    const int saved = errno;
     std::fclose(in);
+    errno = saved;
     return ok && output.commit();
 }
 
@@ -174,7 +166,7 @@ int drawPlot(const std::string& in, const std::string& out, int32_t device, uint
                      raster ? " and 268 million dots in all" : "");
         return 1;
     }
-    if (!raster && !makeTempPath(out, &page->tempPath)) return systemError(out, errno);
+    if (!raster && !makeTempPath(&page->tempPath)) return systemError(out, errno);
     page->dc = KroGdiCreateDevice(device, width, height, dpi, page->tempPath.c_str(), flags);
     if (!page->dc) {
         std::fprintf(stderr, "kro: %s: no memory for a page of %d x %d dots\n", out.c_str(),
@@ -240,12 +232,7 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
 
     if (vector) {
         if (KroGdiFinish(job.dc) != 0) return fail(out, "the page could not be written");
-        if (out == "-") {
-            if (!copyToStdout(job.tempPath)) return systemError(out, errno ? errno : EIO);
-        } else if (::rename(job.tempPath.c_str(), out.c_str()) != 0) {
-            return systemError(out, errno);
-        }
-        if (out != "-") job.tempPath.clear();
+        if (!copyToOutput(job.tempPath, out)) return systemError(out, errno ? errno : EIO);
     } else {
         AtomicOutput output;
         if (!output.open(out)) return systemError(out, errno);
@@ -274,8 +261,9 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
         if (!output.commit()) return systemError(out, errno);
     }
     if (verbose)
-        std::fprintf(out == "-" ? stderr : stdout, "%s (HP-GL plot) -> %s (%d x %d at %d dpi)\n",
-                     in.c_str(), out.c_str(), int(job.width), int(job.height), int(job.dpi));
+        std::fprintf(isStandardOutput(out) ? stderr : stdout,
+                     "%s (HP-GL plot) -> %s (%d x %d at %d dpi)\n", in.c_str(), out.c_str(),
+                     int(job.width), int(job.height), int(job.dpi));
     return 0;
 }
 

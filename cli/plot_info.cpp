@@ -36,8 +36,8 @@ size_t skipWrapper(const char* head, size_t n) {
     size_t i = 0;
     while (i < n) {
         const char c = head[i];
-        if (c == ' ' || c == ';' || c == '\r' || c == '\n' || c == '\t' || c == 0x03 ||
-            c == '\f' || c == 0) {
+        if (c == ' ' || c == ';' || c == '\r' || c == '\n' || c == '\t' || c == 0x03 || c == '\f' ||
+            c == 0) {
             ++i;
         } else if (c == 0x1B && i + 1 < n && head[i + 1] == '.') {
             // Device control: three bytes, then any parameters up to a ":".

@@ -61,6 +61,19 @@ int32_t scaleTo(Picture* pic, int32_t w, int32_t h) {
     return scaleOnce(pic, w, h);
 }
 
+// The picture scaled to w x h. A palette picture is scaled in RGB, and
+// reduced again when the job asks for a palette; *how says which.
+int32_t resample(Picture* pic, int32_t w, int32_t h, std::string* how) {
+    const bool palette = isPaletteColour(*pic);
+    if (palette && convertColourType(pic, KRO_COLORTYPE_RGB) != 0) return -1;
+    if (scaleTo(pic, w, h) != 0) return -1;
+    const KroOption& o = kroOption;
+    const bool reduce = palette && o.colortype.given && o.colortype.value == KRO_COLORTYPE_PALETTE;
+    if (reduce && convertColourType(pic, KRO_COLORTYPE_PALETTE) != 0) return -1;
+    *how = !palette ? "" : reduce ? " (in RGB, then palette again)" : " (in RGB)";
+    return 0;
+}
+
 }  // namespace
 
 bool sizeAsked() {
@@ -90,18 +103,33 @@ int32_t fitToPage(Picture* pic, std::vector<std::string>* notes) {
     }
     if (drawW == w && drawH == h) return 0;
 
-    const bool palette = isPaletteColour(*pic);
-    if (palette && convertColourType(pic, KRO_COLORTYPE_RGB) != 0) return -1;
-    if (scaleTo(pic, drawW, drawH) != 0) return -1;
-    const bool reduce = palette && o.colortype.given && o.colortype.value == KRO_COLORTYPE_PALETTE;
-    if (reduce && convertColourType(pic, KRO_COLORTYPE_PALETTE) != 0) return -1;
-    if (notes) {
-        std::string note = "scaled from " + std::to_string(w) + "x" + std::to_string(h) + " to " +
-                           std::to_string(drawW) + "x" + std::to_string(drawH) + " at " +
-                           std::to_string(out[0]) + "x" + std::to_string(out[1]) + " dpi";
-        if (palette) note += reduce ? " (in RGB, then palette again)" : " (in RGB)";
-        notes->push_back(note);
-    }
+    std::string how;
+    if (resample(pic, drawW, drawH, &how) != 0) return -1;
+    if (notes)
+        notes->push_back("scaled from " + std::to_string(w) + "x" + std::to_string(h) + " to " +
+                         std::to_string(drawW) + "x" + std::to_string(drawH) + " at " +
+                         std::to_string(out[0]) + "x" + std::to_string(out[1]) + " dpi" + how);
+    return 0;
+}
+
+int32_t fitResolution(Picture* pic, Format from, Format to, std::vector<std::string>* notes) {
+    const int32_t x = pic->resolution[0], y = pic->resolution[1];
+    const int32_t w = pic->image.validWidth, h = pic->image.validHeight;
+    if (to == Format::PostScript || x < 1 || y < 1 || x == y) return 0;
+    // netpbm writes a PCX picture's own width and height there: no shape to keep.
+    if (from == Format::Pcx && x == w && y == h) return 0;
+    // The finer resolution for both directions, so that no detail is lost.
+    const int32_t dpi = std::max(x, y);
+    const int64_t newW = (int64_t(w) * dpi + x / 2) / x, newH = (int64_t(h) * dpi + y / 2) / y;
+    if (newW > KRO_MAX_SIDE || newH > KRO_MAX_SIDE) return failWith(KRO_ERR_SIZE);
+    std::string how;
+    if (resample(pic, int32_t(newW), int32_t(newH), &how) != 0) return -1;
+    pic->resolution[0] = pic->resolution[1] = dpi;
+    if (notes)
+        notes->push_back("scaled from " + std::to_string(w) + "x" + std::to_string(h) + " to " +
+                         std::to_string(newW) + "x" + std::to_string(newH) + " at " +
+                         std::to_string(dpi) + " dpi, from " + std::to_string(x) + "x" +
+                         std::to_string(y) + " dpi: the output states one resolution" + how);
     return 0;
 }
 

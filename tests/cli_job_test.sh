@@ -39,6 +39,44 @@ done <<'TABLE'
 -papertype A4V -dpi 100 -rotate 90|c.bmp|1099 x 824 pixels|100 x 100 dpi
 TABLE
 
+# Unequal resolutions as another program writes them: every output but
+# PostScript states one, so the coarser direction is resampled to the finer
+# one and the picture keeps its size on paper. A left-right ramp keeps its
+# columns as they were.
+if command -v gm >/dev/null && command -v identify >/dev/null; then
+    pgmramp -lr 100 50 >"$work/ramp.pgm"
+    pamscale -filter point -xsize 100 -ysize 100 "$work/ramp.pgm" >"$work/ramp-tall.pgm"
+    for d in 300x150 150x300; do
+        gm convert "$work/ramp.pgm" -density $d -units PixelsPerInch "BMP3:$work/u$d.bmp"
+    done
+    check "gm states 300 x 150 dpi" \
+        'identify -verbose "$work/u300x150.bmp" | grep -q "Resolution: 118.11x59.05$"'
+    while IFS='|' read -r d ext size; do
+        "$kro" convert "$work/u$d.bmp" "$work/u.$ext" --verbose >"$work/notes"
+        check "$d dpi to .$ext: size" '[ "$(field "$work/u.$ext" size | sed "s/ (.*//")" = "$size" ]'
+        check "$d dpi to .$ext: one resolution" '[ "$(field "$work/u.$ext" resolution)" = "300 x 300 dpi" ]'
+        wh=$(echo "$size" | sed 's/ x /x/; s/ pixels//')
+        check "$d dpi to .$ext: noted" 'grep -q "scaled from 100x50 to $wh at 300 dpi" "$work/notes"'
+    done <<'TABLE'
+300x150|pcx|100 x 100 pixels
+300x150|cal|100 x 100 pixels
+300x150|jpg|100 x 100 pixels
+300x150|bmp|100 x 100 pixels
+150x300|pcx|200 x 50 pixels
+TABLE
+    # A PCX file states its resolution the same way, except netpbm's, which
+    # holds the picture's own width and height there.
+    gm convert "$work/ramp.pgm" -density 300x150 -units PixelsPerInch "PCX:$work/gm.pcx"
+    ppmtopcx "$work/ramp.pgm" >"$work/netpbm.pcx" 2>/dev/null
+    "$kro" convert "$work/gm.pcx" "$work/gm.bmp" && "$kro" convert "$work/netpbm.pcx" "$work/netpbm.bmp"
+    check "PCX at 300 x 150 dpi resampled; netpbm's left alone" \
+        '[ "$(field "$work/gm.bmp" size)" = "100 x 100 pixels" ] && [ "$(field "$work/netpbm.bmp" size)" = "100 x 50 pixels" ]'
+    "$kro" convert "$work/u300x150.bmp" "$work/u.bmp"
+    check "rows repeated, columns untouched" 'bmptopnm "$work/u.bmp" 2>/dev/null | cmp -s - "$work/ramp-tall.pgm"'
+    "$kro" convert "$work/u300x150.bmp" "$work/u.ps"
+    check "PostScript takes both: the page is 1/3 inch square" 'grep -q "^%%BoundingBox: 0 0 24 24$" "$work/u.ps"'
+fi
+
 # A palette picture is scaled in RGB: the same as its RGB copy scaled.
 "$kro" convert "$work/p.bmp" "$work/p24.bmp" -colortype RGBColor
 for s in 0.5 3; do
