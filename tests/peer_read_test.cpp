@@ -27,6 +27,7 @@ constexpr Sample kSamples[] = {
     {"gm-1bit.pcx", Kind::Pcx, 1, 0},
     {"gm-gray.pcx", Kind::Pcx, 24, 0},  // gray, as three planes
     {"netpbm-1bit.pcx", Kind::Pcx, 1, 33},  // netpbm stores the picture's size there
+    {"netpbm-1bit-17.pcx", Kind::Pcx, 1, 17},
     {"netpbm-8bit.pcx", Kind::Pcx, 8, 33},
     {"netpbm-24bit.pcx", Kind::Pcx, 24, 33},
     {"cjpeg-420.jpg", Kind::Jpeg, 24, -1},

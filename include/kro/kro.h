@@ -142,8 +142,9 @@ KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t opti
 KRO_API int32_t KroPutPSHeader(FILE* stream, const char* creator, const char* title);
 
 /* Writes image as one page, its lower-left corner at the page's, at xdpi by
- * ydpi dots per inch. photometric 0 or 1 takes depth 1 or 8, 2 depth 24, 3
- * depth 8 with palette (read for 3 only). */
+ * ydpi dots per inch; the page draws validWidth columns of each stored row.
+ * photometric 0 or 1 takes depth 1 or 8, 2 depth 24, 3 depth 8 with palette
+ * (read for 3 only). */
 KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
                                const unsigned char palette[768], int32_t photometric,
                                int32_t xdpi, int32_t ydpi);
