@@ -156,7 +156,9 @@ KRO_API int32_t KroPutPSFooter(FILE* stream);
 /* Reads a run-length coded PCX file of 1 bit (one plane), 8 bits (one plane,
  * 256-colour palette after the data) or 24 bits (three planes).
  * resolution[0..1] receives the header's resolutions; the palette receives
- * all 256 entries (8 bits) or entries 0 and 1 (1 bit). */
+ * all 256 entries (8 bits) or entries 0 and 1 (1 bit). A file that ends
+ * inside the picture gives KRO_ERR_IO, or KRO_ERR_PCX_HEADER right after a
+ * count byte. */
 KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
                                 int32_t resolution[2], unsigned char palette[768]);
 
