@@ -1,5 +1,6 @@
 // JPEG files through libjpeg's classic interface: 8-bit gray or 24-bit RGB
 // pictures read from and written to stdio streams.
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -90,6 +91,21 @@ uint64_t leastScanBytes(const jpeg_decompress_struct& d) {
     return (blocks / blocksPerBit + 7) / 8;
 }
 
+// The JFIF density in dots per inch, dots per centimetre converted; false
+// when the file states none (unit 0, or no JFIF marker).
+bool densityInDpi(const jpeg_decompress_struct& d, int32_t dpi[2]) {
+    if (d.density_unit == 1) {
+        dpi[0] = d.X_density, dpi[1] = d.Y_density;
+        return true;
+    }
+    if (d.density_unit == 2) {
+        dpi[0] = int32_t(std::lround(d.X_density * 2.54));
+        dpi[1] = int32_t(std::lround(d.Y_density * 2.54));
+        return true;
+    }
+    return false;
+}
+
 struct Reader {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
@@ -113,7 +129,8 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     if (d.arith_code) return KRO_ERR_JPEG_DECODE;
     if (d.out_color_space != JCS_GRAYSCALE && d.out_color_space != JCS_RGB)
         return KRO_ERR_PHOTOMETRIC;
-    if (d.density_unit == 1 && d.X_density != d.Y_density) return KRO_ERR_RESOLUTION;
+    int32_t dpi[2] = {-1, -1};
+    if (densityInDpi(d, dpi) && dpi[0] != dpi[1]) return KRO_ERR_RESOLUTION;
 
     // Output and libjpeg's own buffers are sized by the frame; a frame the rest
     // of the stream cannot code is refused before either is allocated.
@@ -159,9 +176,8 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     image->validHeight = height;
     r->pixels = nullptr;
     *photometric = d.out_color_space == JCS_GRAYSCALE ? KRO_PHOTO_BLACK_IS_ZERO : KRO_PHOTO_RGB;
-    const bool dpi = d.density_unit == 1;
-    resolution[0] = dpi ? d.X_density : -1;
-    resolution[1] = dpi ? d.Y_density : -1;
+    resolution[0] = dpi[0];
+    resolution[1] = dpi[1];
     return 0;
 }
 

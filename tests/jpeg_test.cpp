@@ -72,6 +72,7 @@ TEST(JpegInterop, AgreesWithCjpegAndDjpeg) {
     }
 }
 
+// Dots per centimetre read as dots per inch, rounded: 118 is 299.72.
 TEST(JpegDensity, WrittenAndReadAsDotsPerInch) {
     kt::Image im(8, 8, 8);
     const Bytes plain = writeJpeg(im.im, KRO_PHOTO_BLACK_IS_ZERO);
@@ -85,10 +86,13 @@ TEST(JpegDensity, WrittenAndReadAsDotsPerInch) {
     } cases[] = {{1, 300, 300, 300},
                  {1, 65535, 65535, 65535},
                  {0, 300, 300, -1},
-                 {2, 300, 150, -1},
+                 {2, 118, 118, 300},
+                 {2, 59, 59, 150},
+                 {2, 1, 1, 3},
+                 {2, 300, 150, 0},
                  {1, 300, 150, 0}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.unit * 100000 + c.y);
+        SCOPED_TRACE(c.unit * 100000 + c.x);
         Bytes b = plain;
         const int fields[] = {c.unit, c.x >> 8, c.x & 255, c.y >> 8, c.y & 255};
         for (int i = 0; i < 5; ++i) b[size_t(13 + i)] = uint8_t(fields[i]);

@@ -36,6 +36,7 @@ constexpr Sample kSamples[] = {
     {"cjpeg-gray-progressive-restart.jpg", Kind::Jpeg, 8, -1},
     {"netpbm-gray.jpg", Kind::Jpeg, 8, 150},
     {"gray-no-jfif.jpg", Kind::Jpeg, 8, -1},
+    {"im-dpcm.jpg", Kind::Jpeg, 24, 300},  // 118 dots per centimetre
     {"gm.cal", Kind::Cals, 1, 200},
 };
 
