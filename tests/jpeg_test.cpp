@@ -164,6 +164,35 @@ TEST(JpegReader, PipesAndFlatPictures) {
     EXPECT_FAILS_WITH(KroJPEGToRsImage(nullptr, &out, &p, res), KRO_ERR_NULL);
 }
 
+// Files of other writers cut at every length: a file that lacks only its
+// end-of-image marker loads, as djpeg loads it; any cut that loads must give
+// the whole file's pixels, so a file stopped inside a scan or between two
+// scans (baseline, restart intervals, one scan per component, progressive)
+// is refused.
+TEST(JpegReader, OnlyTheEndOfImageMarkerMayBeMissing) {
+    for (const char* name : {"cjpeg-420.jpg", "cjpeg-gray-progressive-restart.jpg",
+                             "cjpeg-scans.jpg", "im-progressive.jpg"}) {
+        SCOPED_TRACE(name);
+        const Bytes file = kt::readFile(std::string(KRO_TEST_DATA) + "/peer/" + name);
+        ASSERT_GT(file.size(), 2u);
+        const Bytes whole = Read(file).pixels();
+        int loaded = 0;
+        for (size_t keep = 0; keep < file.size(); ++keep) {
+            fndErrorStatus = 0;
+            Read r(Bytes(file.begin(), file.begin() + long(keep)));
+            if (keep >= file.size() - 2) {
+                EXPECT_EQ(r.rc, 0) << "less its last " << file.size() - keep << " bytes";
+            } else if (r.rc != 0) {
+                EXPECT_EQ(fndErrorStatus, KRO_ERR_JPEG_DECODE) << keep;
+                continue;
+            }
+            EXPECT_EQ(r.pixels(), whole) << "loaded when cut to " << keep << " bytes";
+            ++loaded;
+        }
+        EXPECT_GE(loaded, 2);
+    }
+}
+
 TEST(JpegBadFiles, EachGivesItsCode) {
     EXPECT_GE(kt::expectBadSamplesGiveTheirCodes<Read>("jpeg-"), 15U);
 }

@@ -34,6 +34,8 @@ constexpr Sample kSamples[] = {
     {"cjpeg-422.jpg", Kind::Jpeg, 24, -1},
     {"cjpeg-smooth-optimised.jpg", Kind::Jpeg, 24, -1},
     {"cjpeg-gray-progressive-restart.jpg", Kind::Jpeg, 8, -1},
+    {"cjpeg-scans.jpg", Kind::Jpeg, 24, -1},
+    {"im-progressive.jpg", Kind::Jpeg, 24, -1},
     {"netpbm-gray.jpg", Kind::Jpeg, 8, 150},
     {"gray-no-jfif.jpg", Kind::Jpeg, 8, -1},
     {"im-dpcm.jpg", Kind::Jpeg, 24, 300},  // 118 dots per centimetre

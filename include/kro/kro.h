@@ -207,7 +207,8 @@ KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const R
 /* Reads a JPEG file as 8-bit gray (photometric 1) or 24-bit RGB (photometric
  * 2). resolution[0..1] receives the density in dots per inch (dots per
  * centimetre converted and rounded), or -1 and -1 when the file states none.
- * A corrupt or truncated file gives KRO_ERR_JPEG_DECODE. */
+ * A corrupt or truncated file gives KRO_ERR_JPEG_DECODE; one that lacks
+ * only its end-of-image marker loads. */
 KRO_API int32_t KroJPEGToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
                                  int32_t resolution[2]);
 
