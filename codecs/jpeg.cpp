@@ -1,5 +1,6 @@
 // JPEG files through libjpeg's classic interface: 8-bit gray or 24-bit RGB
 // pictures read from and written to stdio streams.
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +25,8 @@ struct ErrorManager {
     std::jmp_buf jump;
     int32_t fallbackCode;  // for errors that have no code of their own
     int32_t code;
+    bool eofAllowed;  // set once the scans are being decoded
+    int eofWarnings;
 };
 
 int32_t codeForError(const ErrorManager& e) {
@@ -50,12 +53,16 @@ int32_t codeForError(const ErrorManager& e) {
     jumpBack(e, codeForError(*e));
 }
 
-// Warnings print nothing. Two of them mean that the data ended before the
-// picture did: libjpeg would fill the rest with gray, we refuse the file.
+// Warnings print nothing. A scan that needs more data than there is
+// (JWRN_HIT_MARKER) is refused: libjpeg would fill the rest with gray. The
+// end of the file (JWRN_JPEG_EOF, after which libjpeg supplies an
+// end-of-image marker) is let pass once while the scans are decoded: when
+// no scan came short, whether any scan is missing is asked at the end.
 void onMessage(j_common_ptr c, int level) {
     if (level >= 0) return;
     auto* e = reinterpret_cast<ErrorManager*>(c->err);
-    if (e->pub.msg_code == JWRN_JPEG_EOF || e->pub.msg_code == JWRN_HIT_MARKER)
+    if (e->pub.msg_code == JWRN_HIT_MARKER) jumpBack(e, KRO_ERR_JPEG_DECODE);
+    if (e->pub.msg_code == JWRN_JPEG_EOF && (!e->eofAllowed || e->eofWarnings++ > 0))
         jumpBack(e, KRO_ERR_JPEG_DECODE);
     ++e->pub.num_warnings;
 }
@@ -69,13 +76,37 @@ void installErrorManager(ErrorManager* e, int32_t fallbackCode) {
     e->pub.output_message = noOutput;
     e->fallbackCode = fallbackCode;
     e->code = 0;
+    e->eofAllowed = false;
+    e->eofWarnings = 0;
 }
 
-// Called by libjpeg while it takes in the scans of a multi-scan file.
-void countScans(j_common_ptr c) {
+struct Progress {
+    jpeg_progress_mgr pub;
+    uint32_t scanned;  // mask of the components some scan has carried
+};
+
+// Called by libjpeg while it takes in the scans of a multi-scan file, and
+// for every row read: each scan is current at one call at least.
+void watchScans(j_common_ptr c) {
     auto* d = reinterpret_cast<j_decompress_ptr>(c);
     if (d->input_scan_number > kMaxScans)
         jumpBack(reinterpret_cast<ErrorManager*>(c->err), KRO_ERR_JPEG_DECODE);
+    auto* p = reinterpret_cast<Progress*>(d->progress);
+    for (int i = 0; i < d->comps_in_scan; ++i)
+        p->scanned |= 1u << d->cur_comp_info[i]->component_index;  // below MAX_COMPONENTS
+}
+
+// Whether the scans read make the whole picture: every component scanned,
+// and in a progressive file every coefficient refined to its last bit.
+// Encoders do refine them all; a file stopped between scans leaves some out.
+bool everyScanRead(const jpeg_decompress_struct& d, uint32_t scanned) {
+    if (d.progressive_mode) {
+        for (int c = 0; c < d.num_components; ++c)
+            for (int k = 0; k < DCTSIZE2; ++k)
+                if (d.coef_bits[c][k] != 0) return false;
+        return true;
+    }
+    return scanned == (1u << d.num_components) - 1;
 }
 
 // The fewest bytes that can code the scan libjpeg has just read the header
@@ -90,10 +121,25 @@ uint64_t leastScanBytes(const jpeg_decompress_struct& d) {
     return (blocks / blocksPerBit + 7) / 8;
 }
 
+// The JFIF density in dots per inch, dots per centimetre converted; false
+// when the file states none (unit 0, or no JFIF marker).
+bool densityInDpi(const jpeg_decompress_struct& d, int32_t dpi[2]) {
+    if (d.density_unit == 1) {
+        dpi[0] = d.X_density, dpi[1] = d.Y_density;
+        return true;
+    }
+    if (d.density_unit == 2) {
+        dpi[0] = int32_t(std::lround(d.X_density * 2.54));
+        dpi[1] = int32_t(std::lround(d.Y_density * 2.54));
+        return true;
+    }
+    return false;
+}
+
 struct Reader {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
-    jpeg_progress_mgr progress;
+    Progress progress;
     unsigned char* pixels;  // handed to the caller on success, freed otherwise
 };
 
@@ -113,7 +159,8 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     if (d.arith_code) return KRO_ERR_JPEG_DECODE;
     if (d.out_color_space != JCS_GRAYSCALE && d.out_color_space != JCS_RGB)
         return KRO_ERR_PHOTOMETRIC;
-    if (d.density_unit == 1 && d.X_density != d.Y_density) return KRO_ERR_RESOLUTION;
+    int32_t dpi[2] = {-1, -1};
+    if (densityInDpi(d, dpi) && dpi[0] != dpi[1]) return KRO_ERR_RESOLUTION;
 
     // Output and libjpeg's own buffers are sized by the frame; a frame the rest
     // of the stream cannot code is refused before either is allocated.
@@ -131,8 +178,9 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
         if (left < leastScanBytes(d)) return KRO_ERR_JPEG_DECODE;
     }
 
-    r->progress.progress_monitor = countScans;
-    d.progress = &r->progress;
+    r->progress.pub.progress_monitor = watchScans;
+    d.progress = &r->progress.pub;
+    r->err.eofAllowed = true;
     jpeg_start_decompress(&d);
 
     // The picture's buffer is allocated once the first row has decoded, so a
@@ -147,7 +195,13 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
         if (!r->pixels && !(r->pixels = kro::allocBytes(bytes))) return KRO_ERR_NOMEM;
         std::memcpy(r->pixels + size_t(y) * rowBytes, row[0], rowBytes);
     }
+    // A file that ends without its end-of-image marker is whole when no scan
+    // is missing; one stopped between two scans is not. Asked before
+    // finishing, which frees the coefficient bits; a single-scan file may
+    // meet its end only there.
+    const bool whole = everyScanRead(d, r->progress.scanned);
     if (!jpeg_finish_decompress(&d)) return KRO_ERR_JPEG_DECODE;
+    if (r->err.eofWarnings && !whole) return KRO_ERR_JPEG_DECODE;
 
     image->width = width;
     image->height = height;
@@ -159,9 +213,8 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     image->validHeight = height;
     r->pixels = nullptr;
     *photometric = d.out_color_space == JCS_GRAYSCALE ? KRO_PHOTO_BLACK_IS_ZERO : KRO_PHOTO_RGB;
-    const bool dpi = d.density_unit == 1;
-    resolution[0] = dpi ? d.X_density : -1;
-    resolution[1] = dpi ? d.Y_density : -1;
+    resolution[0] = dpi[0];
+    resolution[1] = dpi[1];
     return 0;
 }
 

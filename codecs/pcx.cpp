@@ -457,30 +457,34 @@ extern "C" KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t
     kro::Buffer planes(depth == 24 ? kro::allocBytes(3 * uint64_t(kept)) : nullptr);
     if (depth == 24 && !planes) return fail(KRO_ERR_NOMEM);
 
+    // The padding after the picture's last plane line may be left out; a file
+    // that ends before all of the picture's bytes is damaged.
+    const auto skipPadding = [&](bool lastPlaneLine) {
+        if (planeLine <= kept) return Decoded::Full;
+        const Decoded s = decoder.next(nullptr, planeLine - kept);
+        return s == Decoded::EndOfFile && lastPlaneLine ? Decoded::Full : s;
+    };
     const size_t recordRow = size_t(kro::rowBytes(width, depth));
     Decoded d = Decoded::Full;
-    int32_t y = 0;
-    for (; y < height && d == Decoded::Full; ++y) {
+    for (int32_t y = 0; y < height && d == Decoded::Full; ++y) {
+        const bool lastRow = y == height - 1;
         unsigned char* row = pixels.get() + size_t(y) * recordRow;
         if (depth == 24) {
-            size_t p = 0;
-            for (; p < 3 && d == Decoded::Full; ++p) {
+            for (size_t p = 0; p < 3 && d == Decoded::Full; ++p) {
                 d = decoder.next(planes.get() + p * kept, kept);
-                if (d == Decoded::Full && planeLine > kept)
-                    d = decoder.next(nullptr, planeLine - kept);
+                if (d == Decoded::Full) d = skipPadding(lastRow && p == 2);
             }
-            // The planes a stop inside the row never reached read as zero.
-            if (d != Decoded::Full) std::memset(planes.get() + p * kept, 0, (3 - p) * kept);
+            if (d != Decoded::Full) break;
             interleave3(row, planes.get(), planes.get() + kept, planes.get() + 2 * kept, kept);
             std::memset(row + 3 * kept, 0, recordRow - 3 * kept);
         } else {
             d = decoder.next(row, kept);
-            if (d == Decoded::Full && planeLine > kept) d = decoder.next(nullptr, planeLine - kept);
+            if (d == Decoded::Full) d = skipPadding(lastRow);
             std::memset(row + kept, 0, recordRow - kept);
         }
     }
     if (d == Decoded::CutRun) return fail(KRO_ERR_PCX_HEADER);
-    std::memset(pixels.get() + size_t(y) * recordRow, 0, size_t(height - y) * recordRow);
+    if (d == Decoded::EndOfFile) return fail(KRO_ERR_IO);
 
     if (depth == 8) {
         std::memset(palette, 0, kPaletteBytes);

@@ -4,6 +4,7 @@
 #include "codecs/ps.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstring>
 #include <iterator>
@@ -276,6 +277,15 @@ void writeColourMap(Out& out, const unsigned char* palette, int entries) {
     out.text("pop pop\n");
 }
 
+// The first `used` bytes of each of `rows` rows of `stride` bytes, as hex.
+void hexRows(Out& out, const unsigned char* data, size_t stride, size_t used, int32_t rows,
+             size_t perLine, size_t* column, unsigned char flip = 0) {
+    if (used == stride)
+        return out.hex(data, uint64_t(stride) * uint64_t(rows), perLine, column, flip);
+    for (int32_t y = 0; y < rows; ++y)
+        out.hex(data + size_t(y) * stride, used, perLine, column, flip);
+}
+
 // The lines that place a W x H picture with its top row first.
 void writeImageSize(Out& out, int32_t w, int32_t h, int32_t bitsPerSample) {
     out.format("%d %d %d\n", int(w), int(h), int(bitsPerSample));
@@ -318,7 +328,7 @@ extern "C" KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
     if (image->format != KRO_FORMAT_RAW) return fail(KRO_ERR_FORMAT);
     if (photo == KRO_PHOTO_PALETTE && !palette) return fail(KRO_ERR_NULL);
 
-    const int32_t w = image->width, h = image->height, depth = image->depth;
+    const int32_t stored = image->width, h = image->height, depth = image->depth;
     const int32_t page = ++pageCount;
     Out out(stream);
     out.format("gsave\n%%%%Page: %d %d\n", int(page), int(page));
@@ -335,6 +345,14 @@ extern "C" KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
         return fail(KRO_ERR_DEPTH);
     }
 
+    // Only the picture's own width is drawn, not the padding a stored row
+    // carries after it; a validWidth beyond the stored row is not trusted.
+    const size_t strideBytes = size_t(kro::rowBytes(stored, depth));
+    const int32_t rowPixels = int32_t(strideBytes * 8 / size_t(depth));
+    const int32_t w =
+        image->validWidth >= 1 && image->validWidth <= rowPixels ? image->validWidth : stored;
+    const bool padded = w < stored;
+
     // The picture keeps its physical size: one pixel is 72 / dpi points.
     const float sx = float(double(w) * 72.0 / double(xdpi));
     const float sy = float(double(h) * 72.0 / double(ydpi));
@@ -347,7 +365,7 @@ extern "C" KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
         writeLines(out, kColorimageFallback);
         writeImageSize(out, w, h, 8);
         out.text("{currentfile scan readhexstring pop}\nfalse 3 colorimage\n");
-        out.hex(image->data, 3 * pixels, 36, &column);
+        hexRows(out, image->data, strideBytes, 3 * size_t(w), h, 36, &column);
     } else if (photo == KRO_PHOTO_PALETTE) {
         out.format("/scan %d string def\n", int(w));
         out.format("%f %f scale\n", double(sx), double(sy));
@@ -362,26 +380,32 @@ extern "C" KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
             return fail(KRO_ERR_NOMEM);
         }
         for (int32_t y = 0; y < h; ++y) {
-            const unsigned char* row = image->data + size_t(y) * size_t(w);
+            const unsigned char* row = image->data + size_t(y) * strideBytes;
             const size_t n = kro::psPackRow(row, size_t(w), packed.get());
             out.hex(packed.get(), n, 36, &column);
         }
     } else {
-        // Rows of bilevel pictures run on as one stream of bits. The scan
-        // string holds one row: a longer one would make the last read run on
-        // into the text after the data and swallow the page's showpage.
-        const uint64_t bytes = depth == 1 ? pixels / 8 : pixels;
-        out.format("/scan %d string def\n", int(depth == 1 ? (w + 7) / 8 : w));
+        // The scan string holds one row: a longer one would make the last
+        // read run on into the text after the data and swallow the page's
+        // showpage. A bilevel row takes whole bytes of the drawn width.
+        const size_t used = depth == 1 ? (size_t(w) + 7) / 8 : size_t(w);
+        out.format("/scan %d string def\n", int(used));
         out.format("%f %f scale\n", double(sx), double(sy));
         writeImageSize(out, w, h, depth);
         out.text("{currentfile scan readhexstring pop}\nimage\n");
         // Image samples read 0 as black; white-is-zero pictures go inverted.
-        out.hex(image->data, bytes, 72, &column, photo == KRO_PHOTO_WHITE_IS_ZERO ? 0xFF : 0);
+        const unsigned char flip = photo == KRO_PHOTO_WHITE_IS_ZERO ? 0xFF : 0;
+        if (padded)
+            hexRows(out, image->data, strideBytes, used, h, 72, &column, flip);
+        else  // unpadded bilevel rows run on as one stream of bits
+            out.hex(image->data, depth == 1 ? pixels / 8 : pixels, 72, &column, flip);
     }
     out.text("\nshowpage\ngrestore\n");
 
-    if (int32_t(sx) > boundingBox[2]) boundingBox[2] = int32_t(sx);
-    if (int32_t(sy) > boundingBox[3]) boundingBox[3] = int32_t(sy);
+    // The box must hold the whole picture: a part of a point counts as one.
+    const auto upper = [](float side) { return int32_t(std::ceil(side)); };
+    if (upper(sx) > boundingBox[2]) boundingBox[2] = upper(sx);
+    if (upper(sy) > boundingBox[3]) boundingBox[3] = upper(sy);
     return out.finish();
 }
 

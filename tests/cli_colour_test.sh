@@ -28,6 +28,13 @@ check "-colortype Palette -level 2: palette of at most 8 colours" \
     '[ "$(info "$work/p.bmp")" = "palette colour" ] && [ "$(colours "$work/p.bmp")" -le 8 ]'
 "$kro" convert "$work/g.bmp" "$work/g4.bmp" -level 4
 check "-level 4 on gray: 4 levels" '[ "$(colours "$work/g4.bmp")" -eq 4 ]'
+# Made gray, a colour picture keeps level grays (not level cubed), evenly spaced.
+grays() { bmptopnm "$1" 2>/dev/null | ppmtoppm | ppmhist -noheader | awk '{print $1}' | sort -n | tr '\n' ' '; }
+"$kro" convert "$work/c.bmp" "$work/c2.bmp" -colortype GrayScale -level 2
+check "-colortype GrayScale -level 2 on RGB: black and white" '[ "$(grays "$work/c2.bmp")" = "0 255 " ]'
+"$kro" convert "$work/c.bmp" "$work/c4.bmp" -colortype GrayScale -level 4
+check "-colortype GrayScale -level 4 on RGB: 0 85 170 255" \
+    '[ "$(grays "$work/c4.bmp")" = "0 85 170 255 " ]'
 "$kro" convert "$work/c.bmp" "$work/b.bmp" -dithee
 check "-dithee gives bilevel" '[ "$(info "$work/b.bmp")" = "bilevel" ]'
 "$kro" convert "$work/g.bmp" "$work/gamma.bmp" -gamma 2.2 2>"$work/err"

@@ -172,7 +172,8 @@ TEST_F(ConvImage, LevelReducesToItsCountWhereTheConversionAllowsIt) {
         {"RGB to palette, level 7 keeps 216", 2, 3, 7, 8, 3, 216},
         {"RGB copy, level 2", 2, kNone, 2, 8, 3, 8},
         {"RGB copy, level 7: no reduction", 2, kNone, 7, 24, 2, 45 * 31},
-        {"RGB to gray, level 2: 8 levels", 2, 1, 2, 8, 1, 8},
+        {"RGB to gray, level 2", 2, 1, 2, 8, 1, 2},
+        {"RGB to gray, level 7", 2, 1, 7, 8, 1, 7},
         {"gray, level 4", 1, kNone, 4, 8, 1, 4},
         {"inverse gray, level 4", 0, kNone, 4, 8, 0, 4},
         {"gray, level 0: no reduction", 1, kNone, 0, 8, 1, 256},
@@ -193,6 +194,36 @@ TEST_F(ConvImage, LevelReducesToItsCountWhereTheConversionAllowsIt) {
         if (out.photometric == KRO_PHOTO_PALETTE) {  // every used entry is in the palette
             for (size_t i = distinct(out.im); i < 256; ++i)
                 EXPECT_EQ(out.palette[i] | out.palette[256 + i] | out.palette[512 + i], 0);
+        }
+    }
+}
+
+// A colour picture made gray keeps level grays spread evenly from black to
+// white, as a gray picture does, not level cubed.
+TEST_F(ConvImage, ColourToGrayReducesToLevelGrays) {
+    const uint32_t grays[] = {0, 40, 43, 100, 127, 128, 200, 213, 255};
+    const struct {
+        int32_t level;
+        std::vector<uint32_t> want;
+    } cases[] = {
+        {2, {0, 0, 0, 0, 0, 255, 255, 255, 255}},
+        {4, {0, 0, 85, 85, 85, 170, 170, 255, 255}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.level);
+        for (int32_t photometric : {KRO_PHOTO_RGB, KRO_PHOTO_BLACK_IS_ZERO}) {
+            Source s("grays", photometric, 9, 1);
+            for (int32_t x = 0; x < 9; ++x)
+                kt::setPixel(&s.image.im, x, 0,
+                             photometric == KRO_PHOTO_RGB ? grays[x] * 0x010101u : grays[x]);
+            setOptions({.colortype = KRO_COLORTYPE_GRAYSCALE, .level = c.level});
+            Converted out;
+            ASSERT_EQ(convert(&s, &out), 0);
+            ASSERT_EQ(out.im.depth, 8);
+            EXPECT_EQ(out.photometric, KRO_PHOTO_BLACK_IS_ZERO);
+            std::vector<uint32_t> got;
+            for (int32_t x = 0; x < 9; ++x) got.push_back(kt::pixel(out.im, x, 0));
+            EXPECT_EQ(got, c.want) << "photometric " << photometric;
         }
     }
 }

@@ -72,6 +72,7 @@ TEST(JpegInterop, AgreesWithCjpegAndDjpeg) {
     }
 }
 
+// Dots per centimetre read as dots per inch, rounded: 118 is 299.72.
 TEST(JpegDensity, WrittenAndReadAsDotsPerInch) {
     kt::Image im(8, 8, 8);
     const Bytes plain = writeJpeg(im.im, KRO_PHOTO_BLACK_IS_ZERO);
@@ -85,10 +86,13 @@ TEST(JpegDensity, WrittenAndReadAsDotsPerInch) {
     } cases[] = {{1, 300, 300, 300},
                  {1, 65535, 65535, 65535},
                  {0, 300, 300, -1},
-                 {2, 300, 150, -1},
+                 {2, 118, 118, 300},
+                 {2, 59, 59, 150},
+                 {2, 1, 1, 3},
+                 {2, 300, 150, 0},
                  {1, 300, 150, 0}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.unit * 100000 + c.y);
+        SCOPED_TRACE(c.unit * 100000 + c.x);
         Bytes b = plain;
         const int fields[] = {c.unit, c.x >> 8, c.x & 255, c.y >> 8, c.y & 255};
         for (int i = 0; i < 5; ++i) b[size_t(13 + i)] = uint8_t(fields[i]);
@@ -158,6 +162,35 @@ TEST(JpegReader, PipesAndFlatPictures) {
     RsImage out{};
     int32_t p, res[2];
     EXPECT_FAILS_WITH(KroJPEGToRsImage(nullptr, &out, &p, res), KRO_ERR_NULL);
+}
+
+// Files of other writers cut at every length: a file that lacks only its
+// end-of-image marker loads, as djpeg loads it; any cut that loads must give
+// the whole file's pixels, so a file stopped inside a scan or between two
+// scans (baseline, restart intervals, one scan per component, progressive)
+// is refused.
+TEST(JpegReader, OnlyTheEndOfImageMarkerMayBeMissing) {
+    for (const char* name : {"cjpeg-420.jpg", "cjpeg-gray-progressive-restart.jpg",
+                             "cjpeg-scans.jpg", "im-progressive.jpg"}) {
+        SCOPED_TRACE(name);
+        const Bytes file = kt::readFile(std::string(KRO_TEST_DATA) + "/peer/" + name);
+        ASSERT_GT(file.size(), 2u);
+        const Bytes whole = Read(file).pixels();
+        int loaded = 0;
+        for (size_t keep = 0; keep < file.size(); ++keep) {
+            fndErrorStatus = 0;
+            Read r(Bytes(file.begin(), file.begin() + long(keep)));
+            if (keep >= file.size() - 2) {
+                EXPECT_EQ(r.rc, 0) << "less its last " << file.size() - keep << " bytes";
+            } else if (r.rc != 0) {
+                EXPECT_EQ(fndErrorStatus, KRO_ERR_JPEG_DECODE) << keep;
+                continue;
+            }
+            EXPECT_EQ(r.pixels(), whole) << "loaded when cut to " << keep << " bytes";
+            ++loaded;
+        }
+        EXPECT_GE(loaded, 2);
+    }
 }
 
 TEST(JpegBadFiles, EachGivesItsCode) {

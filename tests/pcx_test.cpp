@@ -187,7 +187,12 @@ TEST(PcxRead, RunsCountsAndPlaneLines) {
         {"1 bit: whole bytes a row",
          makePcx(9, 2, 1, 1, 2, {0xB0, 0x80, 0x0F, 0}),
          {0xB0, 0x80, 0x0F, 0}},
-        {"1 bit: a stop leaves lines 0", makePcx(8, 4, 1, 1, 1, {0xAA, 0x55}), {0xAA, 0x55, 0, 0}},
+        {"1 bit: the last line's padding left out",
+         makePcx(8, 2, 1, 1, 2, {0xAA, 0, 0x55}),
+         {0xAA, 0x55}},
+        {"24 bits: the last line's padding left out",
+         makePcx(1, 1, 8, 3, 2, {1, 0, 2, 0, 3}),
+         {1, 2, 3}},
     };
     for (const auto& c : cases) {
         Read r(c.file);
@@ -199,9 +204,38 @@ TEST(PcxRead, RunsCountsAndPlaneLines) {
     EXPECT_EQ(bits.im.validWidth, 9);
 }
 
+// A file that ends before the last byte of its picture is refused, wherever
+// the cut falls; only the padding after the last plane line may be missing.
+TEST(PcxRead, AFileCutInsideThePictureIsRefused) {
+    const struct {
+        const char* what;
+        Bytes file;
+        int32_t code;
+    } cases[] = {
+        {"1 bit: 2 of 4 lines", makePcx(8, 4, 1, 1, 1, {0xAA, 0x55}), KRO_ERR_IO},
+        {"1 bit: in the padding of a line before the last", makePcx(8, 2, 1, 1, 2, {0xAA}),
+         KRO_ERR_IO},
+        {"1 bit: in a run", makePcx(8, 4, 1, 1, 1, {0xC2, 0xAA}), KRO_ERR_IO},
+        {"8 bits: inside a line", makePcx(3, 2, 8, 1, 3, {0xC4, 9}), KRO_ERR_IO},
+        {"24 bits: in the green plane", makePcx(4, 2, 8, 3, 4, Bytes(10, 7)), KRO_ERR_IO},
+        {"24 bits: in the blue plane of the last line", makePcx(2, 2, 8, 3, 2, Bytes(11, 7)),
+         KRO_ERR_IO},
+        {"after a count in the last line's padding", makePcx(8, 2, 1, 1, 2, {0xAA, 0, 0x55, 0xC1}),
+         KRO_ERR_PCX_HEADER},
+    };
+    for (const auto& c : cases) {
+        fndErrorStatus = 0;
+        Read r(c.file);
+        EXPECT_EQ(r.rc, -1) << c.what;
+        EXPECT_EQ(fndErrorStatus, c.code) << c.what;
+        EXPECT_EQ(r.im.data, nullptr) << c.what;
+    }
+}
+
 // The coded stream walked byte by byte: the reference for the batched decoder.
+// *complete tells whether the stream held every byte of the picture.
 Bytes referenceDecode(const Bytes& coded, size_t width, size_t height, size_t planes,
-                      size_t perLine) {
+                      size_t perLine, bool* complete) {
     Bytes out(width * planes * height, 0);
     size_t line = 0, plane = 0, pos = 0, at = 0;
     auto put = [&](unsigned char v) {
@@ -217,6 +251,7 @@ Bytes referenceDecode(const Bytes& coded, size_t width, size_t height, size_t pl
         const unsigned char v = coded[at++];  // the last coded byte is never a count
         for (int n = (b & 0x3F) ? (b & 0x3F) : 1; n > 0; --n) put(v);
     }
+    *complete = line >= height || (line == height - 1 && plane == planes - 1 && pos >= width);
     return out;
 }
 
@@ -227,7 +262,7 @@ TEST(PcxRead, AnyCodedBytesDecodeLikeTheWalk) {
         {301, 40, 3, 302}, {1000, 300, 1, 1000}, {7, 200, 3, 9}, {5000, 100, 3, 5000}};
     for (const auto& c : cases)
         for (int bias : {0, 1, 2}) {
-            // Three planes stop half way; one (palette after it) holds enough.
+            // Three planes may stop half way; one (palette after it) holds enough.
             const size_t total = size_t(c[3]) * size_t(c[2]) * size_t(c[1]);
             Bytes coded;
             while (coded.size() < (c[2] == 3 ? total / 2 : 2 * total)) {
@@ -239,10 +274,16 @@ TEST(PcxRead, AnyCodedBytesDecodeLikeTheWalk) {
             coded.back() = 1;
             Read r(makePcx(c[0], c[1], 8, c[2], c[3], coded) +
                    (c[2] == 1 ? grayPalette(false) : Bytes{}));
+            bool complete = false;
+            const Bytes want = referenceDecode(coded, size_t(c[0]), size_t(c[1]), size_t(c[2]),
+                                               size_t(c[3]), &complete);
+            if (!complete) {
+                EXPECT_EQ(r.rc, -1) << c[0] << " bias " << bias;
+                EXPECT_EQ(fndErrorStatus, KRO_ERR_IO);
+                continue;
+            }
             ASSERT_EQ(r.rc, 0);
-            EXPECT_EQ(r.pixels(), referenceDecode(coded, size_t(c[0]), size_t(c[1]), size_t(c[2]),
-                                                  size_t(c[3])))
-                << c[0] << " bias " << bias;
+            EXPECT_EQ(r.pixels(), want) << c[0] << " bias " << bias;
         }
 }
 

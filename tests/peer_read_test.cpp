@@ -27,14 +27,18 @@ constexpr Sample kSamples[] = {
     {"gm-1bit.pcx", Kind::Pcx, 1, 0},
     {"gm-gray.pcx", Kind::Pcx, 24, 0},  // gray, as three planes
     {"netpbm-1bit.pcx", Kind::Pcx, 1, 33},  // netpbm stores the picture's size there
+    {"netpbm-1bit-17.pcx", Kind::Pcx, 1, 17},
     {"netpbm-8bit.pcx", Kind::Pcx, 8, 33},
     {"netpbm-24bit.pcx", Kind::Pcx, 24, 33},
     {"cjpeg-420.jpg", Kind::Jpeg, 24, -1},
     {"cjpeg-422.jpg", Kind::Jpeg, 24, -1},
     {"cjpeg-smooth-optimised.jpg", Kind::Jpeg, 24, -1},
     {"cjpeg-gray-progressive-restart.jpg", Kind::Jpeg, 8, -1},
+    {"cjpeg-scans.jpg", Kind::Jpeg, 24, -1},
+    {"im-progressive.jpg", Kind::Jpeg, 24, -1},
     {"netpbm-gray.jpg", Kind::Jpeg, 8, 150},
     {"gray-no-jfif.jpg", Kind::Jpeg, 8, -1},
+    {"im-dpcm.jpg", Kind::Jpeg, 24, 300},  // 118 dots per centimetre
     {"gm.cal", Kind::Cals, 1, 200},
 };
 

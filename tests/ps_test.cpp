@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -145,6 +146,46 @@ TEST(PsDocument, ScaleAndBoundingBoxFollowThePages) {
     EXPECT_NE(textOf(f).find("%%Page: 4 4\n"), std::string::npos);
     EXPECT_NE(textOf(f).find("%%Pages: 4\n%%BoundingBox: 0 0 100 90\n"), std::string::npos);
     EXPECT_NE(document({}).find("%%Pages: 0\n%%BoundingBox: 0 0 0 0\n"), std::string::npos);
+
+    // The box holds a page's every part of a point: one pixel at 600 dpi is 0.12.
+    Image dot(1, 1, 1), gray(5, 3, 8);
+    EXPECT_NE(document({{&dot.im, 1, nullptr, 600, 600}}).find("%%BoundingBox: 0 0 1 1\n"),
+              std::string::npos);
+    gray.im.validWidth = 3;  // 3 of 5 stored columns: 3 x 72 / 100 = 2.16 points
+    EXPECT_NE(document({{&gray.im, 1, nullptr, 100, 72}}).find("%%BoundingBox: 0 0 3 3\n"),
+              std::string::npos);
+}
+
+// A stored row wider than the picture draws only the picture's columns: the
+// scan string, the image size and the data rows all hold validWidth pixels.
+TEST(PsDocument, PaddedRowsDrawTheirValidWidth) {
+    Image bilevel(17, 2, 1), wideBilevel(24, 2, 1), gray(6, 2, 8), rgb(3, 2, 24), pal(6, 2, 8);
+    for (Image* im : {&bilevel, &wideBilevel, &gray, &rgb, &pal})
+        for (int32_t i = 0; i < im->im.size; ++i) im->im.data[i] = uint8_t(0x11 * (i % 15 + 1));
+    wideBilevel.im.validWidth = 9;  // rows of 3 bytes, of which 2 are drawn
+    gray.im.validWidth = 4, rgb.im.validWidth = 2, pal.im.validWidth = 5;
+    unsigned char palette[768] = {};
+    const struct {
+        Page page;
+        const char* text;
+    } cases[] = {
+        {{&bilevel.im, 1},
+         "/scan 3 string def\n17.000000 2.000000 scale\n17 2 1\n[17 0 0 -2 0 2]\n"
+         "{currentfile scan readhexstring pop}\nimage\n112233445566\n"},
+        {{&wideBilevel.im, 0},
+         "/scan 2 string def\n9.000000 2.000000 scale\n9 2 1\n"
+         "[9 0 0 -2 0 2]\n{currentfile scan readhexstring pop}\nimage\n"
+         "eeddbbaa\n"},
+        {{&gray.im, 1},
+         "/scan 4 string def\n4.000000 2.000000 scale\n4 2 8\n[4 0 0 -2 0 2]\n"
+         "{currentfile scan readhexstring pop}\nimage\n11223344778899aa\n"},
+        {{&rgb.im, 2}, "false 3 colorimage\n112233445566aabbccddeeff\n"},
+        {{&pal.im, 3, palette}, "5 2 8\n[5 0 0 -2 0 2]\ncmapdata\n84112233445584778899aabb\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string doc = document({c.page});
+        EXPECT_NE(doc.find(c.text), std::string::npos) << doc.substr(doc.find("gsave"));
+    }
 }
 
 TEST(PsDocument, ControlCharactersInHeaderTextBecomeSpaces) {
@@ -222,23 +263,24 @@ TEST(PsDocument, RefusedCallsGiveTheirCodes) {
 namespace {
 
 // Ghostscript's drawing of every page of a document at xdpi x ydpi on a page
-// of w x h device pixels: rows of RGB, top row first.
+// of w x h device pixels, top row first: rows of RGB, or with pbmraw rows of
+// bits (1 is black).
 std::vector<Bytes> render(const std::string& doc, int w, int h, int xdpi, int ydpi,
-                          const std::string& prologue = "") {
+                          const std::string& prologue = "", const std::string& device = "ppmraw") {
     char name[] = "/tmp/kro-ps-XXXXXX";
     if (!mkdtemp(name)) return {};
     const std::string dir = name;
     kt::writeFile(dir + "/doc.ps", Bytes(doc.begin(), doc.end()));
-    const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r" +
-                            std::to_string(xdpi) + "x" + std::to_string(ydpi) + " -g" +
-                            std::to_string(w) + "x" + std::to_string(h) + " -o " + dir +
-                            "/p%d.ppm " + (prologue.empty() ? "" : "-c '" + prologue + "' -f ") +
-                            dir + "/doc.ps";
+    const std::string cmd =
+        "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=" + device + " -r" + std::to_string(xdpi) + "x" +
+        std::to_string(ydpi) + " -g" + std::to_string(w) + "x" + std::to_string(h) + " -o " + dir +
+        "/p%d.ppm " + (prologue.empty() ? "" : "-c '" + prologue + "' -f ") + dir + "/doc.ps";
     std::vector<Bytes> pages;
     if (kt::run(cmd) == 0)
         for (int i = 1; std::filesystem::exists(dir + "/p" + std::to_string(i) + ".ppm"); ++i) {
             const Bytes ppm = kt::readFile(dir + "/p" + std::to_string(i) + ".ppm");
-            const size_t pixels = size_t(w) * size_t(h) * 3;
+            const size_t row = device == "pbmraw" ? (size_t(w) + 7) / 8 : size_t(w) * 3;
+            const size_t pixels = row * size_t(h);
             pages.emplace_back(ppm.end() - long(std::min(pixels, ppm.size())), ppm.end());
         }
     std::filesystem::remove_all(dir);
@@ -267,7 +309,7 @@ void expectDrawn(const std::vector<Bytes>& drawn, const std::vector<Page>& pages
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const int iy = y - (h - im.height);
-                const bool inside = x < im.width && iy >= 0;
+                const bool inside = x < im.validWidth && iy >= 0;
                 const uint32_t want = inside ? colourOf(pages[i], x, iy) : 0xFFFFFF;
                 const unsigned char* got = &drawn[i][3 * (size_t(y) * size_t(w) + size_t(x))];
                 if ((uint32_t(got[0]) << 16 | got[1] << 8 | got[2]) != want) ++wrong;
@@ -291,7 +333,46 @@ TEST(PsGhostscript, EveryPageDrawsItsPixels) {
     }
     pages.push_back({&rgb.im, KRO_PHOTO_RGB, nullptr, 150, 100});
     pages.push_back({&pal.im, KRO_PHOTO_PALETTE, palette, 150, 100});
+
+    // Stored rows longer than the picture: the rest of each row is not drawn.
+    Image bilevel17(17, 7, 1), grayPadded(21, 9, 8), rgbPadded(19, 11, 24), palPadded(300, 6, 8);
+    for (Image* im : {&bilevel17, &grayPadded, &rgbPadded, &palPadded})
+        std::memset(im->im.data, 0x5A, size_t(im->im.size));
+    grayPadded.im.validWidth = 16, rgbPadded.im.validWidth = 12, palPadded.im.validWidth = 250;
+    for (const Image* im : {&bilevel17, &grayPadded})
+        for (int32_t photometric : {0, 1})
+            pages.push_back({&im->im, photometric, nullptr, 150, 100});
+    pages.push_back({&rgbPadded.im, KRO_PHOTO_RGB, nullptr, 150, 100});
+    pages.push_back({&palPadded.im, KRO_PHOTO_PALETTE, palette, 150, 100});
     expectDrawn(render(document(pages), 320, 12, 150, 100), pages, 320, 12, expectedColour);
+}
+
+// A 17-pixel-wide bilevel picture from another writer (rows stored 24 wide,
+// the padding bits black) draws 17 columns, bit for bit.
+TEST(PsGhostscript, PeerBilevelPictureDrawsItsOwnWidth) {
+    if (!kt::haveTool("gs")) GTEST_SKIP() << "gs missing";
+    const std::string peer = std::string(KRO_TEST_DATA) + "/peer/netpbm-1bit-17.pcx";
+    kt::TempFile pcx(kt::readFile(peer));
+    kt::Decoded d;
+    ASSERT_EQ(KroPCXToRsImage(pcx.get(), &d.im, &d.photometric, d.res, d.pal), 0);
+    ASSERT_EQ(std::tie(d.im.width, d.im.validWidth, d.im.height), std::make_tuple(24, 17, 17));
+    const Page page{&d.im, d.photometric, nullptr, 72, 72};
+    const std::string doc = document({page});
+    EXPECT_NE(doc.find("%%BoundingBox: 0 0 17 17\n"), std::string::npos);
+
+    // pcxtoppm's reading of the file: the last 17 x 17 RGB pixels.
+    const Bytes ppm = kt::readFile(peer + ".ppm");
+    ASSERT_GE(ppm.size(), 17u * 17u * 3u);
+    const unsigned char* want = ppm.data() + ppm.size() - 17 * 17 * 3;
+    const std::vector<Bytes> drawn = render(doc, 32, 17, 72, 72, "", "pbmraw");
+    ASSERT_EQ(drawn.size(), 1u);
+    int wrong = 0;
+    for (int32_t y = 0; y < 17; ++y)
+        for (int32_t x = 0; x < 32; ++x) {
+            const bool black = drawn[0][size_t(y) * 4 + size_t(x) / 8] >> (7 - x % 8) & 1;
+            wrong += black != (x < 17 && want[3 * size_t(17 * y + x)] == 0);
+        }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(PsGhostscript, WithoutColorimageColourPagesDrawGray) {

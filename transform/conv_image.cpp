@@ -111,6 +111,14 @@ Conversion choose(int32_t photometric) {
     }
 }
 
+// Colours or gray levels that a reduction to level keeps, or 0 where level
+// does not apply: a 24-bit picture gets a palette of level shades of each
+// primary, an 8-bit one (gray or palette) level entries.
+int32_t levelCount(int32_t level, int32_t depth) {
+    if (depth == 24) return level >= 2 && level <= 6 ? level * level * level : 0;
+    return level >= 1 && level <= 255 ? level : 0;
+}
+
 int32_t roundUp8(int32_t side) {
     return int32_t((int64_t(side) + 7) / 8 * 8);
 }
@@ -141,14 +149,7 @@ extern "C" KRO_API int32_t KroConvImage(RsImage* src, int32_t photometric,
     int32_t count = 216;
     bool reducible = false;
     if (o.level.given) {
-        const int32_t level = o.level.value;
-        if (src->depth == 24 && level >= 2 && level <= 6) {
-            count = level * level * level;
-            reducible = true;
-        } else if (src->depth == 8 && level >= 1 && level <= 255) {
-            count = level;
-            reducible = true;
-        }
+        if (const int32_t n = levelCount(o.level.value, src->depth)) count = n, reducible = true;
     }
     const int32_t ditherFlag = o.dithes.given ? 1 : 0;
     const int32_t ditherCode = o.dithes.given ? o.dithes.value : 0;
@@ -183,6 +184,12 @@ extern "C" KRO_API int32_t KroConvImage(RsImage* src, int32_t photometric,
             if (GfxCtog(src, 0, 0, vw, vh, work, &first.im, 0, 0, 0, &status) == -1)
                 return fail(KRO_ERR_TO_GRAY);
             first.photometric = KRO_PHOTO_BLACK_IS_ZERO;
+            // The gray result is reduced as an 8-bit picture: to level grays,
+            // not level cubed, which counts the colours of an RGB palette.
+            if (o.level.given) {
+                const int32_t n = levelCount(o.level.value, 8);
+                count = n ? n : 216, reducible = n != 0;
+            }
             break;
         case Conversion::ToPalette:
             if (!first.make(src->width, src->height, 8, true)) return -1;

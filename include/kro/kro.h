@@ -142,8 +142,9 @@ KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t opti
 KRO_API int32_t KroPutPSHeader(FILE* stream, const char* creator, const char* title);
 
 /* Writes image as one page, its lower-left corner at the page's, at xdpi by
- * ydpi dots per inch. photometric 0 or 1 takes depth 1 or 8, 2 depth 24, 3
- * depth 8 with palette (read for 3 only). */
+ * ydpi dots per inch; the page draws validWidth columns of each stored row.
+ * photometric 0 or 1 takes depth 1 or 8, 2 depth 24, 3 depth 8 with palette
+ * (read for 3 only). */
 KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
                                const unsigned char palette[768], int32_t photometric,
                                int32_t xdpi, int32_t ydpi);
@@ -155,7 +156,9 @@ KRO_API int32_t KroPutPSFooter(FILE* stream);
 /* Reads a run-length coded PCX file of 1 bit (one plane), 8 bits (one plane,
  * 256-colour palette after the data) or 24 bits (three planes).
  * resolution[0..1] receives the header's resolutions; the palette receives
- * all 256 entries (8 bits) or entries 0 and 1 (1 bit). */
+ * all 256 entries (8 bits) or entries 0 and 1 (1 bit). A file that ends
+ * inside the picture gives KRO_ERR_IO, or KRO_ERR_PCX_HEADER right after a
+ * count byte. */
 KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
                                 int32_t resolution[2], unsigned char palette[768]);
 
@@ -202,9 +205,10 @@ KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const R
 /* ---- JPEG -------------------------------------------------------------- */
 
 /* Reads a JPEG file as 8-bit gray (photometric 1) or 24-bit RGB (photometric
- * 2). resolution[0..1] receives the density in dots per inch, or -1 and -1
- * when the file states none in dots per inch. A corrupt or truncated file
- * gives KRO_ERR_JPEG_DECODE. */
+ * 2). resolution[0..1] receives the density in dots per inch (dots per
+ * centimetre converted and rounded), or -1 and -1 when the file states none.
+ * A corrupt or truncated file gives KRO_ERR_JPEG_DECODE; one that lacks
+ * only its end-of-image marker loads. */
 KRO_API int32_t KroJPEGToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
                                  int32_t resolution[2]);
 
