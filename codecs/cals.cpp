@@ -268,7 +268,7 @@ KRO_API int32_t KroGetCals(FILE* stream, CalsHeader* header) {
 KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage* image) {
     if (!stream || !header) return fail(KRO_ERR_NULL);
     if (!kro::calsHeaderValid(*header)) return fail(KRO_ERR_CALS_HEADER);
-    if (int32_t code = kro::rawImageProblem(image, true)) return fail(code);
+    if (int32_t code = kro::rawImageProblem(image, true, true)) return fail(code);
     // The image must hold the upright picture: its rows are width / 8 whole bytes.
     int32_t uprightW, uprightH;
     uprightSize(*header, &uprightW, &uprightH);
@@ -342,7 +342,7 @@ KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const R
     // The density is printed as a whole number; one below 1 would print as 0000,
     // a file no reader accepts.
     if (header->rdensity < 1.0) return fail(KRO_ERR_CALS_HEADER);
-    if (int32_t code = kro::rawImageProblem(image, true)) return fail(code);
+    if (int32_t code = kro::rawImageProblem(image, true, true)) return fail(code);
     // The coded region must lie in the image's rows, before a byte is written.
     const size_t rowBytes = size_t(image->width) / 8;
     RsImage source;

@@ -279,6 +279,7 @@ extern "C" KRO_API int32_t KroRsImageToJPEG(FILE* stream, const RsImage* image, 
     } else {
         return fail(KRO_ERR_PHOTOMETRIC);
     }
+    if (!kro::sizeCoversRows(*image)) return fail(KRO_ERR_SIZE);
     // The density fields hold 16 bits; a larger value would be stored wrapped.
     if (resolution[0] < -1 || resolution[0] != resolution[1] || resolution[0] > 65535)
         return fail(KRO_ERR_RESOLUTION);

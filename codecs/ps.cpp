@@ -327,6 +327,7 @@ extern "C" KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
     // A coded record holds no rows to read.
     if (image->format != KRO_FORMAT_RAW) return fail(KRO_ERR_FORMAT);
     if (photo == KRO_PHOTO_PALETTE && !palette) return fail(KRO_ERR_NULL);
+    if (!kro::sizeCoversRows(*image)) return fail(KRO_ERR_SIZE);
 
     const int32_t stored = image->width, h = image->height, depth = image->depth;
     const int32_t page = ++pageCount;

@@ -29,19 +29,6 @@ inline bool checkedAdd(uint64_t a, uint64_t b, uint64_t* out) {
 
 inline bool sideInRange(int64_t side) { return side >= 1 && side <= KRO_MAX_SIDE; }
 
-// The checks every function makes of a raw image it reads or fills, in their
-// order: pointers, sides, depth (1 only when bilevelOnly), format. 0, or the
-// code to store.
-inline int32_t rawImageProblem(const RsImage* im, bool bilevelOnly = false) {
-    if (!im || !im->data) return KRO_ERR_NULL;
-    if (!sideInRange(im->width) || !sideInRange(im->height)) return KRO_ERR_SIZE;
-    const bool depthOk =
-        bilevelOnly ? im->depth == 1 : im->depth == 1 || im->depth == 8 || im->depth == 24;
-    if (!depthOk) return KRO_ERR_DEPTH;
-    if (im->format != KRO_FORMAT_RAW) return KRO_ERR_FORMAT;
-    return 0;
-}
-
 // Bytes of one stored row of a raw image.
 inline uint64_t rowBytes(int32_t width, int32_t depth) {
     return depth == 1 ? uint64_t(width) / 8 : uint64_t(width) * uint64_t(depth / 8);
@@ -50,6 +37,29 @@ inline uint64_t rowBytes(int32_t width, int32_t depth) {
 // Bytes of pixel data, depth * width * height / 8, computed wide.
 inline uint64_t pixelBytes(int32_t width, int32_t height, int32_t depth) {
     return uint64_t(depth) * uint64_t(width) * uint64_t(height) / 8;
+}
+
+// Whether size covers every stored row (computed wide, so no overflow). A
+// CALS host may leave size 0 for "as many bytes as the rows": zeroIsRows.
+inline bool sizeCoversRows(const RsImage& im, bool zeroIsRows = false) {
+    if (zeroIsRows && im.size == 0) return true;
+    return im.size >= 0 && rowBytes(im.width, im.depth) * uint64_t(im.height) <= uint64_t(im.size);
+}
+
+// The one check of a raw image that a function reads or fills, in this
+// order: pointers, sides, depth (1 only when bilevelOnly), format, size. 0,
+// or the code to store. Entry points whose checks run in another order call
+// sizeCoversRows after their own.
+inline int32_t rawImageProblem(const RsImage* im, bool bilevelOnly = false,
+                               bool zeroIsRows = false) {
+    if (!im || !im->data) return KRO_ERR_NULL;
+    if (!sideInRange(im->width) || !sideInRange(im->height)) return KRO_ERR_SIZE;
+    const bool depthOk =
+        bilevelOnly ? im->depth == 1 : im->depth == 1 || im->depth == 8 || im->depth == 24;
+    if (!depthOk) return KRO_ERR_DEPTH;
+    if (im->format != KRO_FORMAT_RAW) return KRO_ERR_FORMAT;
+    if (!sizeCoversRows(*im, zeroIsRows)) return KRO_ERR_SIZE;
+    return 0;
 }
 
 // malloc that never asks for 0 bytes, so an empty picture still owns a buffer.

@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "core/image.h"
 #include "core/pixels.h"
+#include "kro/pixo.h"
 #include "test_util.h"
 
 TEST(Swab, ShortAndLongReverse) {
@@ -118,4 +121,68 @@ TEST(PixelKernels, AllocPixelsHoldsTheBytesAndNoMore) {
         }
         std::free(p);
     }
+}
+
+// A record whose size is one byte short of its rows, its buffer exactly that
+// long: every entry point that takes a raster record refuses it before it
+// reads or writes a row (the sanitizer build catches a read past the buffer).
+TEST(RasterSize, ShortSizeIsRefusedEverywhere) {
+    struct Short {
+        RsImage im{};
+        explicit Short(int32_t depth) {
+            im.width = 16, im.height = 4, im.depth = depth, im.format = KRO_FORMAT_RAW;
+            im.validWidth = 16, im.validHeight = 4;
+            im.size = int32_t(kro::rowBytes(16, depth) * 4 - 1);
+            im.data = static_cast<unsigned char*>(std::calloc(size_t(im.size), 1));
+        }
+        ~Short() { std::free(im.data); }
+    };
+    Short gray(8), rgb(24), bits(1);
+    kt::Image full(16, 4, 8), fullBits(16, 4, 1), big(32, 8, 8);
+    unsigned char palette[768] = {}, outPalette[768];
+    const int32_t dpi[2] = {300, 300}, noDpi[2] = {-1, -1};
+    CalsHeader h{};
+    h.rtype = 1, h.lineProgression = 270, h.pelsPerLine = 16, h.numLines = 4, h.rdensity = 300;
+    char* text = nullptr;
+    size_t length = 0;
+    FILE* f = open_memstream(&text, &length);
+    ASSERT_TRUE(f);
+    RsImage out{};
+    int32_t photometric = 0, status = 0, used = 0;
+    const std::pair<const char*, std::function<int32_t()>> calls[] = {
+        {"BMP", [&] { return KroRsImageToBMP(f, &gray.im, 0, 300, 1, palette); }},
+        {"PCX", [&] { return KroRsImageToPCX(f, &rgb.im, KRO_PHOTO_RGB, dpi, palette); }},
+        {"JPEG", [&] { return KroRsImageToJPEG(f, &rgb.im, KRO_PHOTO_RGB, noDpi, 75); }},
+        {"PS", [&] { return KroRsImageToPS(f, &gray.im, palette, 1, 300, 300); }},
+        {"CALS out", [&] { return KroRsImageToCals(f, &h, &bits.im); }},
+        {"CALS in", [&] { return KroCalsToRsImage(f, &h, &bits.im); }},
+        {"ConvImage",
+         [&] { return KroConvImage(&rgb.im, 2, palette, &out, &photometric, outPalette); }},
+        {"ConvSize from", [&] { return KroConvSize(&gray.im, 16, 4, &big.im, 32, 8); }},
+        {"ConvSize into", [&] { return KroConvSize(&big.im, 32, 8, &gray.im, 16, 4); }},
+    };
+    for (const auto& [name, call] : calls) {
+        fndErrorStatus = 0;
+        EXPECT_EQ(call(), -1) << name;
+        EXPECT_EQ(fndErrorStatus, KRO_ERR_SIZE) << name;
+    }
+    std::fclose(f);
+    std::free(text);
+    EXPECT_EQ(length, 0u);  // nothing was written
+
+    // The raster-processing library refuses it with its own code.
+    const int32_t pixo[] = {
+        GfxZoom(&gray.im, 0, 0, 16, 4, &big.im, 0, 0, 32, 8, &status),
+        GfxRedu(&big.im, 0, 0, 32, 8, &gray.im, 0, 0, 16, 4, &status),
+        GfxRbyt(&bits.im, 0, 0, 16, 4, &status),
+        GfxRt90(&gray.im, 0, 0, 16, 4, &full.im, 0, 0, 180, &status),
+        GfxMdsp(&gray.im, 0, 0, 16, 4, KRO_PHOTO_BLACK_IS_ZERO, palette, &fullBits.im, 0, 0, 0, 0,
+                &status),
+        GfxCtog(&rgb.im, 0, 0, 16, 4, palette, &full.im, 0, 0, 0, &status),
+        GfxCdsp(&rgb.im, 0, 0, 16, 4, 256, 0, &full.im, 0, 0, outPalette, &status),
+        GfxPlet(&rgb.im, 0, 0, 16, 4, KRO_PHOTO_RGB, palette, 256, 0, &full.im, 0, 0, outPalette,
+                &used, &status),
+        GfxEncd(&bits.im, 0, 0, 16, 4, &full.im, 4, &status),
+    };
+    for (size_t i = 0; i < std::size(pixo); ++i) EXPECT_EQ(pixo[i], -1) << i;
 }

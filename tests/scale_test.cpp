@@ -54,10 +54,10 @@ TEST(ConvSize, ImagesAreCheckedSourceFirstAndFailuresNameTheirDirection) {
     EXPECT_FAILS_WITH(KroConvSize(&src.im, 8, 8, &oddDepth, 8, 8), KRO_ERR_DEPTH);
     EXPECT_FAILS_WITH(KroConvSize(&bits.im, 8, 8, &dst.im, 8, 8), KRO_ERR_DEPTH);
 
-    // The library refuses a destination whose size field is short of its rows; the
-    // code tells which way the scaling went.
-    EXPECT_FAILS_WITH(KroConvSize(&src.im, 16, 16, &shortDst, 32, 32), KRO_ERR_ZOOM);
-    EXPECT_FAILS_WITH(KroConvSize(&src.im, 16, 16, &shortDst, 8, 8), KRO_ERR_REDUCE);
+    // A destination whose size field is short of its rows is refused whichever way
+    // the scaling goes.
+    EXPECT_FAILS_WITH(KroConvSize(&src.im, 16, 16, &shortDst, 32, 32), KRO_ERR_SIZE);
+    EXPECT_FAILS_WITH(KroConvSize(&src.im, 16, 16, &shortDst, 8, 8), KRO_ERR_SIZE);
 }
 
 }  // namespace

@@ -83,9 +83,7 @@ int32_t checkSource(const RsImage* src, int32_t photometric) {
     if (src->format != KRO_FORMAT_RAW) return KRO_ERR_FORMAT;
     if (photometric < 0 || photometric > 3) return KRO_ERR_PHOTOMETRIC;
     if ((photometric == KRO_PHOTO_RGB) != (src->depth == 24)) return KRO_ERR_DEPTH;
-    // The copy reads every row: a size short of them would read past the buffer.
-    if (src->size < 0 || uint64_t(src->size) < kro::pixelBytes(src->width, src->height, src->depth))
-        return KRO_ERR_SIZE;
+    if (!kro::sizeCoversRows(*src)) return KRO_ERR_SIZE;
     return 0;
 }
 

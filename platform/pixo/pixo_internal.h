@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/image.h"
 #include "kro/pixo.h"
 
 namespace pixo {
@@ -44,8 +45,7 @@ inline int32_t checkImage(const RsImage* im, Plane* out) {
     const size_t stride =
         im->depth == 1 ? size_t(im->width) / 8 : size_t(im->width) * size_t(im->depth / 8);
     if (stride == 0) return GFX_ST_IMAGE;  // a bilevel row narrower than one byte holds no pixel
-    if (im->size < 0 || uint64_t(stride) * uint64_t(im->height) > uint64_t(im->size))
-        return GFX_ST_IMAGE;
+    if (!kro::sizeCoversRows(*im)) return GFX_ST_IMAGE;
     out->data = im->data;
     out->stride = stride;
     out->width = im->depth == 1 ? int32_t(stride * 8) : im->width;
