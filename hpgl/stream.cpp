@@ -53,14 +53,36 @@ constexpr MnemonicIndex kIndex = [] {
 }();
 
 bool isLetter(char c) {
-    return c >= 'A' && c <= 'Z';
+    return hasClass(c, kLetterBit);
 }
 
 }  // namespace
 
 int32_t mnemonicCode(char a, char b) {
     if (!isLetter(a) || !isLetter(b)) return 0;
-    return kIndex.code[(a - 'A') * 26 + (b - 'A')];
+    return kIndex.code[((a & ~0x20) - 'A') * 26 + ((b & ~0x20) - 'A')];
+}
+
+bool Stream::skipFreeText() {
+    const char a = char(peek() & ~0x20), b = char(at(pos + 1) & ~0x20);
+    if (a == 'C' && b == 'O') {
+        pos += 2;
+        skipBlanks();
+        if (peek() == '"') {
+            ++pos;
+            while (!atEnd() && text[pos] != '"') ++pos;
+            if (!atEnd()) ++pos;
+        }
+        skipParameters();
+        return true;
+    }
+    if (a == 'P' && b == 'E') {
+        pos += 2;
+        while (!atEnd() && text[pos] != ';') ++pos;
+        if (!atEnd()) ++pos;
+        return true;
+    }
+    return false;
 }
 
 int32_t Stream::nextCommand() {
@@ -71,13 +93,14 @@ int32_t Stream::nextCommand() {
             ++pos;
             continue;
         }
-        int32_t code = mnemonicCode(c, at(pos + 1));
+        const char next = at(pos + 1);
+        int32_t code = mnemonicCode(c, next);
         if (code == 0) {
-            ++pos;
+            if (!skipFreeText()) ++pos;
             continue;
         }
         pos += 2;
-        skipSeparator();
+        if (hasClass(peek(), kSeparatorBit)) ++pos;
         return code;
     }
     return kNoCommand;
@@ -114,15 +137,15 @@ int Stream::readFields(double* values, int max) {
     return count;
 }
 
-void Stream::readPair(double* x, double* y) {
-    static constexpr FieldRules kXRules{.separatorEndsOnly = true};
-    static constexpr FieldRules kYRules{};
-    Span f = scanField(kXRules);
+bool Stream::readPair(const FieldRules& rules, double* x, double* y) {
+    Span f = scanField(rules);
     *x = fieldValue(f.data, f.kept);
     skipSeparator();
-    f = scanField(kYRules);
+    if (hasClass(peek(), kTerminatorBit | kLetterBit)) return false;
+    f = scanField(rules);
     *y = fieldValue(f.data, f.kept);
     skipSeparator();
+    return true;
 }
 
 void Stream::skipParameters() {
