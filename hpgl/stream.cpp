@@ -106,17 +106,37 @@ int32_t Stream::nextCommand() {
     return kNoCommand;
 }
 
-Stream::Span Stream::scanField(const FieldRules& rules) {
-    if (rules.skipBlanks)
-        while (pos < length && hasClass(text[pos], kBlankBit)) ++pos;
-    const size_t start = pos;
-    if (rules.takeFirstByte && !atEnd()) ++pos;
+namespace {
+
+// Inlined where the rules are constants, so the walks that read most of a
+// plot's numbers pay for no rule they do not use.
+[[gnu::always_inline]] inline Stream::Span scan(Stream& s, const FieldRules& rules) {
+    if (rules.skipBlanks) s.skipBlanks();
+    const size_t start = s.pos;
+    if (rules.takeFirstByte && !s.atEnd()) ++s.pos;
     // The end of the text ends every field, whatever the rules.
     const uint8_t ends = kNulBit | (rules.separatorEndsOnly ? kSeparatorBit : kFieldEndBits);
-    while (pos < length && !hasClass(text[pos], ends)) ++pos;
+    while (s.pos < s.length && !hasClass(s.text[s.pos], ends)) ++s.pos;
     const size_t keep = rules.keep < kMaxFieldKeep ? rules.keep : kMaxFieldKeep;
-    const size_t n = pos - start;
-    return {text + start, n < keep ? n : keep};
+    const size_t n = s.pos - start;
+    return {s.text + start, n < keep ? n : keep};
+}
+
+[[gnu::always_inline]] inline bool pair(Stream& s, const FieldRules& rules, double* x, double* y) {
+    Stream::Span f = scan(s, rules);
+    *x = fieldValue(f.data, f.kept);
+    s.skipSeparator();
+    if (hasClass(s.peek(), kTerminatorBit | kLetterBit)) return false;
+    f = scan(s, rules);
+    *y = fieldValue(f.data, f.kept);
+    s.skipSeparator();
+    return true;
+}
+
+}  // namespace
+
+Stream::Span Stream::scanField(const FieldRules& rules) {
+    return scan(*this, rules);
 }
 
 size_t Stream::readFieldText(const FieldRules& rules, char* buf) {
@@ -130,7 +150,7 @@ int Stream::readFields(double* values, int max) {
     static constexpr FieldRules kRules{};
     int count = 0;
     while (count < max && !atFieldEnd()) {
-        Span f = scanField(kRules);
+        Span f = scan(*this, kRules);
         values[count++] = fieldValue(f.data, f.kept);
         skipSeparator();
     }
@@ -138,14 +158,12 @@ int Stream::readFields(double* values, int max) {
 }
 
 bool Stream::readPair(const FieldRules& rules, double* x, double* y) {
-    Span f = scanField(rules);
-    *x = fieldValue(f.data, f.kept);
-    skipSeparator();
-    if (hasClass(peek(), kTerminatorBit | kLetterBit)) return false;
-    f = scanField(rules);
-    *y = fieldValue(f.data, f.kept);
-    skipSeparator();
-    return true;
+    return pair(*this, rules, x, y);
+}
+
+bool Stream::readPair(double* x, double* y) {
+    static constexpr FieldRules kRules{};
+    return pair(*this, kRules, x, y);
 }
 
 void Stream::skipParameters() {

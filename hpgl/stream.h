@@ -143,6 +143,13 @@ struct Stream {
     // Steps over the separator between two fields: blanks around at most one
     // comma, so spaces next to a comma do no harm.
     void skipSeparator() {
+        char c = peek();
+        if (c == ',') {
+            ++pos;
+            if (hasClass(peek(), kBlankBit)) skipBlanks();
+            return;
+        }
+        if (!hasClass(c, kBlankBit)) return;
         skipBlanks();
         if (peek() == ',') {
             ++pos;
@@ -161,7 +168,7 @@ struct Stream {
     // after them. False, with the x field read, when no y field follows: an
     // odd coordinate, which moves nothing.
     bool readPair(const FieldRules& rules, double* x, double* y);
-    bool readPair(double* x, double* y) { return readPair(FieldRules{}, x, y); }
+    bool readPair(double* x, double* y);
 
     // The parameter skip: to the next terminator or command letter; a ";" is
     // stepped over, a letter and the end of the text are not.
