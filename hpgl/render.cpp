@@ -161,19 +161,13 @@ void restoreHostPen(Renderer* r) {
 
 }  // namespace
 
-void Renderer::readField(char* buf, bool separatorEndsOnly) {
-    const FieldRules rules{.keep = 40,
-                           .separatorEndsOnly = separatorEndsOnly,
-                           .skipBlanks = true,
-                           .takeFirstByte = true};
+void Renderer::readField(char* buf) {
+    static constexpr FieldRules rules{.keep = 40, .skipBlanks = true, .takeFirstByte = true};
     in.readFieldText(rules, buf);
 }
 
-double Renderer::readNumber(bool separatorEndsOnly) {
-    const FieldRules rules{.keep = 40,
-                           .separatorEndsOnly = separatorEndsOnly,
-                           .skipBlanks = true,
-                           .takeFirstByte = true};
+double Renderer::readNumber() {
+    static constexpr FieldRules rules{.keep = 40, .skipBlanks = true, .takeFirstByte = true};
     const Stream::Span f = in.scanField(rules);
     return fieldValue(f.data, f.kept);
 }

@@ -117,9 +117,9 @@ struct Renderer {
 
     // The renderer's field reader: blanks skipped, the first byte always
     // taken, 40 bytes kept. Gives the kept bytes NUL-terminated in buf.
-    void readField(char* buf, bool separatorEndsOnly = false);
+    void readField(char* buf);
     // A field read the same way, converted as atof would.
-    double readNumber(bool separatorEndsOnly = false);
+    double readNumber();
     // Up to max fields, stopping before a field end, a separator stepped over after each.
     int readCountedFields(double* values, int max);
 
@@ -146,10 +146,6 @@ struct Renderer {
     // A user coordinate in plotter units.
     double userX(double u) const { return s.map.plotterX(u); }
     double userY(double v) const { return s.map.plotterY(v); }
-    // Steps over the byte after a field that ends at a separator.
-    void stepOverByte() {
-        if (!in.atEnd()) ++in.pos;
-    }
     bool replayMadePen = false;  // a replayed SP or LT selected a pen
 };
 

@@ -114,9 +114,7 @@ namespace {
     if (rules.skipBlanks) s.skipBlanks();
     const size_t start = s.pos;
     if (rules.takeFirstByte && !s.atEnd()) ++s.pos;
-    // The end of the text ends every field, whatever the rules.
-    const uint8_t ends = kNulBit | (rules.separatorEndsOnly ? kSeparatorBit : kFieldEndBits);
-    while (s.pos < s.length && !hasClass(s.text[s.pos], ends)) ++s.pos;
+    while (s.pos < s.length && !hasClass(s.text[s.pos], kNulBit | kFieldEndBits)) ++s.pos;
     const size_t keep = rules.keep < kMaxFieldKeep ? rules.keep : kMaxFieldKeep;
     const size_t n = s.pos - start;
     return {s.text + start, n < keep ? n : keep};

@@ -91,10 +91,9 @@ int32_t mnemonicCode(char a, char b);
 // Rules of a parameter field. The extents walker takes the defaults; the
 // renderer keeps 40 bytes, skips leading blanks and always takes the first byte.
 struct FieldRules {
-    size_t keep = 64;                // bytes kept; the rest of the field is stepped over
-    bool separatorEndsOnly = false;  // only a separator ends it (not the fields of pairs)
-    bool skipBlanks = false;         // step over spaces, TABs and LFs first
-    bool takeFirstByte = false;      // the first byte belongs to the field whatever it is
+    size_t keep = 64;            // bytes kept; the rest of the field is stepped over
+    bool skipBlanks = false;     // step over spaces, TABs and LFs first
+    bool takeFirstByte = false;  // the first byte belongs to the field whatever it is
 };
 
 inline constexpr size_t kMaxFieldKeep = 64;
