@@ -50,7 +50,9 @@ constexpr SpecialBytes kSpecial = [] {
 size_t normalizePlotText(char* text, size_t n) {
     size_t i = 0, o = 0;
     char last = '\0';  // the input byte before i; the output may have overwritten it
-    auto isCrLf = [&](size_t at) { return text[at] == '\r' && at + 1 < n && text[at + 1] == '\n'; };
+    auto isBreak = [&](size_t at) {
+        return text[at] == ' ' || text[at] == '\r' || text[at] == '\n';
+    };
     while (i < n) {
         if (!kSpecial.is[static_cast<unsigned char>(text[i])]) {
             // A run of ordinary bytes, moved at once. Output lags input, so
@@ -64,13 +66,8 @@ size_t normalizePlotText(char* text, size_t n) {
             continue;
         }
         const char c = text[i];
-        if (isCrLf(i)) {
-            i += 2;
-            last = '\n';
-            continue;
-        }
         if (c == '\x1A') break;
-        if (c == '\0' || c == '\t' || c == '\n') {
+        if (c == '\0' || c == '\t') {
             ++i;
             last = c;
             continue;
@@ -90,20 +87,11 @@ size_t normalizePlotText(char* text, size_t n) {
                 continue;
             }
         }
-        if (c == ' ') {
+        if (isBreak(i)) {
+            // Spaces and line breaks (CR, LF, CR LF) separate like one space,
+            // so digits on either side of a line break stay two numbers.
             if (i != 0 && last != ',') text[o++] = ' ';
-            ++i;
-            last = ' ';
-            while (i < n) {
-                if (text[i] == ' ') {
-                    ++i;
-                } else if (isCrLf(i)) {
-                    i += 2;
-                    last = '\n';
-                } else {
-                    break;
-                }
-            }
+            while (i < n && isBreak(i)) last = text[i++];
             continue;
         }
         text[o++] = c;

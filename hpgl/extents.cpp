@@ -6,16 +6,13 @@
 #include <initializer_list>
 
 #include "core/image.h"
+#include "hpgl/geometry.h"
 #include "hpgl/hpgl.h"
 #include "hpgl/stream.h"
 
 namespace {
 
 using namespace kro::hpgl;
-
-constexpr double kPi = 3.1415927;
-constexpr double kDegreesPerRadian = 57.29577866666166;
-constexpr double kRadiansPerDegree = 0.01745329277777778;
 
 struct Point {
     double x = 0, y = 0;
@@ -48,12 +45,18 @@ class Extents {
         if (ignoreCodes)
             for (int32_t i = 0; i < ignoreCount; ++i)
                 if (ignoreCodes[i] == kIW) ignoreIW_ = true;
+        // The paper is chosen from what this walk finds, so P1 and P2 are
+        // the plotter's own; they and the label size hold from the start.
+        defaultPoints_ = plotterScalingPoints(plot, 0);
+        defaultCharSize(plot, defaultPoints_, &defaultCharWidth_, &defaultCharHeight_);
+        restoreDefaults(kIN);
     }
 
     // 0, or the status code of a failing command.
     int32_t walk(Stream& s) {
         while (int32_t code = s.nextCommand()) {
-            if (window_ && code != kIW) code = kNoCommand;
+            // The window fixes the extents until IW, IN or DF ends it.
+            if (window_ && code != kIW && code != kIN && code != kDF) code = kNoCommand;
             if (int32_t rc = dispatch(s, code)) return rc;
         }
         return 0;
@@ -64,20 +67,22 @@ class Extents {
   private:
     int32_t dispatch(Stream& s, int32_t code) {
         switch (code) {
+            case kIN:
+            case kDF:
+                restoreDefaults(code);
+                break;
             case kPU:
                 penUp_ = true;
-                return move(s, false);
+                return move(s);
             case kPD:
                 penUp_ = false;
-                return move(s, false);
+                return move(s);
             case kPA:
                 relative_ = false;
-                return move(s, false);
+                return move(s);
             case kPR:
                 relative_ = true;
-                return move(s, false);
-            case kPC:
-                return move(s, true);
+                return move(s);
             case kCI:
                 circle(s);
                 return 0;
@@ -133,8 +138,40 @@ class Extents {
         return 0;
     }
 
-    Point user(double x, double y) const {
-        return {(x - origin_.x) * scaleX_ + p1_.x, (y - origin_.y) * scaleY_ + p1_.y};
+    Point user(double x, double y) const { return {map_.plotterX(x), map_.plotterY(y)}; }
+    Point offset(Point from, double dx, double dy) const {
+        return {from.x + map_.offsetX(dx), from.y + map_.offsetY(dy)};
+    }
+
+    // IN: scaling, window, P1 and P2, pen and label settings as a plotter
+    // starts; DF keeps P1 and P2. The extents found so far stay.
+    void restoreDefaults(int32_t code) {
+        if (code == kIN) {
+            map_.reset(defaultPoints_);
+            p1p2Given_ = 1;
+        } else {
+            map_.scalingOff();
+        }
+        window_ = false;
+        penUp_ = true;
+        relative_ = false;
+        charWidth_ = defaultCharWidth_;
+        charHeight_ = defaultCharHeight_;
+        slant_ = 0;
+        run_ = 1.0;
+        rise_ = 0.0;
+        verticalLabels_ = 0;
+        charSpace_ = lineSpace_ = 0;
+    }
+
+    // Grows the extents by a shape's box, opening them with it.
+    void grow(const Box& b) {
+        if (!opened_) {
+            open(b);
+            return;
+        }
+        box_.add({b.xMin, b.yMin});
+        box_.add({b.xMax, b.yMax});
     }
 
     void open(const Box& b) {
@@ -143,14 +180,12 @@ class Extents {
         opened_ = true;
     }
 
-    int32_t move(Stream& s, bool alwaysAbsolute) {
+    int32_t move(Stream& s) {
         bool first = true;
         while (!hasClass(s.peek(), kTerminatorBit | kLetterBit)) {
             double x, y;
-            s.readPair(&x, &y);
-            Point p = alwaysAbsolute || !relative_
-                          ? user(x, y)
-                          : Point{x * scaleX_ + pen_.x, y * scaleY_ + pen_.y};
+            if (!s.readPair(&x, &y)) break;  // an odd coordinate moves nothing
+            Point p = relative_ ? offset(pen_, x, y) : user(x, y);
             if (!penUp_) {
                 open(Box::at(p));
                 if (first) box_.add(pen_);
@@ -163,87 +198,63 @@ class Extents {
         return 0;
     }
 
+    // The box of a circle, whatever the pen state and the sign of the radius.
     void circle(Stream& s) {
         double radius = 0;
         s.readFields(&radius, 1);
         s.skipParameters();
-        double r = radius * std::fabs(scaleX_);
-        open(Box::at(pen_));
-        if (pen_.x + r > box_.xMax) box_.xMax = pen_.x + r;
-        if (pen_.x - r < box_.xMin) box_.xMin = pen_.x - r;
-        if (pen_.y + r > box_.yMax) box_.yMax = pen_.y + r;
-        if (pen_.y - r < box_.yMin) box_.yMin = pen_.y - r;
+        double r = std::fabs(radius * map_.userScaleX);
+        Box b = Box::at({pen_.x - r, pen_.y - r});
+        b.add({pen_.x + r, pen_.y + r});
+        grow(b);
     }
 
     void rectangle(Stream& s, int32_t code) {
-        double x, y;
+        double x = 0, y = 0;
         s.readPair(&x, &y);
         s.skipParameters();
-        Point corner = user(x, y);
-        if (code == kRR || code == kER) {
-            corner.x += pen_.x;
-            corner.y += pen_.y;
-        }
+        Point corner = code == kRR || code == kER ? offset(pen_, x, y) : user(x, y);
         Box b = Box::at(pen_);
         b.add(corner);
-        if (!opened_) {
-            open(b);
-        } else {
-            box_.add(pen_);
-            box_.add(corner);
-        }
+        grow(b);
     }
 
     int32_t arc(Stream& s, int32_t code) {
-        static constexpr FieldRules kToSeparator{.separatorEndsOnly = true};
-        static constexpr FieldRules kToFieldEnd{};
-        char buf[kMaxFieldKeep + 1];
-        auto field = [&](const FieldRules& rules) {
-            size_t n = s.readFieldText(rules, buf);
-            double v = fieldValue(buf, n);
+        double f[3] = {};
+        for (double& v : f) {
+            if (s.atFieldEnd()) break;
+            Stream::Span field = s.scanField(FieldRules{});
+            v = fieldValue(field.data, field.kept);
             s.skipSeparator();
-            return v;
-        };
-        double first = field(kToSeparator);
-        double second = field(kToSeparator);
-        double sweep = field(kToFieldEnd);
+        }
         s.skipParameters();
+        double sweep = f[2];
+        if (map_.mirrored()) sweep = -sweep;
 
         Point centre;
         double radius, start;
         if (code == kAA || code == kAR) {
-            centre = user(first, second);
-            if (code == kAR) {
-                centre.x += pen_.x;
-                centre.y += pen_.y;
-            }
-            radius = std::trunc(std::hypot(pen_.x - centre.x, pen_.y - centre.y));
-            double sine = radius == 0 ? 0 : (pen_.y - centre.y) / radius;
-            sine = sine < -1 ? -1 : sine > 1 ? 1 : sine;
-            double a = std::asin(sine);
-            if (pen_.x < centre.x) a = a > 0 ? kPi - a : -kPi - a;
-            start = a * kDegreesPerRadian;
-            // a lies within about -270 to 270 degrees: one turn brings it in.
-            while (start < 0) start += 360;
-            if (start > 360)
-                while (start >= 360) start -= 360;
-            if (start == 360) return KRO_ERR_HPGL_ARC_ANGLE;
+            centre = code == kAR ? offset(pen_, f[0], f[1]) : user(f[0], f[1]);
+            const double exact = std::hypot(pen_.x - centre.x, pen_.y - centre.y);
+            radius = std::trunc(exact);
+            start = arcStartDegrees(centre.x, centre.y, pen_.x, pen_.y, radius);
+            // The pen moves along the arc; only a lowered pen draws it.
+            Point end;
+            arcEnd(centre.x, centre.y, pen_.x, pen_.y, exact, sweep, &end.x, &end.y);
+            const bool drawn = !penUp_;
+            pen_ = end;
+            if (!drawn) return 0;
         } else {
             centre = pen_;
-            radius = first * std::fabs(scaleX_);
-            start = foldAngle(second);
+            radius = f[0] * std::fabs(map_.userScaleX);
+            start = foldAngle(f[1]);
             if (start < 0) start += 360;
             if (start >= 360) start -= 360;
         }
-        if (scaleX_ * scaleY_ < 0) sweep = -sweep;
 
         Box b = arcBox(centre, radius, start, sweep);
         if (code == kWG || code == kEW) b.add(centre);
-        open(b);
-        if (b.xMax >= box_.xMax) box_.xMax = b.xMax;
-        if (b.yMax >= box_.yMax) box_.yMax = b.yMax;
-        if (b.xMin >= 0 && b.xMin <= box_.xMin) box_.xMin = b.xMin;
-        if (b.yMin >= 0 && b.yMin <= box_.yMin) box_.yMin = b.yMin;
+        grow(b);
         return 0;
     }
 
@@ -286,37 +297,14 @@ class Extents {
         double p[4];
         int n = s.readFields(p, 4);
         s.skipParameters();
-        if (n == 4) {
-            p1_ = {p[0], p[1]};
-            p2_ = {p[2], p[3]};
-            p1p2Given_ = true;
-        } else if (n >= 2 && p1p2Given_) {
-            p2_ = {p2_.x + p[0] - p1_.x, p2_.y + p[1] - p1_.y};
-            p1_ = {p[0], p[1]};
-        } else {
-            p1p2Given_ = false;
-            p1_ = p2_ = {0, 0};
-        }
-        origin_ = p1_;
+        map_.setPoints(p, n, &p1p2Given_);
     }
 
     void scaling(Stream& s) {
         double p[4];
         int n = s.readFields(p, 4);
         s.skipParameters();
-        if (n == 4 && p1p2Given_) {
-            scalingOn_ = true;
-            scaleX_ = factor(p2_.x - p1_.x, p[1] - p[0]);
-            scaleY_ = factor(p2_.y - p1_.y, p[3] - p[2]);
-            origin_ = {p[0], p[2]};
-        } else {
-            scalingOn_ = false;
-            scaleX_ = scaleY_ = 1.0;
-            origin_ = p1_;
-        }
-    }
-    static double factor(double plotter, double userUnits) {
-        return plotter == 0 || userUnits == 0 ? 1.0 : plotter / userUnits;
+        map_.setScaling(p, n, p1p2Given_);
     }
 
     void window(Stream& s) {
@@ -342,7 +330,7 @@ class Extents {
         if (code == kLB || code == kBL) {
             labelLength_ = 0;
             while (!s.atEnd() && s.text[s.pos] != '\x03') {
-                if (labelLength_ < sizeof label_) label_[labelLength_++] = s.text[s.pos];
+                if (labelLength_ < kLabelBytes) ++labelLength_;
                 ++s.pos;
             }
             if (!s.atEnd()) ++s.pos;  // the ETX
@@ -372,13 +360,14 @@ class Extents {
             corners[1] = {w + slant_ * charWidth_, charHeight_};
             corners[2] = {slant_ * charWidth_, charHeight_};
         }
-        box_.add(origin);
+        Box b = Box::at(origin);
         for (const Point& c : corners)
-            box_.add({origin.x + cosine * c.x - sine * c.y, origin.y + sine * c.x + cosine * c.y});
+            b.add({origin.x + cosine * c.x - sine * c.y, origin.y + sine * c.x + cosine * c.y});
+        grow(b);
     }
 
     Point span() const {
-        if (p1p2Given_) return {std::fabs(p2_.x - p1_.x), std::fabs(p2_.y - p1_.y)};
+        if (p1p2Given_) return {std::fabs(map_.p2X - map_.p1X), std::fabs(map_.p2Y - map_.p1Y)};
         return {std::fabs(box_.xMax - box_.xMin), std::fabs(box_.yMax - box_.yMin)};
     }
 
@@ -394,9 +383,9 @@ class Extents {
             } else if (code == kSR) {
                 charWidth_ = p[0] * sp.x * 0.01;
                 charHeight_ = p[1] * sp.y * 0.01;
-            } else if (scalingOn_) {
-                charWidth_ = std::fabs(scaleX_) * p[0];
-                charHeight_ = std::fabs(scaleY_) * p[1];
+            } else if (map_.scalingOn) {
+                charWidth_ = std::fabs(map_.userScaleX) * p[0];
+                charHeight_ = std::fabs(map_.userScaleY) * p[1];
             } else {
                 charWidth_ = p[0];
                 charHeight_ = p[1];
@@ -430,9 +419,9 @@ class Extents {
         } else if (code == kDR) {
             run_ = p[0] * sp.x * 0.01;
             rise_ = p[1] * sp.y * 0.01;
-        } else if (scalingOn_) {
-            run_ = scaleX_ * p[0];
-            rise_ = scaleY_ * p[1];
+        } else if (map_.scalingOn) {
+            run_ = map_.userScaleX * p[0];
+            rise_ = map_.userScaleY * p[1];
         } else {
             run_ = p[0];
             rise_ = p[1];
@@ -464,22 +453,20 @@ class Extents {
     bool opened_ = false;
     Box box_;
     Point pen_;
-    Point p1_, p2_;
-    bool p1p2Given_ = false;
-    Point origin_;
-    double scaleX_ = 1.0, scaleY_ = 1.0;
-    bool scalingOn_ = false;
+    UserMapping map_{};
+    int32_t p1p2Given_ = 1;
+    ScalingPoints defaultPoints_;
+    double defaultCharWidth_ = 0, defaultCharHeight_ = 0;
     bool relative_ = false;
     bool penUp_ = true;
     bool window_ = false;
-    double charWidth_ = 0, charHeight_ = 0;
+    double charWidth_, charHeight_;
     double slant_ = 0;
-    double run_ = 0, rise_ = 0;
-    int32_t verticalLabels_ = 0;
+    double run_, rise_;
+    int32_t verticalLabels_;
     bool dvDisabled_, esDisabled_;
-    double charSpace_ = 0, lineSpace_ = 0;
-    char label_[64] = {};
-    size_t labelLength_ = 0;
+    double charSpace_, lineSpace_;
+    size_t labelLength_ = 0;  // the label's own text plays no part, only its length
 };
 
 }  // namespace

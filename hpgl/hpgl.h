@@ -7,8 +7,9 @@
 
 namespace kro::hpgl {
 
-// Cleans the bytes read from a plot file in place: line breaks, NULs, TABs,
-// device-control escapes and runs of spaces go; a SUB ends the text. Writes
+// Cleans the bytes read from a plot file in place: NULs, TABs and
+// device-control escapes go, a run of spaces and line breaks becomes one
+// space (none after a comma); a SUB ends the text. Writes
 // the closing NUL at text[result] (text must hold n + 1 bytes) and gives the
 // number of bytes kept.
 size_t normalizePlotText(char* text, size_t n);

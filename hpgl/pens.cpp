@@ -175,6 +175,7 @@ void Renderer::selectPen() {
     in.skipParameters();
     const int32_t n = integerField(buf);
     s.pen = n >= 1 && n <= 8 ? n : 0;
+    noPen = n == 0;
     const int32_t width = devicePenWidth();
     const PenStyle& style = penStyle();
     HPEN pen = nullptr;
@@ -208,8 +209,8 @@ void Renderer::setLineType() {
     if (type < -6 || type > 6) type = 10;
     s.lineType = type;
     const double percent = count == 2 && f[1] > 0 && f[1] <= 100.0 ? f[1] : 4.0;
-    s.patternLength =
-        std::hypot((s.p2X - s.p1X) * percent * 0.01, (s.p2Y - s.p1Y) * percent * 0.01);
+    s.patternLength = std::hypot((s.map.p2X - s.map.p1X) * percent * 0.01,
+                                 (s.map.p2Y - s.map.p1Y) * percent * 0.01);
 
     PenStyle& style = penStyle();
     const double k = s.deviceScale;
@@ -303,53 +304,56 @@ int32_t Renderer::movement() {
     double step = 0;
     bool firstGrPoint = true;
     if (code == kGR && !in.atEnd() && !hasClass(in.peek(), kTerminatorBit | kLetterBit)) {
-        step = readNumber() * s.userScaleX;
+        step = readNumber() * s.map.userScaleX;
         if (!in.atEnd()) ++in.pos;
     }
+    static constexpr FieldRules kPairRules{.keep = 40, .skipBlanks = true, .takeFirstByte = true};
+    const bool drawing = s.penUp == 0 && !noPen;
     while (!in.atEnd() && !hasClass(in.peek(), kTerminatorBit | kLetterBit)) {
         double x, y;
         if (code == kGR) {
             const double fy = readNumber();
             x = firstGrPoint ? s.penX : s.penX + step;
             firstGrPoint = false;
-            y = (fy - s.userMinY) * s.userScaleY + s.p1Y;
+            y = s.map.plotterY(fy);
         } else {
-            const double fx = readNumber(true);
-            if (!in.atEnd()) ++in.pos;
-            const double fy = readNumber();
-            if (code == kPC || s.relative == 0) {
-                x = (fx - s.userMinX) * s.userScaleX + s.p1X;
-                y = (fy - s.userMinY) * s.userScaleY + s.p1Y;
+            double fx, fy;
+            if (!in.readPair(kPairRules, &fx, &fy)) break;  // an odd coordinate moves nothing
+            if (s.relative == 0) {
+                x = s.map.plotterX(fx);
+                y = s.map.plotterY(fy);
             } else {
-                x = s.penX + fx * s.userScaleX;
-                y = s.penY + fy * s.userScaleY;
+                x = s.penX + s.map.offsetX(fx);
+                y = s.penY + s.map.offsetY(fy);
             }
         }
-        if (s.penUp == 0) {
+        if (drawing) {
             const POINT a{toDeviceX(s.penX), toDeviceY(s.penY)};
-            POINT b{toDeviceX(x), toDeviceY(y)};
+            const POINT b{toDeviceX(x), toDeviceY(y)};
             if (s.lineType != 0) {
                 if (!gPoints.append(b, x, y)) {
                     fndErrorStatus = KRO_ERR_NOMEM;
                     return -1;
                 }
             } else {
-                // A dot as long as the pen is wide, along the direction of travel.
+                // A dot at the point, as long as the pen is wide, reaching
+                // back along the direction of travel.
                 const double width = devicePenWidth();
                 const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
                 const double dist = std::sqrt(dx * dx + dy * dy);
+                POINT from = a;
                 if (dist > width) {
-                    b.x = a.x + truncToInt(dx * width / dist + 0.5);
-                    b.y = a.y + truncToInt(dy * width / dist + 0.5);
+                    from.x = b.x - truncToInt(dx * width / dist + 0.5);
+                    from.y = b.y - truncToInt(dy * width / dist + 0.5);
                 }
-                MoveToEx(dc, a.x, a.y, nullptr);
-                const POINT e = endPixel(a, b);
+                MoveToEx(dc, from.x, from.y, nullptr);
+                const POINT e = endPixel(from, b);
                 LineTo(dc, e.x, e.y);
             }
         }
         s.penX = x;
         s.penY = y;
-        in.skipSeparator();
+        if (code == kGR) in.skipSeparator();
         if (in.atEnd() || hasClass(in.peek(), kLetterBit)) break;
     }
     if (s.lineType == 0) {

@@ -252,16 +252,23 @@ Placement placeAtScale(const HpglDocument& doc, int32_t deviceWidth, int32_t dev
     return p;
 }
 
-bool defaultScalingPoints(int32_t plot, int32_t paperType, double* p1x, double* p1y, double* p2x,
-                          double* p2y) {
+ScalingPoints plotterScalingPoints(int32_t plot, int32_t paperType) {
     const PlotterPaper* row = plotterPaper(plot, paperType);
-    if (!row) return false;
-    const bool across = (paperType & 0xFF) == 1;
-    *p1x = across ? row->p1x : row->p2x;
-    *p1y = across ? row->p1y : row->p2y;
-    *p2x = across ? row->p2x : row->p1x;
-    *p2y = across ? row->p2y : row->p1y;
-    return true;
+    bool across = landscape(paperType);
+    if (!row) {
+        // The paper is not known or not the plotter's: its first paper, lying.
+        for (const PlotterPaper* r = kPlotterPapers; r->plot != -1 && !row; ++r)
+            if (r->plot == plot) row = r;
+        across = true;
+    }
+    if (!row) {
+        // A plotter type the table does not know: the limits of an A4
+        // plotter (plotter type 3's).
+        static constexpr PlotterPaper kA4Plotter{0, kA4, 0, 0, 603, 521, 10603, 7721};
+        row = &kA4Plotter;
+    }
+    if (across) return {double(row->p1x), double(row->p1y), double(row->p2x), double(row->p2y)};
+    return {double(row->p2x), double(row->p2y), double(row->p1x), double(row->p1y)};
 }
 
 }  // namespace kro::hpgl

@@ -30,6 +30,12 @@ void Renderer::polygonMode() {
     in.skipParameters();
     size_t fill = 0;
     while (!in.atEnd()) {
+        // Blanks between commands and comments are not collected.
+        if (hasClass(in.peek(), kBlankBit)) {
+            ++in.pos;
+            continue;
+        }
+        if (in.skipFreeText()) continue;
         if (mnemonicCode(in.peek(), in.at(in.pos + 1)) == kPM) {
             // PM without a field, or PM 2, closes the polygon.
             Stream probe = in;
@@ -63,6 +69,7 @@ int32_t Renderer::replayPolygon() {
     const HpglRenderState saved = s;
     const Stream savedStream = in;
     const HGDIOBJ savedReplayPen = replayPen;
+    const bool savedNoPen = noPen;
     const bool savedMadePen = replayMadePen;
 
     HGDIOBJ captured = nullptr;
@@ -113,9 +120,6 @@ int32_t Renderer::replayPolygon() {
                 s.relative = 1;
                 rc = movement();
                 break;
-            case kPC:
-                rc = movement();
-                break;
             case kLT:
                 setLineType();
                 break;
@@ -142,6 +146,7 @@ int32_t Renderer::replayPolygon() {
     restorePen();
     if (rc != 0) return -1;
     s = saved;
+    noPen = savedNoPen;
     return 0;
 }
 
@@ -151,11 +156,13 @@ void Renderer::clipWindow() {
     in.skipParameters();
     if (n != 4) {
         SelectClipRgn(dc, nullptr);
+        clipSet = false;
         return;
     }
     const int32_t p = s.plot;
-    const bool userUnits = s.scalingOn == 1 && (p == 4 || p == 5 || p == 6 || p == 7 || p == 8 ||
-                                                p == 9 || p == 10 || p == 14 || p == 15 || p == 31);
+    const bool userUnits =
+        s.map.scalingOn == 1 && (p == 4 || p == 5 || p == 6 || p == 7 || p == 8 || p == 9 ||
+                                 p == 10 || p == 14 || p == 15 || p == 31);
     if (userUnits) {
         f[0] = userX(f[0]), f[1] = userY(f[1]), f[2] = userX(f[2]), f[3] = userY(f[3]);
     }
@@ -166,6 +173,7 @@ void Renderer::clipWindow() {
     if (HRGN region = CreateRectRgn(l, t, l + w + 1, t + h + 1)) {
         SelectClipRgn(dc, region);
         DeleteObject(region);
+        clipSet = true;
     }
 }
 
@@ -180,6 +188,7 @@ void Renderer::label() {
         if (!in.atEnd()) ++in.pos;  // the ETX
         if (s.command == kBL) return;
     }
+    if (noPen) return;
     const double n = double(std::strlen(gLabel));
     double cosine = 1, sine = 0;
     const double d = std::hypot(s.directionRun, s.directionRise);

@@ -11,65 +11,62 @@
 namespace kro::hpgl {
 namespace {
 
-bool isPlotterWithFixedLabels(int32_t plot) {
-    return plot == 5 || plot == 6 || plot == 7 || plot == 8 || plot == 9 || plot == 11 ||
-           plot == 12;
-}
-
-void startState(HpglRenderState* s, const HpglDocument& doc, int32_t deviceHeight,
-                int32_t paperType) {
-    *s = HpglRenderState{};
-    s->deviceHeight = deviceHeight;
-    s->plot = doc.plot;
-    s->paperType = paperType;
-    s->userScaleX = s->userScaleY = 1.0;
-    s->penUp = 1;
-    s->lineType = 10;
-    s->noVerticalLabels = 1;
-    s->noExtraSpace = 1;
-}
-
 // The values IN and DF restore, for this plot on this paper.
 void defaultState(HpglRenderState* d, const HpglDocument& doc, int32_t paperType) {
-    if (!defaultScalingPoints(doc.plot, paperType, &d->p1X, &d->p1Y, &d->p2X, &d->p2Y)) {
-        d->p1X = doc.xMin;
-        d->p1Y = doc.yMin;
-        d->p2X = doc.xMax;
-        d->p2Y = doc.yMax;
-    }
-    d->userMinX = d->p1X;
-    d->userMinY = d->p1Y;
-    d->scalingOn = 0;
-    d->userScaleX = d->userScaleY = 1.0;
+    const ScalingPoints p = plotterScalingPoints(doc.plot, paperType);
+    d->map.reset(p);
     d->relative = 0;
     d->penUp = 1;
     d->pen = 0;
     d->lineType = 10;
     d->patternLength = 0.04 * std::hypot(doc.xMax - doc.xMin, doc.yMax - doc.yMin);
-    if (isPlotterWithFixedLabels(doc.plot)) {
-        d->charWidth = 114.0;
-        d->charHeight = 150.0;
-    } else {
-        d->charWidth = 0.005 * std::fabs(doc.xMax - doc.xMin);
-        d->charHeight = 0.005 * std::fabs(doc.yMax - doc.yMin);
-    }
+    defaultCharSize(doc.plot, p, &d->charWidth, &d->charHeight);
     d->slant = 0;
     d->directionRun = 1.0;
     d->directionRise = 0;
     d->labelVertical = 0;
     d->extraSpaceX = d->extraSpaceY = 0;
-    const int32_t p = doc.plot;
-    d->noVerticalLabels = p == 5 || p == 11 || p == 12 ? 0 : 1;
-    d->noExtraSpace = p == 4 || isPlotterWithFixedLabels(p) ? 0 : 1;
+    const int32_t t = doc.plot;
+    d->noVerticalLabels = t == 5 || t == 11 || t == 12 ? 0 : 1;
+    d->noExtraSpace =
+        t == 4 || t == 5 || t == 6 || t == 7 || t == 8 || t == 9 || t == 11 || t == 12 ? 0 : 1;
 }
 
-void restoreDefaults(Renderer* r) {
+// A drawing starts in the default state, P1, P2 and the label size
+// included, but with DV and ES ignored until IN or DF.
+void startState(HpglRenderState* s, const HpglRenderState& defaults, const HpglDocument& doc,
+                int32_t deviceHeight, int32_t paperType) {
+    *s = defaults;
+    s->command = 0;
+    s->deviceHeight = deviceHeight;
+    s->plot = doc.plot;
+    s->paperType = paperType;
+    s->penX = s->penY = 0;
+    s->p1p2Given = 1;
+    s->noVerticalLabels = 1;
+    s->noExtraSpace = 1;
+}
+
+// IN restores everything from P1 on; DF keeps P1 and P2. Both take off the
+// clip of an input window.
+void restoreDefaults(Renderer* r, int32_t code) {
     r->in.skipParameters();
-    const size_t from = offsetof(HpglRenderState, p1X);
+    const UserMapping kept = r->s.map;
+    const size_t from = offsetof(HpglRenderState, map);
     const size_t to = sizeof(HpglRenderState);
     std::memcpy(reinterpret_cast<char*>(&r->s) + from,
                 reinterpret_cast<const char*>(&r->defaults) + from, to - from);
-    r->s.p1p2Given = 0;
+    if (code == kIN) {
+        r->s.p1p2Given = 1;
+    } else {
+        r->s.map.p1X = kept.p1X, r->s.map.p1Y = kept.p1Y;
+        r->s.map.p2X = kept.p2X, r->s.map.p2Y = kept.p2Y;
+        r->s.map.scalingOff();
+    }
+    if (r->clipSet) {
+        SelectClipRgn(r->dc, nullptr);
+        r->clipSet = false;
+    }
 }
 
 bool ignored(const HpglDocument& doc, int32_t code) {
@@ -85,7 +82,7 @@ int32_t dispatch(Renderer* r, int32_t code) {
     switch (code) {
         case kDF:
         case kIN:
-            restoreDefaults(r);
+            restoreDefaults(r, code);
             return 0;
         case kSP:
             r->selectPen();
@@ -105,7 +102,6 @@ int32_t dispatch(Renderer* r, int32_t code) {
         case kPR:
             s.relative = 1;
             return r->movement();
-        case kPC:
         case kGR:
             return r->movement();
         case kCI:
@@ -165,19 +161,13 @@ void restoreHostPen(Renderer* r) {
 
 }  // namespace
 
-void Renderer::readField(char* buf, bool separatorEndsOnly) {
-    const FieldRules rules{.keep = 40,
-                           .separatorEndsOnly = separatorEndsOnly,
-                           .skipBlanks = true,
-                           .takeFirstByte = true};
+void Renderer::readField(char* buf) {
+    static constexpr FieldRules rules{.keep = 40, .skipBlanks = true, .takeFirstByte = true};
     in.readFieldText(rules, buf);
 }
 
-double Renderer::readNumber(bool separatorEndsOnly) {
-    const FieldRules rules{.keep = 40,
-                           .separatorEndsOnly = separatorEndsOnly,
-                           .skipBlanks = true,
-                           .takeFirstByte = true};
+double Renderer::readNumber() {
+    static constexpr FieldRules rules{.keep = 40, .skipBlanks = true, .takeFirstByte = true};
     const Stream::Span f = in.scanField(rules);
     return fieldValue(f.data, f.kept);
 }
@@ -212,11 +202,12 @@ extern "C" KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t device
         return -1;
     }
     r = Renderer{};
-    startState(&r.s, *document, deviceHeight, paperType);
     if (scale < 0 || std::isnan(scale)) {
         fndErrorStatus = KRO_ERR_HPGL_SCALE;
         return -1;
     }
+    defaultState(&r.defaults, *document, paperType);
+    startState(&r.s, r.defaults, *document, deviceHeight, paperType);
     const Placement p = scale == 0 ? placeToFit(*document, deviceWidth, deviceHeight)
                                    : placeAtScale(*document, deviceWidth, deviceHeight,
                                                   resolution * double(scale) * 0.000984251968503937,
@@ -239,9 +230,6 @@ extern "C" KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t device
         if (r.hostPen) SelectObject(dc, r.hostPen);
         DeleteObject(probe);
     }
-
-    r.defaults = r.s;
-    defaultState(&r.defaults, *document, paperType);
 
     r.in = Stream(document->text, document->textLength);
     while (int32_t code = r.in.nextCommand()) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "hpgl/geometry.h"
 #include "hpgl/stream.h"
 #include "kro/gdi.h"
 #include "kro/kro.h"
@@ -24,10 +25,7 @@ struct HpglRenderState {
     double penX, penY;
     int32_t p1p2Given;
     // From here to extraSpaceY the fields form the default state that IN and DF copy.
-    double p1X, p1Y, p2X, p2Y;
-    double userMinX, userMinY;
-    int32_t scalingOn;
-    double userScaleX, userScaleY;
+    UserMapping map;  // p1X, p1Y, p2X, p2Y, userMinX, userMinY, scalingOn, userScaleX, userScaleY
     int32_t relative;
     int32_t penUp;
     int32_t pen;
@@ -43,7 +41,8 @@ struct HpglRenderState {
 };
 static_assert(offsetof(HpglRenderState, originX) == 16);
 static_assert(offsetof(HpglRenderState, deviceScale) == 40);
-static_assert(offsetof(HpglRenderState, p1X) == 80);
+static_assert(offsetof(HpglRenderState, map) == 80);
+static_assert(offsetof(HpglRenderState, map.userScaleX) == 136);
 static_assert(offsetof(HpglRenderState, lineType) == 164);
 static_assert(sizeof(HpglRenderState) == 248);
 
@@ -62,11 +61,6 @@ Placement placeToFit(const HpglDocument& doc, int32_t deviceWidth, int32_t devic
 // plotter type would place it on the document's paper.
 Placement placeAtScale(const HpglDocument& doc, int32_t deviceWidth, int32_t deviceHeight, double k,
                        bool centre);
-
-// The default P1 and P2 of a plotter type on a paper (code of the output
-// paper); false when the plotter paper table has no row for them.
-bool defaultScalingPoints(int32_t plot, int32_t paperType, double* p1x, double* p1y, double* p2x,
-                          double* p2y);
 
 // Pen style state: how SP makes its pen. Survives IN, DF and drawings.
 enum PenKind : int16_t { kPlainPen = 0, kDashedPen = 1, kFallbackPen = 2 };
@@ -105,6 +99,8 @@ struct Renderer {
     HGDIOBJ hostPen = nullptr;    // selected again at the end
     HGDIOBJ replayPen = nullptr;  // held by a polygon replay in progress
     bool penSelected = false;     // the renderer has selected a pen of its own
+    bool noPen = false;           // SP0 put the pen away: nothing is drawn until the next SP
+    bool clipSet = false;         // IW has clipped the device; IN and DF take the clip off
 
     // Transforms to device units. Device coordinates are 32-bit here: values
     // are clamped to a range where the end-pixel step cannot overflow, never wrapped.
@@ -121,9 +117,9 @@ struct Renderer {
 
     // The renderer's field reader: blanks skipped, the first byte always
     // taken, 40 bytes kept. Gives the kept bytes NUL-terminated in buf.
-    void readField(char* buf, bool separatorEndsOnly = false);
+    void readField(char* buf);
     // A field read the same way, converted as atof would.
-    double readNumber(bool separatorEndsOnly = false);
+    double readNumber();
     // Up to max fields, stopping before a field end, a separator stepped over after each.
     int readCountedFields(double* values, int max);
 
@@ -137,6 +133,7 @@ struct Renderer {
     void setLineType();  // LT
     int32_t movement();  // PU PD PA PR PC GR; 0 or -1
 
+    double shapeField();          // a field of CI to ER and the separator after it
     void circle();                // CI
     void arcOrWedge();            // AA AR EW
     void rectangle();             // EA ER
@@ -147,18 +144,14 @@ struct Renderer {
     void settings(int32_t code);  // IP SC SI SR SU SL DI DR DU DV ES
 
     // A user coordinate in plotter units.
-    double userX(double u) const { return (u - s.userMinX) * s.userScaleX + s.p1X; }
-    double userY(double v) const { return (v - s.userMinY) * s.userScaleY + s.p1Y; }
-    // Steps over the byte after a field that ends at a separator.
-    void stepOverByte() {
-        if (!in.atEnd()) ++in.pos;
-    }
+    double userX(double u) const { return s.map.plotterX(u); }
+    double userY(double v) const { return s.map.plotterY(v); }
     bool replayMadePen = false;  // a replayed SP or LT selected a pen
 };
 
-// The buffers that outlive a drawing: the last polygon and the last label.
+// The buffers that outlive a drawing: the last polygon and the last label
+// (kLabelBytes).
 inline constexpr size_t kPolygonBytes = 8192;
-inline constexpr size_t kLabelBytes = 150;
 
 // True on the NT family of the platform (the version query says so).
 bool ntFamily();

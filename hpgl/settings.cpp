@@ -13,40 +13,13 @@ void Renderer::settings(int32_t code) {
     const int n = readCountedFields(f, max);
     in.skipParameters();
     const HpglRenderState& d = defaults;
-    const double dx = std::fabs(s.p2X - s.p1X), dy = std::fabs(s.p2Y - s.p1Y);
+    const double dx = std::fabs(s.map.p2X - s.map.p1X), dy = std::fabs(s.map.p2Y - s.map.p1Y);
     switch (code) {
         case kIP:
-            if (n == 4) {
-                s.p1X = f[0], s.p1Y = f[1], s.p2X = f[2], s.p2Y = f[3];
-                s.p1p2Given = 1;
-            } else if (n >= 2) {
-                // P2 keeps its distance from P1.
-                s.p2X += f[0] - s.p1X;
-                s.p2Y += f[1] - s.p1Y;
-                s.p1X = f[0], s.p1Y = f[1];
-                s.p1p2Given = 1;
-            } else {
-                s.p1X = s.p1Y = s.p2X = s.p2Y = 0;
-                s.p1p2Given = 0;
-            }
-            s.userMinX = s.p1X;
-            s.userMinY = s.p1Y;
+            s.map.setPoints(f, n, &s.p1p2Given);
             break;
         case kSC:
-            if (n < 4 || s.p1p2Given != 1) {
-                s.scalingOn = 0;
-                s.userScaleX = s.userScaleY = 1.0;
-                s.userMinX = s.p1X;
-                s.userMinY = s.p1Y;
-            } else {
-                s.scalingOn = 1;
-                const double ux = f[1] - f[0], uy = f[3] - f[2];
-                const double px = s.p2X - s.p1X, py = s.p2Y - s.p1Y;
-                s.userScaleX = ux != 0 && px != 0 ? px / ux : 1.0;
-                s.userScaleY = uy != 0 && py != 0 ? py / uy : 1.0;
-                s.userMinX = f[0];
-                s.userMinY = f[2];
-            }
+            s.map.setScaling(f, n, s.p1p2Given);
             break;
         case kSI:
             s.charWidth = n == 2 ? f[0] * 400.0 : 114.0;
@@ -58,8 +31,8 @@ void Renderer::settings(int32_t code) {
             break;
         case kSU:
             if (n == 2) {
-                s.charWidth = s.scalingOn ? f[0] * std::fabs(s.userScaleX) : f[0];
-                s.charHeight = s.scalingOn ? f[1] * std::fabs(s.userScaleY) : f[1];
+                s.charWidth = s.map.scalingOn ? f[0] * std::fabs(s.map.userScaleX) : f[0];
+                s.charHeight = s.map.scalingOn ? f[1] * std::fabs(s.map.userScaleY) : f[1];
             } else {
                 s.charWidth = dx * 0.0075;
                 s.charHeight = dy * 0.015;
@@ -79,8 +52,8 @@ void Renderer::settings(int32_t code) {
             } else if (code == kDR) {
                 s.directionRun = f[0] * dx * 0.01, s.directionRise = f[1] * dy * 0.01;
             } else {
-                s.directionRun = s.scalingOn ? f[0] * s.userScaleX : f[0];
-                s.directionRise = s.scalingOn ? f[1] * s.userScaleY : f[1];
+                s.directionRun = s.map.scalingOn ? f[0] * s.map.userScaleX : f[0];
+                s.directionRise = s.map.scalingOn ? f[1] * s.map.userScaleY : f[1];
             }
             break;
         case kDV:

@@ -1,5 +1,5 @@
-// Circles, arcs, wedges and rectangles: CI, AA, AR, EW, EA, ER. They draw
-// whether the pen is up or down.
+// Circles, arcs, wedges and rectangles: CI, AA, AR, EW, EA, ER. All but the
+// arcs draw whether the pen is up or down.
 #include <cmath>
 #include <utility>
 
@@ -7,30 +7,21 @@
 #include "hpgl/render_state.h"
 
 namespace kro::hpgl {
-namespace {
 
-// The plot's own angle constants, kept so arcs end where they always did.
-constexpr double kDegreesPerRadian = 57.29577866666166;
-constexpr double kRadiansPerDegree = 0.01745329277777778;
-constexpr double kPi = 3.1415927;
-
-// The angle in degrees from the centre to a point at distance r.
-double startAngle(double cx, double cy, double sx, double sy, double r) {
-    double sine = r != 0 ? (sy - cy) / r : 0;
-    if (!(sine >= -1)) sine = -1;  // NaN too
-    if (sine > 1) sine = 1;
-    double a = std::asin(sine);
-    if (sx - cx < 0) a = a > 0 ? kPi - a : -kPi - a;
-    return a * kDegreesPerRadian;
+// The next field of a shape and the separator after it: every field ends at
+// any field end, so a short list never runs into the next command.
+double Renderer::shapeField() {
+    const double v = readNumber();
+    in.skipSeparator();
+    return v;
 }
-
-}  // namespace
 
 void Renderer::circle() {
     const double radius = readNumber();
     in.skipParameters();
+    if (noPen) return;
     // A negative radius draws the same circle (it starts at the opposite side).
-    const double r = std::fabs(radius * s.userScaleX);
+    const double r = std::fabs(radius * s.map.userScaleX);
     const int32_t left = toDeviceX(s.penX - r), top = toDeviceY(s.penY + r);
     const int32_t size = toDeviceLength(2 * r);
     Arc(dc, left, top, left + size, top + size, 0, 0, 0, 0);
@@ -38,25 +29,23 @@ void Renderer::circle() {
 
 void Renderer::arcOrWedge() {
     const int32_t code = s.command;
-    const bool mirrored = s.userScaleX * s.userScaleY < 0;
+    const bool mirrored = s.map.mirrored();
     double cx, cy, sx, sy, r, sweep;
     if (code == kEW) {
-        double radius = readNumber(true);
-        stepOverByte();
-        double angle = readNumber(true);
-        stepOverByte();
+        double radius = shapeField();
+        double angle = shapeField();
         sweep = readNumber();
         in.skipParameters();
         cx = s.penX;
         cy = s.penY;
         // A mirroring user mapping mirrors the start angle as it mirrors the sweep.
-        if (s.userScaleX < 0 && s.userScaleY < 0)
+        if (s.map.userScaleX < 0 && s.map.userScaleY < 0)
             angle += 180;
-        else if (s.userScaleX < 0)
+        else if (s.map.userScaleX < 0)
             angle = 180 - angle;
-        else if (s.userScaleY < 0)
+        else if (s.map.userScaleY < 0)
             angle = -angle;
-        r = radius * std::fabs(s.userScaleX);
+        r = radius * std::fabs(s.map.userScaleX);
         if (r < 0) {
             // A negative radius starts the wedge on the opposite side.
             r = -r;
@@ -69,17 +58,16 @@ void Renderer::arcOrWedge() {
         sx = cx + r * std::cos(a);
         sy = cy + r * std::sin(a);
     } else {
-        const double x = readNumber(true);
-        stepOverByte();
-        const double y = readNumber(true);
-        stepOverByte();
+        const double x = shapeField();
+        const double y = shapeField();
         sweep = readNumber();
         in.skipParameters();
-        cx = userX(x);
-        cy = userY(y);
         if (code == kAR) {
-            cx += s.penX;
-            cy += s.penY;
+            cx = s.penX + s.map.offsetX(x);
+            cy = s.penY + s.map.offsetY(y);
+        } else {
+            cx = userX(x);
+            cy = userY(y);
         }
         sx = s.penX;
         sy = s.penY;
@@ -87,15 +75,17 @@ void Renderer::arcOrWedge() {
     }
     if (mirrored) sweep = -sweep;
 
+    double ex, ey;
+    arcEnd(cx, cy, sx, sy, r, sweep, &ex, &ey);
+    if (code != kEW) {
+        // AA and AR move the pen along the arc; only a lowered pen draws it.
+        s.penX = ex;
+        s.penY = ey;
+        if (s.penUp != 0) return;
+    }
+    if (noPen) return;
     const int32_t left = toDeviceX(cx - r), top = toDeviceY(cy + r);
     const int32_t size = toDeviceLength(2 * r);
-    double ex = sx, ey = sy;
-    if (!(std::fabs(sweep) >= 360)) {
-        double e = startAngle(cx, cy, sx, sy, r) + sweep;
-        if (e > 360) e = std::fmod(e, 360.0);
-        ex = cx + r * std::cos(e * kRadiansPerDegree);
-        ey = cy + r * std::sin(e * kRadiansPerDegree);
-    }
     POINT a{toDeviceX(sx), toDeviceY(sy)}, b{toDeviceX(ex), toDeviceY(ey)};
     // The device draws counter-clockwise.
     if (sweep < 0) std::swap(a, b);
@@ -117,19 +107,20 @@ void Renderer::arcOrWedge() {
     } else {
         Arc(dc, left, top, left + size, top + size, a.x, a.y, b.x, b.y);
     }
-    s.penX = ex;
-    s.penY = ey;
 }
 
 void Renderer::rectangle() {
-    const double x = readNumber(true);
-    stepOverByte();
+    const double x = shapeField();
     const double y = readNumber();
     in.skipParameters();
-    double cx = userX(x), cy = userY(y);
+    if (noPen) return;
+    double cx, cy;
     if (s.command == kER) {
-        cx += s.penX;
-        cy += s.penY;
+        cx = s.penX + s.map.offsetX(x);
+        cy = s.penY + s.map.offsetY(y);
+    } else {
+        cx = userX(x);
+        cy = userY(y);
     }
     const double left = std::fmin(cx, s.penX), top = std::fmax(cy, s.penY);
     const int32_t l = toDeviceX(left), t = toDeviceY(top);

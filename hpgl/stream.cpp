@@ -53,14 +53,36 @@ constexpr MnemonicIndex kIndex = [] {
 }();
 
 bool isLetter(char c) {
-    return c >= 'A' && c <= 'Z';
+    return hasClass(c, kLetterBit);
 }
 
 }  // namespace
 
 int32_t mnemonicCode(char a, char b) {
     if (!isLetter(a) || !isLetter(b)) return 0;
-    return kIndex.code[(a - 'A') * 26 + (b - 'A')];
+    return kIndex.code[((a & ~0x20) - 'A') * 26 + ((b & ~0x20) - 'A')];
+}
+
+bool Stream::skipFreeText() {
+    const char a = char(peek() & ~0x20), b = char(at(pos + 1) & ~0x20);
+    if (a == 'C' && b == 'O') {
+        pos += 2;
+        skipBlanks();
+        if (peek() == '"') {
+            ++pos;
+            while (!atEnd() && text[pos] != '"') ++pos;
+            if (!atEnd()) ++pos;
+        }
+        skipParameters();
+        return true;
+    }
+    if (a == 'P' && b == 'E') {
+        pos += 2;
+        while (!atEnd() && text[pos] != ';') ++pos;
+        if (!atEnd()) ++pos;
+        return true;
+    }
+    return false;
 }
 
 int32_t Stream::nextCommand() {
@@ -71,29 +93,48 @@ int32_t Stream::nextCommand() {
             ++pos;
             continue;
         }
-        int32_t code = mnemonicCode(c, at(pos + 1));
+        const char next = at(pos + 1);
+        int32_t code = mnemonicCode(c, next);
         if (code == 0) {
-            ++pos;
+            if (!skipFreeText()) ++pos;
             continue;
         }
         pos += 2;
-        skipSeparator();
+        if (hasClass(peek(), kSeparatorBit)) ++pos;
         return code;
     }
     return kNoCommand;
 }
 
-Stream::Span Stream::scanField(const FieldRules& rules) {
-    if (rules.skipBlanks)
-        while (pos < length && hasClass(text[pos], kBlankBit)) ++pos;
-    const size_t start = pos;
-    if (rules.takeFirstByte && !atEnd()) ++pos;
-    // The end of the text ends every field, whatever the rules.
-    const uint8_t ends = kNulBit | (rules.separatorEndsOnly ? kSeparatorBit : kFieldEndBits);
-    while (pos < length && !hasClass(text[pos], ends)) ++pos;
+namespace {
+
+// Inlined where the rules are constants, so the walks that read most of a
+// plot's numbers pay for no rule they do not use.
+[[gnu::always_inline]] inline Stream::Span scan(Stream& s, const FieldRules& rules) {
+    if (rules.skipBlanks) s.skipBlanks();
+    const size_t start = s.pos;
+    if (rules.takeFirstByte && !s.atEnd()) ++s.pos;
+    while (s.pos < s.length && !hasClass(s.text[s.pos], kNulBit | kFieldEndBits)) ++s.pos;
     const size_t keep = rules.keep < kMaxFieldKeep ? rules.keep : kMaxFieldKeep;
-    const size_t n = pos - start;
-    return {text + start, n < keep ? n : keep};
+    const size_t n = s.pos - start;
+    return {s.text + start, n < keep ? n : keep};
+}
+
+[[gnu::always_inline]] inline bool pair(Stream& s, const FieldRules& rules, double* x, double* y) {
+    Stream::Span f = scan(s, rules);
+    *x = fieldValue(f.data, f.kept);
+    s.skipSeparator();
+    if (hasClass(s.peek(), kTerminatorBit | kLetterBit)) return false;
+    f = scan(s, rules);
+    *y = fieldValue(f.data, f.kept);
+    s.skipSeparator();
+    return true;
+}
+
+}  // namespace
+
+Stream::Span Stream::scanField(const FieldRules& rules) {
+    return scan(*this, rules);
 }
 
 size_t Stream::readFieldText(const FieldRules& rules, char* buf) {
@@ -107,22 +148,20 @@ int Stream::readFields(double* values, int max) {
     static constexpr FieldRules kRules{};
     int count = 0;
     while (count < max && !atFieldEnd()) {
-        Span f = scanField(kRules);
+        Span f = scan(*this, kRules);
         values[count++] = fieldValue(f.data, f.kept);
         skipSeparator();
     }
     return count;
 }
 
-void Stream::readPair(double* x, double* y) {
-    static constexpr FieldRules kXRules{.separatorEndsOnly = true};
-    static constexpr FieldRules kYRules{};
-    Span f = scanField(kXRules);
-    *x = fieldValue(f.data, f.kept);
-    skipSeparator();
-    f = scanField(kYRules);
-    *y = fieldValue(f.data, f.kept);
-    skipSeparator();
+bool Stream::readPair(const FieldRules& rules, double* x, double* y) {
+    return pair(*this, rules, x, y);
+}
+
+bool Stream::readPair(double* x, double* y) {
+    static constexpr FieldRules kRules{};
+    return pair(*this, kRules, x, y);
 }
 
 void Stream::skipParameters() {

@@ -60,9 +60,9 @@ inline constexpr int32_t kClassCommand = 13;
 // Byte classes: bit flags over all 256 bytes.
 inline constexpr uint8_t kSeparatorBit = 1;   // "," and " "
 inline constexpr uint8_t kTerminatorBit = 2;  // ";" and NUL
-inline constexpr uint8_t kLetterBit = 4;      // "A" to "Z"
-inline constexpr uint8_t kNulBit = 8;         // the NUL alone: the end of the text
-inline constexpr uint8_t kBlankBit = 16;      // space, TAB and LF, stepped over by the walk
+inline constexpr uint8_t kLetterBit = 4;  // "A" to "Z" and "a" to "z": either case names a command
+inline constexpr uint8_t kNulBit = 8;     // the NUL alone: the end of the text
+inline constexpr uint8_t kBlankBit = 16;  // space, TAB and LF, stepped over by the walk
 inline constexpr uint8_t kFieldEndBits = kSeparatorBit | kTerminatorBit | kLetterBit;
 
 struct ByteClasses {
@@ -74,7 +74,7 @@ inline constexpr ByteClasses kClasses = [] {
     c.bits[uint8_t(' ')] = kSeparatorBit;
     c.bits[uint8_t(';')] = kTerminatorBit;
     c.bits[0] = kTerminatorBit | kNulBit;
-    for (int b = 'A'; b <= 'Z'; ++b) c.bits[b] = kLetterBit;
+    for (int b = 'A'; b <= 'Z'; ++b) c.bits[b] = c.bits[b | 0x20] = kLetterBit;
     c.bits[uint8_t(' ')] |= kBlankBit;
     c.bits[uint8_t('\t')] |= kBlankBit;
     c.bits[uint8_t('\n')] |= kBlankBit;
@@ -85,16 +85,15 @@ inline bool hasClass(char byte, uint8_t bits) {
     return (kClasses.bits[uint8_t(byte)] & bits) != 0;
 }
 
-// The code of the mnemonic a b (upper case only), or 0.
+// The code of the mnemonic a b, in either case, or 0.
 int32_t mnemonicCode(char a, char b);
 
 // Rules of a parameter field. The extents walker takes the defaults; the
 // renderer keeps 40 bytes, skips leading blanks and always takes the first byte.
 struct FieldRules {
-    size_t keep = 64;                // bytes kept; the rest of the field is stepped over
-    bool separatorEndsOnly = false;  // x of a coordinate pair: only a separator ends it
-    bool skipBlanks = false;         // step over spaces, TABs and LFs first
-    bool takeFirstByte = false;      // the first byte belongs to the field whatever it is
+    size_t keep = 64;            // bytes kept; the rest of the field is stepped over
+    bool skipBlanks = false;     // step over spaces, TABs and LFs first
+    bool takeFirstByte = false;  // the first byte belongs to the field whatever it is
 };
 
 inline constexpr size_t kMaxFieldKeep = 64;
@@ -117,6 +116,12 @@ struct Stream {
     // it, and gives its code; 0 at the end of the text.
     int32_t nextCommand();
 
+    // Steps over a command that no pass acts on but whose parameters may
+    // hold letters: a comment (CO) with its quoted text, or an encoded
+    // polyline (PE), so nothing in them is taken for a command. False when
+    // none starts here.
+    bool skipFreeText();
+
     // True when the byte here ends a parameter list (separator, terminator or
     // command letter).
     bool atFieldEnd() const { return hasClass(peek(), kFieldEndBits); }
@@ -134,18 +139,35 @@ struct Stream {
     // is stepped over. Gives the number of bytes kept.
     size_t readFieldText(const FieldRules& rules, char* buf);
 
-    // Steps over one separator if one is here.
+    // Steps over the separator between two fields: blanks around at most one
+    // comma, so spaces next to a comma do no harm.
     void skipSeparator() {
-        if (hasClass(peek(), kSeparatorBit)) ++pos;
+        char c = peek();
+        if (c == ',') {
+            ++pos;
+            if (hasClass(peek(), kBlankBit)) skipBlanks();
+            return;
+        }
+        if (!hasClass(c, kBlankBit)) return;
+        skipBlanks();
+        if (peek() == ',') {
+            ++pos;
+            skipBlanks();
+        }
+    }
+    void skipBlanks() {
+        while (pos < length && hasClass(text[pos], kBlankBit)) ++pos;
     }
 
     // Reads up to max fields (value with atof, one separator stepped over
     // after each), stopping before a field end. Gives the count read.
     int readFields(double* values, int max);
 
-    // A coordinate pair: x up to a separator only, the separator, y up to any
-    // field end, then one separator if there is one.
-    void readPair(double* x, double* y);
+    // A coordinate pair, each field up to any field end, with the separators
+    // after them. False, with the x field read, when no y field follows: an
+    // odd coordinate, which moves nothing.
+    bool readPair(const FieldRules& rules, double* x, double* y);
+    bool readPair(double* x, double* y);
 
     // The parameter skip: to the next terminator or command letter; a ";" is
     // stepped over, a letter and the end of the text are not.

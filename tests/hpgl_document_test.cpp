@@ -35,9 +35,13 @@ TEST(HpglText, Normalization) {
         {"  PA", "PA"},
         {"PA  \r\n  10", "PA 10"},
         {", \r\n 1", ",1"},
-        {"PU\r\nPD", "PUPD"},
-        {"PU\rPD", "PU\rPD"},
-        {"PU\nPD\t;", "PUPD;"},
+        // A line break of any kind separates like a space, never joins digits.
+        {"PU\r\nPD", "PU PD"},
+        {"PU\rPD", "PU PD"},
+        {"PU\nPD\t;", "PU PD;"},
+        {"PA4000\r\n4000", "PA4000 4000"},
+        {"PA4000\n\r 4000", "PA4000 4000"},
+        {"\r\nIN;\r\n", "IN; "},
         {std::string("A\0B", 3), "AB"},
         {"PA1,1;\032PD5,5;", "PA1,1;"},
         {"IN;\x1B.I81;;17:PA1,1;", "IN;PA1,1;"},
@@ -73,7 +77,7 @@ TEST(HpglOpen, LoadsMeasuresAndChoosesPaper) {
     fndErrorStatus = 12345;
     HpglDocument* doc = KroOpenHPGL(f.path(), 5, 0, nullptr);
     ASSERT_NE(doc, KRO_FAILED_PTR);
-    EXPECT_STREQ(doc->text, "IN;SP1;PU0,0;PD8000,0,8000,4000;");
+    EXPECT_STREQ(doc->text, "IN;SP1;PU0,0; PD8000,0,8000,4000;");
     EXPECT_EQ(doc->textLength, int32_t(std::strlen(doc->text) + 1));
     EXPECT_EQ(doc->path, f.path());
     EXPECT_EQ(std::tie(doc->widthMm, doc->heightMm), std::tuple(200.0, 100.0));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -180,7 +182,7 @@ TEST(HpglRender, DashArraysOfEveryLineTypeOnBothFamilies) {
     for (const DashCase& c : kDashCases) {
         for (bool nt : {true, false}) {
             Recorder rec(nt);
-            Plot p("IN;LT" + std::to_string(c.type) + ",10;", 0, 0, 600, 800);
+            Plot p("IN;IP0,0,600,800;LT" + std::to_string(c.type) + ",10;", 0, 0, 600, 800);
             ASSERT_EQ(rec.draw(p), 0);
             const std::string want = std::string(nt ? c.nt : c.ninex) + " = pen#2\n";
             EXPECT_EQ(rec.calls().substr(0, want.size()), want) << "LT" << c.type << " nt " << nt;
@@ -192,18 +194,22 @@ TEST(HpglRender, DashArraysOfEveryLineTypeOnBothFamilies) {
 TEST(HpglRender, LineTypeParameters) {
     // No pattern length, or one out of range, gives 4 percent of the diagonal
     // (40 units); a type out of range draws solid.
-    EXPECT_TRUE(startsWith(drawCalls("IN;LT2,150;"),
+    EXPECT_TRUE(startsWith(drawCalls("IN;IP0,0,1000,1000;LT2,150;"),
                            "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, [28 27]) "));
     EXPECT_TRUE(
         startsWith(drawCalls("IN;LT7;"), "ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) "));
-    // Before IN, P1 = P2: every computed entry is one unit, the dot entry
-    // stays the pen width in plotter units.
-    EXPECT_TRUE(
-        startsWith(drawCalls("LT4;"), "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [1 1 40 1]) "));
+    // Before IN, P1 and P2 are the plotter's already (10000 x 7200 here): a
+    // pattern of 493 units, not one of a unit each.
+    EXPECT_TRUE(startsWith(drawCalls("LT4;"),
+                           "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [362 44 40 44]) "));
+    // With P1 = P2 every computed entry is one unit, the dot entry stays the
+    // pen width in plotter units.
+    EXPECT_TRUE(startsWith(drawCalls("IP;LT4;"),
+                           "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [1 1 40 1]) "));
 }
 
 TEST(HpglRender, PenSelectMakesThePenOfTheLineTypeInForce) {
-    const std::string nt = drawCalls("IN;LT2;SP1;");
+    const std::string nt = drawCalls("IN;IP0,0,1000,1000;LT2;SP1;");
     EXPECT_NE(nt.find("ExtCreatePen(0x12207, 10, {0, 0x000000}, 2, [28 27]) = pen#3"),
               std::string::npos)
         << nt;
@@ -232,12 +238,32 @@ TEST(HpglRender, EndPixelRule) {
 }
 
 TEST(HpglRender, LineTypeZeroDrawsADotPerPoint) {
-    const std::string calls = drawCalls("IN;SP1;LT0;PU0,500;PD100,500,105,500;");
-    const std::string tail = calls.substr(calls.find("MoveToEx(0, 500)\n"));
+    // One dot at each point given, the last too, none where the pen went
+    // down; a dot reaches back along the way it came, at most a pen wide.
+    const std::string calls = drawCalls("IN;SP1;LT0;PU0,500;PD100,500,105,500;PD105,400;");
+    const std::string tail = calls.substr(calls.find("DeleteObject(pen#2)\n") + 20);
     EXPECT_EQ(tail,
-              "MoveToEx(0, 500)\nLineTo(11, 500)\n"
+              "MoveToEx(90, 500)\nLineTo(101, 500)\n"
               "MoveToEx(100, 500)\nLineTo(106, 500)\n"
+              "MoveToEx(105, 590)\nLineTo(105, 601)\n"
               "SelectObject(BLACK_PEN) = pen#3\nDeleteObject(pen#3)\n");
+}
+
+TEST(HpglRender, NoPenDrawsNothingUntilTheNextPenSelect) {
+    const std::string calls = drawCalls(
+        "SP0;PD100,100;CI10;AA100,0,90;EW10,0,90;EA0,0;LBx\x03PM0;PD5,5;PM2;EP;"
+        "SP1;PD200,200;");
+    EXPECT_EQ(calls,
+              "CreatePen(0, 1, 0x000000) = pen#2\nSelectObject(pen#2) = BLACK_PEN\n"
+              "MoveToEx(0, 1000)\n"
+              "CreatePen(0, 0, 0x000000) = pen#3\nSelectObject(pen#3) = pen#2\n"
+              "SelectObject(pen#2) = pen#3\nDeleteObject(pen#3)\n"
+              // The replay's move, drawing nothing; the arc left the pen at (0, 0).
+              "MoveToEx(0, 1000)\n"
+              "CreatePen(0, 10, 0x000000) = pen#4\nSelectObject(pen#4) = pen#2\n"
+              "DeleteObject(pen#2)\n"
+              "MoveToEx(0, 1000)\nLineTo(201, 799)\nMoveToEx(200, 800)\n"
+              "SelectObject(BLACK_PEN) = pen#4\nDeleteObject(pen#4)\n");
 }
 
 TEST(HpglRender, GraphMovesStepInXAndTakeEveryPoint) {
@@ -258,22 +284,26 @@ TEST(HpglRender, GraphMovesStepInXAndTakeEveryPoint) {
 }
 
 TEST(HpglRender, RelativeAndAbsoluteMoves) {
-    const std::string calls = drawCalls("PA5,5;PR10,10;PD0,0;PC20,20;PA30,30;");
+    // PC is a pen colour: no move, no line.
+    const std::string calls = drawCalls("PA5,5;PR10,10;PD0,0;PC1,255,0,0;PA30,30;");
     EXPECT_EQ(calls,
               "MoveToEx(0, 1000)\n"
               "MoveToEx(5, 995)\n"
               "MoveToEx(15, 985)\nLineTo(16, 986)\nMoveToEx(15, 985)\n"
-              "MoveToEx(15, 985)\nLineTo(21, 979)\nMoveToEx(20, 980)\n"
-              "MoveToEx(20, 980)\nLineTo(31, 969)\nMoveToEx(30, 970)\n");
-    // The x field of a pair runs to the next separator, across a ";".
-    EXPECT_EQ(drawCalls("PA10;PD20,30;"), "MoveToEx(0, 1000)\n");
+              "MoveToEx(15, 985)\nLineTo(31, 969)\nMoveToEx(30, 970)\n");
+    // An odd coordinate moves nothing and leaves the next command alone;
+    // spaces around a separator do no harm.
+    EXPECT_EQ(drawCalls("PA10;PD20,30;"),
+              "MoveToEx(0, 1000)\nMoveToEx(0, 1000)\nLineTo(21, 969)\nMoveToEx(20, 970)\n");
+    EXPECT_EQ(drawCalls("PA20 ,30 ;PD 40 , 50 ;"),
+              "MoveToEx(0, 1000)\nMoveToEx(20, 970)\nLineTo(41, 949)\nMoveToEx(40, 950)\n");
 }
 
 TEST(HpglRender, AdaptiveLineTypesMakeOnePenPerSegment) {
     // Segments of 100 and 250 units with a pattern of 100: one and three
     // patterns of 100 and 83.3 units.
     Recorder rec(true, 600, 800);
-    Plot p("IN;LT-2,10;PD100,0,100,250;", 0, 0, 600, 800);
+    Plot p("IN;IP0,0,600,800;LT-2,10;PD100,0,100,250;", 0, 0, 600, 800);
     ASSERT_EQ(rec.draw(p), 0);
     const std::string calls = rec.calls();
     const std::string want =
@@ -294,14 +324,14 @@ TEST(HpglRender, AdaptiveLineTypesMakeOnePenPerSegment) {
     rec.expectHostPenBack();
 
     // On the 9x family the same plot is one polyline with the dash style.
-    const std::string ninex = drawCalls("IN;LT-2,10;PD100,0,100,250;", false);
+    const std::string ninex = drawCalls("IN;IP0,0,600,800;LT-2,10;PD100,0,100,250;", false);
     EXPECT_NE(ninex.find("PolylineTo((100,1000) (100,749))"), std::string::npos) << ninex;
 }
 
 TEST(HpglRender, AdaptiveLineTypeWithoutPatternLengthDrawsSolid) {
-    // Before IN the pattern length is 0: the segments are drawn solid.
+    // With P1 = P2 the pattern length is 0: the segments are drawn solid.
     Recorder rec;
-    Plot p("LT-3;PD100,0,100,100;", 0, 0, 1000, 1000);
+    Plot p("IP;LT-3;PD100,0,100,100;", 0, 0, 1000, 1000);
     ASSERT_EQ(rec.draw(p), 0);
     const std::string calls = rec.calls();
     EXPECT_NE(calls.find("ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) = pen#3\n"
@@ -406,20 +436,30 @@ TEST(HpglPlacement, ByPlotterKindAndPaper) {
 }
 
 TEST(HpglPlacement, DefaultScalingPoints) {
-    double x1, y1, x2, y2;
-    ASSERT_TRUE(defaultScalingPoints(13, 0x30101, &x1, &y1, &x2, &y2));
-    EXPECT_EQ(std::vector<double>({x1, y1, x2, y2}), std::vector<double>({160, 447, 10210, 7682}));
-    ASSERT_TRUE(defaultScalingPoints(13, 0x30110, &x1, &y1, &x2, &y2));
-    EXPECT_EQ(std::vector<double>({x1, y1, x2, y2}), std::vector<double>({10210, 7682, 160, 447}));
-    // The last rows of the table, and types that share rows.
-    ASSERT_TRUE(defaultScalingPoints(12, 0x10001, &x1, &y1, &x2, &y2));
-    EXPECT_EQ(x1, -22060);
-    ASSERT_TRUE(defaultScalingPoints(7, 0x10201, &x1, &y1, &x2, &y2));
-    EXPECT_EQ(x1, -10280);
-    ASSERT_TRUE(defaultScalingPoints(9, 0x10201, &x1, &y1, &x2, &y2));
-    EXPECT_EQ(x1, -10785);
-    EXPECT_FALSE(defaultScalingPoints(23, 0x10401, &x1, &y1, &x2, &y2));
-    EXPECT_FALSE(defaultScalingPoints(5, 0x10401, &x1, &y1, &x2, &y2));
+    const struct {
+        int32_t plot, paper;
+        ScalingPoints want;
+    } cases[] = {
+        {13, 0x30101, {160, 447, 10210, 7682}},
+        {13, 0x30110, {10210, 7682, 160, 447}},  // upright: P1 and P2 change places
+        // The last rows of the table, and types that share rows.
+        {12, 0x10001, {-22060, -15580, 22060, 15580}},
+        {7, 0x10201, {-10280, -7260, 10280, 7260}},
+        {9, 0x10201, {-10785, -6875, 10785, 6875}},
+        // A paper the plotter has no row for, or none known: its first row, lying.
+        {5, 0x10401, {-10680, -6720, 10680, 6720}},
+        {13, 0, {160, 447, 10210, 7682}},
+        {13, 0x10210, {160, 447, 10210, 7682}},
+        // A plotter type the table does not know: an A4 plotter's limits.
+        {23, 0x10401, {603, 521, 10603, 7721}},
+        {0, 0, {603, 521, 10603, 7721}},
+    };
+    for (const auto& c : cases) {
+        const ScalingPoints p = plotterScalingPoints(c.plot, c.paper);
+        EXPECT_EQ(std::vector<double>({p.p1x, p.p1y, p.p2x, p.p2y}),
+                  std::vector<double>({c.want.p1x, c.want.p1y, c.want.p2x, c.want.p2y}))
+            << "plot " << c.plot << " paper " << c.paper;
+    }
 }
 
 TEST(HpglPlacement, DefaultP1P2ComeFromTheOutputPaper) {
@@ -459,6 +499,102 @@ TEST(HpglRenderFiles, RealPlotsRenderToPng) {
         ++rendered;
     }
     EXPECT_GT(rendered, 30);
+    std::filesystem::remove_all(work);
+}
+
+// The box of everything a drawing put on the recorder, in device units.
+struct DrawnBox {
+    int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+    void add(int32_t x, int32_t y) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+};
+DrawnBox drawnBox(HDC dc) {
+    DrawnBox b;
+    KroGdiRecord r;
+    int32_t x = 0, y = 0;  // the current position, where a line starts
+    for (int32_t i = 0; KroGdiGetRecord(dc, i, &r) == 0; ++i) {
+        switch (r.call) {
+            case KRO_GDI_CALL_MOVE_TO_EX:
+                x = r.args[0], y = r.args[1];
+                break;
+            case KRO_GDI_CALL_LINE_TO:
+                b.add(x, y);
+                b.add(r.args[0], r.args[1]);
+                break;
+            case KRO_GDI_CALL_POLYLINE_TO:
+                b.add(x, y);
+                for (int32_t k = 0; k + 1 < r.valueCount; k += 2)
+                    b.add(r.values[k], r.values[k + 1]);
+                break;
+            case KRO_GDI_CALL_ARC:
+            case KRO_GDI_CALL_PIE:
+                // A whole circle its box; a part of one (here always from
+                // or to a quarter point) its ends, a pie its centre too.
+                if (r.args[4] != r.args[6] || r.args[5] != r.args[7]) {
+                    b.add(r.args[4], r.args[5]);
+                    b.add(r.args[6], r.args[7]);
+                    if (r.call == KRO_GDI_CALL_PIE)
+                        b.add((r.args[0] + r.args[2]) / 2, (r.args[1] + r.args[3]) / 2);
+                    break;
+                }
+                [[fallthrough]];
+            case KRO_GDI_CALL_RECTANGLE:
+                b.add(r.args[0], r.args[1]);
+                b.add(r.args[2], r.args[3]);
+                break;
+            default:
+                break;
+        }
+    }
+    return b;
+}
+
+// A plot is drawn where it was measured: fitted onto the page, its drawing
+// lies inside the margins and fills the page along one side.
+TEST(HpglRenderFiles, DrawnWhereMeasured) {
+    const std::string cases[] = {
+        "IN;IP1000,1000,9000,9000;SC0,100,0,100;PA50,50;PD;AR10,0,90;PA20,20;ER10,10;",
+        "IN;IP0,0,1000,1000;SC0,10,0,10;PA0,0;PD10,10;IN;PA0,0;PD500,500;",
+        "IN;IP0,0,1000,1000;SC0,10,0,10;DF;PU0,0;PD500,500;",
+        "IN;SP1;PD0,0;PA-2000,-2000;CI500;",
+        "IN;SP1;PA0,0;PD1000,1000;PU0,0;EW500,180,180;",
+        "IN;SC0,10,0,10;PA0,0;PD5,5;",
+        "SC0,10,0,10;PA2,2;PD5,5;",
+        "IN;SP1;PA4000\r\n4000;PD0,0;",
+        "IN;SP1;PM0;PA0,0;PD1000,0,1000,1000;PM2 ;EP;\r\nPA0,0;PD 500,2000 ;",
+        "IN;SP1;PA3000;PU4000,0;PD0,0;PA2000 ,3000;",
+        "IN;SP1;PA1000,0;AA0,0,180;PD0,0;",
+        "IN;SP1;PA100,-0.00000000000001;PD;AA0,0,90;",
+        "IN;SP1;CO\"PD9000,9000\";PD100,100;PC1,255,0,0;PD200,0;",
+        "in;sp1;pd1000,1000;pu;",
+        "SI0.5,0.5;LBHello\x03",
+        "IN;SI0.1,0.1;LB" + std::string(200, 'x') + "\x03",
+    };
+    const std::filesystem::path work =
+        std::filesystem::temp_directory_path() / ("kro-render-fit-" + std::to_string(getpid()));
+    std::filesystem::create_directories(work);
+    const std::filesystem::path path = work / "plot.hpgl";
+    for (const std::string& text : cases) {
+        SCOPED_TRACE(text);
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+        HpglDocument* doc = KroOpenHPGL(path.c_str(), 0, 0, nullptr);
+        ASSERT_NE(doc, KRO_FAILED_PTR);
+        Recorder rec(true, 1000, 1000);
+        ASSERT_EQ(KroDisplayHPGL(doc, 1000, 1000, rec.dc(), kPens, 0, 0, 0.0f, 1016, 0), 0);
+        const DrawnBox b = drawnBox(rec.dc());
+        KroCloseHPGL(doc);
+        // The end-pixel rule may reach one unit beyond a margin.
+        EXPECT_GE(b.left, 9);
+        EXPECT_GE(b.top, 9);
+        EXPECT_LE(b.right, 991);
+        EXPECT_LE(b.bottom, 991);
+        EXPECT_GE(std::max(b.right - b.left, b.bottom - b.top), 975);
+    }
     std::filesystem::remove_all(work);
 }
 
@@ -508,21 +644,26 @@ TEST(HpglShapes, CallsOfTheShapeCommands) {
         // A negative radius draws the same circle.
         {"PA1000,1000;CI-100;", "MoveToEx(0, 2000)\nArc(900, 900, 1100, 1100, 0, 0, 0, 0)\n"},
         // The centre at the pen: one dot; the pen stays.
-        {"PA100,100;AA100,100,45;PD;",
-         "MoveToEx(0, 2000)\nMoveToEx(100, 1900)\nLineTo(101, 1901)\nMoveToEx(100, 1900)\n"},
+        {"PA100,100;PD;AA100,100,45;PU;",
+         "MoveToEx(0, 2000)\nMoveToEx(100, 1900)\n"
+         "MoveToEx(100, 1900)\nLineTo(101, 1901)\nMoveToEx(100, 1900)\n"},
         // A full circle leaves the pen at its start, a quarter at its end.
-        {"PA100,0;AA0,0,360;PD;",
-         "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 100, 2000, 100, 2000)\n"
-         "MoveToEx(100, 2000)\n"},
-        {"PA100,0;AA0,0,90;PD;",
-         "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 100, 2000, 0, 1900)\n"
-         "MoveToEx(0, 1900)\n"},
+        {"PA100,0;PD;AA0,0,360;PU;",
+         "MoveToEx(0, 2000)\nMoveToEx(100, 2000)\n"
+         "Arc(-99, 1900, 101, 2100, 100, 2000, 100, 2000)\nMoveToEx(100, 2000)\n"},
+        {"PA100,0;PD;AA0,0,90;PU;",
+         "MoveToEx(0, 2000)\nMoveToEx(100, 2000)\n"
+         "Arc(-99, 1900, 101, 2100, 100, 2000, 0, 1900)\nMoveToEx(0, 1900)\n"},
+        // With the pen up the arc only moves the pen.
+        {"PA100,0;AA0,0,90;PD;", "MoveToEx(0, 2000)\nMoveToEx(0, 1900)\n"},
         // A negative sweep: the same arc with the ends swapped.
-        {"PA100,0;AA0,0,-90;",
-         "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 0, 2099, 100, 2000)\n"},
+        {"PA100,0;PD;AA0,0,-90;",
+         "MoveToEx(0, 2000)\nMoveToEx(100, 2000)\n"
+         "Arc(-99, 1900, 101, 2100, 0, 2099, 100, 2000)\n"},
         // AR's centre is relative to the pen.
-        {"PA100,0;AR-100,0,90;",
-         "MoveToEx(0, 2000)\nArc(-99, 1900, 101, 2100, 100, 2000, 0, 1900)\n"},
+        {"PA100,0;PD;AR-100,0,90;",
+         "MoveToEx(0, 2000)\nMoveToEx(100, 2000)\n"
+         "Arc(-99, 1900, 101, 2100, 100, 2000, 0, 1900)\n"},
         // A wedge around the pen; a thin one is its radius alone.
         {"PA500,500;EW100,0,90;",
          "MoveToEx(0, 2000)\nPie(400, 1400, 600, 1600, 600, 1500, 500, 1400)\n"},
@@ -545,8 +686,9 @@ TEST(HpglShapes, ScalingPointsAndUserScaling) {
         const char* calls;
     } cases[] = {
         {"IP0,0,1000,1000;SC0,100,0,100;PA50,50;PD;", "MoveToEx(500, 1500)\n"},
-        // Without IP, SC leaves scaling off.
-        {"SC0,100,0,100;PA50,50;PD;", "MoveToEx(50, 1950)\n"},
+        // Without IP, SC maps onto the plotter's P1 and P2 (603,521 to 10603,7721).
+        {"SC0,100,0,100;PA50,50;PD;", "MoveToEx(5603, -2121)\n"},
+        {"IN;SC0,10000,0,7200;PA1000,1000;PD;", "MoveToEx(1603, 479)\n"},
         // x max below x min mirrors.
         {"IP0,0,1000,1000;SC100,0,0,100;PA25,0;PD;", "MoveToEx(750, 2000)\n"},
         // Equal limits keep the factor at 1.
@@ -554,8 +696,21 @@ TEST(HpglShapes, ScalingPointsAndUserScaling) {
         // IP with two fields moves P2 along; without fields SC has no effect.
         {"IP0,0,1000,1000;IP100,100;SC0,10,0,10;PA1,1;PD;", "MoveToEx(200, 1800)\n"},
         {"IP0,0,1000,1000;IP;SC0,10,0,10;PA1,1;PD;", "MoveToEx(1, 1999)\n"},
+        // Relative offsets are displacements: scaled, not moved by P1.
+        {"IP1000,1000,9000,9000;SC0,100,0,100;PA50,50;PD;AR10,0,90;",
+         "Arc(5000, -3800, 6600, -2200, 5000, -3000, 5800, -2200)\n"},
+        {"IP1000,1000,9000,9000;SC0,100,0,100;PA50,50;ER10,10;",
+         "Rectangle(5000, -3800, 5800, -3000)\n"},
+        // DF keeps P1 and P2; IN takes off the window's clip.
+        {"IP0,0,1000,1000;DF;SC0,10,0,10;PA5,5;PD;", "MoveToEx(500, 1500)\n"},
+        {"IW0,0,100,100;IN;",
+         "CreateRectRgn(0, 1900, 101, 2001) = rgn#2\nSelectClipRgn(rgn#2) = 2\n"
+         "DeleteObject(rgn#2)\nSelectClipRgn(null) = 1\n"},
+        // Lower-case commands; a comment's text is no command.
+        {"in;pa5,5;pd;", "MoveToEx(5, 1995)\n"},
+        {"CO\"PD500,500\";PA5,5;PD;", "MoveToEx(5, 1995)\n"},
         // Mirrored arcs turn the other way.
-        {"IP0,0,1000,1000;SC10,0,0,10;PA9,0;AA10,0,90;",
+        {"IP0,0,1000,1000;SC10,0,0,10;PA9,0;PD;AA10,0,90;",
          "Arc(-99, 1900, 101, 2100, 0, 2099, 100, 2000)\n"},
     };
     for (const auto& c : cases) {
@@ -589,8 +744,10 @@ TEST(HpglPolygons, ReplayDrawsAndLeavesTheStateAlone) {
 }
 
 TEST(HpglPolygons, CollectionStepsTwoBytesAtATime) {
-    // The closing PM after a blank is not seen: nothing after the opening PM runs.
-    EXPECT_EQ(drawOn("PM0;PA0,0; PM2;PD10,10;", 1000), "");
+    // Blanks between the commands of a polygon do no harm: the closing PM is
+    // seen and what follows it is drawn.
+    EXPECT_EQ(drawOn("PM0;PA0,0; PM2 ;PD10,10;", 1000),
+              "MoveToEx(0, 1000)\nLineTo(11, 989)\nMoveToEx(10, 990)\n");
     // Commands the replay does not know are skipped.
     EXPECT_EQ(drawOn("PM0;IN;WG5,0,90;PM2;EP;", 1000),
               "CreatePen(0, 0, 0x000000) = pen#2\nSelectObject(pen#2) = BLACK_PEN\n"
@@ -650,6 +807,15 @@ TEST(HpglLabels, BoxCornersInEveryMode) {
     EXPECT_EQ(labelBox("ES1;", 5), labelBox(""));
     EXPECT_EQ(labelBox("IN;ES1;", 5),
               "MoveToEx(100, 900)\nPolylineTo((340,900) (340,820) (100,820) (100,900))");
+}
+
+TEST(HpglLabels, DefaultSizeFromTheStart) {
+    // The plotter's P1 and P2 give the size before any IN: 0.75 and 1.5
+    // percent of 10000 x 7200.
+    const std::string calls = drawOn("PA100,100;LBAB\x03", 1000);
+    EXPECT_NE(calls.find("MoveToEx(100, 900)\nPolylineTo((250,900) (250,792) (100,792) (100,900))"),
+              std::string::npos)
+        << calls;
 }
 
 TEST(HpglLabels, BufferedLabels) {

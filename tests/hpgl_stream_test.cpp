@@ -28,7 +28,7 @@ TEST(HpglMnemonics, EveryPairHasItsCodeAndNoOtherPairHasOne) {
     for (std::string w; words >> w;) {
         EXPECT_EQ(Kro_STR_CMP(6, w.c_str()), std::atoi(w.c_str() + 2)) << w;
         std::string lower = {char(w[0] | 0x20), char(w[1] | 0x20)};
-        EXPECT_EQ(Kro_STR_CMP(6, lower.c_str()), 0) << lower;
+        EXPECT_EQ(Kro_STR_CMP(6, lower.c_str()), std::atoi(w.c_str() + 2)) << lower;
     }
     int named = 0;
     for (char a = 'A'; a <= 'Z'; ++a)
@@ -46,7 +46,7 @@ TEST(HpglMnemonics, ClassifierModes) {
     const Case cases[] = {
         {',', 11, 0, 0, 0, 11},    {' ', 11, 0, 0, 0, 11},  {';', 0, 12, 12, 0, 12},
         {'\0', 0, 12, 12, 13, 12}, {'A', 0, 13, 0, 13, 13}, {'Z', 0, 13, 0, 13, 13},
-        {'a', 0, 0, 0, 0, 0},      {'5', 0, 0, 0, 0, 0},    {'\t', 0, 0, 0, 0, 0},
+        {'a', 0, 13, 0, 13, 13},   {'5', 0, 0, 0, 0, 0},    {'\t', 0, 0, 0, 0, 0},
         {'\xff', 0, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
@@ -77,7 +77,11 @@ std::string walk(const std::string& text) {
 
 TEST(HpglWalk, FindsMnemonicsAnywhereAndStepsOverTheRest) {
     EXPECT_EQ(walk("XXPU;"), "202@4 ");
-    EXPECT_EQ(walk("pu0,0;pd100,100;"), "");
+    EXPECT_EQ(walk("pu0,0;pd100,100;"), "202@2 203@8 ");
+    // A comment's text and an encoded polyline hold no command.
+    EXPECT_EQ(walk("CO\"PD1,1\";PU;co \"SP\"PD"), "202@12 203@22 ");
+    EXPECT_EQ(walk("PEPD?A;PU"), "202@9 ");
+    EXPECT_EQ(walk("CO\"PD"), "");
     EXPECT_EQ(walk("PA 10,20"), "204@3 ");
     EXPECT_EQ(walk("SP;PU"), "201@2 202@5 ");
     EXPECT_EQ(walk(" \t\nIN;;;12PD"), "102@5 203@12 ");
@@ -97,8 +101,11 @@ TEST(HpglFields, ListsEndAtAFieldEndAndSkipsStopAtTerminators) {
         {"1,,3;", 4, {1}, ""},
         {"1.5E3;", 4, {1.5}, "E3;"},  // a command letter ends the number
         {"-7 8;", 4, {-7, 8}, ""},
-        {"abc,2;", 4, {0, 2}, ""},
-        {"1e999,nan;", 4, {INFINITY, NAN}, ""},
+        {"?,2;", 4, {0, 2}, ""},
+        {"1e999,7;", 4, {1}, "e999,7;"},   // lower case too
+        {"1 , 2 ,3 ;", 4, {1, 2, 3}, ""},  // spaces around a separator
+        {"9e999;", 4, {9}, "e999;"},
+        {"inf,nan;", 4, {}, "inf,nan;"},
         {"12", 4, {12}, ""},
     };
     for (const Case& c : cases) {
@@ -118,25 +125,29 @@ TEST(HpglFields, ListsEndAtAFieldEndAndSkipsStopAtTerminators) {
     }
 }
 
-TEST(HpglFields, PairXRunsToASeparatorOrTheEndOfTheText) {
+TEST(HpglFields, PairsEndAtAnyFieldEndAndAnOddOneIsNoPair) {
     // Exactly sized buffers without a NUL: ASan reports any read past them.
     struct Case {
         const char* text;
+        bool pair;
         double x, y;
+        const char* rest;
     };
     const Case cases[] = {
-        {"10,20;", 10, 20}, {"10;PU20,30", 10, 30}, {"10", 10, 0}, {"10,", 10, 0}, {",5", 0, 5},
+        {"10,20;", true, 10, 20, ";"},    {"10;PU20,30", false, 10, -1, ";PU20,30"},
+        {"10", false, 10, -1, ""},        {"10,", false, 10, -1, ""},
+        {",5", true, 0, 5, ""},           {"2000 ,3000;", true, 2000, 3000, ";"},
+        {"1 , 2 3,4", true, 1, 2, "3,4"}, {"5,6PD", true, 5, 6, "PD"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         std::vector<char> bytes(c.text, c.text + std::strlen(c.text));
         Stream s(bytes.data(), int64_t(bytes.size()));
         double x = -1, y = -1;
-        s.readPair(&x, &y);
+        EXPECT_EQ(s.readPair(&x, &y), c.pair);
         EXPECT_EQ(x, c.x);
         EXPECT_EQ(y, c.y);
-        s.skipParameters();
-        EXPECT_LE(s.pos, bytes.size());
+        EXPECT_EQ(std::string(bytes.data() + s.pos, bytes.size() - s.pos), c.rest);
     }
 }
 

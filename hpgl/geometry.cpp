@@ -1,0 +1,99 @@
+// The rules both passes share: IP and SC, the default label size and the
+// angles of an arc.
+#include "hpgl/geometry.h"
+
+namespace kro::hpgl {
+
+void UserMapping::reset(const ScalingPoints& p) {
+    p1X = p.p1x;
+    p1Y = p.p1y;
+    p2X = p.p2x;
+    p2Y = p.p2y;
+    scalingOff();
+}
+
+void UserMapping::scalingOff() {
+    scalingOn = 0;
+    userScaleX = userScaleY = 1.0;
+    userMinX = p1X;
+    userMinY = p1Y;
+}
+
+void UserMapping::setPoints(const double* f, int n, int32_t* given) {
+    if (n == 4) {
+        p1X = f[0], p1Y = f[1], p2X = f[2], p2Y = f[3];
+        *given = 1;
+    } else if (n >= 2) {
+        // P2 keeps its distance from P1.
+        p2X += f[0] - p1X;
+        p2Y += f[1] - p1Y;
+        p1X = f[0], p1Y = f[1];
+        *given = 1;
+    } else {
+        p1X = p1Y = p2X = p2Y = 0;
+        *given = 0;
+    }
+    userMinX = p1X;
+    userMinY = p1Y;
+}
+
+void UserMapping::setScaling(const double* f, int n, int32_t given) {
+    if (n < 4 || given != 1) {
+        scalingOff();
+        return;
+    }
+    scalingOn = 1;
+    const double ux = f[1] - f[0], uy = f[3] - f[2];
+    const double px = p2X - p1X, py = p2Y - p1Y;
+    userScaleX = ux != 0 && px != 0 ? px / ux : 1.0;
+    userScaleY = uy != 0 && py != 0 ? py / uy : 1.0;
+    userMinX = f[0];
+    userMinY = f[2];
+}
+
+void defaultCharSize(int32_t plot, const ScalingPoints& p, double* width, double* height) {
+    switch (plot) {
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 9:
+        case 11:
+        case 12:
+            *width = 114.0;
+            *height = 150.0;
+            return;
+        default:
+            *width = std::fabs(p.p2x - p.p1x) * 0.0075;
+            *height = std::fabs(p.p2y - p.p1y) * 0.015;
+    }
+}
+
+double arcStartDegrees(double cx, double cy, double sx, double sy, double r) {
+    double sine = r != 0 ? (sy - cy) / r : 0;
+    if (!(sine >= -1)) sine = -1;  // NaN too
+    if (sine > 1) sine = 1;
+    double a = std::asin(sine);
+    if (sx - cx < 0) a = a > 0 ? kPi - a : -kPi - a;
+    double degrees = a * kDegreesPerRadian;
+    // Within about -270 to 270 degrees: one turn brings it in. A start a
+    // hair below the positive x axis rounds to a whole turn: that is 0.
+    if (degrees < 0) degrees += 360;
+    if (degrees >= 360) degrees -= 360;
+    return degrees;
+}
+
+void arcEnd(double cx, double cy, double sx, double sy, double r, double sweep, double* ex,
+            double* ey) {
+    if (std::fabs(sweep) >= 360) {
+        *ex = sx;
+        *ey = sy;
+        return;
+    }
+    double e = arcStartDegrees(cx, cy, sx, sy, r) + sweep;
+    if (e > 360) e = std::fmod(e, 360.0);
+    *ex = cx + r * std::cos(e * kRadiansPerDegree);
+    *ey = cy + r * std::sin(e * kRadiansPerDegree);
+}
+
+}  // namespace kro::hpgl
