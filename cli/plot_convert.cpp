@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -151,6 +153,20 @@ int drawPlot(const std::string& in, const std::string& out, int32_t device, uint
     // page: as long as the other side, or an inch.
     if (width < 1) width = height >= 1 ? height : dpi;
     if (height < 1) height = width;
+    // At a fixed scale the renderer places the plot as a plotter would on
+    // the smallest paper that holds it; that is this page only with
+    // -physical. On the plot's own page (or the nearest paper) it is centred,
+    // with a dot to spare on every side: the renderer counts rows up from one
+    // past the page's last.
+    const float scale = opt.scale.given ? float(opt.scale.value) : 0.0f;
+    bool centre = opt.center.given;
+    if (scale > 0 && !opt.physical.given) centre = true;
+    if (scale > 0 && centre) {
+        const double k = dpi * double(scale) / 1016.0;  // dots per plotter unit
+        const HpglDocument& d = *page->doc;
+        width = int32_t(std::max<double>(width, std::round((d.xMax - d.xMin) * k) + 3));
+        height = int32_t(std::max<double>(height, std::round((d.yMax - d.yMin) * k) + 3));
+    }
     page->width = width;
     page->height = height;
     page->dpi = dpi;
@@ -181,9 +197,8 @@ int drawPlot(const std::string& in, const std::string& out, int32_t device, uint
     const KroRealSlot* slots[8] = {&opt.pen1, &opt.pen2, &opt.pen3, &opt.pen4,
                                    &opt.pen5, &opt.pen6, &opt.pen7, &opt.pen8};
     for (int i = 0; i < 8; ++i) pens[i] = float(slots[i]->value);
-    const float scale = opt.scale.given ? float(opt.scale.value) : 0.0f;
     if (KroDisplayHPGL(page->doc, width, height, page->dc, pens, 0, paper, scale, dpi,
-                       opt.center.given ? 1 : 0) != 0)
+                       centre ? 1 : 0) != 0)
         return fail(in, nullptr);
     return 0;
 }

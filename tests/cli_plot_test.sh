@@ -18,6 +18,14 @@ printf 'IN;SP1;PU0,0;ER4000,4000;PU2000,2000;EW1500,0,360;\n' >frame.hpgl
 for p in over frame; do "$kro" convert $p.hpgl $p.png -dpi 100 -papertype A4V; done
 check "ER and EW leave what lies inside them" '[ $(( $(ink over.png) - $(ink frame.png) )) -gt 300 ]'
 
+# At a fixed scale the whole plot lies on its page, all four sides of a
+# frame with its diagonal (4000 x 3000 units: 394 x 295 dots at 100 dpi).
+printf 'IN;SP1;PU0,0;PD4000,0,4000,3000,0,3000,0,0;PD4000,3000;\n' >box.hpgl
+for centre in "" -center; do
+    "$kro" convert box.hpgl box.png -scale 1 -dpi 100 $centre
+    check "scale 1 $centre: the frame and its diagonal whole" '[ $(ink box.png) -gt $((2 * 394 + 2 * 295 + 350)) ]'
+done
+
 # A plot 2 m square at 400 dpi: refused at once, with what to do instead.
 printf 'IN;SP1;PU0,0;PD80000,0,80000,80000,0,80000,0,0;\n' >big.hpgl
 "$kro" convert big.hpgl big.png 2>err
