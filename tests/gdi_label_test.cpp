@@ -104,6 +104,24 @@ TEST(GdiLabelText, UprightGlyphsFillTheirCellsAndNothingElse) {
     }
 }
 
+// A vertical label's cells touch (the step is the height): its capitals keep
+// a gap between them, clear of the cells' top and bottom edges.
+TEST(GdiLabelText, StackedCellsThatTouchKeepAGap) {
+    const double frame[8] = {90, 40, 20, 0, 0, -30, 0, 30};
+    Dc dc(textDevice());
+    ASSERT_TRUE(KroGdiDrawLabel(dc, "HEH", frame));
+    int inner = 0, edge = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x) {
+            if (!ink(dc, x, y)) continue;
+            const double v = inCell(frame, 0, x, y).v;
+            const double within = v - std::floor(v);  // 0 at a cell's bottom, 1 at its top
+            (within < 0.1 || within > 0.9 ? edge : inner)++;
+        }
+    EXPECT_GT(inner, 75);
+    EXPECT_EQ(edge, 0);
+}
+
 TEST(GdiLabelText, OnlyPrintableCharactersAreDrawn) {
     const double* f = kFrames[0].frame;  // cells 20 pixels wide from x = 20
     Dc dc(textDevice());

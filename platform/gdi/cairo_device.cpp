@@ -526,8 +526,18 @@ bool CairoDevice::label(const char* text, const double* frame) {
     if (!labelText_ || !drawing()) return false;
     for (int i = 0; i < 8; ++i)
         if (!std::isfinite(frame[i])) return false;
-    const Pt o{frame[0] + 0.5, frame[1] + 0.5}, w{frame[2], frame[3]}, h{frame[4], frame[5]};
+    Pt o{frame[0] + 0.5, frame[1] + 0.5}, w{frame[2], frame[3]}, h{frame[4], frame[5]};
     const Pt step{frame[6], frame[7]};
+    // Cells stacked along their height (vertical labels) leave no room
+    // between capitals that fill them: a capital takes at most two thirds of
+    // the step, centred in its cell, so the column keeps the box's spacing.
+    const double stepLength = std::hypot(step.x, step.y), height = std::hypot(h.x, h.y);
+    if (stepLength > 0 && height > 0 &&
+        std::abs(step.x * h.y - step.y * h.x) <= 1e-6 * stepLength * height) {
+        const double g = std::min(1.0, stepLength * 2 / 3 / height);
+        o = {o.x + h.x * (1 - g) / 2, o.y + h.y * (1 - g) / 2};
+        h = {h.x * g, h.y * g};
+    }
     // No area, or a cell so flat that its glyphs would be lines.
     const double area = std::abs(w.x * h.y - w.y * h.x);
     if (area < 1e-6 || area < 1e-3 * std::hypot(w.x, w.y) * std::hypot(h.x, h.y)) return false;
