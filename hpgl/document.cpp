@@ -41,7 +41,7 @@ struct SpecialBytes {
 };
 constexpr SpecialBytes kSpecial = [] {
     SpecialBytes t{};
-    for (unsigned char c : {'\r', '\x1A', '\0', '\t', '\n', '\x1B', ' '}) t.is[c] = true;
+    for (unsigned char c : {'\r', '\x1A', '\0', '\t', '\n', '\x1B', ' ', '@'}) t.is[c] = true;
     return t;
 }();
 
@@ -86,6 +86,24 @@ size_t normalizePlotText(char* text, size_t n) {
                 last = d;
                 continue;
             }
+        }
+        if (c == '\x1B' && i + 1 < n && std::strchr("%&*()E", text[i + 1]) && text[i + 1]) {
+            // A printer-language escape of the job around the plot (ESC E,
+            // ESC %0B, ESC %-12345X): to its final capital, within a few bytes.
+            size_t end = i + 1;
+            while (end < n && end < i + 32 && !(text[end] >= 'A' && text[end] <= 'Z')) ++end;
+            if (end < n && text[end] >= 'A' && text[end] <= 'Z') {
+                i = end + 1;
+                last = text[end];
+                continue;
+            }
+        }
+        if (c == '@' && n - i >= 4 && std::memcmp(text + i, "@PJL", 4) == 0) {
+            // A job-language line of the wrapper, to its line feed.
+            const void* lf = std::memchr(text + i, '\n', n - i);
+            i = lf ? size_t(static_cast<const char*>(lf) - text) + 1 : n;
+            last = '\n';
+            continue;
         }
         if (isBreak(i)) {
             // Spaces and line breaks (CR, LF, CR LF) separate like one space,

@@ -47,7 +47,11 @@ TEST(HpglText, Normalization) {
         {"IN;\x1B.I81;;17:PA1,1;", "IN;PA1,1;"},
         {"\x1B.N;19:\x1B.Y\x1B.ZIN;", "IN;"},
         {"IN;\x1B.I81;;17", "IN;"},
-        {"\033E", "\033E"},
+        // The job wrapper of a printer: its escapes and job-language lines go.
+        {"\033E", ""},
+        {"\033%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE=HPGL2\r\n\033E\033%0BIN;PA1,1;\033%0A",
+         "IN;PA1,1;"},
+        {"LB\033%1;", "LB\033%1;"},  // no capital within reach: kept
         {"PU\x1B.", "PU\x1B."},
         {"", ""},
     };
