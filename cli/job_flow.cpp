@@ -15,7 +15,6 @@
 #include "cli/input.h"
 #include "cli/job.h"
 #include "cli/output.h"
-#include "cli/plain_copy.h"
 #include "cli/plot_convert.h"
 #include "cli/plot_info.h"
 #include "cli/size.h"
@@ -193,26 +192,19 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
     const int32_t rc = readPicture(f, *format, pic);
     const int err = std::ferror(f) ? errno : 0;
     const int32_t code = fndErrorStatus;
-    const std::string variant = rc != 0 ? unsupportedVariant(f, *format) : "";
-    PlainCopy rewritten = PlainCopy::None;
+    const std::string variant = rc != 0 ? variantName(f) : "";
+    bool damaged = false;
     if (!variant.empty() && err == 0) {
-        // Variants that other programs write are read through a plain copy.
-        std::vector<unsigned char> plain;
-        rewritten = plainCopy(f, *format, &plain);
-        FILE* copy =
-            rewritten == PlainCopy::Made ? ::fmemopen(plain.data(), plain.size(), "rb") : nullptr;
-        if (copy) {
-            const int32_t again = readPicture(copy, *format, pic);
-            std::fclose(copy);
-            if (again == 0) {
-                std::fclose(f);
-                return true;
-            }
+        // Variants that other programs write have readers of their own.
+        if (readVariant(f, *format, pic) == 0) {
+            std::fclose(f);
+            return true;
         }
+        damaged = fndErrorStatus == KRO_ERR_IO && !std::ferror(f);
     }
     std::fclose(f);
     if (rc == 0) return true;
-    if (rewritten == PlainCopy::Damaged) {
+    if (damaged) {
         std::fprintf(stderr,
                      "kro: %s: the pixel data of this %s is damaged or cut short (status %d)\n",
                      path.c_str(), variant.c_str(), int(KRO_ERR_IO));

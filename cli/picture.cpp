@@ -239,6 +239,27 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
     return rc;
 }
 
+int32_t readVariant(FILE* f, Format format, Picture* pic) {
+    std::rewind(f);
+    int32_t rc = -1;
+    if (format == Format::Bmp)
+        rc = KroBMPVariantToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
+                                    pic->palette);
+    else if (format == Format::Pcx)
+        rc = KroPCXVariantToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
+                                    pic->palette);
+    else
+        fndErrorStatus = KRO_ERR_FORMAT;
+    if (rc == 0) normaliseBilevel(pic);
+    return rc;
+}
+
+std::string variantName(FILE* f) {
+    std::rewind(f);
+    char name[64];
+    return KroDescribeVariant(f, name, sizeof name) > 0 ? name : "";
+}
+
 // A gray picture whose palette is not the plain ramp of its photometric value
 // (a file that lists its grays in another order) keeps its palette, so that
 // the pixel indices keep their colours.

@@ -57,9 +57,13 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
 // The resolution in dots per inch that writePicture states in the file.
 int32_t resolutionToWrite(Format format, const Picture& pic, const WriteSettings& settings);
 
-// The name of a variant of the format that kro does not read, such as
-// "16-bit BMP", from the header of the file f; empty when it names none.
-std::string unsupportedVariant(FILE* f, Format format);
+// The BMP and PCX layouts that other programs write, read by the library's
+// readers of them; 0 or -1 like readPicture. The file is read from its start.
+int32_t readVariant(FILE* f, Format format, Picture* pic);
+
+// The name of the variant of a BMP, PCX or JPEG file, such as "16-bit BMP",
+// from its header; empty when it names none.
+std::string variantName(FILE* f);
 
 // A PostScript document: the header, one page per picture, the trailer. The
 // page keeps the picture's physical size at its resolution (the settings'

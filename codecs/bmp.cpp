@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "codecs/bmp.h"
 #include "core/image.h"
 #include "core/pixels.h"
 
@@ -110,22 +111,6 @@ void encodeHeader(const BmpHeader& h, unsigned char out[kHeaderBytes]) {
 // Bytes of one file row: the pixels padded to a multiple of 4.
 uint64_t fileStride(int64_t width, int32_t bits) { return uint64_t((width * bits + 31) / 32) * 4; }
 
-// Two conventions meet here: the standard one (pixels per metre, dpi / 0.0254)
-// and that of older writers of this library's files (dpi * 39). A value that the
-// standard rule writes for a whole dpi reads as that dpi, so our own files read
-// back as written (4134 is 105 dpi, though 106 x 39 too); any other multiple of
-// 39 is taken to be the older kind (11700 is 300 dpi).
-// A negative value states nothing (0), and the largest values read as the
-// largest dpi the field can hold again, so whatever is read can be written back.
-int32_t dpiFromPixelsPerMetre(int32_t ppm) {
-    constexpr int32_t kLargestDpi = 54546084;  // round(kLargestDpi / 0.0254) <= INT32_MAX
-    if (ppm <= 0) return 0;
-    const double standard = std::round(double(ppm) * 0.0254);
-    int32_t dpi = int32_t(standard);
-    if (std::round(standard / 0.0254) != double(ppm) && ppm % 39 == 0) dpi = ppm / 39;
-    return std::min(dpi, kLargestDpi);
-}
-
 // The standard value for dpi; false when it does not fit the 32-bit field.
 bool pixelsPerMetreFromDpi(int32_t dpi, int32_t* ppm) {
     const double v = std::round(double(dpi) / 0.0254);
@@ -142,6 +127,22 @@ int32_t rowsPerBatch(uint64_t stride, int32_t height) {
 }
 
 }  // namespace
+
+// Two conventions meet here: the standard one (pixels per metre, dpi / 0.0254)
+// and that of older writers of this library's files (dpi * 39). A value that the
+// standard rule writes for a whole dpi reads as that dpi, so our own files read
+// back as written (4134 is 105 dpi, though 106 x 39 too); any other multiple of
+// 39 is taken to be the older kind (11700 is 300 dpi).
+// A negative value states nothing (0), and the largest values read as the
+// largest dpi the field can hold again, so whatever is read can be written back.
+int32_t kro::dpiFromPixelsPerMetre(int32_t ppm) {
+    constexpr int32_t kLargestDpi = 54546084;  // round(kLargestDpi / 0.0254) <= INT32_MAX
+    if (ppm <= 0) return 0;
+    const double standard = std::round(double(ppm) * 0.0254);
+    int32_t dpi = int32_t(standard);
+    if (std::round(standard / 0.0254) != double(ppm) && ppm % 39 == 0) dpi = ppm / 39;
+    return std::min(dpi, kLargestDpi);
+}
 
 extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
                                            int32_t resolution[2], unsigned char palette[768]) {
@@ -239,8 +240,8 @@ extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t
     image->data = pixels.release();
     image->validWidth = h.width;
     image->validHeight = h.height;
-    resolution[0] = dpiFromPixelsPerMetre(h.xPixelsPerMetre);
-    resolution[1] = dpiFromPixelsPerMetre(h.yPixelsPerMetre);
+    resolution[0] = kro::dpiFromPixelsPerMetre(h.xPixelsPerMetre);
+    resolution[1] = kro::dpiFromPixelsPerMetre(h.yPixelsPerMetre);
     *photometric = kro::photometricFromPalette(bits, palette, colours);
     return 0;
 }

@@ -168,6 +168,41 @@ KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t* photometr
 KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, int32_t photometric,
                                 const int32_t resolution[2], unsigned char palette[768]);
 
+/* ---- BMP and PCX variants, and their names ----------------------------- */
+
+/* Beyond the original interface (the names of the exports file, which
+ * exports.extra completes): readers of the BMP and PCX layouts that other
+ * programs write and the readers above refuse. Both take the file whole from
+ * the stream's position, which must be its start, up to 2 GiB (KRO_ERR_SIZE
+ * beyond), and fill their arguments as KroBMPToRsImage and KroPCXToRsImage
+ * do. Pixel data that runs short gives KRO_ERR_IO, also when it is too short
+ * for the picture to be allocated: RLE data of less than a byte for 16384
+ * pixels, PCX data of less than a byte for 32. */
+
+/* Reads "BM" files of 4 bits (as 8-bit palette pictures), RLE8 and RLE4
+ * compression (likewise; pixels the data skips are index 0), top-down rows,
+ * 16- and 32-bit pixels with or without bit fields (as 24-bit RGB; a used
+ * alpha channel lays the colours on white), and the OS/2 info headers of 12
+ * and 64 bytes; the plain layouts read too. An info header or pixel data
+ * offset beyond the end of the file gives KRO_ERR_BMP_HEADER. */
+KRO_API int32_t KroBMPVariantToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                       int32_t resolution[2], unsigned char palette[768]);
+
+/* Reads PCX files of 2 to 4 planes of 1 bit and of one plane of 2 or 4 bits
+ * as 8-bit palette pictures (the header's 16 colours, the standard ones for
+ * version 3), and of 4 planes of 8 bits as 24-bit RGB, a used alpha plane
+ * laying the colours on white. Sides of 1 to 32768. */
+KRO_API int32_t KroPCXVariantToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                       int32_t resolution[2], unsigned char palette[768]);
+
+/* Names the variant of a BMP, PCX or JPEG file that KroBMPToRsImage,
+ * KroPCXToRsImage or KroJPEGToRsImage refuses ("RLE8-compressed BMP",
+ * "4-plane 1-bit PCX", "CMYK JPEG"), from its header at the stream's position
+ * (the start of the file). Stores at most size bytes with the NUL in name and
+ * returns the name's length, 0 when the header names no variant, -1 with
+ * KRO_ERR_NULL. */
+KRO_API int32_t KroDescribeVariant(FILE* stream, char* name, size_t size);
+
 /* ---- CALS (section kept by the CALS codec) ----------------------------- */
 
 /* The header of a CALS Type 1 file. Text fields are NUL-terminated (a field

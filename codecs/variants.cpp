@@ -1,20 +1,18 @@
-// Names for the variants of a format that the library refuses, so that a
-// user learns what the file is rather than which header field failed.
-#include <cstdint>
-#include <cstdio>
+// Names of the BMP, PCX and JPEG variants that the readers refuse, so that a
+// host can tell its user what the file is rather than which field failed;
+// and the whole-file read of the BMP and PCX variant readers.
+#include "codecs/variants.h"
+
+#include <algorithm>
+#include <cstring>
 #include <string>
 
-#include "cli/picture.h"
-
-namespace kro::cli {
+#include "core/image.h"
 
 namespace {
 
-// The BMP header fields that tell its variants apart, in either byte order.
-std::string bmpVariant(FILE* f) {
-    unsigned char h[54];
-    std::rewind(f);
-    if (std::fread(h, 1, sizeof h, f) != sizeof h) return "";
+// BMP header fields in either byte order; h holds the first 54 bytes.
+std::string bmpVariant(const unsigned char* h) {
     const bool big = h[0] == 'M';
     auto field = [&](int at, int n) {
         uint32_t v = 0;
@@ -44,11 +42,10 @@ std::string bmpVariant(FILE* f) {
     return "";
 }
 
-// The frame header of a JPEG file tells its variants apart: the coding
-// process by its marker, then the sample precision and the components.
+// The frame header tells the JPEG variants apart: the coding process by its
+// marker, then the sample precision and the components. The stream stands
+// after the start-of-image marker.
 std::string jpegVariant(FILE* f) {
-    std::rewind(f);
-    if (std::fgetc(f) != 0xFF || std::fgetc(f) != 0xD8) return "";
     for (int segments = 0; segments < 1000; ++segments) {
         int c = std::fgetc(f);
         while (c == 0xFF) c = std::fgetc(f);  // fill bytes
@@ -72,31 +69,42 @@ std::string jpegVariant(FILE* f) {
     return "";
 }
 
-// PCX files of other depths and plane counts than one plane of 1 or 8 bits and
-// three of 8.
-std::string pcxVariant(FILE* f) {
-    unsigned char h[128];
-    std::rewind(f);
-    if (std::fread(h, 1, sizeof h, f) != sizeof h) return "";
+// PCX files of other depths and plane counts than one plane of 1 or 8 bits
+// and three of 8; h holds the 128-byte header.
+std::string pcxVariant(const unsigned char* h) {
     const int bits = h[3], planes = h[65];
     if ((bits == 1 && planes == 1) || (bits == 8 && (planes == 1 || planes == 3))) return "";
     if (planes == 1) return std::to_string(bits) + "-bit PCX";
     return std::to_string(planes) + "-plane " + std::to_string(bits) + "-bit PCX";
 }
 
-}  // namespace
-
-std::string unsupportedVariant(FILE* f, Format format) {
-    switch (format) {
-        case Format::Bmp:
-            return bmpVariant(f);
-        case Format::Jpeg:
-            return jpegVariant(f);
-        case Format::Pcx:
-            return pcxVariant(f);
-        default:
-            return "";
-    }
+std::string variantOf(FILE* f) {
+    unsigned char h[128];
+    if (std::fread(h, 1, 2, f) != 2) return "";
+    if ((h[0] == 'B' && h[1] == 'M') || (h[0] == 'M' && h[1] == 'B'))
+        return std::fread(h + 2, 1, 52, f) == 52 ? bmpVariant(h) : "";
+    if (h[0] == 0xFF && h[1] == 0xD8) return jpegVariant(f);
+    if (h[0] == 10)  // the PCX manufacturer byte
+        return std::fread(h + 2, 1, 126, f) == 126 ? pcxVariant(h) : "";
+    return "";
 }
 
-}  // namespace kro::cli
+}  // namespace
+
+int32_t kro::readRest(FILE* stream, std::vector<unsigned char>* bytes) {
+    unsigned char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, stream)) > 0;) {
+        if (bytes->size() + n > kLargestVariantFile) return KRO_ERR_SIZE;
+        bytes->insert(bytes->end(), chunk, chunk + n);
+    }
+    return std::ferror(stream) ? KRO_ERR_IO : 0;
+}
+
+extern "C" KRO_API int32_t KroDescribeVariant(FILE* stream, char* name, size_t size) {
+    if (!stream || !name || size == 0) return kro::fail(KRO_ERR_NULL);
+    const std::string variant = variantOf(stream);
+    const size_t n = std::min(variant.size(), size - 1);
+    std::memcpy(name, variant.data(), n);
+    name[n] = '\0';
+    return int32_t(variant.size());
+}
