@@ -1,7 +1,7 @@
 #!/bin/sh
 # BMP and PCX variants that other programs write (BMP: 4-bit, RLE8, RLE4,
 # top-down, 16- and 32-bit with bit fields, OS/2 headers; PCX: planes of 1
-# bit, packed 4-bit, colour with alpha) are read through a plain copy: each
+# bit, packed 4-bit, colour with alpha) are read by the library's variant readers: each
 # must give the source picture's pixels, 16-bit ones within a step of their 5
 # bits; half transparent pixels lie on white; cut-short pixel data fails and
 # says so. JPEG variants the library refuses are named.
