@@ -21,9 +21,8 @@ int usageError(const char* fmt, const char* arg) {
     return kExitUsage;
 }
 
-int libraryError(const std::string& file) {
-    std::fprintf(stderr, "kro: %s: %s (status %d)\n", file.c_str(), statusMessage(fndErrorStatus),
-                 int(fndErrorStatus));
+int libraryError(const std::string& file, int32_t code) {
+    std::fprintf(stderr, "kro: %s: %s (status %d)\n", file.c_str(), statusMessage(code), int(code));
     return kExitFailure;
 }
 

@@ -2,6 +2,7 @@
 // messages and the split of its arguments.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,8 @@ constexpr int kExitUsage = 2;
 // "kro: message" with fmt's %s filled by arg, then the help hint; returns 2.
 int usageError(const char* fmt, const char* arg = "");
 
-// "kro: FILE: message (status code)" for the library's last failure; returns 1.
-int libraryError(const std::string& file);
+// "kro: FILE: message (status code)" for a failure of the library; returns 1.
+int libraryError(const std::string& file, int32_t code);
 
 // "kro: FILE: the system's message", the same for every format and step; returns 1.
 int systemError(const std::string& file, int err);

@@ -20,7 +20,6 @@
 #include "cli/plot_convert.h"
 #include "cli/plot_info.h"
 #include "kro/kro.h"
-#include "options/options.h"
 
 namespace kro::cli {
 
@@ -153,9 +152,9 @@ int runLine(const std::string& jobFile, const JobLine& line) {
     std::string text = line.text;
     FILE* f = ::fmemopen(text.data(), text.size(), "r");
     if (!f) return systemError(where, errno);
-    char* input = kro::kroReadOptionFile(f);
+    char* input = KroReadOptionFile(f);
     std::fclose(f);
-    if (!input || input == KRO_FAILED_PTR) return libraryError(where);
+    if (!input || input == KRO_FAILED_PTR) return libraryError(where, fndErrorStatus);
     Job job;
     job.inputs.push_back(input);
     std::free(input);

@@ -33,8 +33,7 @@ int cmdConvert(const std::vector<std::string>& given) {
     if (files.size() < 2) return usageError("convert: needs an input and an output file");
     // A plot is drawn on a page, not read as a picture.
     if (files.size() == 2 && isPlotFile(files[0]))
-        return convertPlot(files[0], files[1], to, hasFlag(flags, "--verbose"),
-                           labels == "text");
+        return convertPlot(files[0], files[1], to, hasFlag(flags, "--verbose"), labels == "text");
     // As the plot-only job options (-plot, -ignore) are refused for pictures.
     if (!labels.empty()) return usageError("convert: --labels applies to HP-GL plots only");
     Job job;

@@ -18,10 +18,14 @@ namespace {
 
 const char* photometricName(int32_t p) {
     switch (p) {
-        case KRO_PHOTO_WHITE_IS_ZERO: return "white is zero";
-        case KRO_PHOTO_BLACK_IS_ZERO: return "black is zero";
-        case KRO_PHOTO_RGB: return "RGB";
-        case KRO_PHOTO_PALETTE: return "palette";
+        case KRO_PHOTO_WHITE_IS_ZERO:
+            return "white is zero";
+        case KRO_PHOTO_BLACK_IS_ZERO:
+            return "black is zero";
+        case KRO_PHOTO_RGB:
+            return "RGB";
+        case KRO_PHOTO_PALETTE:
+            return "palette";
     }
     return "unknown";
 }
@@ -58,7 +62,8 @@ int cmdInfo(const std::vector<std::string>& args) {
         std::printf("  format:      %s\n", formatName(format));
         std::printf("  size:        %d x %d pixels", int(im.validWidth), int(im.validHeight));
         if (im.width != im.validWidth) std::printf(" (rows stored %d wide)", int(im.width));
-        std::printf("\n  depth:       %d bit%s per pixel\n", int(im.depth), im.depth == 1 ? "" : "s");
+        std::printf("\n  depth:       %d bit%s per pixel\n", int(im.depth),
+                    im.depth == 1 ? "" : "s");
         std::printf("  photometric: %d (%s)\n", int(pic.photometric),
                     photometricName(pic.photometric));
         std::printf("  colour type: %s\n", colourTypeName(pic));

@@ -1,5 +1,6 @@
 // kro paper: the paper tables and the queries between paper types, millimetres
 // and dots.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,7 +10,6 @@
 #include "cli/job.h"
 #include "cli/messages.h"
 #include "kro/kro.h"
-#include "paper/paper.h"
 
 namespace kro::cli {
 
@@ -17,23 +17,21 @@ namespace {
 
 constexpr int32_t kLongPaperBit = 0x01000000;
 
-void printNames(const PaperNames& row) {
-    for (const char* const* n = row.names; *n; ++n)
-        std::printf("%s%s", n == row.names ? "" : " ", *n);
-}
-
 int listPapers() {
     std::printf("%-10s  %-13s  %s\n", "CODE", "SIZE (mm)", "NAMES");
-    for (const PaperNames* row = kPaperNames; row->code != 0; ++row) {
+    const char* names[8];
+    int32_t code = 0;
+    for (int32_t row = 0, n; (n = KroPaperNames(row, &code, names, 8)) >= 0; ++row) {
         float w = 0, h = 0;
-        KroQueryLengthByPapertype(row->code, &w, &h);
+        KroQueryLengthByPapertype(code, &w, &h);
         char size[32];
-        if (row->code & kLongPaperBit)
+        if (code & kLongPaperBit)
             std::snprintf(size, sizeof size, "%4.0f x long", double(w));
         else
             std::snprintf(size, sizeof size, "%4.0f x %-4.0f", double(w), double(h));
-        std::printf("0x%08X  %-13s  ", unsigned(row->code), size);
-        printNames(*row);
+        std::printf("0x%08X  %-13s  ", unsigned(code), size);
+        for (int32_t i = 0; i < std::min(n, int32_t(8)); ++i)
+            std::printf("%s%s", i ? " " : "", names[i]);
         std::printf("\n");
     }
     return 0;
@@ -46,7 +44,7 @@ int failed(const std::string& what) {
 }
 
 void printPaper(int32_t code) {
-    if (const char* name = paperFirstName(code)) {
+    if (const char* name = paperName(code)) {
         std::printf("%s (0x%08X)\n", name, unsigned(code));
         return;
     }

@@ -51,7 +51,7 @@ int32_t convertPicture(Picture* pic) {
     unsigned char palette[KRO_PALETTE_SIZE];
     if (KroConvImage(&pic->image, photometricOf(*pic), pic->palette, &out, &photometric, palette) !=
         0)
-        return -1;
+        return fndErrorStatus;
     std::free(pic->image.data);
     pic->image = out;
     pic->photometric = photometric;
@@ -109,7 +109,7 @@ int32_t applyColourOptions(Picture* pic, std::vector<std::string>* notes) {
         return 0;
     }
     const std::string from = notes ? describe(*pic) : "";
-    if (convertPicture(pic) != 0) return -1;
+    if (int32_t status = convertPicture(pic)) return status;
     if (notes) {
         std::string to = describe(*pic);
         if (pic->image.depth == 1) to += std::string(" (") + ditherName() + ")";
@@ -125,13 +125,10 @@ int32_t fitForJpeg(Picture* pic, std::vector<std::string>* notes) {
     if (im.depth == 1) {
         // Gray rows need no padding: the picture keeps its own width.
         const size_t stride = size_t(im.width / 8), h = size_t(im.height);
-        const size_t w = size_t(im.validWidth > 0 && im.validWidth < im.width ? im.validWidth
-                                                                              : im.width);
+        const size_t w =
+            size_t(im.validWidth > 0 && im.validWidth < im.width ? im.validWidth : im.width);
         auto* gray = static_cast<unsigned char*>(std::malloc(w * h != 0 ? w * h : 1));
-        if (!gray) {
-            fndErrorStatus = KRO_ERR_NOMEM;
-            return -1;
-        }
+        if (!gray) return KRO_ERR_NOMEM;
         for (size_t y = 0; y < h; ++y)
             for (size_t x = 0; x < w; ++x) {
                 const bool black = (im.data[y * stride + x / 8] >> (7 - x % 8)) & 1;
@@ -150,7 +147,7 @@ int32_t fitForJpeg(Picture* pic, std::vector<std::string>* notes) {
     }
     if (im.depth != 8) return 0;
     if (photometricOf(*pic) == KRO_PHOTO_PALETTE) {
-        if (convertColourType(pic, KRO_COLORTYPE_RGB) != 0) return -1;
+        if (int32_t status = convertColourType(pic, KRO_COLORTYPE_RGB)) return status;
         if (notes) notes->push_back("JPEG holds gray or colour: palette expanded to RGB");
     } else if (pic->photometric == KRO_PHOTO_WHITE_IS_ZERO) {
         const size_t n = size_t(im.width) * size_t(im.height);
@@ -167,7 +164,7 @@ int32_t fitColourType(Picture* pic, Format output, std::vector<std::string>* not
     if (output != Format::Cals || pic->image.depth == 1) return 0;
     // CALS holds bilevel pictures only: dither, as -colortype Bilevel would.
     const std::string from = colourTypeName(*pic);
-    if (convertColourType(pic, KRO_COLORTYPE_BILEVEL) != 0) return -1;
+    if (int32_t status = convertColourType(pic, KRO_COLORTYPE_BILEVEL)) return status;
     if (notes)
         notes->push_back(std::string("CALS holds bilevel pictures only: ") + from +
                          " dithered to bilevel (" + ditherName() + ")");

@@ -16,8 +16,8 @@ const char* colourTypeName(const Picture& pic);
 bool isPaletteColour(const Picture& pic);
 
 // Runs KroConvImage on the picture when the job gives a colour option. The
-// step taken is added to notes, when not null. 0, or -1 with the status in
-// fndErrorStatus.
+// step taken is added to notes, when not null. 0, or the library's status
+// code of the failure.
 int32_t applyColourOptions(Picture* pic, std::vector<std::string>* notes);
 
 // Turns the picture into what the output format holds (CALS: bilevel,

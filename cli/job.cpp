@@ -15,7 +15,6 @@
 
 #include "cli/messages.h"
 #include "kro/kro.h"
-#include "paper/paper.h"
 
 namespace kro::cli {
 
@@ -146,7 +145,6 @@ int32_t libraryVerdict(std::vector<std::string> words) {
     argv.push_back(nullptr);
     int32_t argc = int32_t(words.size());
     kroInitOption();
-    fndErrorStatus = 0;
     return KroGetOption(&argc, argv.data()) == 0 ? 0 : fndErrorStatus;
 }
 
@@ -318,10 +316,19 @@ std::vector<std::string> optionsRefused(int32_t kind) {
 
 std::string paperNameAnyCase(const std::string& word) {
     if (kroGetPapertypeOption(word.c_str()) != -1) return word;
-    for (const PaperNames* row = kPaperNames; row->code != 0; ++row)
-        for (const char* const* n = row->names; *n; ++n)
-            if (strcasecmp(*n, word.c_str()) == 0) return *n;
+    const char* names[8];
+    for (int32_t row = 0, n; (n = KroPaperNames(row, nullptr, names, 8)) >= 0; ++row)
+        for (int32_t i = 0; i < std::min(n, int32_t(8)); ++i)
+            if (strcasecmp(names[i], word.c_str()) == 0) return names[i];
     return word;
+}
+
+const char* paperName(int32_t papertype) {
+    const char* names[1];
+    int32_t code = 0;
+    for (int32_t row = 0; KroPaperNames(row, &code, names, 1) > 0; ++row)
+        if (code == papertype) return names[0];
+    return nullptr;
 }
 
 const char* jobOptionFor(const std::string& word) {

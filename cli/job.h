@@ -38,6 +38,9 @@ std::string nearestWord(const std::string& word, const std::vector<std::string>&
 // ("Letter", "LETTER" -> "letter"); word itself when it matches none.
 std::string paperNameAnyCase(const std::string& word);
 
+// The first name of a paper type, or null for a code the name table lacks.
+const char* paperName(int32_t papertype);
+
 // The job option a double-dash word stands for ("--dpi" -> "dpi"), or null.
 const char* jobOptionFor(const std::string& doubleDashWord);
 

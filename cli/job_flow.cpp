@@ -27,8 +27,7 @@ namespace {
 // Why a writer refused the picture, in the user's terms where the code alone
 // would mislead.
 int writeError(const std::string& in, const std::string& out, Format format, const Picture& pic,
-               const WriteSettings& settings) {
-    const int32_t code = fndErrorStatus;
+               const WriteSettings& settings, int32_t code) {
     if (code == KRO_ERR_DEPTH && format == Format::Cals) {
         std::fprintf(stderr,
                      "kro: %s: CALS files hold bilevel pictures only; %s is %d-bit (status %d)\n",
@@ -45,7 +44,7 @@ int writeError(const std::string& in, const std::string& out, Format format, con
                          out.c_str(), int(dpi), formatName(format), int(code));
         return kExitFailure;
     }
-    return libraryError(out);
+    return libraryError(out, code);
 }
 
 // Whether the output format can state the resolution, asked of its writer
@@ -72,10 +71,7 @@ bool resolutionFits(Format format, int32_t dpi) {
         std::free(buffer);
         return true;  // the real write will tell
     }
-    const int32_t saved = fndErrorStatus;
-    const bool refused = writePicture(f, format, probe, WriteSettings{}) != 0 &&
-                         fndErrorStatus == KRO_ERR_RESOLUTION;
-    fndErrorStatus = saved;
+    const bool refused = writePicture(f, format, probe, WriteSettings{}) == KRO_ERR_RESOLUTION;
     std::fclose(f);
     std::free(buffer);
     return !refused;
@@ -90,15 +86,15 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     if (isPlotFile(in)) {
         // A plot among the pictures of a document: its page as convert draws it.
         if (int rc = plotPicture(in, out, false, &pic)) return rc;
-        if (fitColourType(&pic, outFormat, nullptr) != 0) return libraryError(in);
+        if (int32_t code = fitColourType(&pic, outFormat, nullptr)) return libraryError(in, code);
         WriteSettings settings;
         settings.dpi = pic.resolution[0];
-        const int32_t rc = outFormat == Format::PostScript
-                               ? writePostScriptPage(stream, pic, settings)
-                               : writePicture(stream, outFormat, pic, settings);
-        if (rc != 0) {
+        const int32_t code = outFormat == Format::PostScript
+                                 ? writePostScriptPage(stream, pic, settings)
+                                 : writePicture(stream, outFormat, pic, settings);
+        if (code != 0) {
             if (std::ferror(stream) && errno != 0) return systemError(out, errno);
-            return libraryError(out);
+            return libraryError(out, code);
         }
         if (verbose)
             std::fprintf(isStandardOutput(out) ? stderr : stdout, "%s (HP-GL plot) -> %s (%s)\n",
@@ -115,30 +111,30 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     settings.dpi = kroOption.dpi.value;
     if (kroOption.dpi.given && !resolutionFits(outFormat, kroOption.dpi.value)) {
         pic.resolution[0] = pic.resolution[1] = kroOption.dpi.value;
-        fndErrorStatus = KRO_ERR_RESOLUTION;
-        return writeError(in, out, outFormat, pic, settings);
+        return writeError(in, out, outFormat, pic, settings, KRO_ERR_RESOLUTION);
     }
     std::vector<std::string> notes;
     std::vector<std::string>* n = verbose ? &notes : nullptr;
-    if (applyColourOptions(&pic, n) != 0) return libraryError(in);
-    if (fitToPage(&pic, n) != 0 || fitResolution(&pic, inFormat, outFormat, n) != 0) {
-        if (fndErrorStatus != KRO_ERR_SIZE) return libraryError(in);
+    if (int32_t code = applyColourOptions(&pic, n)) return libraryError(in, code);
+    int32_t code = fitToPage(&pic, n);
+    if (code == 0) code = fitResolution(&pic, inFormat, outFormat, n);
+    if (code != 0) {
+        if (code != KRO_ERR_SIZE) return libraryError(in, code);
         std::fprintf(stderr,
                      "kro: %s: on that page the picture would be over %d pixels a side "
                      "(status %d)\n",
                      in.c_str(), KRO_MAX_SIDE, int(KRO_ERR_SIZE));
         return kExitFailure;
     }
-    if (fitColourType(&pic, outFormat, n) != 0) return libraryError(in);
+    if ((code = fitColourType(&pic, outFormat, n))) return libraryError(in, code);
 
     errno = 0;
-    const int32_t rc = outFormat == Format::PostScript
-                           ? writePostScriptPage(stream, pic, settings)
-                           : writePicture(stream, outFormat, pic, settings);
-    if (rc != 0) {
+    code = outFormat == Format::PostScript ? writePostScriptPage(stream, pic, settings)
+                                           : writePicture(stream, outFormat, pic, settings);
+    if (code != 0) {
         // A write the system refused (a full disk) is told as the system tells it.
         if (std::ferror(stream) && errno != 0) return systemError(out, errno);
-        return writeError(in, out, outFormat, pic, settings);
+        return writeError(in, out, outFormat, pic, settings, code);
     }
     if (verbose) {
         FILE* say = isStandardOutput(out) ? stderr : stdout;  // stdout carries the picture
@@ -189,21 +185,21 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
         return false;
     }
     errno = 0;
-    const int32_t rc = readPicture(f, *format, pic);
+    const int32_t code = readPicture(f, *format, pic);
     const int err = std::ferror(f) ? errno : 0;
-    const int32_t code = fndErrorStatus;
-    const std::string variant = rc != 0 ? variantName(f) : "";
+    const std::string variant = code != 0 ? variantName(f) : "";
     bool damaged = false;
     if (!variant.empty() && err == 0) {
         // Variants that other programs write have readers of their own.
-        if (readVariant(f, *format, pic) == 0) {
+        const int32_t again = readVariant(f, *format, pic);
+        if (again == 0) {
             std::fclose(f);
             return true;
         }
-        damaged = fndErrorStatus == KRO_ERR_IO && !std::ferror(f);
+        damaged = again == KRO_ERR_IO && !std::ferror(f);
     }
     std::fclose(f);
-    if (rc == 0) return true;
+    if (code == 0) return true;
     if (damaged) {
         std::fprintf(stderr,
                      "kro: %s: the pixel data of this %s is damaged or cut short (status %d)\n",
@@ -214,7 +210,7 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
     if (err != 0)
         *status = systemError(path, err);
     else if (variant.empty())
-        *status = libraryError(path);
+        *status = libraryError(path, code);
     else {
         std::fprintf(stderr, "kro: %s: %s is not supported (status %d)\n", path.c_str(),
                      variant.c_str(), int(code));
@@ -283,14 +279,14 @@ int runJob(const Job& job) {
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
     FILE* stream = output.stream();
-    if (outFormat == Format::PostScript && beginPostScript(stream, out) != 0)
-        return libraryError(out);
+    if (int32_t code = outFormat == Format::PostScript ? beginPostScript(stream, out) : 0)
+        return libraryError(out, code);
     for (const std::string& in : job.inputs) {
         if (int rc = convertOne(in, out, outFormat, stream, job.verbose)) return rc;
     }
-    if (outFormat == Format::PostScript && endPostScript(stream) != 0) {
+    if (int32_t code = outFormat == Format::PostScript ? endPostScript(stream) : 0) {
         if (std::ferror(stream) && errno != 0) return systemError(out, errno);
-        return libraryError(out);
+        return libraryError(out, code);
     }
     if (!output.commit()) return systemError(out, errno);
     return 0;

@@ -9,7 +9,7 @@
 namespace kro::cli {
 
 class AtomicOutput {
-public:
+  public:
     AtomicOutput() = default;
     AtomicOutput(const AtomicOutput&) = delete;
     AtomicOutput& operator=(const AtomicOutput&) = delete;
@@ -24,7 +24,7 @@ public:
     // Flushes and puts the output in place; false with errno set on failure.
     bool commit();
 
-private:
+  private:
     std::string target_;  // the file the temporary file is renamed over
     std::string temp_;
     FILE* stream_ = nullptr;

@@ -146,7 +146,7 @@ unsigned char* allocPage(size_t bytes) {
 // upright for the reader to decode into.
 static int32_t readCals(FILE* f, Picture* pic) {
     CalsHeader& h = pic->cals;
-    if (KroGetCals(f, &h) != 0) return -1;
+    if (KroGetCals(f, &h) != 0) return fndErrorStatus;
     // The records as written, for describing the file in its own words.
     char records[11 * 128];
     const long after = std::ftell(f);
@@ -160,10 +160,7 @@ static int32_t readCals(FILE* f, Picture* pic) {
             pic->calsRecords.push_back(text);
         }
     }
-    if (after < 0 || std::fseek(f, after, SEEK_SET) != 0) {
-        fndErrorStatus = KRO_ERR_CALS_SEEK;
-        return -1;
-    }
+    if (after < 0 || std::fseek(f, after, SEEK_SET) != 0) return KRO_ERR_CALS_SEEK;
     const bool turned = h.pelPath == 90 || h.pelPath == 270;
     const int32_t pels = turned ? h.numLines : h.pelsPerLine;
     const int32_t lines = turned ? h.pelsPerLine : h.numLines;
@@ -174,11 +171,8 @@ static int32_t readCals(FILE* f, Picture* pic) {
     im.format = KRO_FORMAT_RAW;
     im.size = im.width / 8 * im.height;
     im.data = allocPage(size_t(im.size));
-    if (!im.data) {
-        fndErrorStatus = KRO_ERR_NOMEM;
-        return -1;
-    }
-    if (KroCalsToRsImage(f, &h, &im) != 0) return -1;
+    if (!im.data) return KRO_ERR_NOMEM;
+    if (KroCalsToRsImage(f, &h, &im) != 0) return fndErrorStatus;
     im.validWidth = pels;
     im.validHeight = lines;
     pic->photometric = KRO_PHOTO_WHITE_IS_ZERO;
@@ -192,10 +186,7 @@ static void setText(char (&field)[128], const char* text) {
 
 // CALS pictures are written as they stand: pel path 0, lines downwards.
 static int32_t writeCals(FILE* f, const Picture& pic, const WriteSettings& settings) {
-    if (pic.image.depth != 1) {
-        fndErrorStatus = KRO_ERR_DEPTH;
-        return -1;
-    }
+    if (pic.image.depth != 1) return KRO_ERR_DEPTH;
     CalsHeader h{};
     for (auto* field :
          {&h.srcdocid, &h.dstdocid, &h.txtfilid, &h.figid, &h.srcgph, &h.doccls, &h.notes})
@@ -208,29 +199,28 @@ static int32_t writeCals(FILE* f, const Picture& pic, const WriteSettings& setti
     // The density record holds four digits; the library would call a value
     // beyond them a bad header.
     const int32_t dpi = resolutionToWrite(Format::Cals, pic, settings);
-    if (dpi < 1 || dpi > 9999) {
-        fndErrorStatus = KRO_ERR_RESOLUTION;
-        return -1;
-    }
+    if (dpi < 1 || dpi > 9999) return KRO_ERR_RESOLUTION;
     h.rdensity = dpi;
-    return KroRsImageToCals(f, &h, &pic.image);
+    return statusOf(KroRsImageToCals(f, &h, &pic.image));
 }
 
 int32_t readPicture(FILE* f, Format format, Picture* pic) {
-    int32_t rc = -1;
+    int32_t rc = KRO_ERR_FORMAT;
     switch (format) {
         case Format::Bmp:
-            rc = KroBMPToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette);
+            rc = statusOf(
+                KroBMPToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette));
             break;
         case Format::Cals:
             rc = readCals(f, pic);
             break;
         case Format::Jpeg:
-            rc = KroJPEGToRsImage(f, &pic->image, &pic->photometric, pic->resolution);
+            rc = statusOf(KroJPEGToRsImage(f, &pic->image, &pic->photometric, pic->resolution));
             if (rc == 0) grayRamp(pic);
             break;
         case Format::Pcx:
-            rc = KroPCXToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette);
+            rc = statusOf(
+                KroPCXToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette));
             break;
         default:
             break;
@@ -241,15 +231,13 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
 
 int32_t readVariant(FILE* f, Format format, Picture* pic) {
     std::rewind(f);
-    int32_t rc = -1;
+    int32_t rc = KRO_ERR_FORMAT;
     if (format == Format::Bmp)
-        rc = KroBMPVariantToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
-                                    pic->palette);
+        rc = statusOf(KroBMPVariantToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
+                                             pic->palette));
     else if (format == Format::Pcx)
-        rc = KroPCXVariantToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
-                                    pic->palette);
-    else
-        fndErrorStatus = KRO_ERR_FORMAT;
+        rc = statusOf(KroPCXVariantToRsImage(f, &pic->image, &pic->photometric, pic->resolution,
+                                             pic->palette));
     if (rc == 0) normaliseBilevel(pic);
     return rc;
 }
@@ -290,7 +278,8 @@ static int32_t writePcx(FILE* f, const Picture& pic, const WriteSettings& settin
     const RsImage& im = pic.image;
     const size_t bilevelBytes = im.depth == 1 ? size_t(im.width / 8) * size_t(im.height) : 0;
     for (size_t i = 0; i < bilevelBytes; ++i) im.data[i] = uint8_t(~im.data[i]);
-    const int32_t rc = KroRsImageToPCX(f, &im, photometricToWrite(pic), resolution, palette);
+    const int32_t rc =
+        statusOf(KroRsImageToPCX(f, &im, photometricToWrite(pic), resolution, palette));
     for (size_t i = 0; i < bilevelBytes; ++i) im.data[i] = uint8_t(~im.data[i]);
     return rc;
 }
@@ -300,8 +289,9 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
     std::memcpy(palette, pic.palette, sizeof palette);
     switch (format) {
         case Format::Bmp:
-            return KroRsImageToBMP(f, &pic.image, 0, resolutionToWrite(format, pic, settings),
-                                   photometricToWrite(pic), palette);
+            return statusOf(KroRsImageToBMP(f, &pic.image, 0,
+                                            resolutionToWrite(format, pic, settings),
+                                            photometricToWrite(pic), palette));
         case Format::Cals:
             return writeCals(f, pic, settings);
         case Format::Jpeg: {
@@ -312,29 +302,29 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
             const int32_t density[2] = {stated ? pic.resolution[0] : -1,
                                         stated ? pic.resolution[0] : -1};
             const int32_t quality = kroOption.quality.given ? kroOption.quality.value : -1;
-            return KroRsImageToJPEG(f, &pic.image, pic.photometric, density, quality);
+            return statusOf(KroRsImageToJPEG(f, &pic.image, pic.photometric, density, quality));
         }
         case Format::Pcx:
             return writePcx(f, pic, settings, palette);
         default:
-            return -1;
+            return KRO_ERR_FORMAT;
     }
 }
 
 int32_t beginPostScript(FILE* f, const std::string& title) {
     const size_t slash = title.rfind('/');
     const std::string name = slash == std::string::npos ? title : title.substr(slash + 1);
-    return KroPutPSHeader(f, "kro", name.c_str());
+    return statusOf(KroPutPSHeader(f, "kro", name.c_str()));
 }
 
 int32_t writePostScriptPage(FILE* f, const Picture& pic, const WriteSettings& settings) {
     const int32_t x = pic.resolution[0] > 0 ? pic.resolution[0] : settings.dpi;
     const int32_t y = pic.resolution[1] > 0 ? pic.resolution[1] : x;
-    return KroRsImageToPS(f, &pic.image, pic.palette, photometricToWrite(pic), x, y);
+    return statusOf(KroRsImageToPS(f, &pic.image, pic.palette, photometricToWrite(pic), x, y));
 }
 
 int32_t endPostScript(FILE* f) {
-    return KroPutPSFooter(f);
+    return statusOf(KroPutPSFooter(f));
 }
 
 }  // namespace kro::cli

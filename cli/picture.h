@@ -29,7 +29,7 @@ struct Picture {
     int32_t photometric = 0;
     int32_t resolution[2] = {-1, -1};
     unsigned char palette[KRO_PALETTE_SIZE] = {};
-    CalsHeader cals{};  // the header read from a CALS file
+    CalsHeader cals{};                     // the header read from a CALS file
     std::vector<std::string> calsRecords;  // its records as the file spells them
 
     Picture() = default;
@@ -41,7 +41,12 @@ struct Picture {
 // A zeroed pixel buffer (freed with free), on huge pages when it is large.
 unsigned char* allocPage(size_t bytes);
 
-// Each returns 0 or -1 with the status in fndErrorStatus, like the library.
+// The status of a library call that returned rc: 0, or the code it stored.
+inline int32_t statusOf(int32_t rc) {
+    return rc == 0 ? 0 : fndErrorStatus;
+}
+
+// Each returns 0 or the library's status code of the failure.
 int32_t readPicture(FILE* f, Format format, Picture* pic);
 
 // What a writer needs beyond the picture. dpi is used when the picture states
@@ -51,14 +56,14 @@ struct WriteSettings {
 };
 
 // Like readPicture; a picture the format cannot hold (CALS is bilevel only)
-// gives -1 with KRO_ERR_DEPTH, a resolution it cannot state KRO_ERR_RESOLUTION.
+// gives KRO_ERR_DEPTH, a resolution it cannot state KRO_ERR_RESOLUTION.
 int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSettings& settings);
 
 // The resolution in dots per inch that writePicture states in the file.
 int32_t resolutionToWrite(Format format, const Picture& pic, const WriteSettings& settings);
 
 // The BMP and PCX layouts that other programs write, read by the library's
-// readers of them; 0 or -1 like readPicture. The file is read from its start.
+// readers of them; like readPicture. The file is read from its start.
 int32_t readVariant(FILE* f, Format format, Picture* pic);
 
 // The name of the variant of a BMP, PCX or JPEG file, such as "16-bit BMP",

@@ -57,9 +57,10 @@ struct PlotJob {
     }
 };
 
-int fail(const std::string& file, const char* what) {
+// "kro: FILE: what (status code)", the library's words for the code when what is null.
+int fail(const std::string& file, int32_t code, const char* what = nullptr) {
     std::fprintf(stderr, "kro: %s: %s (status %d)\n", file.c_str(),
-                 what ? what : statusMessage(fndErrorStatus), int(fndErrorStatus));
+                 what ? what : statusMessage(code), int(code));
     return 1;
 }
 
@@ -142,12 +143,12 @@ int drawPlot(const std::string& in, const std::string& out, int32_t device, uint
                             opt.ignore.given ? opt.ignore.value : nullptr);
     if (page->doc == KRO_FAILED_PTR) {
         page->doc = nullptr;
-        return fail(in, nullptr);
+        return fail(in, fndErrorStatus);
     }
     const int32_t paper = SetPaperType(page->doc);
     int32_t width = 0, height = 0;
     if (SetDrawableSize(page->doc, &width, &height, opt.physical.given ? 1 : 0) != 0)
-        return fail(in, nullptr);
+        return fail(in, fndErrorStatus);
     const int32_t dpi = opt.dpi.value > 0 ? opt.dpi.value : 400;
     // A plot without extent along a side (labels only, say) still gets a
     // page: as long as the other side, or an inch.
@@ -199,7 +200,7 @@ int drawPlot(const std::string& in, const std::string& out, int32_t device, uint
     for (int i = 0; i < 8; ++i) pens[i] = float(slots[i]->value);
     if (KroDisplayHPGL(page->doc, width, height, page->dc, pens, 0, paper, scale, dpi,
                        centre ? 1 : 0) != 0)
-        return fail(in, nullptr);
+        return fail(in, fndErrorStatus);
     return 0;
 }
 
@@ -210,7 +211,7 @@ int plotPicture(const std::string& in, const std::string& out, bool labelText, P
     if (int rc = drawPlot(in, out, KRO_GDI_IMAGE, labelText ? KRO_GDI_LABEL_TEXT : 0, &page))
         return rc;
     if (!pagePicture(page.dc, page.width, page.height, page.dpi, pic))
-        return fail(out, "no memory for the page");
+        return fail(out, KRO_ERR_NOMEM, "no memory for the page");
     return 0;
 }
 
@@ -246,7 +247,8 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
     if (int rc = drawPlot(in, out, device, flags, &job)) return rc;
 
     if (vector) {
-        if (KroGdiFinish(job.dc) != 0) return fail(out, "the page could not be written");
+        if (KroGdiFinish(job.dc) != 0)
+            return fail(out, KRO_ERR_IO, "the page could not be written");
         if (!copyToOutput(job.tempPath, out)) return systemError(out, errno ? errno : EIO);
     } else {
         AtomicOutput output;
@@ -256,22 +258,23 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
             // smoothing, so one bit loses nothing. zlib's level 6: levels 1
             // to 9 differ by under 0.5 % in size on a page of fine lines.
             if (KroGdiWritePNGStream(job.dc, output.stream(), 1, 6) != 0)
-                return fail(out, "the PNG could not be written");
+                return fail(out, KRO_ERR_IO, "the PNG could not be written");
         } else {
             // The page as a bilevel picture, in the colours the format holds.
             Picture pic;
             if (!pagePicture(job.dc, job.width, job.height, job.dpi, &pic))
-                return fail(out, "no memory for the page");
-            if (fitColourType(&pic, format, nullptr) != 0) return fail(out, nullptr);
+                return fail(out, KRO_ERR_NOMEM, "no memory for the page");
+            if (int32_t code = fitColourType(&pic, format, nullptr)) return fail(out, code);
             WriteSettings settings;
             settings.dpi = job.dpi;
             FILE* stream = output.stream();
-            const int32_t rc =
-                format == Format::PostScript
-                    ? (beginPostScript(stream, in) || writePostScriptPage(stream, pic, settings) ||
-                       endPostScript(stream))
-                    : writePicture(stream, format, pic, settings);
-            if (rc != 0) return fail(out, nullptr);
+            int32_t code = 0;
+            if (format != Format::PostScript)
+                code = writePicture(stream, format, pic, settings);
+            else if (!(code = beginPostScript(stream, in)) &&
+                     !(code = writePostScriptPage(stream, pic, settings)))
+                code = endPostScript(stream);
+            if (code != 0) return fail(out, code);
         }
         if (!output.commit()) return systemError(out, errno);
     }

@@ -16,8 +16,8 @@ bool isPlotOnlyOutput(const std::string& out);
 // standard output); labelText draws labels' characters rather than their
 // boxes. Returns the exit status; a plot that fails to load or draw leaves no
 // output file.
-int convertPlot(const std::string& in, const std::string& out, const std::string& to,
-                bool verbose, bool labelText = false);
+int convertPlot(const std::string& in, const std::string& out, const std::string& to, bool verbose,
+                bool labelText = false);
 
 // The plot drawn as convert draws it for a raster format, as a bilevel
 // picture (a page of a PostScript document of several inputs). 0, or the exit

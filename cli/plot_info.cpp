@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "cli/input.h"
+#include "cli/job.h"
 #include "cli/messages.h"
 #include "cli/picture.h"
 #include "kro/kro.h"
-#include "paper/paper.h"
 
 namespace kro::cli {
 
@@ -59,9 +59,9 @@ size_t skipWrapper(const char* head, size_t n) {
     return i;
 }
 
-std::string paperName(int32_t code) {
+std::string paperLabel(int32_t code) {
     if (code == 0) return "none";
-    const char* name = paperFirstName(code);
+    const char* name = paperName(code);
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08X", unsigned(code));
     return std::string(name ? name : "?") + " (" + hex + ")";
@@ -110,8 +110,8 @@ int describePlot(const std::string& path) {
     std::printf("  extents:     x %g to %g, y %g to %g plotter units\n", doc->xMin, doc->xMax,
                 doc->yMin, doc->yMax);
     std::printf("  size:        %.2f x %.2f mm\n", doc->widthMm, doc->heightMm);
-    std::printf("  smallest:    %s\n", paperName(doc->paperType).c_str());
-    std::printf("  paper:       %s\n", paperName(SetPaperType(doc)).c_str());
+    std::printf("  smallest:    %s\n", paperLabel(doc->paperType).c_str());
+    std::printf("  paper:       %s\n", paperLabel(SetPaperType(doc)).c_str());
     int32_t w = 0, h = 0;
     int rc = 0;
     if (SetDrawableSize(doc, &w, &h, kroOption.physical.given ? 1 : 0) != 0) {

@@ -17,8 +17,8 @@ bool sizeAsked();
 // states no resolution is taken at -defDpi, else at -dpi (so -dpi alone only
 // states one). A palette picture is scaled in RGB, so that no index is
 // averaged, and reduced again when the job asks for -colortype Palette. The
-// step is added to notes, when not null. 0, or -1 with the status in
-// fndErrorStatus.
+// step is added to notes, when not null. 0, or the library's status code of
+// the failure.
 int32_t fitToPage(Picture* pic, std::vector<std::string>* notes);
 
 // Scales a picture (read from a file of format from) whose resolution

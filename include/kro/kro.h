@@ -484,6 +484,24 @@ KRO_API int32_t SetPaperType(const HpglDocument* document);
  * it back with FndUtFree); KRO_FAILED_PTR on failure. */
 KRO_API char* KroMakeImageDescriptionString(int32_t papertype, int32_t first, int32_t second);
 
+/* ---- For hosts: the option file and the paper names -------------------- */
+
+/* Beyond the original interface (exports.extra lists these names). */
+
+/* Reads the first line of an option file (25 words, "-" for a word not
+ * given) into kroOption, with the checks and defaults of KroGetOption. Returns
+ * word 1, the input path, in a buffer from malloc that the caller frees; NULL
+ * on failure with the code in fndErrorStatus; KRO_FAILED_PTR when the stream
+ * ends before its first character (no code stored). */
+KRO_API char* KroReadOptionFile(FILE* stream);
+
+/* Row row (from 0) of the paper name table: its paper type code in *papertype
+ * and up to capacity of its names in names (in the table's order, the first
+ * one the paper's own name). Returns the number of names the row holds, or -1
+ * past the last row. The names are the library's and live as long as it. */
+KRO_API int32_t KroPaperNames(int32_t row, int32_t* papertype, const char** names,
+                              int32_t capacity);
+
 #ifdef __cplusplus
 }
 #endif
