@@ -51,10 +51,7 @@ void Renderer::arcOrWedge() {
             r = -r;
             angle += 180;
         }
-        for (int guard = 0; std::fabs(angle) > 360 && guard < 4096; ++guard)
-            angle += angle < 0 ? 360 : -360;
-        if (std::fabs(angle) > 360) angle = std::fmod(angle, 360.0);
-        const double a = angle * kRadiansPerDegree;
+        const double a = foldAngle(angle) * kRadiansPerDegree;
         sx = cx + r * std::cos(a);
         sy = cy + r * std::sin(a);
     } else {

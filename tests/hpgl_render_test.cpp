@@ -65,7 +65,6 @@ class Recorder {
     explicit Recorder(bool nt = true, int32_t w = 1000, int32_t h = 1000)
         : dc_(KroGdiCreateRecorder(w, h, 1016)), w_(w), h_(h) {
         KroKernelSetPlatform(nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS);
-        penStyle() = PenStyle{};  // the style carries over from drawing to drawing
     }
     ~Recorder() {
         KroKernelSetPlatform(VER_PLATFORM_WIN32_NT);
@@ -73,9 +72,11 @@ class Recorder {
     }
     HDC dc() const { return dc_; }
 
-    // Draws at one device unit per plotter unit, device y = height - y.
-    int32_t draw(Plot& p) {
-        return KroDisplayHPGL(&p.doc, w_, h_, dc_, kPens, 0, 0, 1.0f, 1016, 1);
+    // Draws at one device unit per plotter unit, device y = height - y; 0 or
+    // a status code. What one drawing hands to the next stays with this recorder.
+    int32_t draw(Plot& p, const RenderSeam& seam = {}) {
+        const DrawRequest request{&p.doc, w_, h_, dc_, kPens, 0, 1.0f, 1016, 1};
+        return drawPlot(request, &carry_, seam);
     }
     // The log after the pen capture; the capture itself is checked too.
     std::string calls() const {
@@ -93,6 +94,7 @@ class Recorder {
   private:
     HDC dc_;
     int32_t w_, h_;
+    Carryover carry_;
 };
 
 bool startsWith(const std::string& text, const std::string& prefix) {
@@ -350,12 +352,7 @@ TEST(HpglRender, DeviceCoordinatesDoNotWrapAt16Bits) {
 TEST(HpglRender, FailingHandlerGivesTheHostPenBack) {
     Recorder rec;
     Plot p("IN;SP1;PD10,10;", 0, 0, 1000, 1000);
-    gRefusePointBuffers = true;
-    fndErrorStatus = 0;
-    const int32_t rc = rec.draw(p);
-    gRefusePointBuffers = false;
-    EXPECT_EQ(rc, -1);
-    EXPECT_EQ(fndErrorStatus, KRO_ERR_NOMEM);
+    EXPECT_EQ(rec.draw(p, RenderSeam{.refusePointBuffers = true}), KRO_ERR_NOMEM);
     rec.expectHostPenBack();
 }
 
@@ -366,6 +363,24 @@ TEST(HpglRender, DrawingStoresItsScale) {
     EXPECT_DOUBLE_EQ(p.doc.scale, 0.1);
     ASSERT_EQ(KroDisplayHPGL(&p.doc, 220, 220, rec.dc(), kPens, 0, 0, 1.0f, 1016, 0), 0);
     EXPECT_DOUBLE_EQ(p.doc.scale, 1.0);
+}
+
+// KroDisplayHPGL hands the pen style, the last polygon and the last label on
+// to the next drawing.
+TEST(HpglRender, DrawingsHandOnPenStylePolygonAndLabel) {
+    const auto display = [](const std::string& text) {
+        Recorder rec;
+        Plot p(text, 0, 0, 1000, 1000);
+        EXPECT_EQ(KroDisplayHPGL(&p.doc, 1000, 1000, rec.dc(), kPens, 0, 0, 1.0f, 1016, 1), 0);
+        return rec.calls();
+    };
+    display("IN;IP0,0,1000,1000;LT2;BLABC\x03PM0;PA0,0;PD100,0;PM2;");
+    const std::string next = display("SP1;PA100,100;SI0.1,0.2;PB;EP;");
+    for (const char* want : {"ExtCreatePen(0x12207, 10, {0, 0x000000}, 2, [28 27])",
+                             "PolylineTo((220,900) (220,820) (100,820) (100,900))",
+                             "MoveToEx(0, 1000)\nLineTo(101, 1000)\n"})
+        EXPECT_NE(next.find(want), std::string::npos) << want << "\n" << next;
+    display("LT;PM0;PM2;BL\x03");  // a plain style, no polygon, no label for later tests
 }
 
 // ---- Placement ----
@@ -819,10 +834,10 @@ TEST(HpglLabels, DefaultSizeFromTheStart) {
 }
 
 TEST(HpglLabels, BufferedLabels) {
-    // BL stores, PB boxes; the label outlives the drawing.
+    // BL stores, PB boxes.
     const std::string lb = drawOn("PA100,100;SI0.1,0.2;LBABC\x03", 1000);
     EXPECT_EQ(drawOn("PA100,100;SI0.1,0.2;BLABC\x03", 1000).find("PolylineTo"), std::string::npos);
-    EXPECT_EQ(drawOn("PA100,100;SI0.1,0.2;PB;", 1000), lb);
+    EXPECT_EQ(drawOn("PA100,100;SI0.1,0.2;BLABC\x03PB;", 1000), lb);
     // At most 150 characters are boxed.
     const std::string calls = drawOn("SI0.1,0.2;LB" + std::string(200, 'x') + "\x03", 1000);
     EXPECT_NE(calls.find("PolylineTo((6000,1000)"), std::string::npos) << calls;
