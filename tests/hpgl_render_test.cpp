@@ -57,8 +57,8 @@ const char* const kCapture =
     "SelectObject(BLACK_PEN) = pen#1\n"
     "DeleteObject(pen#1)\n";
 
-// Pen widths in millimetres: pen 1 is 10 plotter units wide, pen 2 is 20.
-const float kPens[8] = {0.25f, 0.5f, 0.75f, 1.0f, 0, 0, 0, 0};
+// Pen widths in millimetres: pen n is 10 n plotter units wide.
+const float kPens[8] = {0.25f, 0.5f, 0.75f, 1.0f, 1.25f, 1.5f, 1.75f, 2.0f};
 
 class Recorder {
   public:
@@ -145,6 +145,16 @@ TEST(HpglRender, PenSelectAndLineTypeReplaceTheirPens) {
               "SelectObject(BLACK_PEN) = pen#6\n"
               "DeleteObject(pen#6)\n");
     rec.expectHostPenBack();
+}
+
+TEST(HpglRender, EveryPenDrawsWithItsOwnWidth) {
+    for (int pen = 1; pen <= 8; ++pen) {
+        // The plain pen of SP, then the geometric one of a line type.
+        const std::string calls = drawCalls("SP" + std::to_string(pen) + ";LT;PD10,10;");
+        const std::string width = std::to_string(10 * pen);
+        EXPECT_TRUE(startsWith(calls, "CreatePen(0, " + width + ", 0x000000)")) << calls;
+        EXPECT_NE(calls.find("ExtCreatePen(0x12200, " + width + ", "), std::string::npos) << calls;
+    }
 }
 
 TEST(HpglRender, InKeepsTheDevicePenButDeselectsThePenNumber) {
