@@ -107,19 +107,10 @@ class Extents {
             case kPB:
                 label(s, code);
                 return 0;
-            case kSI:
-            case kSR:
-            case kSU:
-            case kSL:
-            case kDI:
-            case kDR:
-            case kDU:
-            case kDV:
-            case kES:
+            default:
+                if (!isLabelSetting(code)) break;
                 labelSetting(s, code);
                 return 0;
-            default:
-                break;
         }
         s.skipParameters();
         return 0;

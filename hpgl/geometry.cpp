@@ -64,6 +64,23 @@ void defaultCharSize(int32_t plot, const ScalingPoints& p, double* width, double
     *height = std::fabs(p.p2y - p.p1y) * kRelativeCharHeight;
 }
 
+bool isLabelSetting(int32_t code) {
+    switch (code) {
+        case kSI:
+        case kSR:
+        case kSU:
+        case kSL:
+        case kDI:
+        case kDR:
+        case kDU:
+        case kDV:
+        case kES:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void LabelSettings::reset(double width, double height) {
     charWidth = width;
     charHeight = height;

@@ -74,6 +74,9 @@ struct LabelSettings {
                const UserMapping& map);
 };
 
+// Whether the command is one that LabelSettings::apply takes.
+bool isLabelSetting(int32_t code);
+
 // The label character size that IN sets: fixed on the plotter types with
 // fixed labels, else the relative default of SR on P1 and P2.
 void defaultCharSize(int32_t plot, const ScalingPoints& p, double* width, double* height);

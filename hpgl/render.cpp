@@ -99,15 +99,6 @@ int32_t dispatch(Renderer* r, int32_t code) {
             return 0;
         case kIP:
         case kSC:
-        case kSI:
-        case kSR:
-        case kSU:
-        case kSL:
-        case kDI:
-        case kDR:
-        case kDU:
-        case kDV:
-        case kES:
             r->settings(code);
             return 0;
         case kIW:
@@ -115,7 +106,9 @@ int32_t dispatch(Renderer* r, int32_t code) {
             r->clipWindow();
             return 0;
         default:
-            break;
+            if (!isLabelSetting(code)) break;
+            r->settings(code);
+            return 0;
     }
     r->in.skipParameters();
     return 0;

@@ -68,7 +68,7 @@ struct PenStyle {
     int32_t fallbackStyle = PS_SOLID;
 };
 
-// The buffers of the last polygon and the last label.
+// The last polygon's buffer, as the last label's is kLabelBytes.
 inline constexpr size_t kPolygonBytes = 8192;
 
 // What a drawing leaves for the next: the pen style, and the last polygon
@@ -199,6 +199,7 @@ struct Renderer {
     double shapeField();          // a field of CI to ER and the separator after it
     void circle();                // CI
     void arcOrWedge();            // AA AR EW
+    double wedgeStart(double radius, double angle, double* sx, double* sy) const;
     void rectangle();             // EA ER
     void polygonMode();           // PM
     int32_t replayPolygon();      // EP FP; 0 or a status code
