@@ -300,7 +300,8 @@ class Extents {
             s.skipParameters();
         }
         double n = double(labelLength_);
-        double d = std::sqrt(label_.directionRun * label_.directionRun + label_.directionRise * label_.directionRise);
+        double d = std::sqrt(label_.directionRun * label_.directionRun +
+                             label_.directionRise * label_.directionRise);
         double cosine = 1, sine = 0;
         if (label_.directionRun != 0 || label_.directionRise != 0) {
             cosine = label_.directionRun / d;

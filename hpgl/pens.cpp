@@ -172,7 +172,8 @@ void Renderer::setDashes(PenStyle* style, int32_t type) const {
 HPEN Renderer::lineTypePen(PenStyle* style, int32_t type) const {
     const int32_t width = devicePenWidth();
     style->kind = kPlainPen;
-    if (type == 0 || type == 10) return nt ? solidGeometricPen(width) : CreatePen(PS_SOLID, width, 0);
+    if (type == 0 || type == 10)
+        return nt ? solidGeometricPen(width) : CreatePen(PS_SOLID, width, 0);
     if (nt) {
         style->kind = kDashedPen;
         return dashedPen(width, style->dashes, style->dashCount);

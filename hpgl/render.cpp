@@ -185,11 +185,11 @@ int32_t drawPlot(const DrawRequest& q, Carryover* carry, const RenderSeam& seam)
     Renderer r;
     defaultState(&r.defaults, doc, q.paperType);
     startState(&r.s, r.defaults, doc, q.deviceHeight, q.paperType);
-    const Placement p =
-        q.scale == 0 ? placeToFit(doc, q.deviceWidth, q.deviceHeight)
-                     : placeAtScale(doc, q.deviceWidth, q.deviceHeight,
-                                    q.resolution * double(q.scale) * kInchesPerPlotterUnit,
-                                    q.centreOnDevice == 1);
+    const Placement p = q.scale == 0
+                            ? placeToFit(doc, q.deviceWidth, q.deviceHeight)
+                            : placeAtScale(doc, q.deviceWidth, q.deviceHeight,
+                                           q.resolution * double(q.scale) * kInchesPerPlotterUnit,
+                                           q.centreOnDevice == 1);
     r.s.deviceScale = p.deviceScale;
     r.s.originX = p.originX;
     r.s.originY = p.originY;
@@ -252,9 +252,8 @@ extern "C" KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t device
                                           int32_t resolution, int32_t centreOnDevice) {
     using namespace kro::hpgl;
     if (!document || !document->text) return kro::fail(KRO_ERR_NULL);
-    const DrawRequest request{document, deviceWidth, deviceHeight, dc,
-                              penWidths, paperType,   scale,        resolution,
-                              centreOnDevice};
+    const DrawRequest request{document, deviceWidth, deviceHeight,  dc, penWidths, paperType,
+                              scale,    resolution,  centreOnDevice};
     Carryover carry;
     Handover& h = handover();
     {

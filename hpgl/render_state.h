@@ -196,13 +196,13 @@ struct Renderer {
     void drawSolidPolyline(POINT start);
     void drawAdaptive(POINT start, double startX, double startY);
 
-    double shapeField();          // a field of CI to ER and the separator after it
-    void circle();                // CI
-    void arcOrWedge();            // AA AR EW
+    double shapeField();  // a field of CI to ER and the separator after it
+    void circle();        // CI
+    void arcOrWedge();    // AA AR EW
     double wedgeStart(double radius, double angle, double* sx, double* sy) const;
-    void rectangle();             // EA ER
-    void polygonMode();           // PM
-    int32_t replayPolygon();      // EP FP; 0 or a status code
+    void rectangle();         // EA ER
+    void polygonMode();       // PM
+    int32_t replayPolygon();  // EP FP; 0 or a status code
     // The commands a polygon replays, in both walks; -1 for any other.
     int32_t drawingCommand(int32_t code);
     void clipWindow();            // IW

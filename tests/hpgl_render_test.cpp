@@ -109,9 +109,81 @@ std::string drawCalls(const std::string& text, bool nt = true) {
     return rec.calls();
 }
 
-TEST(HpglRender, PlotWithoutPensLeavesTheHostPen) {
-    EXPECT_EQ(drawCalls("PU10,10;"), "MoveToEx(0, 1000)\n");  // from the start point
-    EXPECT_EQ(drawCalls(""), "");
+// The first pen a plot makes tells how its fields were read and what state
+// the pen comes from.
+TEST(HpglRender, FirstPenOfAPlot) {
+    const struct {
+        const char* text;
+        bool nt;
+        const char* pen;
+    } cases[] = {
+        // No pattern length, or one out of range, gives 4 percent of the
+        // diagonal (40 units); a type out of range draws solid.
+        {"IN;IP0,0,1000,1000;LT2,150;", true,
+         "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, [28 27]) "},
+        {"IN;LT7;", true, "ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) "},
+        // Before IN, P1 and P2 are the plotter's already (10000 x 7200 here):
+        // a pattern of 493 units, not one of a unit each.
+        {"LT4;", true, "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [362 44 40 44]) "},
+        // With P1 = P2 every computed entry is one unit; the dot entry stays
+        // the pen width in plotter units.
+        {"IP;LT4;", true, "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [1 1 40 1]) "},
+        // LT 1e1 is type 1 (an integer field), not 10; SP 2.9 is pen 2.
+        {"IN;LT1e1;", true, "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, ["},
+        {"SP2.9;", true, "CreatePen(0, 20, 0x000000)"},
+        {"SP99999999999999999999;", true, "CreatePen(0, 1, 0x000000)"},
+    };
+    for (const auto& c : cases) {
+        const std::string calls = drawCalls(c.text, c.nt);
+        EXPECT_TRUE(startsWith(calls, c.pen)) << c.text << "\n" << calls;
+    }
+    // After IN the pen number is 0: the line type's pen is one unit wide.
+    EXPECT_NE(drawCalls("SP2;IN;LT;").find("ExtCreatePen(0x12200, 1, "), std::string::npos);
+    // SP makes the pen of the line type in force, on either family.
+    EXPECT_NE(drawCalls("IN;IP0,0,1000,1000;LT2;SP1;")
+                  .find("ExtCreatePen(0x12207, 10, {0, 0x000000}, 2, [28 27]) = pen#3"),
+              std::string::npos);
+    EXPECT_NE(drawCalls("IN;LT5;SP1;", false).find("CreatePen(3, 10, 0x000000) = pen#3"),
+              std::string::npos);
+}
+
+// What the moves of a plot draw, after the pen capture.
+TEST(HpglRender, MovesDrawWhatTheyReach) {
+    const struct {
+        const char* text;
+        const char* calls;
+    } cases[] = {
+        {"", ""},
+        // A plot without pens moves from the start point with the host's pen.
+        {"PU10,10;", "MoveToEx(0, 1000)\n"},
+        // The end-pixel rule: the last point of a line is drawn, whatever its direction.
+        {"PU10,990;PD20,990;",
+         "MoveToEx(0, 1000)\nMoveToEx(10, 10)\nLineTo(21, 10)\nMoveToEx(20, 10)\n"},
+        {"PU10,990;PD10,980;",
+         "MoveToEx(0, 1000)\nMoveToEx(10, 10)\nLineTo(10, 21)\nMoveToEx(10, 20)\n"},
+        {"PU20,980;PD10,990;",
+         "MoveToEx(0, 1000)\nMoveToEx(20, 20)\nLineTo(9, 9)\nMoveToEx(10, 10)\n"},
+        {"PU10,990;PD10,990;",
+         "MoveToEx(0, 1000)\nMoveToEx(10, 10)\nLineTo(11, 11)\nMoveToEx(10, 10)\n"},
+        {"PU10,990;PD20,990,20,980;",
+         "MoveToEx(0, 1000)\nMoveToEx(10, 10)\nPolylineTo((20,10) (20,21))\nMoveToEx(20, 20)\n"},
+        {"PU10,990;PD;", "MoveToEx(0, 1000)\nMoveToEx(10, 10)\n"},
+        // Relative and absolute moves; PC is a pen colour: no move, no line.
+        {"PA5,5;PR10,10;PD0,0;PC1,255,0,0;PA30,30;",
+         "MoveToEx(0, 1000)\nMoveToEx(5, 995)\n"
+         "MoveToEx(15, 985)\nLineTo(16, 986)\nMoveToEx(15, 985)\n"
+         "MoveToEx(15, 985)\nLineTo(31, 969)\nMoveToEx(30, 970)\n"},
+        // An odd coordinate moves nothing and leaves the next command alone;
+        // spaces around a separator do no harm.
+        {"PA10;PD20,30;",
+         "MoveToEx(0, 1000)\nMoveToEx(0, 1000)\nLineTo(21, 969)\nMoveToEx(20, 970)\n"},
+        {"PA20 ,30 ;PD 40 , 50 ;",
+         "MoveToEx(0, 1000)\nMoveToEx(20, 970)\nLineTo(41, 949)\nMoveToEx(40, 950)\n"},
+        // Device coordinates do not wrap at 16 bits.
+        {"PD40000,0,70000,0;",
+         "MoveToEx(0, 1000)\nPolylineTo((40000,1000) (70001,1000))\nMoveToEx(70000, 1000)\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(drawCalls(c.text), c.calls) << c.text;
 }
 
 TEST(HpglRender, NegativeScaleFailsWithoutTouchingTheDevice) {
@@ -157,12 +229,6 @@ TEST(HpglRender, EveryPenDrawsWithItsOwnWidth) {
     }
 }
 
-TEST(HpglRender, InKeepsTheDevicePenButDeselectsThePenNumber) {
-    // After IN the pen number is 0, so the line type's pen is one unit wide.
-    const std::string calls = drawCalls("SP2;IN;LT;");
-    EXPECT_NE(calls.find("ExtCreatePen(0x12200, 1, "), std::string::npos) << calls;
-}
-
 // Pattern length 100 plotter units (LT n,10 on a P1-P2 diagonal of 1000),
 // one device unit per plotter unit, no pen (40 plotter units wide).
 struct DashCase {
@@ -200,52 +266,6 @@ TEST(HpglRender, DashArraysOfEveryLineTypeOnBothFamilies) {
             EXPECT_EQ(rec.calls().substr(0, want.size()), want) << "LT" << c.type << " nt " << nt;
             rec.expectHostPenBack();
         }
-    }
-}
-
-TEST(HpglRender, LineTypeParameters) {
-    // No pattern length, or one out of range, gives 4 percent of the diagonal
-    // (40 units); a type out of range draws solid.
-    EXPECT_TRUE(startsWith(drawCalls("IN;IP0,0,1000,1000;LT2,150;"),
-                           "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, [28 27]) "));
-    EXPECT_TRUE(
-        startsWith(drawCalls("IN;LT7;"), "ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) "));
-    // Before IN, P1 and P2 are the plotter's already (10000 x 7200 here): a
-    // pattern of 493 units, not one of a unit each.
-    EXPECT_TRUE(startsWith(drawCalls("LT4;"),
-                           "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [362 44 40 44]) "));
-    // With P1 = P2 every computed entry is one unit, the dot entry stays the
-    // pen width in plotter units.
-    EXPECT_TRUE(startsWith(drawCalls("IP;LT4;"),
-                           "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [1 1 40 1]) "));
-}
-
-TEST(HpglRender, PenSelectMakesThePenOfTheLineTypeInForce) {
-    const std::string nt = drawCalls("IN;IP0,0,1000,1000;LT2;SP1;");
-    EXPECT_NE(nt.find("ExtCreatePen(0x12207, 10, {0, 0x000000}, 2, [28 27]) = pen#3"),
-              std::string::npos)
-        << nt;
-    const std::string ninex = drawCalls("IN;LT5;SP1;", false);
-    EXPECT_NE(ninex.find("CreatePen(3, 10, 0x000000) = pen#3"), std::string::npos) << ninex;
-}
-
-TEST(HpglRender, EndPixelRule) {
-    const struct {
-        const char* text;
-        const char* calls;
-    } cases[] = {
-        {"PU10,990;PD20,990;", "MoveToEx(10, 10)\nLineTo(21, 10)\nMoveToEx(20, 10)\n"},
-        {"PU10,990;PD10,980;", "MoveToEx(10, 10)\nLineTo(10, 21)\nMoveToEx(10, 20)\n"},
-        {"PU20,980;PD10,990;", "MoveToEx(20, 20)\nLineTo(9, 9)\nMoveToEx(10, 10)\n"},
-        {"PU10,990;PD10,990;", "MoveToEx(10, 10)\nLineTo(11, 11)\nMoveToEx(10, 10)\n"},
-        {"PU10,990;PD20,990,20,980;",
-         "MoveToEx(10, 10)\nPolylineTo((20,10) (20,21))\nMoveToEx(20, 20)\n"},
-        {"PU10,990;PD;", "MoveToEx(10, 10)\n"},
-    };
-    for (const auto& c : cases) {
-        // The first command only moves: its MoveToEx opens the log.
-        const std::string calls = drawCalls(c.text);
-        EXPECT_EQ(calls.substr(calls.find('\n') + 1), c.calls) << c.text;
     }
 }
 
@@ -295,22 +315,6 @@ TEST(HpglRender, GraphMovesStepInXAndTakeEveryPoint) {
     EXPECT_EQ(r.args[0], 7);
 }
 
-TEST(HpglRender, RelativeAndAbsoluteMoves) {
-    // PC is a pen colour: no move, no line.
-    const std::string calls = drawCalls("PA5,5;PR10,10;PD0,0;PC1,255,0,0;PA30,30;");
-    EXPECT_EQ(calls,
-              "MoveToEx(0, 1000)\n"
-              "MoveToEx(5, 995)\n"
-              "MoveToEx(15, 985)\nLineTo(16, 986)\nMoveToEx(15, 985)\n"
-              "MoveToEx(15, 985)\nLineTo(31, 969)\nMoveToEx(30, 970)\n");
-    // An odd coordinate moves nothing and leaves the next command alone;
-    // spaces around a separator do no harm.
-    EXPECT_EQ(drawCalls("PA10;PD20,30;"),
-              "MoveToEx(0, 1000)\nMoveToEx(0, 1000)\nLineTo(21, 969)\nMoveToEx(20, 970)\n");
-    EXPECT_EQ(drawCalls("PA20 ,30 ;PD 40 , 50 ;"),
-              "MoveToEx(0, 1000)\nMoveToEx(20, 970)\nLineTo(41, 949)\nMoveToEx(40, 950)\n");
-}
-
 TEST(HpglRender, AdaptiveLineTypesMakeOnePenPerSegment) {
     // Segments of 100 and 250 units with a pattern of 100: one and three
     // patterns of 100 and 83.3 units.
@@ -352,11 +356,6 @@ TEST(HpglRender, AdaptiveLineTypeWithoutPatternLengthDrawsSolid) {
               std::string::npos)
         << calls;
     rec.expectHostPenBack();
-}
-
-TEST(HpglRender, DeviceCoordinatesDoNotWrapAt16Bits) {
-    const std::string calls = drawCalls("PD40000,0,70000,0;");
-    EXPECT_NE(calls.find("PolylineTo((40000,1000) (70001,1000))"), std::string::npos) << calls;
 }
 
 TEST(HpglRender, FailingHandlerGivesTheHostPenBack) {
@@ -921,17 +920,6 @@ TEST(HpglRenderFiles, EveryOutputFormat) {
         EXPECT_EQ(head.compare(0, std::strlen(o.magic), o.magic), 0) << o.name << ": " << head;
     }
     std::filesystem::remove_all(work);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(HpglRender, IntegerFieldsStopAtTheirDigits) {
-    // LT 1e1 is type 1 (an integer field), not 10; SP 2.9 is pen 2.
-    EXPECT_TRUE(startsWith(drawCalls("IN;LT1e1;"), "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, ["));
-    EXPECT_TRUE(startsWith(drawCalls("SP2.9;"), "CreatePen(0, 20, 0x000000)"));
-    EXPECT_TRUE(startsWith(drawCalls("SP99999999999999999999;"), "CreatePen(0, 1, 0x000000)"));
 }
 
 }  // namespace

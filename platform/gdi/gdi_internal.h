@@ -47,7 +47,7 @@ struct Call {
 };
 
 class Device {
-public:
+  public:
     Device();
     virtual ~Device();
     Device(const Device&) = delete;

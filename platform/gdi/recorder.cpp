@@ -38,7 +38,7 @@ const char* const kStockNames[] = {"WHITE_BRUSH",  "LTGRAY_BRUSH", "GRAY_BRUSH",
 void append(std::string* out, const char* format, ...);
 
 class Recorder : public Device {
-public:
+  public:
     bool line(const POINT*, size_t) override { return true; }
     bool arc(const RECT&, POINT, POINT, bool) override { return true; }
     bool rectangle(const RECT&) override { return true; }
