@@ -13,6 +13,7 @@
 
 #include "core/image.h"
 #include "hpgl/hpgl.h"
+#include "hpgl/plotter.h"
 #include "hpgl/stream.h"
 
 static_assert(offsetof(HpglDocument, path) == 0);
@@ -193,7 +194,7 @@ extern "C" {
 
 KRO_API HpglDocument* KroOpenHPGL(const char* path, int32_t plot, int32_t ignore,
                                   char* ignoreList) {
-    fndErrorStatus = 0;
+    kro::hpgl::clearStatus();
     size_t listLength = 0;
     if (ignore == 1) {
         if (!ignoreList || !*ignoreList) return failed(KRO_ERR_OPTION_RANGE);
@@ -227,18 +228,19 @@ KRO_API HpglDocument* KroOpenHPGL(const char* path, int32_t plot, int32_t ignore
         discard(doc);
         return failed(code);
     }
-    double xMax, yMax, xMin, yMin;
-    if (Kro_MAX_MIN(doc->text, doc->textLength, plot, doc->ignoreCount, doc->ignoreCodes, &xMax,
-                    &yMax, &xMin, &yMin) != 0) {
+    kro::hpgl::PlotExtents e;
+    if (int32_t code = kro::hpgl::measurePlot(doc->text, doc->textLength, plot, doc->ignoreCount,
+                                              doc->ignoreCodes, &e)) {
         discard(doc);
-        return static_cast<HpglDocument*>(KRO_FAILED_PTR);
+        return failed(code);
     }
-    doc->widthMm = (xMax - xMin) * 0.025;
-    doc->heightMm = (yMax - yMin) * 0.025;
-    doc->xMax = xMax;
-    doc->yMax = yMax;
-    doc->xMin = xMin;
-    doc->yMin = yMin;
+    using kro::hpgl::kMmPerPlotterUnit;
+    doc->widthMm = (e.xMax - e.xMin) * kMmPerPlotterUnit;
+    doc->heightMm = (e.yMax - e.yMin) * kMmPerPlotterUnit;
+    doc->xMax = e.xMax;
+    doc->yMax = e.yMax;
+    doc->xMin = e.xMin;
+    doc->yMin = e.yMin;
     doc->scale = 1.0;
     using kro::hpgl::toFloat;
     int32_t paper = KroQueryPapertypeByLength(toFloat(doc->widthMm), toFloat(doc->heightMm), 1);

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 
 #include "core/image.h"
 #include "hpgl/geometry.h"
 #include "hpgl/hpgl.h"
+#include "hpgl/plotter.h"
 #include "hpgl/stream.h"
 
 namespace {
@@ -30,18 +30,13 @@ struct Box {
     static Box at(Point p) { return {p.x, p.y, p.x, p.y}; }
 };
 
-bool plotIn(int32_t plot, std::initializer_list<int32_t> types) {
-    for (int32_t t : types)
-        if (plot == t) return true;
-    return false;
-}
-
 // The walk's state; a fresh one for every call.
 class Extents {
   public:
-    Extents(int32_t plot, int32_t ignoreCount, const int32_t* ignoreCodes) : plot_(plot) {
-        dvDisabled_ = !plotIn(plot, {5, 11, 12});
-        esDisabled_ = !plotIn(plot, {4, 5, 6, 7, 8, 9, 11, 12});
+    Extents(int32_t plot, int32_t ignoreCount, const int32_t* ignoreCodes)
+        : rules_(plotterRules(plot)) {
+        label_.noVerticalLabels = rules_.has(kVerticalLabels) ? 0 : 1;
+        label_.noExtraSpace = rules_.has(kExtraSpace) ? 0 : 1;
         if (ignoreCodes)
             for (int32_t i = 0; i < ignoreCount; ++i)
                 if (ignoreCodes[i] == kIW) ignoreIW_ = true;
@@ -112,27 +107,10 @@ class Extents {
             case kPB:
                 label(s, code);
                 return 0;
-            case kSI:
-            case kSR:
-            case kSU:
-                characterSize(s, code);
-                return 0;
-            case kSL:
-                slant(s);
-                return 0;
-            case kDI:
-            case kDR:
-            case kDU:
-                direction(s, code);
-                return 0;
-            case kDV:
-                vertical(s);
-                return 0;
-            case kES:
-                extraSpace(s);
-                return 0;
             default:
-                break;
+                if (!isLabelSetting(code)) break;
+                labelSetting(s, code);
+                return 0;
         }
         s.skipParameters();
         return 0;
@@ -155,13 +133,7 @@ class Extents {
         window_ = false;
         penUp_ = true;
         relative_ = false;
-        charWidth_ = defaultCharWidth_;
-        charHeight_ = defaultCharHeight_;
-        slant_ = 0;
-        run_ = 1.0;
-        rise_ = 0.0;
-        verticalLabels_ = 0;
-        charSpace_ = lineSpace_ = 0;
+        label_.reset(defaultCharWidth_, defaultCharHeight_);
     }
 
     // Grows the extents by a shape's box, opening them with it.
@@ -247,24 +219,13 @@ class Extents {
         } else {
             centre = pen_;
             radius = f[0] * std::fabs(map_.userScaleX);
-            start = foldAngle(f[1]);
-            if (start < 0) start += 360;
-            if (start >= 360) start -= 360;
+            start = normalizeDegrees(foldAngle(f[1]));
         }
 
         Box b = arcBox(centre, radius, start, sweep);
         if (code == kWG || code == kEW) b.add(centre);
         grow(b);
         return 0;
-    }
-
-    // Into -360..360 as repeated steps of 360 would bring it, without the
-    // steps: a huge angle would take forever and an infinite one never ends
-    // (it becomes NaN here).
-    static double foldAngle(double a) {
-        if (!(std::fabs(a) > 360)) return a;
-        double r = std::fmod(a, 360.0);
-        return r == 0 ? std::copysign(360.0, a) : r;
     }
 
     static Point onCircle(Point c, double radius, double degrees) {
@@ -317,7 +278,7 @@ class Extents {
         }
         window_ = true;
         Point a{p[0], p[1]}, b{p[2], p[3]};
-        if (plotIn(plot_, {4, 5, 6, 7, 8, 9, 10, 14, 15, 31})) {
+        if (rules_.has(kWindowInUserUnits)) {
             a = user(a.x, a.y);
             b = user(b.x, b.y);
         }
@@ -339,26 +300,27 @@ class Extents {
             s.skipParameters();
         }
         double n = double(labelLength_);
-        double d = std::sqrt(run_ * run_ + rise_ * rise_);
+        double d = std::sqrt(label_.directionRun * label_.directionRun +
+                             label_.directionRise * label_.directionRise);
         double cosine = 1, sine = 0;
-        if (run_ != 0 || rise_ != 0) {
-            cosine = run_ / d;
-            sine = rise_ / d;
+        if (label_.directionRun != 0 || label_.directionRise != 0) {
+            cosine = label_.directionRun / d;
+            sine = label_.directionRise / d;
         }
         Point origin = pen_;
         Point corners[3];
-        if (!dvDisabled_ && verticalLabels_ == 1) {
-            origin.y += charHeight_;
-            double h = (2 * (n - 1) * lineSpace_ + n) * charHeight_;
-            double w = charWidth_ * (1 + slant_);
+        if (label_.noVerticalLabels == 0 && label_.labelVertical == 1) {
+            origin.y += label_.charHeight;
+            double h = (2 * (n - 1) * label_.extraSpaceY + n) * label_.charHeight;
+            double w = label_.charWidth * (1 + label_.slant);
             corners[0] = {0, -h};
             corners[1] = {w, -h};
             corners[2] = {w, 0};
         } else {
-            double w = ((n - 1) * charSpace_ * 1.5 + n) * charWidth_;
+            double w = ((n - 1) * label_.extraSpaceX * 1.5 + n) * label_.charWidth;
             corners[0] = {w, 0};
-            corners[1] = {w + slant_ * charWidth_, charHeight_};
-            corners[2] = {slant_ * charWidth_, charHeight_};
+            corners[1] = {w + label_.slant * label_.charWidth, label_.charHeight};
+            corners[2] = {label_.slant * label_.charWidth, label_.charHeight};
         }
         Box b = Box::at(origin);
         for (const Point& c : corners)
@@ -371,84 +333,15 @@ class Extents {
         return {std::fabs(box_.xMax - box_.xMin), std::fabs(box_.yMax - box_.yMin)};
     }
 
-    void characterSize(Stream& s, int32_t code) {
+    void labelSetting(Stream& s, int32_t code) {
         double p[2];
-        int n = s.readFields(p, 2);
+        const int n = s.readFields(p, code == kSL || code == kDV ? 1 : 2);
         s.skipParameters();
-        Point sp = span();
-        if (n == 2) {
-            if (code == kSI) {
-                charWidth_ = p[0] * 400;
-                charHeight_ = p[1] * 400;
-            } else if (code == kSR) {
-                charWidth_ = p[0] * sp.x * 0.01;
-                charHeight_ = p[1] * sp.y * 0.01;
-            } else if (map_.scalingOn) {
-                charWidth_ = std::fabs(map_.userScaleX) * p[0];
-                charHeight_ = std::fabs(map_.userScaleY) * p[1];
-            } else {
-                charWidth_ = p[0];
-                charHeight_ = p[1];
-            }
-        } else if (code == kSI) {
-            charWidth_ = 114.0;
-            charHeight_ = 150.0;
-        } else {
-            charWidth_ = sp.x * 0.0075;
-            charHeight_ = sp.y * 0.015;
-        }
+        const Point sp = span();
+        label_.apply(code, p, n, sp.x, sp.y, map_);
     }
 
-    void slant(Stream& s) {
-        double p = 0;
-        slant_ = s.readFields(&p, 1) == 1 ? p : 0;
-        s.skipParameters();
-    }
-
-    void direction(Stream& s, int32_t code) {
-        double p[2];
-        int n = s.readFields(p, 2);
-        s.skipParameters();
-        Point sp = span();
-        if (n != 2) {
-            run_ = 1.0;
-            rise_ = 0.0;
-        } else if (code == kDI) {
-            run_ = p[0];
-            rise_ = p[1];
-        } else if (code == kDR) {
-            run_ = p[0] * sp.x * 0.01;
-            rise_ = p[1] * sp.y * 0.01;
-        } else if (map_.scalingOn) {
-            run_ = map_.userScaleX * p[0];
-            rise_ = map_.userScaleY * p[1];
-        } else {
-            run_ = p[0];
-            rise_ = p[1];
-        }
-    }
-
-    void vertical(Stream& s) {
-        double p = 0;
-        int n = s.readFields(&p, 1);
-        s.skipParameters();
-        if (!dvDisabled_) verticalLabels_ = n == 1 ? truncToInt(p) : 0;
-    }
-
-    void extraSpace(Stream& s) {
-        double p[2];
-        int n = s.readFields(p, 2);
-        s.skipParameters();
-        if (esDisabled_) return;
-        if (n == 0) {
-            charSpace_ = lineSpace_ = 0;
-            return;
-        }
-        charSpace_ = p[0];
-        if (n == 2) lineSpace_ = p[1];
-    }
-
-    int32_t plot_;
+    const PlotterRules& rules_;
     bool ignoreIW_ = false;
     bool opened_ = false;
     Box box_;
@@ -460,29 +353,42 @@ class Extents {
     bool relative_ = false;
     bool penUp_ = true;
     bool window_ = false;
-    double charWidth_, charHeight_;
-    double slant_ = 0;
-    double run_, rise_;
-    int32_t verticalLabels_;
-    bool dvDisabled_, esDisabled_;
-    double charSpace_, lineSpace_;
+    LabelSettings label_{};
     size_t labelLength_ = 0;  // the label's own text plays no part, only its length
 };
 
 }  // namespace
 
+namespace kro::hpgl {
+
+int32_t measurePlot(const char* text, int32_t length, int32_t plot, int32_t ignoreCount,
+                    const int32_t* ignoreCodes, PlotExtents* out) {
+    Stream s(text, length);
+    Extents walker(plot, ignoreCount, ignoreCodes);
+    if (int32_t code = walker.walk(s)) return code;
+    const Box& b = walker.box();
+    *out = {b.xMax, b.yMax, b.xMin, b.yMin};
+    return 0;
+}
+
+void clearStatus() {
+    if (fndErrorStatus != 0) fndErrorStatus = 0;
+}
+
+}  // namespace kro::hpgl
+
 extern "C" KRO_API int32_t Kro_MAX_MIN(const char* text, int32_t length, int32_t plot,
                                        int32_t ignoreCount, const int32_t* ignoreCodes,
                                        double* xMax, double* yMax, double* xMin, double* yMin) {
-    fndErrorStatus = 0;
+    using namespace kro::hpgl;
+    clearStatus();
     if (!xMax || !yMax || !xMin || !yMin) return kro::fail(KRO_ERR_NULL);
-    Stream s(text, length);
-    Extents walker(plot, ignoreCount, ignoreCodes);
-    if (int32_t code = walker.walk(s)) return kro::fail(code);
-    const Box& b = walker.box();
-    *xMax = b.xMax;
-    *yMax = b.yMax;
-    *xMin = b.xMin;
-    *yMin = b.yMin;
+    PlotExtents e;
+    if (int32_t code = measurePlot(text, length, plot, ignoreCount, ignoreCodes, &e))
+        return kro::fail(code);
+    *xMax = e.xMax;
+    *yMax = e.yMax;
+    *xMin = e.xMin;
+    *yMin = e.yMin;
     return 0;
 }

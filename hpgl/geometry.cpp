@@ -2,6 +2,9 @@
 // angles of an arc.
 #include "hpgl/geometry.h"
 
+#include "hpgl/hpgl.h"
+#include "hpgl/plotter.h"
+
 namespace kro::hpgl {
 
 void UserMapping::reset(const ScalingPoints& p) {
@@ -52,21 +55,103 @@ void UserMapping::setScaling(const double* f, int n, int32_t given) {
 }
 
 void defaultCharSize(int32_t plot, const ScalingPoints& p, double* width, double* height) {
-    switch (plot) {
-        case 5:
-        case 6:
-        case 7:
-        case 8:
-        case 9:
-        case 11:
-        case 12:
-            *width = 114.0;
-            *height = 150.0;
-            return;
-        default:
-            *width = std::fabs(p.p2x - p.p1x) * 0.0075;
-            *height = std::fabs(p.p2y - p.p1y) * 0.015;
+    if (plotterRules(plot).has(kFixedLabels)) {
+        *width = kFixedCharWidth;
+        *height = kFixedCharHeight;
+        return;
     }
+    *width = std::fabs(p.p2x - p.p1x) * kRelativeCharWidth;
+    *height = std::fabs(p.p2y - p.p1y) * kRelativeCharHeight;
+}
+
+bool isLabelSetting(int32_t code) {
+    switch (code) {
+        case kSI:
+        case kSR:
+        case kSU:
+        case kSL:
+        case kDI:
+        case kDR:
+        case kDU:
+        case kDV:
+        case kES:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void LabelSettings::reset(double width, double height) {
+    charWidth = width;
+    charHeight = height;
+    slant = 0;
+    directionRun = 1.0;
+    directionRise = 0;
+    labelVertical = 0;
+    extraSpaceX = extraSpaceY = 0;
+}
+
+void LabelSettings::apply(int32_t code, const double* f, int n, double spanX, double spanY,
+                          const UserMapping& map) {
+    switch (code) {
+        case kSI:
+            charWidth = n == 2 ? f[0] * kPlotterUnitsPerCm : kFixedCharWidth;
+            charHeight = n == 2 ? f[1] * kPlotterUnitsPerCm : kFixedCharHeight;
+            break;
+        case kSR:
+        case kSU:
+            if (n != 2) {
+                charWidth = spanX * kRelativeCharWidth;
+                charHeight = spanY * kRelativeCharHeight;
+            } else if (code == kSR) {
+                charWidth = f[0] * spanX * 0.01;
+                charHeight = f[1] * spanY * 0.01;
+            } else {
+                charWidth = map.scalingOn ? f[0] * std::fabs(map.userScaleX) : f[0];
+                charHeight = map.scalingOn ? f[1] * std::fabs(map.userScaleY) : f[1];
+            }
+            break;
+        case kSL:
+            slant = n == 1 ? f[0] : 0;
+            break;
+        case kDI:
+        case kDR:
+        case kDU:
+            if (n != 2) {
+                directionRun = 1.0, directionRise = 0;
+            } else if (code == kDI) {
+                directionRun = f[0], directionRise = f[1];
+            } else if (code == kDR) {
+                directionRun = f[0] * spanX * 0.01, directionRise = f[1] * spanY * 0.01;
+            } else {
+                directionRun = map.scalingOn ? f[0] * map.userScaleX : f[0];
+                directionRise = map.scalingOn ? f[1] * map.userScaleY : f[1];
+            }
+            break;
+        case kDV:
+            if (noVerticalLabels == 0) labelVertical = n == 1 ? truncToInt(f[0]) : 0;
+            break;
+        case kES:
+            if (noExtraSpace != 0) break;
+            if (n == 0) extraSpaceX = extraSpaceY = 0;
+            if (n >= 1) extraSpaceX = f[0];
+            if (n == 2) extraSpaceY = f[1];
+            break;
+        default:
+            break;
+    }
+}
+
+double foldAngle(double a) {
+    if (!(std::fabs(a) > 360)) return a;
+    const double r = std::fmod(a, 360.0);
+    return r == 0 ? std::copysign(360.0, a) : r;
+}
+
+double normalizeDegrees(double degrees) {
+    if (degrees < 0) degrees += 360;
+    if (degrees >= 360) degrees -= 360;
+    return degrees;
 }
 
 double arcStartDegrees(double cx, double cy, double sx, double sy, double r) {
@@ -75,12 +160,9 @@ double arcStartDegrees(double cx, double cy, double sx, double sy, double r) {
     if (sine > 1) sine = 1;
     double a = std::asin(sine);
     if (sx - cx < 0) a = a > 0 ? kPi - a : -kPi - a;
-    double degrees = a * kDegreesPerRadian;
     // Within about -270 to 270 degrees: one turn brings it in. A start a
     // hair below the positive x axis rounds to a whole turn: that is 0.
-    if (degrees < 0) degrees += 360;
-    if (degrees >= 360) degrees -= 360;
-    return degrees;
+    return normalizeDegrees(a * kDegreesPerRadian);
 }
 
 void arcEnd(double cx, double cy, double sx, double sy, double r, double sweep, double* ex,

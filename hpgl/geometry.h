@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "hpgl/stream.h"
+
 namespace kro::hpgl {
 
 // The plot's own angle constants, kept so arcs end where they always did.
@@ -52,9 +54,40 @@ struct UserMapping {
     void setScaling(const double* f, int n, int32_t given);
 };
 
+// The label settings of SI to ES, kept alike by both passes. Its layout is
+// that of the renderer's record from charWidth to extraSpaceY.
+struct LabelSettings {
+    double charWidth, charHeight;
+    double slant;
+    double directionRun, directionRise;
+    int32_t noVerticalLabels;  // DV is ignored
+    int32_t labelVertical;
+    int32_t noExtraSpace;  // ES is ignored
+    double extraSpaceX, extraSpaceY;
+
+    // As IN leaves them, with the character size given; whether DV and ES
+    // are honoured does not change.
+    void reset(double width, double height);
+    // SI, SR, SU, SL, DI, DR, DU, DV or ES with its n fields. span is the
+    // size that SR and DR take shares of, as the pass sees P2 - P1.
+    void apply(int32_t code, const double* f, int n, double spanX, double spanY,
+               const UserMapping& map);
+};
+
+// Whether the command is one that LabelSettings::apply takes.
+bool isLabelSetting(int32_t code);
+
 // The label character size that IN sets: fixed on the plotter types with
 // fixed labels, else the relative default of SR on P1 and P2.
 void defaultCharSize(int32_t plot, const ScalingPoints& p, double* width, double* height);
+
+// Into -360..360 as repeated steps of 360 would bring it (a whole number of
+// turns stays one turn), without the steps: a huge angle would take forever
+// and an infinite one never ends (it becomes NaN here).
+double foldAngle(double a);
+
+// An angle of -360..720 degrees into 0 (included) to 360 (excluded).
+double normalizeDegrees(double degrees);
 
 // The angle in degrees, 0 (included) to 360 (excluded), of the start point
 // (sx, sy) seen from the centre at distance r.

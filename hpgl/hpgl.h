@@ -14,6 +14,20 @@ namespace kro::hpgl {
 // number of bytes kept.
 size_t normalizePlotText(char* text, size_t n);
 
+// The box a plot's drawing reaches, in plotter units.
+struct PlotExtents {
+    double xMax = 0, yMax = 0, xMin = 0, yMin = 0;
+};
+
+// Measures a plot text of length bytes for a plotter type, skipping IW when
+// the ignore codes hold it; 0 or a status code.
+int32_t measurePlot(const char* text, int32_t length, int32_t plot, int32_t ignoreCount,
+                    const int32_t* ignoreCodes, PlotExtents* out);
+
+// Clears the status word on entry. It is written only when set, so plots
+// loaded and measured on two threads at once do not both write it.
+void clearStatus();
+
 // A double truncated toward zero into an int32, saturating; NaN gives 0.
 inline int32_t truncToInt(double v) {
     if (std::isnan(v)) return 0;

@@ -1,19 +1,14 @@
-// Polygon mode and its replay (PM, EP, FP), the clip window (IW) and labels
-// (LB, BL, PB): their text where the device draws it, else their boxes.
+// Polygon mode and its replay (PM, EP, FP) and the clip window (IW).
 #include <cmath>
 #include <cstring>
 #include <utility>
 
 #include "hpgl/hpgl.h"
+#include "hpgl/plotter.h"
 #include "hpgl/render_state.h"
 
 namespace kro::hpgl {
 namespace {
-
-// The last polygon and the last label: they outlive a drawing, so EP or PB
-// at the start of a plot repeats what the previous plot left.
-char gPolygon[kPolygonBytes + 1];
-char gLabel[kLabelBytes + 1];
 
 bool isCommandEnd(char c) {
     return hasClass(c, kTerminatorBit | kLetterBit);
@@ -28,6 +23,7 @@ void Renderer::polygonMode() {
         return;  // PM 1 and PM 2 outside polygon mode
     }
     in.skipParameters();
+    char* polygon = carry->polygon;
     size_t fill = 0;
     while (!in.atEnd()) {
         // Blanks between commands and comments are not collected.
@@ -51,17 +47,17 @@ void Renderer::polygonMode() {
             }
         }
         for (int i = 0; i < 2 && !in.atEnd(); ++i, ++in.pos)
-            if (fill < kPolygonBytes - 1) gPolygon[fill++] = in.peek();
+            if (fill < kPolygonBytes - 1) polygon[fill++] = in.peek();
         while (!in.atEnd() && !isCommandEnd(in.peek())) {
-            if (fill < kPolygonBytes) gPolygon[fill++] = in.peek();
+            if (fill < kPolygonBytes) polygon[fill++] = in.peek();
             ++in.pos;
         }
         if (!in.atEnd() && in.peek() == ';') {
-            if (fill < kPolygonBytes) gPolygon[fill++] = ';';
+            if (fill < kPolygonBytes) polygon[fill++] = ';';
             ++in.pos;
         }
     }
-    gPolygon[fill] = '\0';
+    polygon[fill] = '\0';
 }
 
 int32_t Renderer::replayPolygon() {
@@ -72,27 +68,13 @@ int32_t Renderer::replayPolygon() {
     const bool savedNoPen = noPen;
     const bool savedMadePen = replayMadePen;
 
-    HGDIOBJ captured = nullptr;
-    if (HPEN probe = CreatePen(PS_SOLID, 0, 0)) {
-        captured = SelectObject(dc, probe);
-        if (captured) SelectObject(dc, captured);
-        DeleteObject(probe);
-    }
+    const HGDIOBJ captured = currentPen(dc);
     replayPen = captured;
     replayMadePen = false;
-    // Gives the captured pen back, freeing the pen the replay left selected.
-    auto restorePen = [&] {
-        if (replayMadePen && captured) {
-            HGDIOBJ last = SelectObject(dc, captured);
-            if (last && last != captured && last != hostPen) DeleteObject(last);
-        }
-        replayPen = savedReplayPen;
-        replayMadePen = savedMadePen || replayMadePen;
-    };
-
-    in = Stream(gPolygon, int64_t(strnlen(gPolygon, kPolygonBytes)));
+    const char* polygon = carry->polygon;
+    in = Stream(polygon, int64_t(strnlen(polygon, kPolygonBytes)));
     int32_t rc = 0;
-    while (!in.atEnd()) {
+    while (!in.atEnd() && rc == 0) {
         if (hasClass(in.peek(), kBlankBit)) {
             ++in.pos;
             continue;
@@ -100,51 +82,22 @@ int32_t Renderer::replayPolygon() {
         const int32_t code = mnemonicCode(in.peek(), in.at(in.pos + 1));
         s.command = code;
         in.pos = in.pos + 2 < in.length ? in.pos + 2 : in.length;
-        switch (code) {
-            case kSP:
-                selectPen();
-                break;
-            case kPU:
-                s.penUp = 1;
-                rc = movement();
-                break;
-            case kPD:
-                s.penUp = 0;
-                rc = movement();
-                break;
-            case kPA:
-                s.relative = 0;
-                rc = movement();
-                break;
-            case kPR:
-                s.relative = 1;
-                rc = movement();
-                break;
-            case kLT:
-                setLineType();
-                break;
-            case kCI:
-                circle();
-                break;
-            case kAA:
-            case kAR:
-            case kEW:
-                arcOrWedge();
-                break;
-            case kEA:
-            case kER:
-                rectangle();
-                break;
-            default:
-                in.skipParameters();
-                break;
+        rc = drawingCommand(code);
+        if (rc < 0) {
+            rc = 0;
+            in.skipParameters();
         }
         s.command = 0;
-        if (rc != 0) break;
     }
     in = savedStream;
-    restorePen();
-    if (rc != 0) return -1;
+    // The captured pen goes back, and the pen the replay left selected is freed.
+    if (replayMadePen && captured) {
+        HGDIOBJ last = SelectObject(dc, captured);
+        if (last && last != captured && last != hostPen) DeleteObject(last);
+    }
+    replayPen = savedReplayPen;
+    replayMadePen = savedMadePen || replayMadePen;
+    if (rc != 0) return rc;
     s = saved;
     noPen = savedNoPen;
     return 0;
@@ -159,10 +112,7 @@ void Renderer::clipWindow() {
         clipSet = false;
         return;
     }
-    const int32_t p = s.plot;
-    const bool userUnits =
-        s.map.scalingOn == 1 && (p == 4 || p == 5 || p == 6 || p == 7 || p == 8 || p == 9 ||
-                                 p == 10 || p == 14 || p == 15 || p == 31);
+    const bool userUnits = s.map.scalingOn == 1 && plotterRules(s.plot).has(kWindowInUserUnits);
     if (userUnits) {
         f[0] = userX(f[0]), f[1] = userY(f[1]), f[2] = userX(f[2]), f[3] = userY(f[3]);
     }
@@ -175,75 +125,6 @@ void Renderer::clipWindow() {
         DeleteObject(region);
         clipSet = true;
     }
-}
-
-void Renderer::label() {
-    if (s.command != kPB) {
-        size_t n = 0;
-        while (!in.atEnd() && in.peek() != '\x03') {
-            if (n < kLabelBytes) gLabel[n++] = in.peek();
-            ++in.pos;
-        }
-        gLabel[n] = '\0';
-        if (!in.atEnd()) ++in.pos;  // the ETX
-        if (s.command == kBL) return;
-    }
-    if (noPen) return;
-    const double n = double(std::strlen(gLabel));
-    double cosine = 1, sine = 0;
-    const double d = std::hypot(s.directionRun, s.directionRise);
-    if (d != 0) cosine = s.directionRun / d, sine = s.directionRise / d;
-
-    double ox = s.penX, oy = s.penY;
-    double corners[4][2];
-    const bool vertical = s.noVerticalLabels == 0 && s.labelVertical == 1;
-    if (!vertical) {
-        const double length = ((n - 1) * s.extraSpaceX * 1.5 + n) * s.charWidth;
-        const double slant = s.slant * s.charWidth;
-        const double c[4][2] = {
-            {0, 0}, {length, 0}, {length + slant, s.charHeight}, {slant, s.charHeight}};
-        std::memcpy(corners, c, sizeof c);
-    } else {
-        oy += s.charHeight;
-        const double length = ((n - 1) * s.extraSpaceY * 2 + n) * s.charHeight;
-        const double width = s.charWidth + s.slant * s.charWidth;
-        const double c[4][2] = {{0, 0}, {0, -length}, {width, -length}, {width, 0}};
-        std::memcpy(corners, c, sizeof c);
-    }
-    POINT box[5];
-    for (int i = 0; i < 4; ++i) {
-        const double a = corners[i][0], b = corners[i][1];
-        box[i] = {toDeviceX(ox + a * cosine - b * sine), toDeviceY(oy + a * sine + b * cosine)};
-    }
-    box[4] = box[0];
-
-    // The same box as character cells, in unrounded device units: a point
-    // (a, b) of the label's own axes, a along the direction.
-    auto device = [&](double a, double b, double* out) {
-        const double x = ox + a * cosine - b * sine, y = oy + a * sine + b * cosine;
-        out[0] = (x - s.originX) * s.deviceScale + s.offsetX;
-        out[1] = double(s.deviceHeight) - (y - s.originY) * s.deviceScale - s.offsetY;
-    };
-    // Vertical labels run down from the box's top, one cell below another.
-    const double base = vertical ? -s.charHeight : 0;
-    const double step =
-        vertical ? (1 + 2 * s.extraSpaceY) * s.charHeight : (1 + 1.5 * s.extraSpaceX) * s.charWidth;
-    double frame[8];
-    device(0, base, frame);
-    device(s.charWidth, base, frame + 2);
-    device(s.slant * s.charWidth, base + s.charHeight, frame + 4);
-    device(vertical ? 0 : step, vertical ? base - step : base, frame + 6);
-    for (int i = 2; i < 8; ++i) frame[i] -= frame[i % 2];  // points to vectors from the origin
-
-    HPEN pen = CreatePen(PS_SOLID, 0, 0);
-    if (!pen) return;
-    HGDIOBJ old = SelectObject(dc, pen);
-    if (!KroGdiDrawLabel(dc, gLabel, frame)) {
-        MoveToEx(dc, box[0].x, box[0].y, nullptr);
-        PolylineTo(dc, box + 1, 4);
-    }
-    if (old) SelectObject(dc, old);
-    DeleteObject(pen);
 }
 
 }  // namespace kro::hpgl

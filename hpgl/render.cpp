@@ -1,10 +1,13 @@
-// KroDisplayHPGL: the drawing's state, the transforms, the field reader, the
-// walk with its dispatch, IN and DF, and the capture of the host's pen.
+// KroDisplayHPGL: the drawing's state, the field reader, the walk with its
+// dispatch, IN and DF, and the capture of the host's pen.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
+#include "core/image.h"
 #include "hpgl/hpgl.h"
+#include "hpgl/plotter.h"
 #include "hpgl/render_state.h"
 #include "kro/fnd.h"
 
@@ -20,16 +23,12 @@ void defaultState(HpglRenderState* d, const HpglDocument& doc, int32_t paperType
     d->pen = 0;
     d->lineType = 10;
     d->patternLength = 0.04 * std::hypot(doc.xMax - doc.xMin, doc.yMax - doc.yMin);
-    defaultCharSize(doc.plot, p, &d->charWidth, &d->charHeight);
-    d->slant = 0;
-    d->directionRun = 1.0;
-    d->directionRise = 0;
-    d->labelVertical = 0;
-    d->extraSpaceX = d->extraSpaceY = 0;
-    const int32_t t = doc.plot;
-    d->noVerticalLabels = t == 5 || t == 11 || t == 12 ? 0 : 1;
-    d->noExtraSpace =
-        t == 4 || t == 5 || t == 6 || t == 7 || t == 8 || t == 9 || t == 11 || t == 12 ? 0 : 1;
+    double width, height;
+    defaultCharSize(doc.plot, p, &width, &height);
+    d->label.reset(width, height);
+    const PlotterRules& rules = plotterRules(doc.plot);
+    d->label.noVerticalLabels = rules.has(kVerticalLabels) ? 0 : 1;
+    d->label.noExtraSpace = rules.has(kExtraSpace) ? 0 : 1;
 }
 
 // A drawing starts in the default state, P1, P2 and the label size
@@ -43,8 +42,8 @@ void startState(HpglRenderState* s, const HpglRenderState& defaults, const HpglD
     s->paperType = paperType;
     s->penX = s->penY = 0;
     s->p1p2Given = 1;
-    s->noVerticalLabels = 1;
-    s->noExtraSpace = 1;
+    s->label.noVerticalLabels = 1;
+    s->label.noExtraSpace = 1;
 }
 
 // IN restores everything from P1 on; DF keeps P1 and P2. Both take off the
@@ -76,46 +75,17 @@ bool ignored(const HpglDocument& doc, int32_t code) {
     return false;
 }
 
-// Runs the handler of one command; 0, or -1 when a handler failed.
+// Runs the handler of one command; 0 or the status code of a failing handler.
 int32_t dispatch(Renderer* r, int32_t code) {
-    HpglRenderState& s = r->s;
+    const int32_t drawn = r->drawingCommand(code);
+    if (drawn >= 0) return drawn;
     switch (code) {
         case kDF:
         case kIN:
             restoreDefaults(r, code);
             return 0;
-        case kSP:
-            r->selectPen();
-            return 0;
-        case kLT:
-            r->setLineType();
-            return 0;
-        case kPU:
-            s.penUp = 1;
-            return r->movement();
-        case kPD:
-            s.penUp = 0;
-            return r->movement();
-        case kPA:
-            s.relative = 0;
-            return r->movement();
-        case kPR:
-            s.relative = 1;
-            return r->movement();
         case kGR:
             return r->movement();
-        case kCI:
-            r->circle();
-            return 0;
-        case kAA:
-        case kAR:
-        case kEW:
-            r->arcOrWedge();
-            return 0;
-        case kEA:
-        case kER:
-            r->rectangle();
-            return 0;
         case kPM:
             r->polygonMode();
             return 0;
@@ -129,15 +99,6 @@ int32_t dispatch(Renderer* r, int32_t code) {
             return 0;
         case kIP:
         case kSC:
-        case kSI:
-        case kSR:
-        case kSU:
-        case kSL:
-        case kDI:
-        case kDR:
-        case kDU:
-        case kDV:
-        case kES:
             r->settings(code);
             return 0;
         case kIW:
@@ -145,7 +106,9 @@ int32_t dispatch(Renderer* r, int32_t code) {
             r->clipWindow();
             return 0;
         default:
-            break;
+            if (!isLabelSetting(code)) break;
+            r->settings(code);
+            return 0;
     }
     r->in.skipParameters();
     return 0;
@@ -159,7 +122,99 @@ void restoreHostPen(Renderer* r) {
     r->penSelected = false;
 }
 
+// The pen style, polygon and label that drawings hand on, and their guard:
+// each drawing works on its own copy, taken at its start and handed back at
+// its end, so drawings on two threads share nothing else.
+struct Handover {
+    std::mutex lock;
+    Carryover carry;
+};
+Handover& handover() {
+    static Handover h;
+    return h;
+}
+
 }  // namespace
+
+HGDIOBJ currentPen(HDC dc) {
+    HGDIOBJ current = nullptr;
+    if (HPEN probe = CreatePen(PS_SOLID, 0, 0)) {
+        current = SelectObject(dc, probe);
+        if (current) SelectObject(dc, current);
+        DeleteObject(probe);
+    }
+    return current;
+}
+
+int32_t Renderer::drawingCommand(int32_t code) {
+    switch (code) {
+        case kSP:
+            selectPen();
+            return 0;
+        case kLT:
+            setLineType();
+            return 0;
+        case kPU:
+        case kPD:
+            s.penUp = code == kPU ? 1 : 0;
+            return movement();
+        case kPA:
+        case kPR:
+            s.relative = code == kPR ? 1 : 0;
+            return movement();
+        case kCI:
+            circle();
+            return 0;
+        case kAA:
+        case kAR:
+        case kEW:
+            arcOrWedge();
+            return 0;
+        case kEA:
+        case kER:
+            rectangle();
+            return 0;
+        default:
+            return -1;
+    }
+}
+
+int32_t drawPlot(const DrawRequest& q, Carryover* carry, const RenderSeam& seam) {
+    if (q.scale < 0 || std::isnan(q.scale)) return KRO_ERR_HPGL_SCALE;
+    HpglDocument& doc = *q.doc;
+    Renderer r;
+    defaultState(&r.defaults, doc, q.paperType);
+    startState(&r.s, r.defaults, doc, q.deviceHeight, q.paperType);
+    const Placement p = q.scale == 0
+                            ? placeToFit(doc, q.deviceWidth, q.deviceHeight)
+                            : placeAtScale(doc, q.deviceWidth, q.deviceHeight,
+                                           q.resolution * double(q.scale) * kInchesPerPlotterUnit,
+                                           q.centreOnDevice == 1);
+    r.s.deviceScale = p.deviceScale;
+    r.s.originX = p.originX;
+    r.s.originY = p.originY;
+    r.s.offsetX = p.offsetX;
+    r.s.offsetY = p.offsetY;
+    doc.scale = p.deviceScale;
+    r.doc = &doc;
+    r.dc = q.dc;
+    r.penWidths = q.penWidths;
+    r.carry = carry;
+    r.points.refuse = seam.refusePointBuffers;
+    r.nt = ntFamily();
+    r.hostPen = currentPen(q.dc);
+
+    r.in = Stream(doc.text, doc.textLength);
+    int32_t rc = 0;
+    while (int32_t code = r.in.nextCommand()) {
+        r.s.command = code;
+        rc = dispatch(&r, code);
+        r.s.command = 0;
+        if (rc != 0) break;
+    }
+    restoreHostPen(&r);
+    return rc;
+}
 
 void Renderer::readField(char* buf) {
     static constexpr FieldRules rules{.keep = 40, .skipBlanks = true, .takeFirstByte = true};
@@ -196,51 +251,19 @@ extern "C" KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t device
                                           int32_t /*unused*/, int32_t paperType, float scale,
                                           int32_t resolution, int32_t centreOnDevice) {
     using namespace kro::hpgl;
-    static Renderer r;
-    if (!document || !document->text) {
-        fndErrorStatus = KRO_ERR_NULL;
-        return -1;
+    if (!document || !document->text) return kro::fail(KRO_ERR_NULL);
+    const DrawRequest request{document, deviceWidth, deviceHeight,  dc, penWidths, paperType,
+                              scale,    resolution,  centreOnDevice};
+    Carryover carry;
+    Handover& h = handover();
+    {
+        std::lock_guard<std::mutex> guard(h.lock);
+        carry = h.carry;
     }
-    r = Renderer{};
-    if (scale < 0 || std::isnan(scale)) {
-        fndErrorStatus = KRO_ERR_HPGL_SCALE;
-        return -1;
+    const int32_t code = drawPlot(request, &carry);
+    {
+        std::lock_guard<std::mutex> guard(h.lock);
+        h.carry = carry;
     }
-    defaultState(&r.defaults, *document, paperType);
-    startState(&r.s, r.defaults, *document, deviceHeight, paperType);
-    const Placement p = scale == 0 ? placeToFit(*document, deviceWidth, deviceHeight)
-                                   : placeAtScale(*document, deviceWidth, deviceHeight,
-                                                  resolution * double(scale) * 0.000984251968503937,
-                                                  centreOnDevice == 1);
-    r.s.deviceScale = p.deviceScale;
-    r.s.originX = p.originX;
-    r.s.originY = p.originY;
-    r.s.offsetX = p.offsetX;
-    r.s.offsetY = p.offsetY;
-    document->scale = p.deviceScale;
-    r.doc = document;
-    r.dc = dc;
-    r.penWidths = penWidths;
-    r.nt = ntFamily();
-
-    // The host's pen, found by selecting a pen of ours and taking the answer.
-    HPEN probe = CreatePen(PS_SOLID, 0, 0);
-    if (probe) {
-        r.hostPen = SelectObject(dc, probe);
-        if (r.hostPen) SelectObject(dc, r.hostPen);
-        DeleteObject(probe);
-    }
-
-    r.in = Stream(document->text, document->textLength);
-    while (int32_t code = r.in.nextCommand()) {
-        r.s.command = code;
-        const int32_t rc = dispatch(&r, code);
-        r.s.command = 0;
-        if (rc != 0) {
-            restoreHostPen(&r);
-            return -1;
-        }
-    }
-    restoreHostPen(&r);
-    return 0;
+    return code ? kro::fail(code) : 0;
 }

@@ -1,11 +1,12 @@
 // The renderer's state: the record every handler reads and writes, the
-// placement of the plot on the device, and the pen style state kept across
-// drawings. Shared by the renderer's files and its tests.
+// placement of the plot on the device, and what one drawing leaves for the
+// next. Shared by the renderer's files and its tests.
 #pragma once
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "hpgl/geometry.h"
 #include "hpgl/stream.h"
@@ -31,19 +32,15 @@ struct HpglRenderState {
     int32_t pen;
     int32_t lineType;
     double patternLength;
-    double charWidth, charHeight;
-    double slant;
-    double directionRun, directionRise;
-    int32_t noVerticalLabels;
-    int32_t labelVertical;
-    int32_t noExtraSpace;
-    double extraSpaceX, extraSpaceY;
+    LabelSettings label;  // charWidth to extraSpaceY
 };
 static_assert(offsetof(HpglRenderState, originX) == 16);
 static_assert(offsetof(HpglRenderState, deviceScale) == 40);
 static_assert(offsetof(HpglRenderState, map) == 80);
 static_assert(offsetof(HpglRenderState, map.userScaleX) == 136);
 static_assert(offsetof(HpglRenderState, lineType) == 164);
+static_assert(offsetof(HpglRenderState, label.noVerticalLabels) == 216);
+static_assert(offsetof(HpglRenderState, label.extraSpaceY) == 240);
 static_assert(sizeof(HpglRenderState) == 248);
 
 // Where the plot lands: plotter (originX, originY) maps onto device
@@ -71,6 +68,38 @@ struct PenStyle {
     int32_t fallbackStyle = PS_SOLID;
 };
 
+// The last polygon's buffer, as the last label's is kLabelBytes.
+inline constexpr size_t kPolygonBytes = 8192;
+
+// What a drawing leaves for the next: the pen style, and the last polygon
+// and label, so an EP or PB before any PM or label repeats the previous plot's.
+struct Carryover {
+    PenStyle pen;
+    char polygon[kPolygonBytes + 1] = {};
+    char label[kLabelBytes + 1] = {};
+};
+
+// Faults a test can ask a drawing for.
+struct RenderSeam {
+    bool refusePointBuffers = false;  // the movement handler's buffers do not grow
+};
+
+// One drawing's arguments, as KroDisplayHPGL takes them.
+struct DrawRequest {
+    HpglDocument* doc;
+    int32_t deviceWidth, deviceHeight;
+    HDC dc;
+    const float* penWidths;
+    int32_t paperType;
+    float scale;
+    int32_t resolution;
+    int32_t centreOnDevice;
+};
+
+// Draws a plot, reading and updating what the previous drawing left; 0 or a
+// status code. The document's scale is set to the drawing's.
+int32_t drawPlot(const DrawRequest& request, Carryover* carry, const RenderSeam& seam = {});
+
 // Geometric pen styles: flat ends, mitre joins, solid or with the dash array.
 inline constexpr DWORD kSolidGeometric = PS_GEOMETRIC | PS_ENDCAP_FLAT | PS_JOIN_MITER;
 inline constexpr DWORD kDashedGeometric = kSolidGeometric | PS_USERSTYLE;
@@ -87,6 +116,21 @@ inline int32_t clampDevice(double v) {
     return int32_t(v);
 }
 
+// The points of one movement command, reused from command to command.
+struct PointBuffers {
+    std::vector<POINT> device;
+    std::vector<double> x, y;
+    size_t count = 0;
+    bool refuse = false;  // for tests: growing fails
+
+    // Empties the buffers, making room for n points; false when memory is short.
+    bool reserve(size_t n);
+    bool append(POINT p, double px, double py);
+
+  private:
+    bool grow(size_t n);
+};
+
 // One drawing in progress.
 struct Renderer {
     HpglRenderState s{};
@@ -94,6 +138,8 @@ struct Renderer {
     const HpglDocument* doc = nullptr;
     HDC dc = nullptr;
     const float* penWidths = nullptr;
+    Carryover* carry = nullptr;  // the pen style, polygon and label of the drawings
+    PointBuffers points;
     Stream in;
     bool nt = true;               // the platform family, asked once a drawing
     HGDIOBJ hostPen = nullptr;    // selected again at the end
@@ -123,6 +169,12 @@ struct Renderer {
     // Up to max fields, stopping before a field end, a separator stepped over after each.
     int readCountedFields(double* values, int max);
 
+    // Whether the host gave a width for the selected pen, and that width in
+    // plotter units (a float, as the host gives millimetres).
+    bool penHasWidth() const;
+    float penWidthUnits() const;
+    // The pen's width on the device (at least 1) and in whole plotter units
+    // (one millimetre for a pen without a width).
     int32_t devicePenWidth() const;
     int32_t penWidthPlotterUnits() const;
     // Selects a pen the renderer made, deleting the one it replaces unless
@@ -131,14 +183,28 @@ struct Renderer {
 
     void selectPen();    // SP
     void setLineType();  // LT
-    int32_t movement();  // PU PD PA PR PC GR; 0 or -1
+    // LT's dash array in the pen style (NT family), and the pen of the line type.
+    void setDashes(PenStyle* style, int32_t type) const;
+    HPEN lineTypePen(PenStyle* style, int32_t type) const;
+    // PU PD PA PR PC GR; 0 or a status code.
+    int32_t movement();
+    // The movement's parts: the points, a dot per point (line type 0), the
+    // lines through the points and the lines of an adaptive line type.
+    int32_t collectPoints();
+    void dotAt(POINT from, POINT to);
+    void drawPolyline(POINT start);
+    void drawSolidPolyline(POINT start);
+    void drawAdaptive(POINT start, double startX, double startY);
 
-    double shapeField();          // a field of CI to ER and the separator after it
-    void circle();                // CI
-    void arcOrWedge();            // AA AR EW
-    void rectangle();             // EA ER
-    void polygonMode();           // PM
-    int32_t replayPolygon();      // EP FP; 0 or -1
+    double shapeField();  // a field of CI to ER and the separator after it
+    void circle();        // CI
+    void arcOrWedge();    // AA AR EW
+    double wedgeStart(double radius, double angle, double* sx, double* sy) const;
+    void rectangle();         // EA ER
+    void polygonMode();       // PM
+    int32_t replayPolygon();  // EP FP; 0 or a status code
+    // The commands a polygon replays, in both walks; -1 for any other.
+    int32_t drawingCommand(int32_t code);
     void clipWindow();            // IW
     void label();                 // LB BL PB
     void settings(int32_t code);  // IP SC SI SR SU SL DI DR DU DV ES
@@ -149,20 +215,20 @@ struct Renderer {
     bool replayMadePen = false;  // a replayed SP or LT selected a pen
 };
 
-// The buffers that outlive a drawing: the last polygon and the last label
-// (kLabelBytes).
-inline constexpr size_t kPolygonBytes = 8192;
+// The pen selected on the device, found by selecting a pen of ours and
+// taking the answer.
+HGDIOBJ currentPen(HDC dc);
 
 // True on the NT family of the platform (the version query says so).
 bool ntFamily();
 
+// A dash or gap in device units: truncated, and never shorter than one.
+uint32_t dashLength(double v);
+// Geometric pens: with the dash array, or solid.
+HPEN dashedPen(int32_t width, const uint32_t* dashes, int32_t count);
+HPEN solidGeometricPen(int32_t width);
+
 // The point a LineTo from a to b must aim at so that b itself is drawn.
 POINT endPixel(POINT a, POINT b);
-
-// For tests: the movement handler's point buffers refuse to grow.
-extern bool gRefusePointBuffers;
-
-// The pen style state (module state, shared by all drawings).
-PenStyle& penStyle();
 
 }  // namespace kro::hpgl

@@ -27,47 +27,44 @@ void Renderer::circle() {
     Arc(dc, left, top, left + size, top + size, 0, 0, 0, 0);
 }
 
+// A wedge's start point on the circle around the pen: a mirroring user
+// mapping mirrors the start angle as it mirrors the sweep, and a negative
+// radius starts the wedge on the opposite side. Gives the radius.
+double Renderer::wedgeStart(double radius, double angle, double* sx, double* sy) const {
+    if (s.map.userScaleX < 0 && s.map.userScaleY < 0)
+        angle += 180;
+    else if (s.map.userScaleX < 0)
+        angle = 180 - angle;
+    else if (s.map.userScaleY < 0)
+        angle = -angle;
+    double r = radius * std::fabs(s.map.userScaleX);
+    if (r < 0) {
+        r = -r;
+        angle += 180;
+    }
+    const double a = foldAngle(angle) * kRadiansPerDegree;
+    *sx = s.penX + r * std::cos(a);
+    *sy = s.penY + r * std::sin(a);
+    return r;
+}
+
 void Renderer::arcOrWedge() {
     const int32_t code = s.command;
     const bool mirrored = s.map.mirrored();
-    double cx, cy, sx, sy, r, sweep;
+    const double f0 = shapeField();
+    const double f1 = shapeField();
+    double sweep = readNumber();
+    in.skipParameters();
+    double cx = s.penX, cy = s.penY, sx, sy, r;
     if (code == kEW) {
-        double radius = shapeField();
-        double angle = shapeField();
-        sweep = readNumber();
-        in.skipParameters();
-        cx = s.penX;
-        cy = s.penY;
-        // A mirroring user mapping mirrors the start angle as it mirrors the sweep.
-        if (s.map.userScaleX < 0 && s.map.userScaleY < 0)
-            angle += 180;
-        else if (s.map.userScaleX < 0)
-            angle = 180 - angle;
-        else if (s.map.userScaleY < 0)
-            angle = -angle;
-        r = radius * std::fabs(s.map.userScaleX);
-        if (r < 0) {
-            // A negative radius starts the wedge on the opposite side.
-            r = -r;
-            angle += 180;
-        }
-        for (int guard = 0; std::fabs(angle) > 360 && guard < 4096; ++guard)
-            angle += angle < 0 ? 360 : -360;
-        if (std::fabs(angle) > 360) angle = std::fmod(angle, 360.0);
-        const double a = angle * kRadiansPerDegree;
-        sx = cx + r * std::cos(a);
-        sy = cy + r * std::sin(a);
+        r = wedgeStart(f0, f1, &sx, &sy);
     } else {
-        const double x = shapeField();
-        const double y = shapeField();
-        sweep = readNumber();
-        in.skipParameters();
         if (code == kAR) {
-            cx = s.penX + s.map.offsetX(x);
-            cy = s.penY + s.map.offsetY(y);
+            cx = s.penX + s.map.offsetX(f0);
+            cy = s.penY + s.map.offsetY(f1);
         } else {
-            cx = userX(x);
-            cy = userY(y);
+            cx = userX(f0);
+            cy = userY(f1);
         }
         sx = s.penX;
         sy = s.penY;

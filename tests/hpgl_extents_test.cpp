@@ -79,31 +79,8 @@ TEST(HpglExtents, EveryCommandFamily) {
         {"SI default size", "SI;LBa\x03", 0, 0, 114, 0, 150},
         {"slant", "SI1,1;SL1;LBa\x03", 0, 0, 800, 0, 400},
         {"IN and DF set absolute moves", "PR;IN;DF;PD10,10,10,10;", 0, 0, 10, 0, 10},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        expectBox(measure(c.text, c.plot), c.xMin, c.xMax, c.yMin, c.yMax);
-    }
-}
-
-TEST(HpglExtents, WedgeIncludesItsCentre) {
-    expectBox(measure("PA100,100;WG50,0,90;"), 100, 150, 100, 150);
-    // A start angle far beyond one turn folds like 30 degrees; an infinite
-    // one neither hangs nor harms.
-    Extents far = measure("PA100,100;WG50,36030,0;");
-    Extents near = measure("PA100,100;WG50,30,0;");
-    EXPECT_NEAR(far.xMax, near.xMax, 1e-6);
-    EXPECT_EQ(measure("PA100,100;WG50,1e300,90;EW50,1e999,1e999;").rc, 0);
-}
-
-TEST(HpglExtents, IgnoredWindowIsSkipped) {
-    expectBox(measure("IW0,0,10,10;PD5000,5000;", 0, {701}), 0, 5000, 0, 5000);
-}
-
-// Plots that a plotter draws and the walk once measured wrong; each pair of
-// numbers is what the drawing reaches.
-TEST(HpglExtents, AsAPlotterDrawsIt) {
-    const Case cases[] = {
+        // Plots that a plotter draws and the walk once measured wrong; each
+        // pair of numbers is what the drawing reaches.
         // Relative offsets are displacements in user units: scaled, not moved by P1.
         {"AR under IP and SC", "IP1000,1000,9000,9000;SC0,100,0,100;PA50,50;PD;AR10,0,90;", 0, 5000,
          5800, 4200, 5000},
@@ -140,6 +117,20 @@ TEST(HpglExtents, AsAPlotterDrawsIt) {
         SCOPED_TRACE(c.what);
         expectBox(measure(c.text, c.plot), c.xMin, c.xMax, c.yMin, c.yMax);
     }
+}
+
+TEST(HpglExtents, WedgeIncludesItsCentre) {
+    expectBox(measure("PA100,100;WG50,0,90;"), 100, 150, 100, 150);
+    // A start angle far beyond one turn folds like 30 degrees; an infinite
+    // one neither hangs nor harms.
+    Extents far = measure("PA100,100;WG50,36030,0;");
+    Extents near = measure("PA100,100;WG50,30,0;");
+    EXPECT_NEAR(far.xMax, near.xMax, 1e-6);
+    EXPECT_EQ(measure("PA100,100;WG50,1e300,90;EW50,1e999,1e999;").rc, 0);
+}
+
+TEST(HpglExtents, IgnoredWindowIsSkipped) {
+    expectBox(measure("IW0,0,10,10;PD5000,5000;", 0, {701}), 0, 5000, 0, 5000);
 }
 
 TEST(HpglExtents, ReadsNothingBeyondTheLength) {

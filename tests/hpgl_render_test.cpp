@@ -57,15 +57,14 @@ const char* const kCapture =
     "SelectObject(BLACK_PEN) = pen#1\n"
     "DeleteObject(pen#1)\n";
 
-// Pen widths in millimetres: pen 1 is 10 plotter units wide, pen 2 is 20.
-const float kPens[8] = {0.25f, 0.5f, 0.75f, 1.0f, 0, 0, 0, 0};
+// Pen widths in millimetres: pen n is 10 n plotter units wide.
+const float kPens[8] = {0.25f, 0.5f, 0.75f, 1.0f, 1.25f, 1.5f, 1.75f, 2.0f};
 
 class Recorder {
   public:
     explicit Recorder(bool nt = true, int32_t w = 1000, int32_t h = 1000)
         : dc_(KroGdiCreateRecorder(w, h, 1016)), w_(w), h_(h) {
         KroKernelSetPlatform(nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS);
-        penStyle() = PenStyle{};  // the style carries over from drawing to drawing
     }
     ~Recorder() {
         KroKernelSetPlatform(VER_PLATFORM_WIN32_NT);
@@ -73,9 +72,11 @@ class Recorder {
     }
     HDC dc() const { return dc_; }
 
-    // Draws at one device unit per plotter unit, device y = height - y.
-    int32_t draw(Plot& p) {
-        return KroDisplayHPGL(&p.doc, w_, h_, dc_, kPens, 0, 0, 1.0f, 1016, 1);
+    // Draws at one device unit per plotter unit, device y = height - y; 0 or
+    // a status code. What one drawing hands to the next stays with this recorder.
+    int32_t draw(Plot& p, const RenderSeam& seam = {}) {
+        const DrawRequest request{&p.doc, w_, h_, dc_, kPens, 0, 1.0f, 1016, 1};
+        return drawPlot(request, &carry_, seam);
     }
     // The log after the pen capture; the capture itself is checked too.
     std::string calls() const {
@@ -93,6 +94,7 @@ class Recorder {
   private:
     HDC dc_;
     int32_t w_, h_;
+    Carryover carry_;
 };
 
 bool startsWith(const std::string& text, const std::string& prefix) {
@@ -107,9 +109,81 @@ std::string drawCalls(const std::string& text, bool nt = true) {
     return rec.calls();
 }
 
-TEST(HpglRender, PlotWithoutPensLeavesTheHostPen) {
-    EXPECT_EQ(drawCalls("PU10,10;"), "MoveToEx(0, 1000)\n");  // from the start point
-    EXPECT_EQ(drawCalls(""), "");
+// The first pen a plot makes tells how its fields were read and what state
+// the pen comes from.
+TEST(HpglRender, FirstPenOfAPlot) {
+    const struct {
+        const char* text;
+        bool nt;
+        const char* pen;
+    } cases[] = {
+        // No pattern length, or one out of range, gives 4 percent of the
+        // diagonal (40 units); a type out of range draws solid.
+        {"IN;IP0,0,1000,1000;LT2,150;", true,
+         "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, [28 27]) "},
+        {"IN;LT7;", true, "ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) "},
+        // Before IN, P1 and P2 are the plotter's already (10000 x 7200 here):
+        // a pattern of 493 units, not one of a unit each.
+        {"LT4;", true, "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [362 44 40 44]) "},
+        // With P1 = P2 every computed entry is one unit; the dot entry stays
+        // the pen width in plotter units.
+        {"IP;LT4;", true, "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [1 1 40 1]) "},
+        // LT 1e1 is type 1 (an integer field), not 10; SP 2.9 is pen 2.
+        {"IN;LT1e1;", true, "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, ["},
+        {"SP2.9;", true, "CreatePen(0, 20, 0x000000)"},
+        {"SP99999999999999999999;", true, "CreatePen(0, 1, 0x000000)"},
+    };
+    for (const auto& c : cases) {
+        const std::string calls = drawCalls(c.text, c.nt);
+        EXPECT_TRUE(startsWith(calls, c.pen)) << c.text << "\n" << calls;
+    }
+    // After IN the pen number is 0: the line type's pen is one unit wide.
+    EXPECT_NE(drawCalls("SP2;IN;LT;").find("ExtCreatePen(0x12200, 1, "), std::string::npos);
+    // SP makes the pen of the line type in force, on either family.
+    EXPECT_NE(drawCalls("IN;IP0,0,1000,1000;LT2;SP1;")
+                  .find("ExtCreatePen(0x12207, 10, {0, 0x000000}, 2, [28 27]) = pen#3"),
+              std::string::npos);
+    EXPECT_NE(drawCalls("IN;LT5;SP1;", false).find("CreatePen(3, 10, 0x000000) = pen#3"),
+              std::string::npos);
+}
+
+// What the moves of a plot draw, after the pen capture.
+TEST(HpglRender, MovesDrawWhatTheyReach) {
+    const struct {
+        const char* text;
+        const char* calls;
+    } cases[] = {
+        {"", ""},
+        // A plot without pens moves from the start point with the host's pen.
+        {"PU10,10;", "MoveToEx(0, 1000)\n"},
+        // The end-pixel rule: the last point of a line is drawn, whatever its direction.
+        {"PU10,990;PD20,990;",
+         "MoveToEx(0, 1000)\nMoveToEx(10, 10)\nLineTo(21, 10)\nMoveToEx(20, 10)\n"},
+        {"PU10,990;PD10,980;",
+         "MoveToEx(0, 1000)\nMoveToEx(10, 10)\nLineTo(10, 21)\nMoveToEx(10, 20)\n"},
+        {"PU20,980;PD10,990;",
+         "MoveToEx(0, 1000)\nMoveToEx(20, 20)\nLineTo(9, 9)\nMoveToEx(10, 10)\n"},
+        {"PU10,990;PD10,990;",
+         "MoveToEx(0, 1000)\nMoveToEx(10, 10)\nLineTo(11, 11)\nMoveToEx(10, 10)\n"},
+        {"PU10,990;PD20,990,20,980;",
+         "MoveToEx(0, 1000)\nMoveToEx(10, 10)\nPolylineTo((20,10) (20,21))\nMoveToEx(20, 20)\n"},
+        {"PU10,990;PD;", "MoveToEx(0, 1000)\nMoveToEx(10, 10)\n"},
+        // Relative and absolute moves; PC is a pen colour: no move, no line.
+        {"PA5,5;PR10,10;PD0,0;PC1,255,0,0;PA30,30;",
+         "MoveToEx(0, 1000)\nMoveToEx(5, 995)\n"
+         "MoveToEx(15, 985)\nLineTo(16, 986)\nMoveToEx(15, 985)\n"
+         "MoveToEx(15, 985)\nLineTo(31, 969)\nMoveToEx(30, 970)\n"},
+        // An odd coordinate moves nothing and leaves the next command alone;
+        // spaces around a separator do no harm.
+        {"PA10;PD20,30;",
+         "MoveToEx(0, 1000)\nMoveToEx(0, 1000)\nLineTo(21, 969)\nMoveToEx(20, 970)\n"},
+        {"PA20 ,30 ;PD 40 , 50 ;",
+         "MoveToEx(0, 1000)\nMoveToEx(20, 970)\nLineTo(41, 949)\nMoveToEx(40, 950)\n"},
+        // Device coordinates do not wrap at 16 bits.
+        {"PD40000,0,70000,0;",
+         "MoveToEx(0, 1000)\nPolylineTo((40000,1000) (70001,1000))\nMoveToEx(70000, 1000)\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(drawCalls(c.text), c.calls) << c.text;
 }
 
 TEST(HpglRender, NegativeScaleFailsWithoutTouchingTheDevice) {
@@ -145,10 +219,14 @@ TEST(HpglRender, PenSelectAndLineTypeReplaceTheirPens) {
     rec.expectHostPenBack();
 }
 
-TEST(HpglRender, InKeepsTheDevicePenButDeselectsThePenNumber) {
-    // After IN the pen number is 0, so the line type's pen is one unit wide.
-    const std::string calls = drawCalls("SP2;IN;LT;");
-    EXPECT_NE(calls.find("ExtCreatePen(0x12200, 1, "), std::string::npos) << calls;
+TEST(HpglRender, EveryPenDrawsWithItsOwnWidth) {
+    for (int pen = 1; pen <= 8; ++pen) {
+        // The plain pen of SP, then the geometric one of a line type.
+        const std::string calls = drawCalls("SP" + std::to_string(pen) + ";LT;PD10,10;");
+        const std::string width = std::to_string(10 * pen);
+        EXPECT_TRUE(startsWith(calls, "CreatePen(0, " + width + ", 0x000000)")) << calls;
+        EXPECT_NE(calls.find("ExtCreatePen(0x12200, " + width + ", "), std::string::npos) << calls;
+    }
 }
 
 // Pattern length 100 plotter units (LT n,10 on a P1-P2 diagonal of 1000),
@@ -188,52 +266,6 @@ TEST(HpglRender, DashArraysOfEveryLineTypeOnBothFamilies) {
             EXPECT_EQ(rec.calls().substr(0, want.size()), want) << "LT" << c.type << " nt " << nt;
             rec.expectHostPenBack();
         }
-    }
-}
-
-TEST(HpglRender, LineTypeParameters) {
-    // No pattern length, or one out of range, gives 4 percent of the diagonal
-    // (40 units); a type out of range draws solid.
-    EXPECT_TRUE(startsWith(drawCalls("IN;IP0,0,1000,1000;LT2,150;"),
-                           "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, [28 27]) "));
-    EXPECT_TRUE(
-        startsWith(drawCalls("IN;LT7;"), "ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) "));
-    // Before IN, P1 and P2 are the plotter's already (10000 x 7200 here): a
-    // pattern of 493 units, not one of a unit each.
-    EXPECT_TRUE(startsWith(drawCalls("LT4;"),
-                           "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [362 44 40 44]) "));
-    // With P1 = P2 every computed entry is one unit, the dot entry stays the
-    // pen width in plotter units.
-    EXPECT_TRUE(startsWith(drawCalls("IP;LT4;"),
-                           "ExtCreatePen(0x12207, 1, {0, 0x000000}, 4, [1 1 40 1]) "));
-}
-
-TEST(HpglRender, PenSelectMakesThePenOfTheLineTypeInForce) {
-    const std::string nt = drawCalls("IN;IP0,0,1000,1000;LT2;SP1;");
-    EXPECT_NE(nt.find("ExtCreatePen(0x12207, 10, {0, 0x000000}, 2, [28 27]) = pen#3"),
-              std::string::npos)
-        << nt;
-    const std::string ninex = drawCalls("IN;LT5;SP1;", false);
-    EXPECT_NE(ninex.find("CreatePen(3, 10, 0x000000) = pen#3"), std::string::npos) << ninex;
-}
-
-TEST(HpglRender, EndPixelRule) {
-    const struct {
-        const char* text;
-        const char* calls;
-    } cases[] = {
-        {"PU10,990;PD20,990;", "MoveToEx(10, 10)\nLineTo(21, 10)\nMoveToEx(20, 10)\n"},
-        {"PU10,990;PD10,980;", "MoveToEx(10, 10)\nLineTo(10, 21)\nMoveToEx(10, 20)\n"},
-        {"PU20,980;PD10,990;", "MoveToEx(20, 20)\nLineTo(9, 9)\nMoveToEx(10, 10)\n"},
-        {"PU10,990;PD10,990;", "MoveToEx(10, 10)\nLineTo(11, 11)\nMoveToEx(10, 10)\n"},
-        {"PU10,990;PD20,990,20,980;",
-         "MoveToEx(10, 10)\nPolylineTo((20,10) (20,21))\nMoveToEx(20, 20)\n"},
-        {"PU10,990;PD;", "MoveToEx(10, 10)\n"},
-    };
-    for (const auto& c : cases) {
-        // The first command only moves: its MoveToEx opens the log.
-        const std::string calls = drawCalls(c.text);
-        EXPECT_EQ(calls.substr(calls.find('\n') + 1), c.calls) << c.text;
     }
 }
 
@@ -283,22 +315,6 @@ TEST(HpglRender, GraphMovesStepInXAndTakeEveryPoint) {
     EXPECT_EQ(r.args[0], 7);
 }
 
-TEST(HpglRender, RelativeAndAbsoluteMoves) {
-    // PC is a pen colour: no move, no line.
-    const std::string calls = drawCalls("PA5,5;PR10,10;PD0,0;PC1,255,0,0;PA30,30;");
-    EXPECT_EQ(calls,
-              "MoveToEx(0, 1000)\n"
-              "MoveToEx(5, 995)\n"
-              "MoveToEx(15, 985)\nLineTo(16, 986)\nMoveToEx(15, 985)\n"
-              "MoveToEx(15, 985)\nLineTo(31, 969)\nMoveToEx(30, 970)\n");
-    // An odd coordinate moves nothing and leaves the next command alone;
-    // spaces around a separator do no harm.
-    EXPECT_EQ(drawCalls("PA10;PD20,30;"),
-              "MoveToEx(0, 1000)\nMoveToEx(0, 1000)\nLineTo(21, 969)\nMoveToEx(20, 970)\n");
-    EXPECT_EQ(drawCalls("PA20 ,30 ;PD 40 , 50 ;"),
-              "MoveToEx(0, 1000)\nMoveToEx(20, 970)\nLineTo(41, 949)\nMoveToEx(40, 950)\n");
-}
-
 TEST(HpglRender, AdaptiveLineTypesMakeOnePenPerSegment) {
     // Segments of 100 and 250 units with a pattern of 100: one and three
     // patterns of 100 and 83.3 units.
@@ -342,20 +358,10 @@ TEST(HpglRender, AdaptiveLineTypeWithoutPatternLengthDrawsSolid) {
     rec.expectHostPenBack();
 }
 
-TEST(HpglRender, DeviceCoordinatesDoNotWrapAt16Bits) {
-    const std::string calls = drawCalls("PD40000,0,70000,0;");
-    EXPECT_NE(calls.find("PolylineTo((40000,1000) (70001,1000))"), std::string::npos) << calls;
-}
-
 TEST(HpglRender, FailingHandlerGivesTheHostPenBack) {
     Recorder rec;
     Plot p("IN;SP1;PD10,10;", 0, 0, 1000, 1000);
-    gRefusePointBuffers = true;
-    fndErrorStatus = 0;
-    const int32_t rc = rec.draw(p);
-    gRefusePointBuffers = false;
-    EXPECT_EQ(rc, -1);
-    EXPECT_EQ(fndErrorStatus, KRO_ERR_NOMEM);
+    EXPECT_EQ(rec.draw(p, RenderSeam{.refusePointBuffers = true}), KRO_ERR_NOMEM);
     rec.expectHostPenBack();
 }
 
@@ -366,6 +372,24 @@ TEST(HpglRender, DrawingStoresItsScale) {
     EXPECT_DOUBLE_EQ(p.doc.scale, 0.1);
     ASSERT_EQ(KroDisplayHPGL(&p.doc, 220, 220, rec.dc(), kPens, 0, 0, 1.0f, 1016, 0), 0);
     EXPECT_DOUBLE_EQ(p.doc.scale, 1.0);
+}
+
+// KroDisplayHPGL hands the pen style, the last polygon and the last label on
+// to the next drawing.
+TEST(HpglRender, DrawingsHandOnPenStylePolygonAndLabel) {
+    const auto display = [](const std::string& text) {
+        Recorder rec;
+        Plot p(text, 0, 0, 1000, 1000);
+        EXPECT_EQ(KroDisplayHPGL(&p.doc, 1000, 1000, rec.dc(), kPens, 0, 0, 1.0f, 1016, 1), 0);
+        return rec.calls();
+    };
+    display("IN;IP0,0,1000,1000;LT2;BLABC\x03PM0;PA0,0;PD100,0;PM2;");
+    const std::string next = display("SP1;PA100,100;SI0.1,0.2;PB;EP;");
+    for (const char* want : {"ExtCreatePen(0x12207, 10, {0, 0x000000}, 2, [28 27])",
+                             "PolylineTo((220,900) (220,820) (100,820) (100,900))",
+                             "MoveToEx(0, 1000)\nLineTo(101, 1000)\n"})
+        EXPECT_NE(next.find(want), std::string::npos) << want << "\n" << next;
+    display("LT;PM0;PM2;BL\x03");  // a plain style, no polygon, no label for later tests
 }
 
 // ---- Placement ----
@@ -819,10 +843,10 @@ TEST(HpglLabels, DefaultSizeFromTheStart) {
 }
 
 TEST(HpglLabels, BufferedLabels) {
-    // BL stores, PB boxes; the label outlives the drawing.
+    // BL stores, PB boxes.
     const std::string lb = drawOn("PA100,100;SI0.1,0.2;LBABC\x03", 1000);
     EXPECT_EQ(drawOn("PA100,100;SI0.1,0.2;BLABC\x03", 1000).find("PolylineTo"), std::string::npos);
-    EXPECT_EQ(drawOn("PA100,100;SI0.1,0.2;PB;", 1000), lb);
+    EXPECT_EQ(drawOn("PA100,100;SI0.1,0.2;BLABC\x03PB;", 1000), lb);
     // At most 150 characters are boxed.
     const std::string calls = drawOn("SI0.1,0.2;LB" + std::string(200, 'x') + "\x03", 1000);
     EXPECT_NE(calls.find("PolylineTo((6000,1000)"), std::string::npos) << calls;
@@ -896,17 +920,6 @@ TEST(HpglRenderFiles, EveryOutputFormat) {
         EXPECT_EQ(head.compare(0, std::strlen(o.magic), o.magic), 0) << o.name << ": " << head;
     }
     std::filesystem::remove_all(work);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(HpglRender, IntegerFieldsStopAtTheirDigits) {
-    // LT 1e1 is type 1 (an integer field), not 10; SP 2.9 is pen 2.
-    EXPECT_TRUE(startsWith(drawCalls("IN;LT1e1;"), "ExtCreatePen(0x12207, 1, {0, 0x000000}, 2, ["));
-    EXPECT_TRUE(startsWith(drawCalls("SP2.9;"), "CreatePen(0, 20, 0x000000)"));
-    EXPECT_TRUE(startsWith(drawCalls("SP99999999999999999999;"), "CreatePen(0, 1, 0x000000)"));
 }
 
 }  // namespace

@@ -11,8 +11,11 @@
  * select them, and a handle stays valid until DeleteObject. Handles are checked
  * before use: a stale or foreign handle makes the call fail, never crash.
  * A device starts with the stock BLACK_PEN and WHITE_BRUSH selected, no clip,
- * the current position at (0, 0) and a white page. Like the library, the
- * stand-in takes no locks: one thread draws at a time. */
+ * the current position at (0, 0) and a white page. The objects and devices
+ * are one table under one lock: threads may draw at once on devices of their
+ * own, while each device is drawn on by one thread at a time. A recording
+ * device logs the calls without a device (CreatePen, DeleteObject, ...) of
+ * every thread. */
 #ifndef KRO_GDI_H
 #define KRO_GDI_H
 

@@ -11,6 +11,8 @@ namespace {
 // Counts a failure and, on a recording device, logs the call that make() describes.
 template <class Make>
 bool finish(Device* d, bool ok, Make make, int32_t result = -1) {
+    if (ok && !d->records()) return ok;
+    const TableGuard guard(tableLock());
     if (!ok) ++d->faults;
     if (!d->records()) return ok;
     try {
@@ -57,9 +59,12 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     HGDIOBJ* slot = object->type == OBJ_PEN ? &d->pen : &d->brush;
     HGDIOBJ previous = *slot;
     d->selecting(object->type);
-    if (Object* old = lookup(previous)) old->selections--;
-    object->selections++;
-    *slot = handle;
+    {
+        const TableGuard guard(tableLock());
+        if (Object* old = lookup(previous)) old->selections--;
+        object->selections++;
+        *slot = handle;
+    }
     finish(d, true, [&] {
         Call call = make();
         call.previous = previous;
@@ -171,6 +176,7 @@ int32_t KroGdiGetSize(HDC dc, int32_t* width, int32_t* height, int32_t* resoluti
 }
 
 int32_t KroGdiFaults(HDC dc) {
+    const TableGuard guard(tableLock());
     Device* d = lookupDevice(dc);
     return d ? d->faults : -1;
 }

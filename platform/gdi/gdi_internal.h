@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -46,7 +47,7 @@ struct Call {
 };
 
 class Device {
-public:
+  public:
     Device();
     virtual ~Device();
     Device(const Device&) = delete;
@@ -76,15 +77,23 @@ public:
     int32_t width = 0, height = 0, resolution = 0;  // as made
 };
 
+// The objects and the devices are one table that every device shares; its
+// lock lets threads draw on devices of their own at once. Held while an
+// object's selections, a device's faults or a recorder's log change, since
+// calls without a device reach every device. Recursive: logging a call names
+// its objects through the table.
+using TableLock = std::recursive_mutex;
+using TableGuard = std::lock_guard<TableLock>;
+TableLock& tableLock();
+
 // The object behind a handle, or null when the handle is stale or foreign.
+// Objects do not change once made, but for their selections.
 Object* lookup(HGDIOBJ handle);
 // Takes a new object into the table; its handle, or null when memory is short.
 HGDIOBJ adopt(std::unique_ptr<Object> object);
 // The device behind a handle, or null.
 Device* lookupDevice(HDC dc);
 HDC adoptDevice(std::unique_ptr<Device> device);
-// Every live device, in the order they were made.
-const std::vector<Device*>& liveDevices();
 // Logs a call made without a device on every live device, and counts a failure on each.
 void logEverywhere(Call&& call);
 

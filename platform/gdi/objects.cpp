@@ -23,6 +23,11 @@ Table& table() {
     return t;
 }
 
+// Every live device, in the order they were made; the lock is held.
+const std::vector<Device*>& liveDevices() {
+    return table().devices;
+}
+
 struct StockRow {
     int which;
     uint32_t type;
@@ -96,6 +101,7 @@ HGDIOBJ failed(Call&& call) {
 }
 
 HGDIOBJ made(Call&& call, std::unique_ptr<Object> object) {
+    const TableGuard guard(tableLock());
     const uint32_t type = object->type;
     HGDIOBJ handle = adopt(std::move(object));
     if (!handle) return failed(std::move(call));
@@ -126,7 +132,13 @@ Pen standardPen(int style, int width, COLORREF colour) {
     return pen;
 }
 
+TableLock& tableLock() {
+    static TableLock lock;
+    return lock;
+}
+
 Object* lookup(HGDIOBJ handle) {
+    const TableGuard guard(tableLock());
     Table& t = table();
     if (t.objects.empty()) makeStock(t);
     auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
@@ -134,6 +146,7 @@ Object* lookup(HGDIOBJ handle) {
 }
 
 HGDIOBJ adopt(std::unique_ptr<Object> object) {
+    const TableGuard guard(tableLock());
     Table& t = table();
     try {
         if (t.objects.empty()) makeStock(t);
@@ -147,12 +160,14 @@ HGDIOBJ adopt(std::unique_ptr<Object> object) {
 }
 
 Device* lookupDevice(HDC dc) {
+    const TableGuard guard(tableLock());
     for (Device* d : table().devices)
         if (reinterpret_cast<HDC>(d) == dc) return d;
     return nullptr;
 }
 
 HDC adoptDevice(std::unique_ptr<Device> device) {
+    const TableGuard guard(tableLock());
     try {
         table().devices.push_back(device.get());
     } catch (const std::bad_alloc&) {
@@ -161,11 +176,8 @@ HDC adoptDevice(std::unique_ptr<Device> device) {
     return reinterpret_cast<HDC>(device.release());
 }
 
-const std::vector<Device*>& liveDevices() {
-    return table().devices;
-}
-
 void logEverywhere(Call&& call) {
+    const TableGuard guard(tableLock());
     const std::vector<Device*>& devices = liveDevices();
     for (size_t i = 0; i < devices.size(); ++i) {
         if (!call.result) ++devices[i]->faults;
@@ -177,11 +189,13 @@ void logEverywhere(Call&& call) {
 }
 
 Device::Device() : pen(stockHandle(BLACK_PEN)), brush(stockHandle(WHITE_BRUSH)) {
+    const TableGuard guard(tableLock());
     lookup(pen)->selections++;
     lookup(brush)->selections++;
 }
 
 Device::~Device() {
+    const TableGuard guard(tableLock());
     for (HGDIOBJ h : {pen, brush})
         if (Object* o = lookup(h)) o->selections--;
     std::vector<Device*>& devices = table().devices;
@@ -272,6 +286,7 @@ HGDIOBJ GetStockObject(int which) {
 BOOL DeleteObject(HGDIOBJ handle) {
     Call call{KRO_GDI_CALL_DELETE_OBJECT, {}};
     call.object = handle;
+    const TableGuard guard(tableLock());
     Object* object = lookup(handle);
     if (!object || (object->selections > 0 && !object->stock)) {
         failed(std::move(call));
@@ -288,6 +303,7 @@ BOOL DeleteObject(HGDIOBJ handle) {
 }
 
 int32_t KroGdiLiveObjects(void) {
+    const TableGuard guard(tableLock());
     return table().live;
 }
 

@@ -75,9 +75,14 @@ class Stroker {
 
     // A piece of a segment from a to b (unit direction d), capped where asked.
     void piece(Vec a, Vec b, Vec d, bool capStart, bool capEnd) {
-        const Vec n{-d.y * h_, d.x * h_};
         if (capStart) cap(a, d, -1);
         if (capEnd) cap(b, d, 1);
+        fillBand(a, b, d);
+    }
+
+    // The pen's width around the segment from a to b (unit direction d).
+    void fillBand(Vec a, Vec b, Vec d) {
+        const Vec n{-d.y * h_, d.x * h_};
         const Vec quad[4] = {{a.x + n.x, a.y + n.y},
                              {b.x + n.x, b.y + n.y},
                              {b.x - n.x, b.y - n.y},
@@ -89,12 +94,7 @@ class Stroker {
         if (pen_.endCap == PS_ENDCAP_ROUND) {
             fillDisc(c_, p, h_);
         } else if (pen_.endCap == PS_ENDCAP_SQUARE) {
-            const Vec n{-d.y * h_, d.x * h_}, q = along(p, d, sign * h_);
-            const Vec box[4] = {{p.x + n.x, p.y + n.y},
-                                {q.x + n.x, q.y + n.y},
-                                {q.x - n.x, q.y - n.y},
-                                {p.x - n.x, p.y - n.y}};
-            fillConvex(c_, box, 4);
+            fillBand(p, along(p, d, sign * h_), d);
         }
     }
 

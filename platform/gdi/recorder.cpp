@@ -38,7 +38,7 @@ const char* const kStockNames[] = {"WHITE_BRUSH",  "LTGRAY_BRUSH", "GRAY_BRUSH",
 void append(std::string* out, const char* format, ...);
 
 class Recorder : public Device {
-public:
+  public:
     bool line(const POINT*, size_t) override { return true; }
     bool arc(const RECT&, POINT, POINT, bool) override { return true; }
     bool rectangle(const RECT&) override { return true; }
@@ -169,11 +169,13 @@ HDC KroGdiCreateRecorder(int32_t width, int32_t height, int32_t resolution) {
 }
 
 int32_t KroGdiRecordCount(HDC dc) {
+    const TableGuard guard(tableLock());
     Recorder* r = recorder(dc);
     return r ? int32_t(std::min<size_t>(r->calls.size(), INT32_MAX)) : -1;
 }
 
 int32_t KroGdiGetRecord(HDC dc, int32_t index, KroGdiRecord* record) {
+    const TableGuard guard(tableLock());
     Recorder* r = recorder(dc);
     if (!r || !record || index < 0 || size_t(index) >= r->calls.size()) return -1;
     const Call& c = r->calls[size_t(index)];
@@ -190,6 +192,7 @@ int32_t KroGdiGetRecord(HDC dc, int32_t index, KroGdiRecord* record) {
 }
 
 int32_t KroGdiDumpRecords(HDC dc, char* buffer, size_t capacity) {
+    const TableGuard guard(tableLock());
     Recorder* r = recorder(dc);
     if (!r) return -1;
     std::string text;
@@ -210,10 +213,12 @@ int32_t KroGdiDumpRecords(HDC dc, char* buffer, size_t capacity) {
 }
 
 void KroGdiClearRecords(HDC dc) {
+    const TableGuard guard(tableLock());
     if (Recorder* r = recorder(dc)) r->calls.clear();
 }
 
 int32_t KroGdiUndeletedObjects(HDC dc, UINT type) {
+    const TableGuard guard(tableLock());
     Recorder* r = recorder(dc);
     if (!r) return -1;
     int32_t n = 0;
