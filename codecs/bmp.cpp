@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/image.h"
+#include "core/palette.h"
 #include "core/pixels.h"
 
 namespace {
@@ -179,9 +180,7 @@ extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t
         unsigned char entry[4];
         for (int32_t i = 0; i < colours; ++i) {
             if (std::fread(entry, 1, 4, stream) != 4) return fail(KRO_ERR_IO);
-            palette[i] = entry[2];
-            palette[256 + i] = entry[1];
-            palette[512 + i] = entry[0];
+            kro::setEntry(kro::Palette(palette), i, entry[2], entry[1], entry[0]);
         }
     }
 
@@ -255,15 +254,13 @@ extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, i
     if (photometric < 0 || photometric > 3) return fail(KRO_ERR_PHOTOMETRIC);
 
     uint32_t colours = 256;
+    const kro::Palette planes(palette);
     if (depth == 1) {
         std::memset(palette, 0, KRO_PALETTE_SIZE);
-        palette[0] = palette[256] = palette[512] = 255;
+        kro::setEntry(planes, 0, 255, 255, 255);
         colours = 2;
     } else if (photometric == KRO_PHOTO_WHITE_IS_ZERO || photometric == KRO_PHOTO_BLACK_IS_ZERO) {
-        for (int i = 0; i < 256; ++i) {
-            auto v = uint8_t(photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i);
-            palette[i] = palette[256 + i] = palette[512 + i] = v;
-        }
+        kro::fillGrayRamp(planes, photometric == KRO_PHOTO_WHITE_IS_ZERO);
     } else if (photometric == KRO_PHOTO_RGB) {
         colours = 0;
     }
@@ -297,9 +294,9 @@ extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, i
     encodeHeader(h, head);
     for (uint32_t i = 0; i < colours; ++i) {
         unsigned char* e = head + kHeaderBytes + 4 * i;
-        e[0] = palette[512 + i];
-        e[1] = palette[256 + i];
-        e[2] = palette[i];
+        e[0] = planes.blue[i];
+        e[1] = planes.green[i];
+        e[2] = planes.red[i];
         e[3] = 0;
     }
     const size_t headBytes = size_t(kHeaderBytes + tableBytes);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/image.h"
+#include "core/palette.h"
 #include "core/pixels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -244,111 +245,6 @@ class RunDecoder {
     unsigned char runValue_ = 0;
 };
 
-// Copies three plane lines into count RGB pixels, and back.
-void interleave3Plain(unsigned char* rgb, const unsigned char* r, const unsigned char* g,
-                      const unsigned char* b, size_t count) {
-    for (size_t i = 0; i < count; ++i, rgb += 3) {
-        rgb[0] = r[i];
-        rgb[1] = g[i];
-        rgb[2] = b[i];
-    }
-}
-
-void deinterleave3Plain(unsigned char* r, unsigned char* g, unsigned char* b,
-                        const unsigned char* rgb, size_t count) {
-    for (size_t i = 0; i < count; ++i, rgb += 3) {
-        r[i] = rgb[0];
-        g[i] = rgb[1];
-        b[i] = rgb[2];
-    }
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-// Sixteen pixels a step: 48 bytes of RGB are three blocks of 16, and byte j
-// of block k is component (16k + j) % 3 of pixel (16k + j) / 3.
-struct Shuffles {
-    int8_t toRgb[3][3][16];    // [block][component]: plane byte for each RGB byte
-    int8_t fromRgb[3][3][16];  // [component][block]: RGB byte for each plane byte
-};
-
-constexpr Shuffles makeShuffles() {
-    Shuffles s{};
-    for (int k = 0; k < 3; ++k)
-        for (int c = 0; c < 3; ++c)
-            for (int j = 0; j < 16; ++j) {
-                const int at = 16 * k + j;
-                s.toRgb[k][c][j] = int8_t(at % 3 == c ? at / 3 : -1);
-                const int from = 3 * j + c;  // plane byte j of component c
-                s.fromRgb[c][k][j] = int8_t(from / 16 == k ? from % 16 : -1);
-            }
-    return s;
-}
-
-constexpr Shuffles kShuffles = makeShuffles();
-
-__attribute__((target("ssse3"))) __m128i mask(const int8_t (&m)[16]) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
-}
-
-__attribute__((target("ssse3"))) void interleave3Ssse3(unsigned char* rgb, const unsigned char* r,
-                                                       const unsigned char* g,
-                                                       const unsigned char* b, size_t count) {
-    size_t i = 0;
-    for (; i + 16 <= count; i += 16, rgb += 48) {
-        const __m128i planes[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + i)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i))};
-        for (int k = 0; k < 3; ++k) {
-            const auto& m = kShuffles.toRgb[k];
-            const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(planes[0], mask(m[0])),
-                                                        _mm_shuffle_epi8(planes[1], mask(m[1]))),
-                                           _mm_shuffle_epi8(planes[2], mask(m[2])));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(rgb + 16 * k), v);
-        }
-    }
-    interleave3Plain(rgb, r + i, g + i, b + i, count - i);
-}
-
-__attribute__((target("ssse3"))) void deinterleave3Ssse3(unsigned char* r, unsigned char* g,
-                                                         unsigned char* b, const unsigned char* rgb,
-                                                         size_t count) {
-    size_t i = 0;
-    unsigned char* const out[3] = {r, g, b};
-    for (; i + 16 <= count; i += 16, rgb += 48) {
-        const __m128i blocks[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(rgb)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgb + 16)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgb + 32))};
-        for (int c = 0; c < 3; ++c) {
-            const auto& m = kShuffles.fromRgb[c];
-            const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(blocks[0], mask(m[0])),
-                                                        _mm_shuffle_epi8(blocks[1], mask(m[1]))),
-                                           _mm_shuffle_epi8(blocks[2], mask(m[2])));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out[c] + i), v);
-        }
-    }
-    deinterleave3Plain(r + i, g + i, b + i, rgb, count - i);
-}
-
-// Asked at load time, possibly before libgcc has looked at the processor.
-const bool kHaveSsse3 = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
-#endif
-
-void interleave3(unsigned char* rgb, const unsigned char* r, const unsigned char* g,
-                 const unsigned char* b, size_t count) {
-#if defined(__x86_64__) || defined(__i386__)
-    if (kHaveSsse3) return interleave3Ssse3(rgb, r, g, b, count);
-#endif
-    interleave3Plain(rgb, r, g, b, count);
-}
-
-void deinterleave3(unsigned char* r, unsigned char* g, unsigned char* b, const unsigned char* rgb,
-                   size_t count) {
-#if defined(__x86_64__) || defined(__i386__)
-    if (kHaveSsse3) return deinterleave3Ssse3(r, g, b, rgb, count);
-#endif
-    deinterleave3Plain(r, g, b, rgb, count);
-}
-
 // Codes one plane line of n data bytes followed by pad zero bytes; returns
 // the end of the coded bytes. At most 2 * n + 2 bytes are written.
 unsigned char* codePlaneLine(const unsigned char* s, size_t n, size_t pad, unsigned char* out) {
@@ -475,7 +371,7 @@ extern "C" KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t
                 if (d == Decoded::Full) d = skipPadding(lastRow && p == 2);
             }
             if (d != Decoded::Full) break;
-            interleave3(row, planes.get(), planes.get() + kept, planes.get() + 2 * kept, kept);
+            kro::interleave3(row, planes.get(), planes.get() + kept, planes.get() + 2 * kept, kept);
             std::memset(row + 3 * kept, 0, recordRow - 3 * kept);
         } else {
             d = decoder.next(row, kept);
@@ -493,17 +389,9 @@ extern "C" KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t
             if (c < 0) return fail(KRO_ERR_IO);
         unsigned char rgb[kPaletteBytes];
         if (!decoder.bytes(rgb, sizeof rgb)) return fail(KRO_ERR_IO);
-        for (int i = 0; i < 256; ++i) {
-            palette[i] = rgb[3 * i];
-            palette[256 + i] = rgb[3 * i + 1];
-            palette[512 + i] = rgb[3 * i + 2];
-        }
+        kro::fromTriples(kro::Palette(palette), rgb, 256);
     } else if (depth == 1) {
-        for (int i = 0; i < 2; ++i) {
-            palette[i] = h.colours[3 * i];
-            palette[256 + i] = h.colours[3 * i + 1];
-            palette[512 + i] = h.colours[3 * i + 2];
-        }
+        kro::fromTriples(kro::Palette(palette), h.colours, 2);
     }
 
     image->width = width;
@@ -538,15 +426,13 @@ extern "C" KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, i
     // The signed 16-bit field cannot say more.
     if (planeLine > size_t(INT16_MAX)) return fail(KRO_ERR_SIZE);
 
+    const kro::Palette table(palette);
     if (depth == 1) {
-        palette[0] = palette[256] = palette[512] = 0;
-        palette[1] = palette[257] = palette[513] = 255;
+        kro::setEntry(table, 0, 0, 0, 0);
+        kro::setEntry(table, 1, 255, 255, 255);
     } else if (depth == 8 &&
                (photometric == KRO_PHOTO_WHITE_IS_ZERO || photometric == KRO_PHOTO_BLACK_IS_ZERO)) {
-        for (int i = 0; i < 256; ++i) {
-            auto v = uint8_t(photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i);
-            palette[i] = palette[256 + i] = palette[512 + i] = v;
-        }
+        kro::fillGrayRamp(table, photometric == KRO_PHOTO_WHITE_IS_ZERO);
     }
 
     // The file states the picture's own width; a validWidth that does not lie
@@ -561,13 +447,7 @@ extern "C" KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, i
     h.xMax = uint16_t(fileWidth - 1);
     h.yMax = uint16_t(image->height - 1);
     h.hRes = h.vRes = int16_t(resolution[0]);
-    if (depth == 1) {
-        for (int i = 0; i < 2; ++i) {
-            h.colours[3 * i] = palette[i];
-            h.colours[3 * i + 1] = palette[256 + i];
-            h.colours[3 * i + 2] = palette[512 + i];
-        }
-    }
+    if (depth == 1) kro::toTriples(table, h.colours, 2);
     h.planes = depth == 24 ? 3 : 1;
     h.bytesPerLine = int16_t(planeLine);
     h.paletteInfo = 1;
@@ -598,7 +478,7 @@ extern "C" KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, i
         if (size_t(out.get() + batchBytes - at) < rowMost && !flush()) return fail(KRO_ERR_IO);
         const unsigned char* row = image->data + size_t(y) * recordRow;
         if (depth == 24) {
-            deinterleave3(split, split + dataBytes, split + 2 * dataBytes, row, dataBytes);
+            kro::deinterleave3(split, split + dataBytes, split + 2 * dataBytes, row, dataBytes);
             for (size_t p = 0; p < 3; ++p)
                 at = codePlaneLine(split + p * dataBytes, dataBytes, pad, at);
         } else {
@@ -610,11 +490,7 @@ extern "C" KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, i
     if (depth == 8) {
         unsigned char tail[1 + kPaletteBytes];
         tail[0] = kPaletteMarker;
-        for (int i = 0; i < 256; ++i) {
-            tail[1 + 3 * i] = palette[i];
-            tail[2 + 3 * i] = palette[256 + i];
-            tail[3 + 3 * i] = palette[512 + i];
-        }
+        kro::toTriples(table, tail + 1, 256);
         if (std::fwrite(tail, 1, sizeof tail, stream) != sizeof tail) return fail(KRO_ERR_IO);
     }
     return 0;

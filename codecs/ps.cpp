@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "core/image.h"
+#include "core/palette.h"
 
 namespace kro {
 
@@ -260,14 +261,14 @@ void writeLines(Out& out, const char* const (&list)[N]) {
     out.lines(list, N);
 }
 
-void writeColourMap(Out& out, const unsigned char* palette, int entries) {
+void writeColourMap(Out& out, kro::ConstPalette palette, int entries) {
     out.format("/cmap %d string def\n", 3 * entries);
     out.text("currentfile cmap readhexstring\n");
     for (int i = 0; i < entries; ++i) {
         char* dst = out.reserve(8);
-        std::memcpy(dst, kHex.digits[palette[i]], 2);
-        std::memcpy(dst + 2, kHex.digits[palette[256 + i]], 2);
-        std::memcpy(dst + 4, kHex.digits[palette[512 + i]], 2);
+        std::memcpy(dst, kHex.digits[palette.red[i]], 2);
+        std::memcpy(dst + 2, kHex.digits[palette.green[i]], 2);
+        std::memcpy(dst + 4, kHex.digits[palette.blue[i]], 2);
         dst[6] = ' ';
         size_t used = 7;
         if ((i + 1) % 10 == 0) dst[used++] = '\n';
@@ -371,7 +372,7 @@ extern "C" KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
         out.format("/scan %d string def\n", int(w));
         out.format("%f %f scale\n", double(sx), double(sy));
         writeLines(out, kColorimageFallback);
-        writeColourMap(out, palette, 1 << depth);
+        writeColourMap(out, kro::ConstPalette(palette), 1 << depth);
         writeLines(out, kCmapdata);
         writeImageSize(out, w, h, depth);
         out.text("cmapdata\n");
