@@ -19,6 +19,10 @@ inline int32_t fail(int32_t code) {
     return -1;
 }
 
+// What an entry point gives for the status of its work: 0, or -1 with the
+// code stored. Only entry points store codes; the work returns them.
+inline int32_t report(int32_t code) { return code ? fail(code) : 0; }
+
 // Checked arithmetic: false when the result does not fit.
 inline bool checkedMul(uint64_t a, uint64_t b, uint64_t* out) {
     return !__builtin_mul_overflow(a, b, out);
