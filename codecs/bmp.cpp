@@ -11,8 +11,6 @@
 
 namespace {
 
-using kro::fail;
-
 constexpr uint16_t kMagicMB = 0x424D;  // "MB" read little-endian
 constexpr int kHeaderBytes = 54;
 constexpr uint32_t kFileHeaderBytes = 14;
@@ -142,69 +140,34 @@ int32_t rowsPerBatch(uint64_t stride, int32_t height) {
     return rows > uint64_t(height) ? height : int32_t(rows);
 }
 
-}  // namespace
-
-extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
-                                           int32_t resolution[2], unsigned char palette[768]) {
-    if (photometric) *photometric = 0;
-    if (!stream || !image || !photometric || !resolution || !palette) return fail(KRO_ERR_NULL);
-
-    BmpHeader h{};
-    if (!readHeader(stream, &h)) return fail(KRO_ERR_IO);
-    if (h.magic == kMagicMB) {
-        swapFields(&h);
-    } else {
-        KroSwabShort(&h.magic);
-        if (h.magic != kMagicMB) return fail(KRO_ERR_BMP_HEADER);
+// The colour table straight after the info header, into the palette; the
+// count of entries read. A table longer than the palette is read only as far
+// as the palette holds.
+int32_t readColourTable(FILE* stream, const BmpHeader& h, unsigned char* palette,
+                        int32_t* colours) {
+    if (h.infoSize != kInfoBytes &&
+        std::fseek(stream, long(kFileHeaderBytes + h.infoSize), SEEK_SET) != 0)
+        return KRO_ERR_IO;
+    std::memset(palette, 0, KRO_PALETTE_SIZE);
+    const uint64_t count = h.coloursUsed ? h.coloursUsed : (1u << h.bitsPerPixel);
+    *colours = int32_t(count > 256 ? 256 : count);
+    unsigned char entry[4];
+    for (int32_t i = 0; i < *colours; ++i) {
+        if (std::fread(entry, 1, 4, stream) != 4) return KRO_ERR_IO;
+        kro::setEntry(kro::Palette(palette), i, entry[2], entry[1], entry[0]);
     }
-    // An info header shorter than 40 bytes (OS/2 bitmaps) lays its fields out
-    // otherwise; one that runs into the pixel data is not an info header.
-    if (h.reserved1 != 0 || h.reserved2 != 0 || h.infoSize < kInfoBytes ||
-        uint64_t(kFileHeaderBytes) + h.infoSize > h.pixelOffset || h.planes != 1)
-        return fail(KRO_ERR_BMP_HEADER);
-    if (!kro::sideInRange(h.width) || !kro::sideInRange(h.height)) return fail(KRO_ERR_SIZE);
-    const int32_t bits = h.bitsPerPixel;
-    if (bits != 1 && bits != 8 && bits != 24) return fail(KRO_ERR_DEPTH);
-    if (h.compression != 0) return fail(KRO_ERR_BMP_COMPRESSION);
+    return 0;
+}
 
-    // Colour table, straight after the info header. A table longer than the
-    // palette is read only as far as the palette holds.
-    int32_t colours = 0;
-    if (bits != 24) {
-        if (h.infoSize != kInfoBytes &&
-            std::fseek(stream, long(kFileHeaderBytes + h.infoSize), SEEK_SET) != 0)
-            return fail(KRO_ERR_IO);
-        std::memset(palette, 0, KRO_PALETTE_SIZE);
-        uint64_t count = h.coloursUsed ? h.coloursUsed : (1u << bits);
-        colours = int32_t(count > 256 ? 256 : count);
-        unsigned char entry[4];
-        for (int32_t i = 0; i < colours; ++i) {
-            if (std::fread(entry, 1, 4, stream) != 4) return fail(KRO_ERR_IO);
-            kro::setEntry(kro::Palette(palette), i, entry[2], entry[1], entry[0]);
-        }
-    }
-
-    const int32_t width = bits == 1 ? (h.width + 7) & ~7 : h.width;
-    const int32_t height = h.height;
-    const uint64_t bytes = kro::pixelBytes(width, height, bits);
-    if (bytes > uint64_t(INT32_MAX)) return fail(KRO_ERR_SIZE);
+// Reads the file's rows, bottom-up, a batch at a time into the top-down
+// record rows of pixels. A row the file ends inside reads as zeros past its
+// end; a row of which nothing is left fails.
+int32_t readRows(FILE* stream, const BmpHeader& h, int32_t width, unsigned char* pixels) {
+    const int32_t bits = h.bitsPerPixel, height = h.height;
     const uint64_t stride = fileStride(h.width, bits);
-
-    // A file that cannot hold the first byte of its last row would fail while
-    // reading anyway; refuse it before allocating for it.
-    const int64_t length = kro::streamLength(stream);
-    if (length >= 0 && uint64_t(length) < h.pixelOffset + (uint64_t(height) - 1) * stride + 1)
-        return fail(KRO_ERR_IO);
-
-    kro::Buffer pixels(kro::allocPixels(bytes));
-    if (!pixels) return fail(KRO_ERR_NOMEM);
-    if (std::fseek(stream, long(h.pixelOffset), SEEK_SET) != 0) return fail(KRO_ERR_IO);
-
-    // Rows are read a batch at a time. A row the file ends inside reads as
-    // zeros past its end; a row of which nothing is left fails.
     const int32_t batchRows = rowsPerBatch(stride, height);
     kro::Buffer batch(kro::allocBytes(stride * uint64_t(batchRows)));
-    if (!batch) return fail(KRO_ERR_NOMEM);
+    if (!batch) return KRO_ERR_NOMEM;
     const size_t recordRow = size_t(kro::rowBytes(width, bits));
     const unsigned char padMask = (h.width % 8) ? uint8_t(0xFF >> (h.width % 8)) : 0;
     const size_t lastByte = size_t(h.width - 1) / 8;
@@ -215,12 +178,12 @@ extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t
         if (got < want) {
             const size_t whole = got / size_t(stride), rest = got % size_t(stride);
             const size_t rowsTouched = whole + (rest ? 1 : 0);
-            if (rowsTouched < size_t(rows)) return fail(KRO_ERR_IO);
+            if (rowsTouched < size_t(rows)) return KRO_ERR_IO;
             std::memset(batch.get() + got, 0, want - got);
         }
         for (int32_t j = 0; j < rows; ++j) {
             unsigned char* row = batch.get() + size_t(j) * size_t(stride);
-            unsigned char* dst = pixels.get() + size_t(height - 1 - (first + j)) * recordRow;
+            unsigned char* dst = pixels + size_t(height - 1 - (first + j)) * recordRow;
             if (bits == 24) {
                 kro::swapRB24(dst, row, size_t(h.width));
             } else {
@@ -229,6 +192,51 @@ extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t
             }
         }
     }
+    return 0;
+}
+
+int32_t readBmp(FILE* stream, RsImage* image, int32_t* photometric, int32_t resolution[2],
+                unsigned char palette[768]) {
+    if (!stream || !image || !photometric || !resolution || !palette) return KRO_ERR_NULL;
+
+    BmpHeader h{};
+    if (!readHeader(stream, &h)) return KRO_ERR_IO;
+    if (h.magic == kMagicMB) {
+        swapFields(&h);
+    } else {
+        KroSwabShort(&h.magic);
+        if (h.magic != kMagicMB) return KRO_ERR_BMP_HEADER;
+    }
+    // An info header shorter than 40 bytes (OS/2 bitmaps) lays its fields out
+    // otherwise; one that runs into the pixel data is not an info header.
+    if (h.reserved1 != 0 || h.reserved2 != 0 || h.infoSize < kInfoBytes ||
+        uint64_t(kFileHeaderBytes) + h.infoSize > h.pixelOffset || h.planes != 1)
+        return KRO_ERR_BMP_HEADER;
+    if (!kro::sideInRange(h.width) || !kro::sideInRange(h.height)) return KRO_ERR_SIZE;
+    const int32_t bits = h.bitsPerPixel;
+    if (bits != 1 && bits != 8 && bits != 24) return KRO_ERR_DEPTH;
+    if (h.compression != 0) return KRO_ERR_BMP_COMPRESSION;
+
+    int32_t colours = 0;
+    if (bits != 24)
+        if (int32_t code = readColourTable(stream, h, palette, &colours)) return code;
+
+    const int32_t width = bits == 1 ? (h.width + 7) & ~7 : h.width;
+    const int32_t height = h.height;
+    const uint64_t bytes = kro::pixelBytes(width, height, bits);
+    if (bytes > uint64_t(INT32_MAX)) return KRO_ERR_SIZE;
+    const uint64_t stride = fileStride(h.width, bits);
+
+    // A file that cannot hold the first byte of its last row would fail while
+    // reading anyway; refuse it before allocating for it.
+    const int64_t length = kro::streamLength(stream);
+    if (length >= 0 && uint64_t(length) < h.pixelOffset + (uint64_t(height) - 1) * stride + 1)
+        return KRO_ERR_IO;
+
+    kro::Buffer pixels(kro::allocPixels(bytes));
+    if (!pixels) return KRO_ERR_NOMEM;
+    if (std::fseek(stream, long(h.pixelOffset), SEEK_SET) != 0) return KRO_ERR_IO;
+    if (int32_t code = readRows(stream, h, width, pixels.get())) return code;
 
     image->width = width;
     image->height = height;
@@ -244,14 +252,13 @@ extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t
     return 0;
 }
 
-extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t options,
-                                           int32_t dpi, int32_t photometric,
-                                           unsigned char palette[768]) {
-    if (!stream || !palette) return fail(KRO_ERR_NULL);
-    if (int32_t code = kro::rawImageProblem(image)) return fail(code);
+int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dpi,
+                 int32_t photometric, unsigned char palette[768]) {
+    if (!stream || !palette) return KRO_ERR_NULL;
+    if (int32_t code = kro::rawImageProblem(image)) return code;
     const int32_t depth = image->depth;
-    if (options != 0) return fail(KRO_ERR_BMP_OPTIONS);
-    if (photometric < 0 || photometric > 3) return fail(KRO_ERR_PHOTOMETRIC);
+    if (options != 0) return KRO_ERR_BMP_OPTIONS;
+    if (photometric < 0 || photometric > 3) return KRO_ERR_PHOTOMETRIC;
 
     uint32_t colours = 256;
     const kro::Palette planes(palette);
@@ -273,7 +280,7 @@ extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, i
     const uint64_t stride = fileStride(fileWidth, depth);
     const uint64_t imageBytes = uint64_t(image->height) * stride;
     const uint64_t tableBytes = 4ull * colours;
-    if (imageBytes + kHeaderBytes + tableBytes > UINT32_MAX) return fail(KRO_ERR_SIZE);
+    if (imageBytes + kHeaderBytes + tableBytes > UINT32_MAX) return KRO_ERR_SIZE;
 
     BmpHeader h{};
     h.magic = 0x4D42;  // "BM"
@@ -285,7 +292,7 @@ extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, i
     h.planes = 1;
     h.bitsPerPixel = uint16_t(depth);
     h.imageBytes = uint32_t(imageBytes);
-    if (!pixelsPerMetreFromDpi(dpi, &h.xPixelsPerMetre)) return fail(KRO_ERR_RESOLUTION);
+    if (!pixelsPerMetreFromDpi(dpi, &h.xPixelsPerMetre)) return KRO_ERR_RESOLUTION;
     h.yPixelsPerMetre = h.xPixelsPerMetre;
     h.coloursUsed = h.coloursImportant = colours;
 
@@ -300,11 +307,11 @@ extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, i
         e[3] = 0;
     }
     const size_t headBytes = size_t(kHeaderBytes + tableBytes);
-    if (std::fwrite(head, 1, headBytes, stream) != headBytes) return fail(KRO_ERR_IO);
+    if (std::fwrite(head, 1, headBytes, stream) != headBytes) return KRO_ERR_IO;
 
     const int32_t batchRows = rowsPerBatch(stride, image->height);
     kro::Buffer batch(kro::allocZeroed(stride * uint64_t(batchRows)));
-    if (!batch) return fail(KRO_ERR_NOMEM);
+    if (!batch) return KRO_ERR_NOMEM;
     const size_t recordRow = size_t(kro::rowBytes(image->width, depth));
     const size_t pictureBytes =
         depth == 1 ? size_t(fileWidth + 7) / 8 : size_t(fileWidth) * size_t(depth / 8);
@@ -320,7 +327,21 @@ extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, i
                 std::memcpy(row, src, pictureBytes);
         }
         const size_t bytes = size_t(stride) * size_t(rows);
-        if (std::fwrite(batch.get(), 1, bytes, stream) != bytes) return fail(KRO_ERR_IO);
+        if (std::fwrite(batch.get(), 1, bytes, stream) != bytes) return KRO_ERR_IO;
     }
     return 0;
+}
+
+}  // namespace
+
+extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                           int32_t resolution[2], unsigned char palette[768]) {
+    if (photometric) *photometric = 0;
+    return kro::report(readBmp(stream, image, photometric, resolution, palette));
+}
+
+extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t options,
+                                           int32_t dpi, int32_t photometric,
+                                           unsigned char palette[768]) {
+    return kro::report(writeBmp(stream, image, options, dpi, photometric, palette));
 }
