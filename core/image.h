@@ -12,8 +12,9 @@
 
 namespace kro {
 
-// Stores a status code and gives the failure result, so a check reads
-// `return fail(KRO_ERR_SIZE);`.
+// Stores a status code and gives the failure result, so an entry point's
+// check reads `return fail(KRO_ERR_SIZE);`. The functions below the entry
+// points return their codes instead.
 inline int32_t fail(int32_t code) {
     fndErrorStatus = code;
     return -1;
