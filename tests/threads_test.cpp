@@ -26,38 +26,23 @@ Bytes pixelsOf(int32_t rc, const RsImage& im) {
     return Bytes(im.data, im.data + im.size);
 }
 
-Bytes bmpRoundTrip(const kt::Image& src, std::vector<Bytes>* out) {
-    unsigned char pal[768] = {};
-    kt::TempFile f;
-    EXPECT_EQ(KroRsImageToBMP(f.get(), &src.im, 0, 300, KRO_PHOTO_RGB, pal), 0);
-    std::rewind(f.get());
-    kt::Decoded d;
-    d.rc = KroBMPToRsImage(f.get(), &d.im, &d.photometric, d.res, d.pal);
-    out->push_back(pixelsOf(d.rc, d.im));
-    return f.contents();
-}
+struct ReadJpeg : kt::Decoded {
+    explicit ReadJpeg(const Bytes& b) {
+        kt::TempFile f(b);
+        rc = KroJPEGToRsImage(f.get(), &im, &photometric, res);
+    }
+};
 
-Bytes pcxRoundTrip(const kt::Image& src, std::vector<Bytes>* out) {
-    unsigned char pal[768] = {};
-    const int32_t dpi[2] = {200, 200};
+// Writes a file with write and reads it back with Read: the file's bytes,
+// and the pixels read into out.
+template <class Read, class Write>
+Bytes roundTrip(Write write, std::vector<Bytes>* out) {
     kt::TempFile f;
-    EXPECT_EQ(KroRsImageToPCX(f.get(), &src.im, KRO_PHOTO_BLACK_IS_ZERO, dpi, pal), 0);
-    std::rewind(f.get());
-    kt::Decoded d;
-    d.rc = KroPCXToRsImage(f.get(), &d.im, &d.photometric, d.res, d.pal);
-    out->push_back(pixelsOf(d.rc, d.im));
-    return f.contents();
-}
-
-Bytes jpegRoundTrip(const kt::Image& src, std::vector<Bytes>* out) {
-    const int32_t dpi[2] = {96, 96};
-    kt::TempFile f;
-    EXPECT_EQ(KroRsImageToJPEG(f.get(), &src.im, KRO_PHOTO_RGB, dpi, 80), 0);
-    std::rewind(f.get());
-    kt::Decoded d;
-    d.rc = KroJPEGToRsImage(f.get(), &d.im, &d.photometric, d.res);
-    out->push_back(pixelsOf(d.rc, d.im));
-    return f.contents();
+    EXPECT_EQ(write(f.get()), 0);
+    const Bytes file = f.contents();
+    Read r(file);
+    out->push_back(pixelsOf(r.rc, r.im));
+    return file;
 }
 
 Bytes calsRoundTrip(const kt::Image& src, std::vector<Bytes>* out) {
@@ -112,9 +97,15 @@ void transforms(const kt::Image& gray, const kt::Image& rgb, std::vector<Bytes>*
 // One turn of everything: the files written, then the pixels read and made.
 std::vector<Bytes> oneTurn(const kt::Image& rgb, const kt::Image& gray, const kt::Image& bits) {
     std::vector<Bytes> made, files;
-    files.push_back(bmpRoundTrip(rgb, &made));
-    files.push_back(pcxRoundTrip(gray, &made));
-    files.push_back(jpegRoundTrip(rgb, &made));
+    unsigned char pal[768] = {};
+    const int32_t dpi[2] = {200, 200};
+    files.push_back(roundTrip<kt::ReadWith<KroBMPToRsImage>>(
+        [&](FILE* f) { return KroRsImageToBMP(f, &rgb.im, 0, 300, KRO_PHOTO_RGB, pal); }, &made));
+    files.push_back(roundTrip<kt::ReadWith<KroPCXToRsImage>>(
+        [&](FILE* f) { return KroRsImageToPCX(f, &gray.im, KRO_PHOTO_BLACK_IS_ZERO, dpi, pal); },
+        &made));
+    files.push_back(roundTrip<ReadJpeg>(
+        [&](FILE* f) { return KroRsImageToJPEG(f, &rgb.im, KRO_PHOTO_RGB, dpi, 80); }, &made));
     files.push_back(calsRoundTrip(bits, &made));
     files.push_back(psDocument(gray, rgb));
     transforms(gray, rgb, &made);
