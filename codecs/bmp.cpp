@@ -7,11 +7,10 @@
 
 #include "codecs/bmp.h"
 #include "core/image.h"
+#include "core/palette.h"
 #include "core/pixels.h"
 
 namespace {
-
-using kro::fail;
 
 constexpr uint16_t kMagicMB = 0x424D;  // "MB" read little-endian
 constexpr int kHeaderBytes = 54;
@@ -111,6 +110,7 @@ void encodeHeader(const BmpHeader& h, unsigned char out[kHeaderBytes]) {
 // Bytes of one file row: the pixels padded to a multiple of 4.
 uint64_t fileStride(int64_t width, int32_t bits) { return uint64_t((width * bits + 31) / 32) * 4; }
 
+
 // The standard value for dpi; false when it does not fit the 32-bit field.
 bool pixelsPerMetreFromDpi(int32_t dpi, int32_t* ppm) {
     const double v = std::round(double(dpi) / 0.0254);
@@ -124,6 +124,198 @@ int32_t rowsPerBatch(uint64_t stride, int32_t height) {
     uint64_t rows = (256u << 10) / (stride ? stride : 1);
     if (rows < 1) rows = 1;
     return rows > uint64_t(height) ? height : int32_t(rows);
+}
+
+// The colour table straight after the info header, into the palette; the
+// count of entries read. A table longer than the palette is read only as far
+// as the palette holds.
+int32_t readColourTable(FILE* stream, const BmpHeader& h, unsigned char* palette,
+                        int32_t* colours) {
+    if (h.infoSize != kInfoBytes &&
+        std::fseek(stream, long(kFileHeaderBytes + h.infoSize), SEEK_SET) != 0)
+        return KRO_ERR_IO;
+    std::memset(palette, 0, KRO_PALETTE_SIZE);
+    const uint64_t count = h.coloursUsed ? h.coloursUsed : (1u << h.bitsPerPixel);
+    *colours = int32_t(count > 256 ? 256 : count);
+    unsigned char entry[4];
+    for (int32_t i = 0; i < *colours; ++i) {
+        if (std::fread(entry, 1, 4, stream) != 4) return KRO_ERR_IO;
+        kro::setEntry(kro::Palette(palette), i, entry[2], entry[1], entry[0]);
+    }
+    return 0;
+}
+
+// Reads the file's rows, bottom-up, a batch at a time into the top-down
+// record rows of pixels. A row the file ends inside reads as zeros past its
+// end; a row of which nothing is left fails.
+int32_t readRows(FILE* stream, const BmpHeader& h, int32_t width, unsigned char* pixels) {
+    const int32_t bits = h.bitsPerPixel, height = h.height;
+    const uint64_t stride = fileStride(h.width, bits);
+    const int32_t batchRows = rowsPerBatch(stride, height);
+    kro::Buffer batch(kro::allocBytes(stride * uint64_t(batchRows)));
+    if (!batch) return KRO_ERR_NOMEM;
+    const size_t recordRow = size_t(kro::rowBytes(width, bits));
+    const unsigned char padMask = (h.width % 8) ? uint8_t(0xFF >> (h.width % 8)) : 0;
+    const size_t lastByte = size_t(h.width - 1) / 8;
+    for (int32_t first = 0; first < height; first += batchRows) {
+        const int32_t rows = std::min(batchRows, height - first);
+        const size_t want = size_t(stride) * size_t(rows);
+        const size_t got = std::fread(batch.get(), 1, want, stream);
+        if (got < want) {
+            const size_t whole = got / size_t(stride), rest = got % size_t(stride);
+            const size_t rowsTouched = whole + (rest ? 1 : 0);
+            if (rowsTouched < size_t(rows)) return KRO_ERR_IO;
+            std::memset(batch.get() + got, 0, want - got);
+        }
+        for (int32_t j = 0; j < rows; ++j) {
+            unsigned char* row = batch.get() + size_t(j) * size_t(stride);
+            unsigned char* dst = pixels + size_t(height - 1 - (first + j)) * recordRow;
+            if (bits == 24) {
+                kro::swapRB24(dst, row, size_t(h.width));
+            } else {
+                if (bits == 1 && padMask) row[lastByte] |= padMask;
+                std::memcpy(dst, row, recordRow);
+            }
+        }
+    }
+    return 0;
+}
+
+int32_t readBmp(FILE* stream, RsImage* image, int32_t* photometric, int32_t resolution[2],
+                unsigned char palette[768]) {
+    if (!stream || !image || !photometric || !resolution || !palette) return KRO_ERR_NULL;
+
+    BmpHeader h{};
+    if (!readHeader(stream, &h)) return KRO_ERR_IO;
+    if (h.magic == kMagicMB) {
+        swapFields(&h);
+    } else {
+        KroSwabShort(&h.magic);
+        if (h.magic != kMagicMB) return KRO_ERR_BMP_HEADER;
+    }
+    // An info header shorter than 40 bytes (OS/2 bitmaps) lays its fields out
+    // otherwise; one that runs into the pixel data is not an info header.
+    if (h.reserved1 != 0 || h.reserved2 != 0 || h.infoSize < kInfoBytes ||
+        uint64_t(kFileHeaderBytes) + h.infoSize > h.pixelOffset || h.planes != 1)
+        return KRO_ERR_BMP_HEADER;
+    if (!kro::sideInRange(h.width) || !kro::sideInRange(h.height)) return KRO_ERR_SIZE;
+    const int32_t bits = h.bitsPerPixel;
+    if (bits != 1 && bits != 8 && bits != 24) return KRO_ERR_DEPTH;
+    if (h.compression != 0) return KRO_ERR_BMP_COMPRESSION;
+
+    int32_t colours = 0;
+    if (bits != 24)
+        if (int32_t code = readColourTable(stream, h, palette, &colours)) return code;
+
+    const int32_t width = bits == 1 ? (h.width + 7) & ~7 : h.width;
+    const int32_t height = h.height;
+    const uint64_t bytes = kro::pixelBytes(width, height, bits);
+    if (bytes > uint64_t(INT32_MAX)) return KRO_ERR_SIZE;
+    const uint64_t stride = fileStride(h.width, bits);
+
+    // A file that cannot hold the first byte of its last row would fail while
+    // reading anyway; refuse it before allocating for it.
+    const int64_t length = kro::streamLength(stream);
+    if (length >= 0 && uint64_t(length) < h.pixelOffset + (uint64_t(height) - 1) * stride + 1)
+        return KRO_ERR_IO;
+
+    kro::Buffer pixels(kro::allocPixels(bytes));
+    if (!pixels) return KRO_ERR_NOMEM;
+    if (std::fseek(stream, long(h.pixelOffset), SEEK_SET) != 0) return KRO_ERR_IO;
+    if (int32_t code = readRows(stream, h, width, pixels.get())) return code;
+
+    image->width = width;
+    image->height = height;
+    image->size = int32_t(bytes);
+    image->format = KRO_FORMAT_RAW;
+    image->depth = bits;
+    image->data = pixels.release();
+    image->validWidth = h.width;
+    image->validHeight = h.height;
+    resolution[0] = kro::dpiFromPixelsPerMetre(h.xPixelsPerMetre);
+    resolution[1] = kro::dpiFromPixelsPerMetre(h.yPixelsPerMetre);
+    *photometric = kro::photometricFromPalette(bits, palette, colours);
+    return 0;
+}
+
+int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dpi,
+                 int32_t photometric, unsigned char palette[768]) {
+    if (!stream || !palette) return KRO_ERR_NULL;
+    if (int32_t code = kro::rawImageProblem(image)) return code;
+    const int32_t depth = image->depth;
+    if (options != 0) return KRO_ERR_BMP_OPTIONS;
+    if (photometric < 0 || photometric > 3) return KRO_ERR_PHOTOMETRIC;
+
+    uint32_t colours = 256;
+    const kro::Palette planes(palette);
+    if (depth == 1) {
+        std::memset(palette, 0, KRO_PALETTE_SIZE);
+        kro::setEntry(planes, 0, 255, 255, 255);
+        colours = 2;
+    } else if (photometric == KRO_PHOTO_WHITE_IS_ZERO || photometric == KRO_PHOTO_BLACK_IS_ZERO) {
+        kro::fillGrayRamp(planes, photometric == KRO_PHOTO_WHITE_IS_ZERO);
+    } else if (photometric == KRO_PHOTO_RGB) {
+        colours = 0;
+    }
+
+    // The file's width is the picture's own width; a validWidth that does not
+    // lie within the stored row is not trusted.
+    const int32_t fileWidth =
+        image->validWidth >= 1 && image->validWidth <= image->width ? image->validWidth
+                                                                    : image->width;
+    const uint64_t stride = fileStride(fileWidth, depth);
+    const uint64_t imageBytes = uint64_t(image->height) * stride;
+    const uint64_t tableBytes = 4ull * colours;
+    if (imageBytes + kHeaderBytes + tableBytes > UINT32_MAX) return KRO_ERR_SIZE;
+
+    BmpHeader h{};
+    h.magic = 0x4D42;  // "BM"
+    h.fileSize = uint32_t(kHeaderBytes + tableBytes + imageBytes);
+    h.pixelOffset = uint32_t(kHeaderBytes + tableBytes);
+    h.infoSize = 40;
+    h.width = fileWidth;
+    h.height = image->height;
+    h.planes = 1;
+    h.bitsPerPixel = uint16_t(depth);
+    h.imageBytes = uint32_t(imageBytes);
+    if (!pixelsPerMetreFromDpi(dpi, &h.xPixelsPerMetre)) return KRO_ERR_RESOLUTION;
+    h.yPixelsPerMetre = h.xPixelsPerMetre;
+    h.coloursUsed = h.coloursImportant = colours;
+
+    // Header and colour table go out in one write.
+    unsigned char head[kHeaderBytes + 4 * 256];
+    encodeHeader(h, head);
+    for (uint32_t i = 0; i < colours; ++i) {
+        unsigned char* e = head + kHeaderBytes + 4 * i;
+        e[0] = planes.blue[i];
+        e[1] = planes.green[i];
+        e[2] = planes.red[i];
+        e[3] = 0;
+    }
+    const size_t headBytes = size_t(kHeaderBytes + tableBytes);
+    if (std::fwrite(head, 1, headBytes, stream) != headBytes) return KRO_ERR_IO;
+
+    const int32_t batchRows = rowsPerBatch(stride, image->height);
+    kro::Buffer batch(kro::allocZeroed(stride * uint64_t(batchRows)));
+    if (!batch) return KRO_ERR_NOMEM;
+    const size_t recordRow = size_t(kro::rowBytes(image->width, depth));
+    const size_t pictureBytes =
+        depth == 1 ? size_t(fileWidth + 7) / 8 : size_t(fileWidth) * size_t(depth / 8);
+    // File rows run bottom-up; the padding after each row stays zero.
+    for (int32_t done = 0; done < image->height; done += batchRows) {
+        const int32_t rows = std::min(batchRows, image->height - done);
+        for (int32_t j = 0; j < rows; ++j) {
+            const unsigned char* src = image->data + size_t(image->height - 1 - (done + j)) * recordRow;
+            unsigned char* row = batch.get() + size_t(j) * size_t(stride);
+            if (depth == 24)
+                kro::swapRB24(row, src, size_t(fileWidth));
+            else
+                std::memcpy(row, src, pictureBytes);
+        }
+        const size_t bytes = size_t(stride) * size_t(rows);
+        if (std::fwrite(batch.get(), 1, bytes, stream) != bytes) return KRO_ERR_IO;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -147,184 +339,11 @@ int32_t kro::dpiFromPixelsPerMetre(int32_t ppm) {
 extern "C" KRO_API int32_t KroBMPToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
                                            int32_t resolution[2], unsigned char palette[768]) {
     if (photometric) *photometric = 0;
-    if (!stream || !image || !photometric || !resolution || !palette) return fail(KRO_ERR_NULL);
-
-    BmpHeader h{};
-    if (!readHeader(stream, &h)) return fail(KRO_ERR_IO);
-    if (h.magic == kMagicMB) {
-        swapFields(&h);
-    } else {
-        KroSwabShort(&h.magic);
-        if (h.magic != kMagicMB) return fail(KRO_ERR_BMP_HEADER);
-    }
-    // An info header shorter than 40 bytes (OS/2 bitmaps) lays its fields out
-    // otherwise; one that runs into the pixel data is not an info header.
-    if (h.reserved1 != 0 || h.reserved2 != 0 || h.infoSize < kInfoBytes ||
-        uint64_t(kFileHeaderBytes) + h.infoSize > h.pixelOffset || h.planes != 1)
-        return fail(KRO_ERR_BMP_HEADER);
-    if (!kro::sideInRange(h.width) || !kro::sideInRange(h.height)) return fail(KRO_ERR_SIZE);
-    const int32_t bits = h.bitsPerPixel;
-    if (bits != 1 && bits != 8 && bits != 24) return fail(KRO_ERR_DEPTH);
-    if (h.compression != 0) return fail(KRO_ERR_BMP_COMPRESSION);
-
-    // Colour table, straight after the info header. A table longer than the
-    // palette is read only as far as the palette holds.
-    int32_t colours = 0;
-    if (bits != 24) {
-        if (h.infoSize != kInfoBytes &&
-            std::fseek(stream, long(kFileHeaderBytes + h.infoSize), SEEK_SET) != 0)
-            return fail(KRO_ERR_IO);
-        std::memset(palette, 0, KRO_PALETTE_SIZE);
-        uint64_t count = h.coloursUsed ? h.coloursUsed : (1u << bits);
-        colours = int32_t(count > 256 ? 256 : count);
-        unsigned char entry[4];
-        for (int32_t i = 0; i < colours; ++i) {
-            if (std::fread(entry, 1, 4, stream) != 4) return fail(KRO_ERR_IO);
-            palette[i] = entry[2];
-            palette[256 + i] = entry[1];
-            palette[512 + i] = entry[0];
-        }
-    }
-
-    const int32_t width = bits == 1 ? (h.width + 7) & ~7 : h.width;
-    const int32_t height = h.height;
-    const uint64_t bytes = kro::pixelBytes(width, height, bits);
-    if (bytes > uint64_t(INT32_MAX)) return fail(KRO_ERR_SIZE);
-    const uint64_t stride = fileStride(h.width, bits);
-
-    // A file that cannot hold the first byte of its last row would fail while
-    // reading anyway; refuse it before allocating for it.
-    const int64_t length = kro::streamLength(stream);
-    if (length >= 0 && uint64_t(length) < h.pixelOffset + (uint64_t(height) - 1) * stride + 1)
-        return fail(KRO_ERR_IO);
-
-    kro::Buffer pixels(kro::allocPixels(bytes));
-    if (!pixels) return fail(KRO_ERR_NOMEM);
-    if (std::fseek(stream, long(h.pixelOffset), SEEK_SET) != 0) return fail(KRO_ERR_IO);
-
-    // Rows are read a batch at a time. A row the file ends inside reads as
-    // zeros past its end; a row of which nothing is left fails.
-    const int32_t batchRows = rowsPerBatch(stride, height);
-    kro::Buffer batch(kro::allocBytes(stride * uint64_t(batchRows)));
-    if (!batch) return fail(KRO_ERR_NOMEM);
-    const size_t recordRow = size_t(kro::rowBytes(width, bits));
-    const unsigned char padMask = (h.width % 8) ? uint8_t(0xFF >> (h.width % 8)) : 0;
-    const size_t lastByte = size_t(h.width - 1) / 8;
-    for (int32_t first = 0; first < height; first += batchRows) {
-        const int32_t rows = std::min(batchRows, height - first);
-        const size_t want = size_t(stride) * size_t(rows);
-        const size_t got = std::fread(batch.get(), 1, want, stream);
-        if (got < want) {
-            const size_t whole = got / size_t(stride), rest = got % size_t(stride);
-            const size_t rowsTouched = whole + (rest ? 1 : 0);
-            if (rowsTouched < size_t(rows)) return fail(KRO_ERR_IO);
-            std::memset(batch.get() + got, 0, want - got);
-        }
-        for (int32_t j = 0; j < rows; ++j) {
-            unsigned char* row = batch.get() + size_t(j) * size_t(stride);
-            unsigned char* dst = pixels.get() + size_t(height - 1 - (first + j)) * recordRow;
-            if (bits == 24) {
-                kro::swapRB24(dst, row, size_t(h.width));
-            } else {
-                if (bits == 1 && padMask) row[lastByte] |= padMask;
-                std::memcpy(dst, row, recordRow);
-            }
-        }
-    }
-
-    image->width = width;
-    image->height = height;
-    image->size = int32_t(bytes);
-    image->format = KRO_FORMAT_RAW;
-    image->depth = bits;
-    image->data = pixels.release();
-    image->validWidth = h.width;
-    image->validHeight = h.height;
-    resolution[0] = kro::dpiFromPixelsPerMetre(h.xPixelsPerMetre);
-    resolution[1] = kro::dpiFromPixelsPerMetre(h.yPixelsPerMetre);
-    *photometric = kro::photometricFromPalette(bits, palette, colours);
-    return 0;
+    return kro::report(readBmp(stream, image, photometric, resolution, palette));
 }
 
 extern "C" KRO_API int32_t KroRsImageToBMP(FILE* stream, const RsImage* image, int32_t options,
                                            int32_t dpi, int32_t photometric,
                                            unsigned char palette[768]) {
-    if (!stream || !palette) return fail(KRO_ERR_NULL);
-    if (int32_t code = kro::rawImageProblem(image)) return fail(code);
-    const int32_t depth = image->depth;
-    if (options != 0) return fail(KRO_ERR_BMP_OPTIONS);
-    if (photometric < 0 || photometric > 3) return fail(KRO_ERR_PHOTOMETRIC);
-
-    uint32_t colours = 256;
-    if (depth == 1) {
-        std::memset(palette, 0, KRO_PALETTE_SIZE);
-        palette[0] = palette[256] = palette[512] = 255;
-        colours = 2;
-    } else if (photometric == KRO_PHOTO_WHITE_IS_ZERO || photometric == KRO_PHOTO_BLACK_IS_ZERO) {
-        for (int i = 0; i < 256; ++i) {
-            auto v = uint8_t(photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i);
-            palette[i] = palette[256 + i] = palette[512 + i] = v;
-        }
-    } else if (photometric == KRO_PHOTO_RGB) {
-        colours = 0;
-    }
-
-    // The file's width is the picture's own width; a validWidth that does not
-    // lie within the stored row is not trusted.
-    const int32_t fileWidth =
-        image->validWidth >= 1 && image->validWidth <= image->width ? image->validWidth
-                                                                    : image->width;
-    const uint64_t stride = fileStride(fileWidth, depth);
-    const uint64_t imageBytes = uint64_t(image->height) * stride;
-    const uint64_t tableBytes = 4ull * colours;
-    if (imageBytes + kHeaderBytes + tableBytes > UINT32_MAX) return fail(KRO_ERR_SIZE);
-
-    BmpHeader h{};
-    h.magic = 0x4D42;  // "BM"
-    h.fileSize = uint32_t(kHeaderBytes + tableBytes + imageBytes);
-    h.pixelOffset = uint32_t(kHeaderBytes + tableBytes);
-    h.infoSize = 40;
-    h.width = fileWidth;
-    h.height = image->height;
-    h.planes = 1;
-    h.bitsPerPixel = uint16_t(depth);
-    h.imageBytes = uint32_t(imageBytes);
-    if (!pixelsPerMetreFromDpi(dpi, &h.xPixelsPerMetre)) return fail(KRO_ERR_RESOLUTION);
-    h.yPixelsPerMetre = h.xPixelsPerMetre;
-    h.coloursUsed = h.coloursImportant = colours;
-
-    // Header and colour table go out in one write.
-    unsigned char head[kHeaderBytes + 4 * 256];
-    encodeHeader(h, head);
-    for (uint32_t i = 0; i < colours; ++i) {
-        unsigned char* e = head + kHeaderBytes + 4 * i;
-        e[0] = palette[512 + i];
-        e[1] = palette[256 + i];
-        e[2] = palette[i];
-        e[3] = 0;
-    }
-    const size_t headBytes = size_t(kHeaderBytes + tableBytes);
-    if (std::fwrite(head, 1, headBytes, stream) != headBytes) return fail(KRO_ERR_IO);
-
-    const int32_t batchRows = rowsPerBatch(stride, image->height);
-    kro::Buffer batch(kro::allocZeroed(stride * uint64_t(batchRows)));
-    if (!batch) return fail(KRO_ERR_NOMEM);
-    const size_t recordRow = size_t(kro::rowBytes(image->width, depth));
-    const size_t pictureBytes =
-        depth == 1 ? size_t(fileWidth + 7) / 8 : size_t(fileWidth) * size_t(depth / 8);
-    // File rows run bottom-up; the padding after each row stays zero.
-    for (int32_t done = 0; done < image->height; done += batchRows) {
-        const int32_t rows = std::min(batchRows, image->height - done);
-        for (int32_t j = 0; j < rows; ++j) {
-            const unsigned char* src = image->data + size_t(image->height - 1 - (done + j)) * recordRow;
-            unsigned char* row = batch.get() + size_t(j) * size_t(stride);
-            if (depth == 24)
-                kro::swapRB24(row, src, size_t(fileWidth));
-            else
-                std::memcpy(row, src, pictureBytes);
-        }
-        const size_t bytes = size_t(stride) * size_t(rows);
-        if (std::fwrite(batch.get(), 1, bytes, stream) != bytes) return fail(KRO_ERR_IO);
-    }
-    return 0;
+    return kro::report(writeBmp(stream, image, options, dpi, photometric, palette));
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/image.h"
+#include "core/number.h"
 #include "kro/pixo.h"
 
 static_assert(offsetof(CalsHeader, srcdocid) == 0);
@@ -29,7 +30,7 @@ static_assert(sizeof(CalsHeader) == 928);
 
 namespace kro {
 
-G4Encoder calsEncoder = GfxEncd;
+CalsSeams calsSeams = {GfxEncd};
 
 bool calsHeaderValid(const CalsHeader& h) {
     return h.rtype == 1 &&
@@ -41,8 +42,6 @@ bool calsHeaderValid(const CalsHeader& h) {
 }  // namespace kro
 
 namespace {
-
-using kro::fail;
 
 constexpr size_t kRecordBytes = 128;
 constexpr int kRecords = 11;
@@ -112,13 +111,11 @@ bool onlyDigitsAndSpaces(const char* v) {
     return true;
 }
 
-// The leading number of a field of digits and spaces, as atoi reads it, but
-// held at INT32_MAX instead of overflowing.
+// The leading number of a field of digits and spaces; 0 when it has none.
 int32_t leadingNumber(const char* p, const char* end) {
-    while (p < end && *p == ' ') ++p;
-    int64_t n = 0;
-    for (; p < end && isDigit(*p); ++p) n = n < INT32_MAX ? n * 10 + (*p - '0') : n;
-    return n > INT32_MAX ? INT32_MAX : int32_t(n);
+    int32_t n = 0;
+    kro::parseInt32(p, end, &n);
+    return n;
 }
 
 enum class Pair { Read, NumberMissing, Malformed };
@@ -241,34 +238,30 @@ void shiftRowsLeft(RsImage* image, unsigned char* line, size_t rowBytes, size_t 
     }
 }
 
-}  // namespace
-
-extern "C" {
-
-KRO_API int32_t KroGetCals(FILE* stream, CalsHeader* header) {
+int32_t readHeader(FILE* stream, CalsHeader* header) {
     if (header) std::memset(header, 0, sizeof *header);
-    if (!stream || !header) return fail(KRO_ERR_NULL);
+    if (!stream || !header) return KRO_ERR_NULL;
 
     char record[kRecordBytes + 1];
     for (int n = 0; n < kRecords; ++n) {
         if (std::fread(record, 1, kRecordBytes, stream) != kRecordBytes)
-            return fail(KRO_ERR_CALS_HEADER_READ);
+            return KRO_ERR_CALS_HEADER_READ;
         record[kRecordBytes] = '\0';
         const RecordName* match = kRecordNames;
         for (; match->name; ++match)
             if (std::strncmp(record, match->name, std::strlen(match->name)) == 0) break;
-        if (!match->name) return fail(KRO_ERR_CALS_HEADER);
+        if (!match->name) return KRO_ERR_CALS_HEADER;
         if (!storeRecord(header, match->record, record + std::strlen(match->name)))
-            return fail(KRO_ERR_CALS_HEADER);
+            return KRO_ERR_CALS_HEADER;
     }
-    if (!kro::calsHeaderValid(*header)) return fail(KRO_ERR_CALS_HEADER);
+    if (!kro::calsHeaderValid(*header)) return KRO_ERR_CALS_HEADER;
     return 0;
 }
 
-KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage* image) {
-    if (!stream || !header) return fail(KRO_ERR_NULL);
-    if (!kro::calsHeaderValid(*header)) return fail(KRO_ERR_CALS_HEADER);
-    if (int32_t code = kro::rawImageProblem(image, true, true)) return fail(code);
+int32_t readCals(FILE* stream, const CalsHeader* header, RsImage* image) {
+    if (!stream || !header) return KRO_ERR_NULL;
+    if (!kro::calsHeaderValid(*header)) return KRO_ERR_CALS_HEADER;
+    if (int32_t code = kro::rawImageProblem(image, true, true)) return code;
     // The image must hold the upright picture: its rows are width / 8 whole bytes.
     int32_t uprightW, uprightH;
     uprightSize(*header, &uprightW, &uprightH);
@@ -276,12 +269,12 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
     RsImage target;
     if (int64_t(rowBytes) * 8 < uprightW || image->height < uprightH ||
         !statedRows(*image, &target))
-        return fail(KRO_ERR_SIZE);
+        return KRO_ERR_SIZE;
 
-    if (std::fseek(stream, 0, SEEK_END) != 0) return fail(KRO_ERR_CALS_SEEK);
+    if (std::fseek(stream, 0, SEEK_END) != 0) return KRO_ERR_CALS_SEEK;
     const long end = std::ftell(stream);
-    if (end < 0) return fail(KRO_ERR_CALS_TELL);
-    if (end <= kPictureOffset) return fail(KRO_ERR_CALS_HEADER);
+    if (end < 0) return KRO_ERR_CALS_TELL;
+    if (end <= kPictureOffset) return KRO_ERR_CALS_HEADER;
     // Bytes past the most the picture can take are not part of it.
     const uint64_t codedBytes =
         std::min(uint64_t(end - kPictureOffset),
@@ -289,13 +282,13 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
 
     // Every coded line takes at least one bit: a shorter stream is cut, and
     // no work image is made for it.
-    if (uint64_t(header->numLines) > codedBytes * 8) return fail(KRO_ERR_G4_DECODE);
+    if (uint64_t(header->numLines) > codedBytes * 8) return KRO_ERR_G4_DECODE;
 
     kro::Buffer coded(kro::allocBytes(codedBytes));
-    if (!coded) return fail(KRO_ERR_NOMEM);
-    if (std::fseek(stream, kPictureOffset, SEEK_SET) != 0) return fail(KRO_ERR_CALS_SEEK);
+    if (!coded) return KRO_ERR_NOMEM;
+    if (std::fseek(stream, kPictureOffset, SEEK_SET) != 0) return KRO_ERR_CALS_SEEK;
     if (std::fread(coded.get(), 1, size_t(codedBytes), stream) != codedBytes)
-        return fail(KRO_ERR_CALS_SHORT);
+        return KRO_ERR_CALS_SHORT;
     RsImage codedImage{};
     codedImage.size = int32_t(codedBytes);
     codedImage.format = KRO_FORMAT_G4;
@@ -306,7 +299,7 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
     int32_t status = 0;
     if (header->pelPath == 0) {
         if (GfxDecd(&codedImage, codedImage.size, &target, 0, 0, pels, lines, &status) == -1)
-            return fail(KRO_ERR_G4_DECODE);
+            return KRO_ERR_G4_DECODE;
     } else {
         RsImage work{};
         work.width = (pels + 7) / 8 * 8;
@@ -315,40 +308,40 @@ KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage
         work.format = KRO_FORMAT_RAW;
         work.size = int32_t(kro::pixelBytes(work.width, work.height, 1));
         kro::Buffer workPixels(kro::allocZeroed(uint64_t(work.size)));
-        if (!workPixels) return fail(KRO_ERR_NOMEM);
+        if (!workPixels) return KRO_ERR_NOMEM;
         work.data = workPixels.get();
         if (GfxDecd(&codedImage, codedImage.size, &work, 0, 0, pels, lines, &status) == -1)
-            return fail(KRO_ERR_G4_DECODE);
+            return KRO_ERR_G4_DECODE;
         coded.reset();
         if (GfxRt90(&work, 0, 0, pels, lines, &target, 0, 0, header->pelPath, &status) == -1)
-            return fail(KRO_ERR_ROTATE);
+            return KRO_ERR_ROTATE;
     }
     image->validWidth = target.validWidth;
     image->validHeight = target.validHeight;
 
     if (header->lineProgression == 90) {
         kro::Buffer line(kro::allocBytes(rowBytes));
-        if (!line) return fail(KRO_ERR_NOMEM);
+        if (!line) return KRO_ERR_NOMEM;
         if (GfxRbyt(&target, 0, 0, int32_t(rowBytes * 8), image->height, &status) == -1)
-            return fail(KRO_ERR_BIT_REVERSE);
+            return KRO_ERR_BIT_REVERSE;
         shiftRowsLeft(image, line.get(), rowBytes, rowBytes * 8 - size_t(uprightW));
     }
     return 0;
 }
 
-KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const RsImage* image) {
-    if (!stream || !header) return fail(KRO_ERR_NULL);
-    if (!kro::calsHeaderValid(*header)) return fail(KRO_ERR_CALS_HEADER);
+int32_t writeCals(FILE* stream, const CalsHeader* header, const RsImage* image) {
+    if (!stream || !header) return KRO_ERR_NULL;
+    if (!kro::calsHeaderValid(*header)) return KRO_ERR_CALS_HEADER;
     // The density is printed as a whole number; one below 1 would print as 0000,
     // a file no reader accepts.
-    if (header->rdensity < 1.0) return fail(KRO_ERR_CALS_HEADER);
-    if (int32_t code = kro::rawImageProblem(image, true, true)) return fail(code);
+    if (header->rdensity < 1.0) return KRO_ERR_CALS_HEADER;
+    if (int32_t code = kro::rawImageProblem(image, true, true)) return code;
     // The coded region must lie in the image's rows, before a byte is written.
     const size_t rowBytes = size_t(image->width) / 8;
     RsImage source;
     if (int64_t(rowBytes) * 8 < header->pelsPerLine || image->height < header->numLines ||
         !statedRows(*image, &source))
-        return fail(KRO_ERR_SIZE);
+        return KRO_ERR_SIZE;
 
     char buf[kTrailerBytes];
     const CalsHeader& h = *header;
@@ -365,34 +358,50 @@ KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const R
         // The standard's spelling; readers that know only it refuse "rdensity: ".
         putRecord(stream, buf, "%s%04d", "rdensty: ", int(h.rdensity)) &&
         putRecord(stream, buf, "%s%.*s", "notes: ", textLength(h.notes), h.notes);
-    if (!written) return fail(KRO_ERR_CALS_WRITE);
+    if (!written) return KRO_ERR_CALS_WRITE;
     std::memset(buf, ' ', kTrailerBytes);
     if (std::fwrite(buf, 1, kTrailerBytes, stream) != kTrailerBytes)
-        return fail(KRO_ERR_CALS_WRITE);
+        return KRO_ERR_CALS_WRITE;
 
     // The coder is offered at once a buffer that holds any coding of the
     // picture, so the page is coded once: growing the buffer a picture's size
     // at a time coded a noise page three times over. Only the pages the coding
     // fills are ever touched.
     const uint64_t capacity = kro::g4WorstCaseBytes(h.pelsPerLine, h.numLines);
-    if (capacity > uint64_t(INT32_MAX)) return fail(KRO_ERR_G4_ENCODE);
+    if (capacity > uint64_t(INT32_MAX)) return KRO_ERR_G4_ENCODE;
     kro::Buffer codedBytes(kro::allocBytes(capacity));
-    if (!codedBytes) return fail(KRO_ERR_NOMEM);
+    if (!codedBytes) return KRO_ERR_NOMEM;
     RsImage coded{};
     coded.size = int32_t(capacity);
     coded.format = KRO_FORMAT_G4;
     coded.depth = 1;
     coded.data = codedBytes.get();
     int32_t status = 0;
-    if (kro::calsEncoder(&source, 0, 0, h.pelsPerLine, h.numLines, &coded, GFX_CODING_G4,
+    if (kro::calsSeams.encode(&source, 0, 0, h.pelsPerLine, h.numLines, &coded, GFX_CODING_G4,
                          &status) == -1)
-        return fail(KRO_ERR_G4_ENCODE);
+        return KRO_ERR_G4_ENCODE;
     if (coded.codedLength < 0 || uint64_t(coded.codedLength) > capacity)
-        return fail(KRO_ERR_G4_ENCODE);
+        return KRO_ERR_G4_ENCODE;
     // No coded byte is a write that yields nothing.
     const size_t n = size_t(coded.codedLength);
-    if (n == 0 || std::fwrite(coded.data, 1, n, stream) != n) return fail(KRO_ERR_CALS_WRITE);
+    if (n == 0 || std::fwrite(coded.data, 1, n, stream) != n) return KRO_ERR_CALS_WRITE;
     return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+KRO_API int32_t KroGetCals(FILE* stream, CalsHeader* header) {
+    return kro::report(readHeader(stream, header));
+}
+
+KRO_API int32_t KroCalsToRsImage(FILE* stream, const CalsHeader* header, RsImage* image) {
+    return kro::report(readCals(stream, header, image));
+}
+
+KRO_API int32_t KroRsImageToCals(FILE* stream, const CalsHeader* header, const RsImage* image) {
+    return kro::report(writeCals(stream, header, image));
 }
 
 }  // extern "C"

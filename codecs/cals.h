@@ -7,11 +7,14 @@
 
 namespace kro {
 
-// The Group 4 encoder that KroRsImageToCals calls (GfxEncd). Tests put a
-// wrapper here to watch the capacity it is offered or to make it refuse.
-using G4Encoder = int32_t (*)(const RsImage* src, int32_t x, int32_t y, int32_t pels, int32_t lines,
-                              RsImage* coded, int32_t scheme, int32_t* status);
-extern G4Encoder calsEncoder;
+// What the CALS writer takes from outside: the Group 4 encoder (GfxEncd).
+// Tests put a wrapper here to watch the capacity it is offered or to make it
+// refuse.
+struct CalsSeams {
+    int32_t (*encode)(const RsImage* src, int32_t x, int32_t y, int32_t pels, int32_t lines,
+                      RsImage* coded, int32_t scheme, int32_t* status);
+};
+extern CalsSeams calsSeams;
 
 // The most bytes a Group 4 coding of pels x lines can take: at most 7 bits a
 // pel (VR3 or VL3 for every pel), 14 more a line (a line that starts black),

@@ -12,8 +12,6 @@
 
 namespace {
 
-using kro::fail;
-
 // Legitimate encoders write a few dozen scans; each scan revisits every block
 // of the frame, so a file of thousands of tiny scans is refused at this count.
 constexpr int kMaxScans = 500;
@@ -253,11 +251,28 @@ int32_t encode(Writer* w, FILE* stream, const RsImage* image, int32_t photometri
     return 0;
 }
 
+// The writer's checks in their order; 0 or the code.
+int32_t writerProblem(FILE* stream, const RsImage* image, int32_t photometric,
+                      const int32_t resolution[2], int32_t quality) {
+    if (!stream || !image || !image->data || !resolution) return KRO_ERR_NULL;
+    if (!kro::sideInRange(image->width) || !kro::sideInRange(image->height)) return KRO_ERR_SIZE;
+    if (image->format != KRO_FORMAT_RAW) return KRO_ERR_FORMAT;
+    if (photometric != KRO_PHOTO_BLACK_IS_ZERO && photometric != KRO_PHOTO_RGB)
+        return KRO_ERR_PHOTOMETRIC;
+    if (image->depth != (photometric == KRO_PHOTO_RGB ? 24 : 8)) return KRO_ERR_DEPTH;
+    if (!kro::sizeCoversRows(*image)) return KRO_ERR_SIZE;
+    // The density fields hold 16 bits; a larger value would be stored wrapped.
+    if (resolution[0] < -1 || resolution[0] != resolution[1] || resolution[0] > 65535)
+        return KRO_ERR_RESOLUTION;
+    if (quality < 0 || quality > 100) return KRO_ERR_JPEG_QUALITY;
+    return 0;
+}
+
 }  // namespace
 
 extern "C" KRO_API int32_t KroJPEGToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
                                             int32_t resolution[2]) {
-    if (!stream || !image || !photometric || !resolution) return fail(KRO_ERR_NULL);
+    if (!stream || !image || !photometric || !resolution) return kro::fail(KRO_ERR_NULL);
 
     Reader r{};
     r.cinfo.err = &r.err.pub;
@@ -265,31 +280,19 @@ extern "C" KRO_API int32_t KroJPEGToRsImage(FILE* stream, RsImage* image, int32_
     const int32_t code = decode(&r, stream, image, photometric, resolution);
     jpeg_destroy_decompress(&r.cinfo);
     std::free(r.pixels);
-    return code ? fail(code) : 0;
+    return kro::report(code);
 }
 
 extern "C" KRO_API int32_t KroRsImageToJPEG(FILE* stream, const RsImage* image, int32_t photometric,
                                             const int32_t resolution[2], int32_t quality) {
-    if (!stream || !image || !image->data || !resolution) return fail(KRO_ERR_NULL);
-    if (!kro::sideInRange(image->width) || !kro::sideInRange(image->height))
-        return fail(KRO_ERR_SIZE);
-    if (image->format != KRO_FORMAT_RAW) return fail(KRO_ERR_FORMAT);
-    if (photometric == KRO_PHOTO_BLACK_IS_ZERO || photometric == KRO_PHOTO_RGB) {
-        if (image->depth != (photometric == KRO_PHOTO_RGB ? 24 : 8)) return fail(KRO_ERR_DEPTH);
-    } else {
-        return fail(KRO_ERR_PHOTOMETRIC);
-    }
-    if (!kro::sizeCoversRows(*image)) return fail(KRO_ERR_SIZE);
-    // The density fields hold 16 bits; a larger value would be stored wrapped.
-    if (resolution[0] < -1 || resolution[0] != resolution[1] || resolution[0] > 65535)
-        return fail(KRO_ERR_RESOLUTION);
     if (quality == -1) quality = 75;
-    if (quality < 0 || quality > 100) return fail(KRO_ERR_JPEG_QUALITY);
+    if (int32_t code = writerProblem(stream, image, photometric, resolution, quality))
+        return kro::fail(code);
 
     Writer w{};
     w.cinfo.err = &w.err.pub;
     installErrorManager(&w.err, KRO_ERR_IO);
     const int32_t code = encode(&w, stream, image, photometric, resolution, quality);
     jpeg_destroy_compress(&w.cinfo);
-    return code ? fail(code) : 0;
+    return kro::report(code);
 }

@@ -10,14 +10,11 @@
 #include <iterator>
 
 #include "core/image.h"
+#include "core/palette.h"
 
 namespace kro {
 
-namespace {
-std::time_t systemClock(std::time_t* t) { return std::time(t); }
-}  // namespace
-
-PsClock psClock = systemClock;
+PsSeams psSeams = {std::time};
 
 size_t psPackRow(const unsigned char* row, size_t count, unsigned char* out) {
     constexpr size_t kMaxGroup = 128;
@@ -70,12 +67,6 @@ size_t psPackRow(const unsigned char* row, size_t count, unsigned char* out) {
 }  // namespace kro
 
 namespace {
-
-using kro::fail;
-
-// Document state from the header to the trailer.
-int32_t pageCount = 0;
-int32_t boundingBox[4] = {0, 0, 0, 0};
 
 constexpr size_t kBlock = 64 << 10;
 
@@ -168,8 +159,8 @@ public:
         used_ = 0;
         return !failed_;
     }
-    // Flushes and gives the status: 0, or -1 with KRO_ERR_IO for a failed write.
-    int32_t finish() { return flush() ? 0 : fail(KRO_ERR_IO); }
+    // Flushes and gives the status: 0, or KRO_ERR_IO for a failed write.
+    int32_t finish() { return flush() ? 0 : KRO_ERR_IO; }
 
 private:
     FILE* f_;
@@ -260,14 +251,14 @@ void writeLines(Out& out, const char* const (&list)[N]) {
     out.lines(list, N);
 }
 
-void writeColourMap(Out& out, const unsigned char* palette, int entries) {
+void writeColourMap(Out& out, kro::ConstPalette palette, int entries) {
     out.format("/cmap %d string def\n", 3 * entries);
     out.text("currentfile cmap readhexstring\n");
     for (int i = 0; i < entries; ++i) {
         char* dst = out.reserve(8);
-        std::memcpy(dst, kHex.digits[palette[i]], 2);
-        std::memcpy(dst + 2, kHex.digits[palette[256 + i]], 2);
-        std::memcpy(dst + 4, kHex.digits[palette[512 + i]], 2);
+        std::memcpy(dst, kHex.digits[palette.red[i]], 2);
+        std::memcpy(dst + 2, kHex.digits[palette.green[i]], 2);
+        std::memcpy(dst + 4, kHex.digits[palette.blue[i]], 2);
         dst[6] = ' ';
         size_t used = 7;
         if ((i + 1) % 10 == 0) dst[used++] = '\n';
@@ -292,13 +283,126 @@ void writeImageSize(Out& out, int32_t w, int32_t h, int32_t bitsPerSample) {
     out.format("[%d 0 0 -%d 0 %d]\n", int(w), int(h), int(h));
 }
 
+// Checks that refuse a page before anything of it is written, in their order.
+int32_t pageProblem(FILE* stream, const RsImage* image, const unsigned char* palette,
+                    int16_t photo, int32_t xdpi, int32_t ydpi) {
+    if (!stream) return KRO_ERR_PS_NULL_ARG;
+    if (!image) return KRO_ERR_NULL;
+    if (photo < 0 || photo > 8) return KRO_ERR_DEPTH;
+    if (xdpi <= 0 || ydpi <= 0) return KRO_ERR_RESOLUTION;
+    if (!image->data) return KRO_ERR_NULL;
+    if (!kro::sideInRange(image->width) || !kro::sideInRange(image->height)) return KRO_ERR_SIZE;
+    // A coded record holds no rows to read.
+    if (image->format != KRO_FORMAT_RAW) return KRO_ERR_FORMAT;
+    if (photo == KRO_PHOTO_PALETTE && !palette) return KRO_ERR_NULL;
+    if (!kro::sizeCoversRows(*image)) return KRO_ERR_SIZE;
+    return 0;
+}
+
+// What a page draws: w x h pixels of rows stride bytes apart, scaled to sx x sy points.
+struct PageGeometry {
+    int32_t w, h, depth;
+    size_t stride;
+    bool padded;  // whether the stored rows run on past the picture
+    float sx, sy;
+};
+
+PageGeometry geometryOf(const RsImage& image, int32_t xdpi, int32_t ydpi) {
+    PageGeometry g{};
+    g.h = image.height;
+    g.depth = image.depth;
+    // Only the picture's own width is drawn, not the padding a stored row
+    // carries after it; a validWidth beyond the stored row is not trusted.
+    g.stride = size_t(kro::rowBytes(image.width, g.depth));
+    const int32_t rowPixels = int32_t(g.stride * 8 / size_t(g.depth));
+    g.w = image.validWidth >= 1 && image.validWidth <= rowPixels ? image.validWidth : image.width;
+    g.padded = g.w < image.width;
+    // The picture keeps its physical size: one pixel is 72 / dpi points.
+    g.sx = float(double(g.w) * 72.0 / double(xdpi));
+    g.sy = float(double(g.h) * 72.0 / double(ydpi));
+    return g;
+}
+
+void writeScale(Out& out, const PageGeometry& g) {
+    out.format("%f %f scale\n", double(g.sx), double(g.sy));
+}
+
+void writeRgbPage(Out& out, const PageGeometry& g, const unsigned char* data) {
+    out.format("/scan %d string def\n", int(3 * g.w));
+    writeScale(out, g);
+    writeLines(out, kColorimageFallback);
+    writeImageSize(out, g.w, g.h, 8);
+    out.text("{currentfile scan readhexstring pop}\nfalse 3 colorimage\n");
+    size_t column = 0;
+    hexRows(out, data, g.stride, 3 * size_t(g.w), g.h, 36, &column);
+}
+
+int32_t writePalettePage(Out& out, const PageGeometry& g, const unsigned char* data,
+                         const unsigned char* palette) {
+    out.format("/scan %d string def\n", int(g.w));
+    writeScale(out, g);
+    writeLines(out, kColorimageFallback);
+    writeColourMap(out, kro::ConstPalette(palette), 1 << g.depth);
+    writeLines(out, kCmapdata);
+    writeImageSize(out, g.w, g.h, g.depth);
+    out.text("cmapdata\n");
+    kro::Buffer packed(kro::allocBytes(2 * uint64_t(g.w)));
+    if (!packed) return KRO_ERR_NOMEM;
+    size_t column = 0;
+    for (int32_t y = 0; y < g.h; ++y) {
+        const size_t n = kro::psPackRow(data + size_t(y) * g.stride, size_t(g.w), packed.get());
+        out.hex(packed.get(), n, 36, &column);
+    }
+    return 0;
+}
+
+void writeGrayPage(Out& out, const PageGeometry& g, const unsigned char* data, int16_t photo) {
+    // The scan string holds one row: a longer one would make the last read
+    // run on into the text after the data and swallow the page's showpage.
+    // A bilevel row takes whole bytes of the drawn width.
+    const size_t used = g.depth == 1 ? (size_t(g.w) + 7) / 8 : size_t(g.w);
+    out.format("/scan %d string def\n", int(used));
+    writeScale(out, g);
+    writeImageSize(out, g.w, g.h, g.depth);
+    out.text("{currentfile scan readhexstring pop}\nimage\n");
+    // Image samples read 0 as black; white-is-zero pictures go inverted.
+    const unsigned char flip = photo == KRO_PHOTO_WHITE_IS_ZERO ? 0xFF : 0;
+    size_t column = 0;
+    if (g.padded) {
+        hexRows(out, data, g.stride, used, g.h, 72, &column, flip);
+    } else {  // unpadded bilevel rows run on as one stream of bits
+        const uint64_t pixels = uint64_t(g.w) * uint64_t(g.h);
+        out.hex(data, g.depth == 1 ? pixels / 8 : pixels, 72, &column, flip);
+    }
+}
+
+// Whether the photometric value and the depth make a picture a page can draw.
+int32_t samplesProblem(int16_t photo, int32_t depth) {
+    if (photo > KRO_PHOTO_PALETTE) return KRO_ERR_PHOTOMETRIC;
+    const bool depthOk = photo == KRO_PHOTO_RGB       ? depth == 24
+                         : photo == KRO_PHOTO_PALETTE ? depth == 8
+                                                      : depth == 1 || depth == 8;
+    return depthOk ? 0 : KRO_ERR_DEPTH;
+}
+
+int32_t drawPicture(Out& out, const PageGeometry& g, const unsigned char* data,
+                    const unsigned char* palette, int16_t photo) {
+    if (photo == KRO_PHOTO_PALETTE) return writePalettePage(out, g, data, palette);
+    if (photo == KRO_PHOTO_RGB)
+        writeRgbPage(out, g, data);
+    else
+        writeGrayPage(out, g, data, photo);
+    return 0;
+}
+
 }  // namespace
 
-extern "C" KRO_API int32_t KroPutPSHeader(FILE* stream, const char* creator, const char* title) {
-    if (!stream || !title) return fail(KRO_ERR_PS_NULL_ARG);
-    pageCount = 0;
-    std::fill(std::begin(boundingBox), std::end(boundingBox), 0);
-    const std::time_t now = kro::psClock(nullptr);
+namespace kro {
+
+int32_t psHeader(PsDocument* doc, FILE* stream, const char* creator, const char* title,
+                 std::time_t now) {
+    if (!stream || !title) return KRO_ERR_PS_NULL_ARG;
+    *doc = PsDocument{};
     char date[64];
     const char* dateText = ctime_r(&now, date);
 
@@ -313,108 +417,62 @@ extern "C" KRO_API int32_t KroPutPSHeader(FILE* stream, const char* creator, con
     return out.finish();
 }
 
-extern "C" KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
-                                          const unsigned char palette[768], int32_t photometric,
-                                          int32_t xdpi, int32_t ydpi) {
-    if (!stream) return fail(KRO_ERR_PS_NULL_ARG);
-    if (!image) return fail(KRO_ERR_NULL);
+int32_t psPage(PsDocument* doc, FILE* stream, const RsImage* image,
+               const unsigned char palette[768], int32_t photometric, int32_t xdpi,
+               int32_t ydpi) {
     const int16_t photo = int16_t(uint16_t(photometric));
-    if (photo < 0 || photo > 8) return fail(KRO_ERR_DEPTH);
-    if (xdpi <= 0 || ydpi <= 0) return fail(KRO_ERR_RESOLUTION);
-    if (!image->data) return fail(KRO_ERR_NULL);
-    if (!kro::sideInRange(image->width) || !kro::sideInRange(image->height))
-        return fail(KRO_ERR_SIZE);
-    // A coded record holds no rows to read.
-    if (image->format != KRO_FORMAT_RAW) return fail(KRO_ERR_FORMAT);
-    if (photo == KRO_PHOTO_PALETTE && !palette) return fail(KRO_ERR_NULL);
-    if (!kro::sizeCoversRows(*image)) return fail(KRO_ERR_SIZE);
+    if (int32_t code = pageProblem(stream, image, palette, photo, xdpi, ydpi)) return code;
 
-    const int32_t stored = image->width, h = image->height, depth = image->depth;
-    const int32_t page = ++pageCount;
+    const int32_t page = ++doc->pageCount;
     Out out(stream);
     out.format("gsave\n%%%%Page: %d %d\n", int(page), int(page));
-
-    if (photo > KRO_PHOTO_PALETTE) {
-        out.flush();
-        return fail(KRO_ERR_PHOTOMETRIC);
+    // Refused from here on, the page stays counted and its two lines stay.
+    PageGeometry g{};
+    int32_t code = samplesProblem(photo, image->depth);
+    if (code == 0) {
+        g = geometryOf(*image, xdpi, ydpi);
+        code = drawPicture(out, g, image->data, palette, photo);
     }
-    const bool depthOk = photo == KRO_PHOTO_RGB       ? depth == 24
-                         : photo == KRO_PHOTO_PALETTE ? depth == 8
-                                                      : depth == 1 || depth == 8;
-    if (!depthOk) {
+    if (code) {
         out.flush();
-        return fail(KRO_ERR_DEPTH);
-    }
-
-    // Only the picture's own width is drawn, not the padding a stored row
-    // carries after it; a validWidth beyond the stored row is not trusted.
-    const size_t strideBytes = size_t(kro::rowBytes(stored, depth));
-    const int32_t rowPixels = int32_t(strideBytes * 8 / size_t(depth));
-    const int32_t w =
-        image->validWidth >= 1 && image->validWidth <= rowPixels ? image->validWidth : stored;
-    const bool padded = w < stored;
-
-    // The picture keeps its physical size: one pixel is 72 / dpi points.
-    const float sx = float(double(w) * 72.0 / double(xdpi));
-    const float sy = float(double(h) * 72.0 / double(ydpi));
-    const uint64_t pixels = uint64_t(w) * uint64_t(h);
-    size_t column = 0;
-
-    if (photo == KRO_PHOTO_RGB) {
-        out.format("/scan %d string def\n", int(3 * w));
-        out.format("%f %f scale\n", double(sx), double(sy));
-        writeLines(out, kColorimageFallback);
-        writeImageSize(out, w, h, 8);
-        out.text("{currentfile scan readhexstring pop}\nfalse 3 colorimage\n");
-        hexRows(out, image->data, strideBytes, 3 * size_t(w), h, 36, &column);
-    } else if (photo == KRO_PHOTO_PALETTE) {
-        out.format("/scan %d string def\n", int(w));
-        out.format("%f %f scale\n", double(sx), double(sy));
-        writeLines(out, kColorimageFallback);
-        writeColourMap(out, palette, 1 << depth);
-        writeLines(out, kCmapdata);
-        writeImageSize(out, w, h, depth);
-        out.text("cmapdata\n");
-        kro::Buffer packed(kro::allocBytes(2 * uint64_t(w)));
-        if (!packed) {
-            out.flush();
-            return fail(KRO_ERR_NOMEM);
-        }
-        for (int32_t y = 0; y < h; ++y) {
-            const unsigned char* row = image->data + size_t(y) * strideBytes;
-            const size_t n = kro::psPackRow(row, size_t(w), packed.get());
-            out.hex(packed.get(), n, 36, &column);
-        }
-    } else {
-        // The scan string holds one row: a longer one would make the last
-        // read run on into the text after the data and swallow the page's
-        // showpage. A bilevel row takes whole bytes of the drawn width.
-        const size_t used = depth == 1 ? (size_t(w) + 7) / 8 : size_t(w);
-        out.format("/scan %d string def\n", int(used));
-        out.format("%f %f scale\n", double(sx), double(sy));
-        writeImageSize(out, w, h, depth);
-        out.text("{currentfile scan readhexstring pop}\nimage\n");
-        // Image samples read 0 as black; white-is-zero pictures go inverted.
-        const unsigned char flip = photo == KRO_PHOTO_WHITE_IS_ZERO ? 0xFF : 0;
-        if (padded)
-            hexRows(out, image->data, strideBytes, used, h, 72, &column, flip);
-        else  // unpadded bilevel rows run on as one stream of bits
-            out.hex(image->data, depth == 1 ? pixels / 8 : pixels, 72, &column, flip);
+        return code;
     }
     out.text("\nshowpage\ngrestore\n");
 
     // The box must hold the whole picture: a part of a point counts as one.
     const auto upper = [](float side) { return int32_t(std::ceil(side)); };
-    if (upper(sx) > boundingBox[2]) boundingBox[2] = upper(sx);
-    if (upper(sy) > boundingBox[3]) boundingBox[3] = upper(sy);
+    doc->boundingBox[2] = std::max(doc->boundingBox[2], upper(g.sx));
+    doc->boundingBox[3] = std::max(doc->boundingBox[3], upper(g.sy));
     return out.finish();
 }
 
-extern "C" KRO_API int32_t KroPutPSFooter(FILE* stream) {
-    if (!stream) return fail(KRO_ERR_PS_NULL_ARG);
+int32_t psFooter(const PsDocument& doc, FILE* stream) {
+    if (!stream) return KRO_ERR_PS_NULL_ARG;
     Out out(stream);
-    out.format("%%%%Trailer\n%%%%Pages: %d\n", int(pageCount));
-    out.format("%%%%BoundingBox: %d %d %d %d\n", int(boundingBox[0]), int(boundingBox[1]),
-               int(boundingBox[2]), int(boundingBox[3]));
+    out.format("%%%%Trailer\n%%%%Pages: %d\n", int(doc.pageCount));
+    out.format("%%%%BoundingBox: %d %d %d %d\n", int(doc.boundingBox[0]),
+               int(doc.boundingBox[1]), int(doc.boundingBox[2]), int(doc.boundingBox[3]));
     return out.finish();
+}
+
+}  // namespace kro
+
+namespace {
+// The document the exported calls write, from one KroPutPSHeader to the next.
+kro::PsDocument document;
+}  // namespace
+
+extern "C" KRO_API int32_t KroPutPSHeader(FILE* stream, const char* creator, const char* title) {
+    const std::time_t now = kro::psSeams.clock(nullptr);
+    return kro::report(kro::psHeader(&document, stream, creator, title, now));
+}
+
+extern "C" KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
+                                          const unsigned char palette[768], int32_t photometric,
+                                          int32_t xdpi, int32_t ydpi) {
+    return kro::report(kro::psPage(&document, stream, image, palette, photometric, xdpi, ydpi));
+}
+
+extern "C" KRO_API int32_t KroPutPSFooter(FILE* stream) {
+    return kro::report(kro::psFooter(document, stream));
 }

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "core/palette.h"
+
 static_assert(sizeof(int32_t) == 4);
 static_assert(offsetof(RsImage, width) == 0);
 static_assert(offsetof(RsImage, height) == 4);
@@ -44,14 +46,12 @@ int64_t streamLength(FILE* stream) {
 
 int32_t photometricFromPalette(int32_t depth, const unsigned char* palette, int32_t colours) {
     if (depth == 24) return KRO_PHOTO_RGB;
-    const unsigned char* red = palette;
-    const unsigned char* green = palette + 256;
-    const unsigned char* blue = palette + 512;
+    const ConstPalette p(palette);
     if (depth == 8) {
         for (int32_t i = 0; i < colours && i < 256; ++i)
-            if (red[i] != green[i] || green[i] != blue[i]) return KRO_PHOTO_PALETTE;
+            if (!isGray(p, i)) return KRO_PHOTO_PALETTE;
     }
-    return red[0] == 0 ? KRO_PHOTO_BLACK_IS_ZERO : KRO_PHOTO_WHITE_IS_ZERO;
+    return p.red[0] == 0 ? KRO_PHOTO_BLACK_IS_ZERO : KRO_PHOTO_WHITE_IS_ZERO;
 }
 
 }  // namespace kro

@@ -12,12 +12,17 @@
 
 namespace kro {
 
-// Stores a status code and gives the failure result, so a check reads
-// `return fail(KRO_ERR_SIZE);`.
+// Stores a status code and gives the failure result, so an entry point's
+// check reads `return fail(KRO_ERR_SIZE);`. The functions below the entry
+// points return their codes instead.
 inline int32_t fail(int32_t code) {
     fndErrorStatus = code;
     return -1;
 }
+
+// What an entry point gives for the status of its work: 0, or -1 with the
+// code stored. Only entry points store codes; the work returns them.
+inline int32_t report(int32_t code) { return code ? fail(code) : 0; }
 
 // Checked arithmetic: false when the result does not fit.
 inline bool checkedMul(uint64_t a, uint64_t b, uint64_t* out) {

@@ -12,6 +12,9 @@ struct PlanesOf {
     Byte* green;
     Byte* blue;
     explicit PlanesOf(Byte* palette) : red(palette), green(palette + 256), blue(palette + 512) {}
+    // A writable palette may be read as a read-only one.
+    template <typename Other>
+    PlanesOf(PlanesOf<Other> p) : red(p.red), green(p.green), blue(p.blue) {}
 };
 
 using Palette = PlanesOf<unsigned char>;
@@ -28,6 +31,15 @@ inline void fillGrayRamp(Palette p, bool whiteIsZero) {
         const auto v = uint8_t(whiteIsZero ? 255 - i : i);
         setEntry(p, i, v, v, v);
     }
+}
+
+// Entries as files store them, red, green, blue each, from and to the planes.
+inline void fromTriples(Palette p, const unsigned char* rgb, int count) {
+    for (int i = 0; i < count; ++i, rgb += 3) setEntry(p, i, rgb[0], rgb[1], rgb[2]);
+}
+inline void toTriples(ConstPalette p, unsigned char* rgb, int count) {
+    for (int i = 0; i < count; ++i, rgb += 3)
+        rgb[0] = p.red[i], rgb[1] = p.green[i], rgb[2] = p.blue[i];
 }
 
 // Whether entry i is a gray (its three planes agree).

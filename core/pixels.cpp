@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/cpu.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define KRO_X86 1
@@ -56,11 +58,98 @@ __attribute__((target("ssse3"))) void swapRB24Ssse3(unsigned char* dst, const un
 }
 #endif
 
+// Copies three plane lines into count RGB pixels, and back.
+void interleave3Plain(unsigned char* rgb, const unsigned char* r, const unsigned char* g,
+                      const unsigned char* b, size_t count) {
+    for (size_t i = 0; i < count; ++i, rgb += 3) {
+        rgb[0] = r[i];
+        rgb[1] = g[i];
+        rgb[2] = b[i];
+    }
+}
+
+void deinterleave3Plain(unsigned char* r, unsigned char* g, unsigned char* b,
+                        const unsigned char* rgb, size_t count) {
+    for (size_t i = 0; i < count; ++i, rgb += 3) {
+        r[i] = rgb[0];
+        g[i] = rgb[1];
+        b[i] = rgb[2];
+    }
+}
+
+#ifdef KRO_X86
+// Sixteen pixels a step: 48 bytes of RGB are three blocks of 16, and byte j
+// of block k is component (16k + j) % 3 of pixel (16k + j) / 3.
+struct Shuffles {
+    int8_t toRgb[3][3][16];    // [block][component]: plane byte for each RGB byte
+    int8_t fromRgb[3][3][16];  // [component][block]: RGB byte for each plane byte
+};
+
+constexpr Shuffles makeShuffles() {
+    Shuffles s{};
+    for (int k = 0; k < 3; ++k)
+        for (int c = 0; c < 3; ++c)
+            for (int j = 0; j < 16; ++j) {
+                const int at = 16 * k + j;
+                s.toRgb[k][c][j] = int8_t(at % 3 == c ? at / 3 : -1);
+                const int from = 3 * j + c;  // plane byte j of component c
+                s.fromRgb[c][k][j] = int8_t(from / 16 == k ? from % 16 : -1);
+            }
+    return s;
+}
+
+constexpr Shuffles kShuffles = makeShuffles();
+
+__attribute__((target("ssse3"))) __m128i mask(const int8_t (&m)[16]) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
+}
+
+__attribute__((target("ssse3"))) void interleave3Ssse3(unsigned char* rgb, const unsigned char* r,
+                                                       const unsigned char* g,
+                                                       const unsigned char* b, size_t count) {
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16, rgb += 48) {
+        const __m128i planes[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + i)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i))};
+        for (int k = 0; k < 3; ++k) {
+            const auto& m = kShuffles.toRgb[k];
+            const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(planes[0], mask(m[0])),
+                                                        _mm_shuffle_epi8(planes[1], mask(m[1]))),
+                                           _mm_shuffle_epi8(planes[2], mask(m[2])));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rgb + 16 * k), v);
+        }
+    }
+    interleave3Plain(rgb, r + i, g + i, b + i, count - i);
+}
+
+__attribute__((target("ssse3"))) void deinterleave3Ssse3(unsigned char* r, unsigned char* g,
+                                                         unsigned char* b, const unsigned char* rgb,
+                                                         size_t count) {
+    size_t i = 0;
+    unsigned char* const out[3] = {r, g, b};
+    for (; i + 16 <= count; i += 16, rgb += 48) {
+        const __m128i blocks[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(rgb)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgb + 16)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgb + 32))};
+        for (int c = 0; c < 3; ++c) {
+            const auto& m = kShuffles.fromRgb[c];
+            const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(blocks[0], mask(m[0])),
+                                                        _mm_shuffle_epi8(blocks[1], mask(m[1]))),
+                                           _mm_shuffle_epi8(blocks[2], mask(m[2])));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out[c] + i), v);
+        }
+    }
+    deinterleave3Plain(r + i, g + i, b + i, rgb, count - i);
+}
+
+#endif
+
 using SwapFn = void (*)(unsigned char*, const unsigned char*, size_t);
 
 SwapFn pickSwap() {
 #ifdef KRO_X86
-    if (__builtin_cpu_supports("ssse3")) return swapRB24Ssse3;
+    if (cpuHasSsse3()) return swapRB24Ssse3;
 #endif
     return swapRB24Plain;
 }
@@ -72,6 +161,22 @@ const SwapFn swapImpl = pickSwap();
 // Each step loads its whole block before storing, so dst may equal src.
 void swapRB24(unsigned char* dst, const unsigned char* src, size_t count) {
     swapImpl(dst, src, count);
+}
+
+void interleave3(unsigned char* rgb, const unsigned char* r, const unsigned char* g,
+                 const unsigned char* b, size_t count) {
+#ifdef KRO_X86
+    if (cpuHasSsse3()) return interleave3Ssse3(rgb, r, g, b, count);
+#endif
+    interleave3Plain(rgb, r, g, b, count);
+}
+
+void deinterleave3(unsigned char* r, unsigned char* g, unsigned char* b, const unsigned char* rgb,
+                   size_t count) {
+#ifdef KRO_X86
+    if (cpuHasSsse3()) return deinterleave3Ssse3(r, g, b, rgb, count);
+#endif
+    deinterleave3Plain(r, g, b, rgb, count);
 }
 
 unsigned char* allocPixels(uint64_t n) {

@@ -10,6 +10,12 @@ namespace kro {
 // RGB). dst may equal src; otherwise the two must not overlap.
 void swapRB24(unsigned char* dst, const unsigned char* src, size_t count);
 
+// Three plane lines of count bytes each into count RGB pixels, and back.
+void interleave3(unsigned char* rgb, const unsigned char* r, const unsigned char* g,
+                 const unsigned char* b, size_t count);
+void deinterleave3(unsigned char* r, unsigned char* g, unsigned char* b, const unsigned char* rgb,
+                   size_t count);
+
 // malloc for pixel buffers (freed with free); at least 1 byte. Large buffers
 // are aligned for huge pages.
 unsigned char* allocPixels(uint64_t n);

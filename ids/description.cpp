@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/image.h"
+#include "core/number.h"
 #include "paper/paper.h"
 
 namespace {
@@ -17,12 +18,10 @@ using kro::fail;
 // Two commas, two numbers of up to 11 characters ("-2147483648") and the NUL.
 constexpr size_t kNumbersRoom = 2 + 2 * 11 + 1;
 
-// A decimal number as "%d" reads it: blanks, a sign, digits. Moves p past it.
+// A decimal number as "%d" reads it. Moves p past it.
 bool scanNumber(const char** p, int32_t* value) {
-    char* end = nullptr;
-    long long v = std::strtoll(*p, &end, 10);
-    if (end == *p) return false;
-    *value = v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
+    const char* end = kro::parseInt32(*p, *p + std::strlen(*p), value);
+    if (!end) return false;
     *p = end;
     return true;
 }
@@ -43,25 +42,32 @@ int splitDescription(const char* text, char* name, int32_t* first, int32_t* seco
     return 3;
 }
 
+// The paper type a description names, and its numbers; 0 or a status code.
+int32_t readDescription(const char* text, int32_t* paper, int32_t* first, int32_t* second) {
+    if (!text || !first || !second) return KRO_ERR_NULL;
+    char* name = static_cast<char*>(FndUtMalloc(std::strlen(text) + 1, __FILE__, __LINE__));
+    if (!name) return KRO_ERR_NOMEM;
+
+    int32_t a = -1, b = -1;
+    const int fields = splitDescription(text, name, &a, &b);
+    *paper = 0;
+    if (fields == 1 || fields == 3) {
+        *first = fields == 3 ? a : -1;
+        *second = fields == 3 ? b : -1;
+        *paper = kro::findPaperName(name);
+    }
+    FndUtFree(name, __FILE__, __LINE__);
+    return *paper != 0 ? 0 : KRO_ERR_DESCRIPTION;
+}
+
 }  // namespace
 
 namespace kro {
 
 int32_t ReadImageDescriptionString(const char* text, int32_t* first, int32_t* second) {
-    if (!text || !first || !second) return fail(KRO_ERR_NULL);
-    char* name = static_cast<char*>(FndUtMalloc(std::strlen(text) + 1, __FILE__, __LINE__));
-    if (!name) return fail(KRO_ERR_NOMEM);
-
-    int32_t a = -1, b = -1;
-    int fields = splitDescription(text, name, &a, &b);
-    int32_t code = 0;
-    if (fields == 1 || fields == 3) {
-        *first = fields == 3 ? a : -1;
-        *second = fields == 3 ? b : -1;
-        code = findPaperName(name);
-    }
-    FndUtFree(name, __FILE__, __LINE__);
-    return code != 0 ? code : fail(KRO_ERR_DESCRIPTION);
+    int32_t paper = 0;
+    const int32_t code = readDescription(text, &paper, first, second);
+    return code ? fail(code) : paper;
 }
 
 }  // namespace kro

@@ -12,12 +12,7 @@ namespace {
 
 using kt::Bytes;
 
-struct Read : kt::Decoded {
-    explicit Read(const Bytes& b) {
-        kt::TempFile f(b);
-        rc = KroBMPToRsImage(f.get(), &im, &photometric, res, pal);
-    }
-};
+using Read = kt::ReadWith<KroBMPToRsImage>;
 
 Bytes writeBmp(const RsImage& im, int32_t photometric, int32_t dpi = 72,
                unsigned char* pal = nullptr) {

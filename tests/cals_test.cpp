@@ -117,8 +117,8 @@ int32_t spyEncoder(const RsImage* src, int32_t x, int32_t y, int32_t pels, int32
     return rc;
 }
 struct Spy {
-    explicit Spy(int32_t n) { offered.clear(), refusals = n, kro::calsEncoder = spyEncoder; }
-    ~Spy() { kro::calsEncoder = GfxEncd; }
+    explicit Spy(int32_t n) { offered.clear(), refusals = n, kro::calsSeams.encode = spyEncoder; }
+    ~Spy() { kro::calsSeams.encode = GfxEncd; }
 };
 
 TEST(CalsWriter, PrintsTheRecordsAndCodesThePageOnce) {

@@ -24,18 +24,6 @@ TEST(Swab, ShortAndLongReverse) {
     EXPECT_EQ(0, std::memcmp(l, "\x04\x03\x02\x01", 4));
 }
 
-TEST(RsImageLayout, ElevenWordsWithPlatformPointer) {
-    EXPECT_EQ(offsetof(RsImage, data), sizeof(void*) == 8 ? 24u : 20u);
-    EXPECT_EQ(sizeof(RsImage), offsetof(RsImage, codedLength) + 4 + (sizeof(void*) == 8 ? 4 : 0));
-}
-
-TEST(RasterGeometry, RowAndPixelBytes) {
-    EXPECT_EQ(kro::pixelBytes(16, 5, 1), 10u);  // 13 x 5 bilevel picture stored 16 wide
-    EXPECT_EQ(kro::rowBytes(3, 24), 9u);
-    // The largest RGB picture does not fit 32 bits; the wide helper says so.
-    EXPECT_GT(kro::pixelBytes(32768, 32768, 24), uint64_t(INT32_MAX));
-}
-
 TEST(Photometric, FromPalette) {
     unsigned char pal[768] = {};
     for (int i = 0; i < 256; ++i) pal[i] = pal[256 + i] = pal[512 + i] = uint8_t(255 - i);

@@ -26,11 +26,12 @@ TEST(DescriptionString, Build) {
     EXPECT_EQ(make(0x00030110, -5, 0), "LETV,-5,0");
     EXPECT_EQ(make(0, 1, 2), "NO,1,2");
     EXPECT_EQ(make(0x00010310, INT32_MIN, INT32_MIN), "A3V,-2147483648,-2147483648");
-    EXPECT_EQ(make(0x01050101, 1, 2), "<failed>");  // no row holds this code
-    EXPECT_EQ(make(-1, 1, 2), "<failed>");          // nor the end of the table
-    fndErrorStatus = 0;
-    EXPECT_EQ(make(0x00010700, 1, 2), "<failed>");
-    EXPECT_EQ(fndErrorStatus, KRO_ERR_PAPER);
+    // No row holds these codes; nor is the end of the table a paper.
+    for (int32_t code : {0x01050101, 0x00010700, -1}) {
+        fndErrorStatus = 0;
+        EXPECT_EQ(make(code, 1, 2), "<failed>") << code;
+        EXPECT_EQ(fndErrorStatus, KRO_ERR_PAPER) << code;
+    }
 
     // Every sheet's string reads back.
     for (const kro::PaperNames* row = kro::kPaperNames; row->code != 0; ++row) {

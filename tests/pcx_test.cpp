@@ -11,12 +11,7 @@ namespace {
 
 using kt::Bytes;
 
-struct Read : kt::Decoded {
-    explicit Read(const Bytes& b) {
-        kt::TempFile f(b);
-        rc = KroPCXToRsImage(f.get(), &im, &photometric, res, pal);
-    }
-};
+using Read = kt::ReadWith<KroPCXToRsImage>;
 
 Bytes writePcx(const RsImage& im, int32_t photometric, int32_t dpi = 300,
                unsigned char* pal = nullptr) {

@@ -42,14 +42,7 @@ constexpr Sample kSamples[] = {
     {"gm.cal", Kind::Cals, 1, 200},
 };
 
-struct Decoded {
-    RsImage im{};
-    int32_t photometric = -7;
-    int32_t res[2] = {0, 0};
-    unsigned char pal[768] = {};
-    int32_t rc = -1;
-    ~Decoded() { std::free(im.data); }
-};
+using kt::Decoded;
 
 // The CALS reader decodes into an upright image that the caller prepares.
 int32_t readCals(FILE* f, Decoded* d) {

@@ -20,11 +20,11 @@ constexpr std::time_t kNoon = 1700000000;
 
 // Documents written while one lives carry the date of kNoon.
 struct FixedClock {
-    kro::PsClock saved = kro::psClock;
+    kro::PsSeams saved = kro::psSeams;
     FixedClock() {
-        kro::psClock = [](std::time_t* t) { return t ? *t = kNoon : kNoon; };
+        kro::psSeams.clock = [](std::time_t* t) { return t ? *t = kNoon : kNoon; };
     }
-    ~FixedClock() { kro::psClock = saved; }
+    ~FixedClock() { kro::psSeams = saved; }
 };
 
 std::string dateLine() {

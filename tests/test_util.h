@@ -99,6 +99,15 @@ struct Decoded {
     Bytes pixels() const { return Bytes(im.data, im.data + im.size); }
 };
 
+// What a reader of the BMP and PCX kind makes of a file of these bytes.
+template <int32_t (*reader)(FILE*, RsImage*, int32_t*, int32_t*, unsigned char*)>
+struct ReadWith : Decoded {
+    explicit ReadWith(const Bytes& b) {
+        TempFile f(b);
+        rc = reader(f.get(), &im, &photometric, res, pal);
+    }
+};
+
 // Reads every malformed sample of prefix with Read (a Decoded made from bytes):
 // each gives the code of its line, and a failed read keeps no buffer. Returns
 // how many there were.

@@ -1,7 +1,18 @@
 /* kro.h - public interface of the KRO image-output library.
  *
  * Every function returns 0 on success and -1 on failure unless its comment says
- * otherwise; a failure leaves its status code (KRO_ERR_*) in fndErrorStatus. */
+ * otherwise; a failure leaves its status code (KRO_ERR_*) in fndErrorStatus.
+ *
+ * Threads: the BMP, PCX, JPEG and CALS readers and writers, KroConvImage,
+ * KroConvSize and the drawing of two plots on two devices share no state, so
+ * two threads may run them at once on their own streams and records.
+ * KroConvImage reads kroOption: it is safe only while no thread parses
+ * options. One thread at a time parses options into kroOption, and writes a
+ * PostScript document (KroPutPSHeader, KroRsImageToPS, KroPutPSFooter share
+ * its page count and bounding box). fndErrorStatus is one plain integer for
+ * the whole process: calls that fail at once on two threads race to store
+ * their codes. A call that succeeds leaves it alone, except KroOpenHPGL and
+ * Kro_MAX_MIN, which clear it first. */
 #ifndef KRO_KRO_H
 #define KRO_KRO_H
 
