@@ -161,7 +161,5 @@ extern "C" PIXO_API int32_t GfxMdsp(const RsImage* src, int32_t x, int32_t y, in
         }
         pixo::storeBits(bits, d.row(dy + r), dx, width);
     }
-    dst->validWidth = dx + width;
-    dst->validHeight = dy + height;
-    return pixo::done(status);
+    return pixo::filled(dst, dx, dy, width, height, status);
 }
