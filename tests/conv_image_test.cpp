@@ -351,7 +351,7 @@ TEST_F(ConvImage, ChecksComeInTheirOrderWithTheirCodes) {
                       KRO_ERR_NULL);
 }
 
-// The allocator of the conversion, counted by the base library and failing
+// An allocator for the conversion, counted by the base library and failing
 // at a chosen call.
 int gAllocations = 0;
 int gFailAt = 0;
@@ -364,11 +364,17 @@ unsigned char* countedAllocate(uint64_t bytes, bool zeroed) {
 void countedRelease(void* p) {
     FndUtFree(p, __FILE__, __LINE__);
 }
+constexpr kro::ConvImageMemory kCounted{countedAllocate, countedRelease};
+
+// KroConvImage through the counted allocator; the status code, not stored.
+int32_t convertCounted(RsImage* src, int32_t photometric, const unsigned char* palette,
+                       RsImage* dst, int32_t* dstPhotometric, unsigned char* dstPalette) {
+    return kro::convImage({kroOption, kCounted}, src, photometric, palette, dst, dstPhotometric,
+                          dstPalette);
+}
 
 // Every path that allocates, and every way it fails, gives back what it took.
 TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
-    const kro::ConvImageMemory counted{countedAllocate, countedRelease};
-    kro::setConvImageMemory(&counted);
     struct Case {
         const char* what;
         int32_t photometric;
@@ -404,11 +410,10 @@ TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
         int32_t p;
         Palette pal(768);
         gAllocations = 0, gFailAt = failAt;
-        fndErrorStatus = 0;
-        const int32_t rc =
-            KroConvImage(&s.image.im, c.photometric, s.palette.data(), &dst, &p, pal.data());
-        if (rc == 0) countedRelease(dst.data);
-        return rc == 0 ? 0 : rc == -1 ? fndErrorStatus : -999;
+        const int32_t code =
+            convertCounted(&s.image.im, c.photometric, s.palette.data(), &dst, &p, pal.data());
+        if (code == 0) countedRelease(dst.data);
+        return code;
     };
     const long baseline = FndUtLiveBlocks();
     for (const Case& c : cases) {
@@ -430,21 +435,19 @@ TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
         EXPECT_EQ(run(c, true, 0), c.code);
         EXPECT_EQ(FndUtLiveBlocks(), baseline);
     }
-    kro::setConvImageMemory(nullptr);
 }
 
 TEST_F(ConvImage, GammaStaysInTheSourceWhenALaterStepFails) {
-    const kro::ConvImageMemory counted{countedAllocate, countedRelease};
-    kro::setConvImageMemory(&counted);
     Source s("gray", 1);
     const uint32_t before = kt::pixel(s.image.im, 10, 0);
     setOptions({.colortype = 0, .gamma = 2.0});
     Converted out;
     gAllocations = 0, gFailAt = 1;
-    EXPECT_FAILS_WITH(convert(&s, &out), KRO_ERR_NOMEM);
+    EXPECT_EQ(convertCounted(&s.image.im, 1, s.palette.data(), &out.im, &out.photometric,
+                             out.palette.data()),
+              KRO_ERR_NOMEM);
     EXPECT_EQ(kt::pixel(s.image.im, 10, 0),
               uint32_t(std::lround(255.0 * std::sqrt(before / 255.0))));
-    kro::setConvImageMemory(nullptr);
 }
 
 }  // namespace

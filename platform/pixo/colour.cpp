@@ -145,8 +145,7 @@ int paletteLevels(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h,
     uint32_t distinct[256];
     int n = 0;
     for (int e = 0; e < 256; ++e)
-        if (pixels[e])
-            distinct[n++] = uint32_t(red[e]) << 16 | uint32_t(green[e]) << 8 | blue[e];
+        if (pixels[e]) distinct[n++] = uint32_t(red[e]) << 16 | uint32_t(green[e]) << 8 | blue[e];
     std::sort(distinct, distinct + n);
     n = int(std::unique(distinct, distinct + n) - distinct);
     if (n <= count) {
@@ -196,8 +195,8 @@ extern "C" PIXO_API int32_t GfxPlet(const RsImage* src, int32_t x, int32_t y, in
     if (photometric == KRO_PHOTO_PALETTE) {
         uint8_t colours[256][3];
         int32_t rc = 0;
-        n = paletteLevels(s, x, y, width, height, kro::ConstPalette(palette), count, index,
-                          colours, &rc);
+        n = paletteLevels(s, x, y, width, height, kro::ConstPalette(palette), count, index, colours,
+                          &rc);
         if (rc) return fail(status, rc);
         mapRows(s, x, y, width, height, d, dx, dy, index);
         n = pixo::dropUnused(d, dx, dy, width, height, colours, n);

@@ -25,8 +25,7 @@ inline int32_t done(int32_t* status) {
 
 // Success of an operation that wrote the w x h rectangle at (dx, dy): the
 // destination's valid area now ends at the rectangle's far corner.
-inline int32_t filled(RsImage* dst, int32_t dx, int32_t dy, int32_t w, int32_t h,
-                      int32_t* status) {
+inline int32_t filled(RsImage* dst, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t* status) {
     dst->validWidth = dx + w;
     dst->validHeight = dy + h;
     return done(status);
