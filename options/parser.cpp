@@ -1,5 +1,6 @@
 // The option parser: moves the conversion options of an argument vector into
-// kroOption and leaves everything else (file names, unknown options) in place.
+// an option record (kroOption for KroGetOption) and leaves everything else
+// (file names, unknown options) in place.
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
