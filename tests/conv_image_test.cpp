@@ -171,6 +171,7 @@ TEST_F(ConvImage, LevelReducesToItsCountWhereTheConversionAllowsIt) {
         {"RGB to palette, level 4", 2, 3, 4, 8, 3, 64},
         {"RGB to palette, level 7 keeps 216", 2, 3, 7, 8, 3, 216},
         {"RGB copy, level 2", 2, kNone, 2, 8, 3, 8},
+        {"RGB copy, level 6", 2, kNone, 6, 8, 3, 216},
         {"RGB copy, level 7: no reduction", 2, kNone, 7, 24, 2, 45 * 31},
         {"RGB to gray, level 2", 2, 1, 2, 8, 1, 2},
         {"RGB to gray, level 7", 2, 1, 7, 8, 1, 7},
@@ -198,33 +199,37 @@ TEST_F(ConvImage, LevelReducesToItsCountWhereTheConversionAllowsIt) {
     }
 }
 
-// A colour picture made gray keeps level grays spread evenly from black to
-// white, as a gray picture does, not level cubed.
-TEST_F(ConvImage, ColourToGrayReducesToLevelGrays) {
+// A reduced gray picture holds the gray levels themselves, spread evenly from
+// black to white, not the indices of its levels; a colour picture made gray
+// keeps level grays as a gray one does, not level cubed.
+TEST_F(ConvImage, GrayReducesToEvenLevelGrays) {
     const uint32_t grays[] = {0, 40, 43, 100, 127, 128, 200, 213, 255};
     const struct {
-        int32_t level;
+        int32_t photometric, colortype, level;
         std::vector<uint32_t> want;
     } cases[] = {
-        {2, {0, 0, 0, 0, 0, 255, 255, 255, 255}},
-        {4, {0, 0, 85, 85, 85, 170, 170, 255, 255}},
+        {KRO_PHOTO_RGB, KRO_COLORTYPE_GRAYSCALE, 2, {0, 0, 0, 0, 0, 255, 255, 255, 255}},
+        {KRO_PHOTO_RGB, KRO_COLORTYPE_GRAYSCALE, 4, {0, 0, 85, 85, 85, 170, 170, 255, 255}},
+        {KRO_PHOTO_BLACK_IS_ZERO, KRO_COLORTYPE_GRAYSCALE, 2, {0, 0, 0, 0, 0, 255, 255, 255, 255}},
+        {KRO_PHOTO_BLACK_IS_ZERO, kNone, 4, {0, 0, 85, 85, 85, 170, 170, 255, 255}},
+        {KRO_PHOTO_WHITE_IS_ZERO, kNone, 4, {0, 0, 85, 85, 85, 170, 170, 255, 255}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.level);
-        for (int32_t photometric : {KRO_PHOTO_RGB, KRO_PHOTO_BLACK_IS_ZERO}) {
-            Source s("grays", photometric, 9, 1);
-            for (int32_t x = 0; x < 9; ++x)
-                kt::setPixel(&s.image.im, x, 0,
-                             photometric == KRO_PHOTO_RGB ? grays[x] * 0x010101u : grays[x]);
-            setOptions({.colortype = KRO_COLORTYPE_GRAYSCALE, .level = c.level});
-            Converted out;
-            ASSERT_EQ(convert(&s, &out), 0);
-            ASSERT_EQ(out.im.depth, 8);
-            EXPECT_EQ(out.photometric, KRO_PHOTO_BLACK_IS_ZERO);
-            std::vector<uint32_t> got;
-            for (int32_t x = 0; x < 9; ++x) got.push_back(kt::pixel(out.im, x, 0));
-            EXPECT_EQ(got, c.want) << "photometric " << photometric;
-        }
+        SCOPED_TRACE(testing::Message() << "photometric " << c.photometric << ", colortype "
+                                        << c.colortype << ", level " << c.level);
+        Source s("grays", c.photometric, 9, 1);
+        for (int32_t x = 0; x < 9; ++x)
+            kt::setPixel(&s.image.im, x, 0,
+                         c.photometric == KRO_PHOTO_RGB ? grays[x] * 0x010101u : grays[x]);
+        setOptions({.colortype = c.colortype, .level = c.level});
+        Converted out;
+        ASSERT_EQ(convert(&s, &out), 0);
+        ASSERT_EQ(out.im.depth, 8);
+        EXPECT_EQ(out.photometric,
+                  c.photometric == KRO_PHOTO_RGB ? KRO_PHOTO_BLACK_IS_ZERO : c.photometric);
+        std::vector<uint32_t> got;
+        for (int32_t x = 0; x < 9; ++x) got.push_back(kt::pixel(out.im, x, 0));
+        EXPECT_EQ(got, c.want);
     }
 }
 
