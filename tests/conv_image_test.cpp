@@ -306,53 +306,54 @@ TEST_F(ConvImage, GammaOneChangesNothingAndPalettesAreCorrectedInACopy) {
 }
 
 TEST_F(ConvImage, ChecksComeInTheirOrderWithTheirCodes) {
+    // The arguments of one call, spoiled one way per case.
+    struct Call {
+        RsImage* src;
+        int32_t photometric;
+        const unsigned char* palette;
+        RsImage* dst;
+        int32_t* dstPhotometric;
+        unsigned char* dstPalette;
+    };
     struct Case {
         const char* what;
-        void (*spoil)(RsImage*, int32_t*, bool*);
+        void (*spoil)(Call*);
         int32_t code;
     };
     const Case cases[] = {
-        {"null data", [](RsImage* im, int32_t*, bool*) { im->data = nullptr; }, KRO_ERR_NULL},
-        {"width 0", [](RsImage* im, int32_t*, bool*) { im->width = 0; }, KRO_ERR_SIZE},
-        {"height 32769", [](RsImage* im, int32_t*, bool*) { im->height = 32769; }, KRO_ERR_SIZE},
-        {"depth 1", [](RsImage* im, int32_t*, bool*) { im->depth = 1; }, KRO_ERR_DEPTH},
-        {"depth 16", [](RsImage* im, int32_t*, bool*) { im->depth = 16, im->format = 4; },
-         KRO_ERR_DEPTH},
-        {"format 4", [](RsImage* im, int32_t*, bool*) { im->format = 4; }, KRO_ERR_FORMAT},
-        {"photometric 4", [](RsImage*, int32_t* p, bool*) { *p = 4; }, KRO_ERR_PHOTOMETRIC},
-        {"photometric -1", [](RsImage*, int32_t* p, bool*) { *p = -1; }, KRO_ERR_PHOTOMETRIC},
-        {"RGB of 8 bits", [](RsImage*, int32_t* p, bool*) { *p = 2; }, KRO_ERR_DEPTH},
-        {"size short of the rows", [](RsImage* im, int32_t*, bool*) { im->size -= 1; },
-         KRO_ERR_SIZE},
-        {"null destination", [](RsImage*, int32_t*, bool* d) { *d = true; }, KRO_ERR_NULL},
+        {"null source", [](Call* c) { c->src = nullptr; }, KRO_ERR_NULL},
+        {"null data", [](Call* c) { c->src->data = nullptr; }, KRO_ERR_NULL},
+        {"width 0", [](Call* c) { c->src->width = 0; }, KRO_ERR_SIZE},
+        {"height 32769", [](Call* c) { c->src->height = 32769; }, KRO_ERR_SIZE},
+        {"depth 1", [](Call* c) { c->src->depth = 1; }, KRO_ERR_DEPTH},
+        {"depth 16", [](Call* c) { c->src->depth = 16, c->src->format = 4; }, KRO_ERR_DEPTH},
+        {"format 4", [](Call* c) { c->src->format = 4; }, KRO_ERR_FORMAT},
+        {"photometric 4", [](Call* c) { c->photometric = 4; }, KRO_ERR_PHOTOMETRIC},
+        {"photometric -1", [](Call* c) { c->photometric = -1; }, KRO_ERR_PHOTOMETRIC},
+        {"RGB of 8 bits", [](Call* c) { c->photometric = 2; }, KRO_ERR_DEPTH},
+        {"size short of the rows", [](Call* c) { c->src->size -= 1; }, KRO_ERR_SIZE},
+        {"null destination", [](Call* c) { c->dst = nullptr; }, KRO_ERR_NULL},
+        {"null palette", [](Call* c) { c->photometric = 3, c->palette = nullptr; }, KRO_ERR_NULL},
+        {"null destination palette", [](Call* c) { c->dstPalette = nullptr; }, KRO_ERR_NULL},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Source s("gray", 1);
-        RsImage im = s.image.im;
-        int32_t photometric = 1;
-        bool nullDst = false;
-        c.spoil(&im, &photometric, &nullDst);
-        setOptions({.colortype = 0});
-        RsImage dst{};
+        RsImage im = s.image.im, dst{};
         int32_t dstPhotometric = 9;
         Palette dstPalette(768);
-        EXPECT_FAILS_WITH(KroConvImage(&im, photometric, s.palette.data(), nullDst ? nullptr : &dst,
-                                       &dstPhotometric, dstPalette.data()),
+        Call call{&im, 1, s.palette.data(), &dst, &dstPhotometric, dstPalette.data()};
+        c.spoil(&call);
+        setOptions({.colortype = 0});
+        EXPECT_FAILS_WITH(KroConvImage(call.src, call.photometric, call.palette, call.dst,
+                                       call.dstPhotometric, call.dstPalette),
                           c.code);
         EXPECT_EQ(dstPhotometric, 0) << "set before any check";
     }
-    Source s("palette", 3);
+    Source s("gray", 1);
     RsImage dst{};
-    int32_t p;
     Palette dstPalette(768);
-    EXPECT_FAILS_WITH(KroConvImage(nullptr, 1, nullptr, &dst, &p, dstPalette.data()), KRO_ERR_NULL);
-    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 3, nullptr, &dst, &p, dstPalette.data()),
-                      KRO_ERR_NULL);
-    EXPECT_FAILS_WITH(
-        KroConvImage(&s.image.im, 3, s.palette.data(), &dst, nullptr, dstPalette.data()),
-        KRO_ERR_NULL);
-    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 3, s.palette.data(), &dst, &p, nullptr),
+    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 1, nullptr, &dst, nullptr, dstPalette.data()),
                       KRO_ERR_NULL);
 }
 
