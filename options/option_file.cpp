@@ -1,5 +1,6 @@
 // The option file: one line of 25 words describing a conversion job, "-" for
-// an option not given. Fills kroOption and gives back the job's input path.
+// an option not given. Fills an option record and gives back the job's input
+// path.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

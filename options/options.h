@@ -200,7 +200,8 @@ int32_t lookupColorNameIn(const char* path, const char* name);
 // Reads the words of a one-line option file into record, its flags cleared
 // first, without checks or defaults: 0 with *input the job's input path
 // (malloc'd, the caller frees it) or KRO_FAILED_PTR when the stream ends
-// before its first character; otherwise a status code.
+// before its first character; otherwise a status code. The text slots point
+// into buffers of the reader, good until its next call.
 int32_t readOptionFile(FILE* stream, KroOption& record, char** input);
 // readOptionFile into kroOption, then checked and completed as KroGetOption
 // completes a vector: the input path, or null with the code stored. The host

@@ -31,8 +31,8 @@ bool given(const KroIntSlot& s) {
     return s.given != 0;
 }
 
-// A paper's sheet in dots into pw and ph (and into the page's paper size,
-// where a refused lookup leaves what it stored); 0 or the lookup's code.
+// A paper's sheet in dots into width and height as the lookup stores them
+// (a sheet too large included), and into pw and ph; 0 or the lookup's code.
 int32_t sheetDots(int32_t papertype, int32_t dpi, int32_t* width, int32_t* height, double* pw,
                   double* ph) {
     if (int32_t code = kro::paperDots(papertype, dpi, width, height)) return code;
@@ -63,8 +63,8 @@ int32_t choosePaper(const KroOption& opt, double W, double H, int32_t rx, int32_
         *ph = resampled ? roundHalf(H * oy / ry) : H;
         return 0;
     }
-    // At unequal resolutions the sheet is looked up at the greater one and
-    // shrunk across the lesser, so its dots still cover the sheet.
+    // At unequal resolutions the sheet is looked up at the greater one, then
+    // the side of the lesser shrunk, so each side counts the dots of its own.
     const int32_t at = ox > oy ? ox : oy;
     if (int32_t code =
             sheetDots(opt.papertype.value, at, &page->paperWidth, &page->paperHeight, pw, ph))
