@@ -263,12 +263,13 @@ TEST(PixoQuantise, FewColoursAreKeptExactly) {
     Image im(31, 17, 24);
     for (int32_t y = 0; y < 17; ++y)
         for (int32_t x = 0; x < 31; ++x) kt::setPixel(&im.im, x, y, colours[(x / 3 + y) % 5]);
-    for (int32_t count : {5, 216}) {
+    for (int32_t count : {4, 5, 216}) {
         Image out(31, 17, 8);
         Palette palette(768);
         ASSERT_EQ(GfxCdsp(&im.im, 0, 0, 31, 17, count, 0, &out.im, 0, 0, palette.data(), nullptr),
                   0);
-        EXPECT_EQ(valuesOf(out).size(), 5u);
+        EXPECT_EQ(valuesOf(out).size(), std::min(size_t(count), size_t(5)));
+        if (count < 5) continue;  // one colour too many: quantised
         for (int32_t y = 0; y < 17; ++y)
             for (int32_t x = 0; x < 31; ++x) {
                 const int k = int(pixel(out.im, x, y));
@@ -277,10 +278,6 @@ TEST(PixoQuantise, FewColoursAreKeptExactly) {
                     pixel(im.im, x, y));
             }
     }
-    Image out(31, 17, 8);
-    Palette palette(768);
-    ASSERT_EQ(GfxCdsp(&im.im, 0, 0, 31, 17, 4, 0, &out.im, 0, 0, palette.data(), nullptr), 0);
-    EXPECT_LE(valuesOf(out).size(), 4u);
 }
 
 TEST(PixoLevels, GrayLevelsAreEvenAndKeepTheirOrder) {
