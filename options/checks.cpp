@@ -90,14 +90,28 @@ bool outOfRange(const KroOption& o) {
 
 }  // namespace
 
+namespace kro {
+
+int32_t checkOption(const KroOption& record) {
+    return contradicts(record) ? KRO_ERR_OPTION_CONFLICT : 0;
+}
+
+int32_t checkValue(const KroOption& record) {
+    return outOfRange(record) ? KRO_ERR_OPTION_RANGE : 0;
+}
+
+}  // namespace kro
+
 extern "C" {
 
 KRO_API int32_t kroCheckOption(void) {
-    return contradicts(kroOption) ? kro::fail(KRO_ERR_OPTION_CONFLICT) : 0;
+    const int32_t code = kro::checkOption(kroOption);
+    return code ? kro::fail(code) : 0;
 }
 
 KRO_API int32_t kroCheckValue(void) {
-    return outOfRange(kroOption) ? kro::fail(KRO_ERR_OPTION_RANGE) : 0;
+    const int32_t code = kro::checkValue(kroOption);
+    return code ? kro::fail(code) : 0;
 }
 
 }  // extern "C"

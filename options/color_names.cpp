@@ -1,8 +1,6 @@
 // Colour names for -color: lines of "red green blue<TAB>name" in the file
 // RGB.TXT, found on the program's search path.
 #include <cctype>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 
 #include "core/image.h"
@@ -17,16 +15,6 @@ constexpr char kColorFile[] = "RGB.TXT";
 constexpr uint32_t kPathBuffer = 4096;
 // Longer lines are read in pieces of 255 characters, each piece taken as a line.
 constexpr int kLineBuffer = 256;
-
-// A component read as "%d" reads it: leading integer, the rest ignored; false
-// when the word holds no number.
-bool readComponent(const char* word, int32_t* value) {
-    char* end = nullptr;
-    long long v = std::strtoll(word, &end, 10);
-    if (end == word) return false;
-    *value = v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
-    return true;
-}
 
 bool sameNameIgnoringCase(const char* a, const char* b) {
     for (;; ++a, ++b) {
@@ -55,8 +43,9 @@ bool parseLine(char* line, int32_t* colour, const char** name) {
     const char* green = red ? strtok_r(nullptr, " \t\n", &save) : nullptr;
     const char* blue = green ? strtok_r(nullptr, " \t\n", &save) : nullptr;
     const char* rest = blue ? strtok_r(nullptr, "\t\n", &save) : nullptr;
+    // Each component as "%d" reads it: the leading integer, the rest ignored.
     int32_t r, g, b;
-    if (!rest || !readComponent(red, &r) || !readComponent(green, &g) || !readComponent(blue, &b))
+    if (!rest || !kro::readInt(red, &r) || !kro::readInt(green, &g) || !kro::readInt(blue, &b))
         return false;
     // Components are not masked; a line whose colour comes out as the failure
     // value -1 cannot be told from a failure, so it carries no colour.
@@ -71,31 +60,38 @@ bool parseLine(char* line, int32_t* colour, const char** name) {
 
 namespace kro {
 
-int32_t lookupColorNameIn(const char* path, const char* name) {
-    if (!name) return fail(KRO_ERR_COLOR_NAME);
+int32_t colourByNameIn(const char* path, const char* name, int32_t* colour) {
+    if (!name) return KRO_ERR_COLOR_NAME;
     FILE* f = std::fopen(path, "r");
-    if (!f) return fail(KRO_ERR_OPEN);
+    if (!f) return KRO_ERR_OPEN;
     char line[kLineBuffer];
-    while (std::fgets(line, sizeof line, f)) {
-        int32_t colour;
+    int32_t code = KRO_ERR_COLOR_NAME;
+    while (code && std::fgets(line, sizeof line, f)) {
+        int32_t lineColour;
         const char* lineName;
-        if (parseLine(line, &colour, &lineName) && sameNameIgnoringCase(lineName, name)) {
-            std::fclose(f);
-            return colour;
+        if (parseLine(line, &lineColour, &lineName) && sameNameIgnoringCase(lineName, name)) {
+            *colour = lineColour;
+            code = 0;
         }
     }
     std::fclose(f);
-    return fail(KRO_ERR_COLOR_NAME);
+    return code;
 }
 
-int32_t kroLookupColorName(const char* name) {
-    if (!name) return fail(KRO_ERR_COLOR_NAME);
+int32_t colourByName(const char* name, int32_t* colour) {
+    if (!name) return KRO_ERR_COLOR_NAME;
     char path[kPathBuffer];
     uint32_t n = SearchPathA(nullptr, kColorFile, nullptr, kPathBuffer, path, nullptr);
     // No colour file anywhere: no name can be resolved, and the caller still
     // needs a code to report.
-    if (n == 0 || n >= kPathBuffer) return fail(KRO_ERR_COLOR_NAME);
-    return lookupColorNameIn(path, name);
+    if (n == 0 || n >= kPathBuffer) return KRO_ERR_COLOR_NAME;
+    return colourByNameIn(path, name, colour);
+}
+
+int32_t lookupColorNameIn(const char* path, const char* name) {
+    int32_t colour = -1;
+    const int32_t code = colourByNameIn(path, name, &colour);
+    return code ? fail(code) : colour;
 }
 
 }  // namespace kro

@@ -88,17 +88,26 @@ static_assert([] {
 
 }  // namespace
 
-extern "C" KRO_API int32_t KroCheckCOption(int32_t kind) {
-    if (kind < 1 || kind > 24) return kro::fail(KRO_ERR_KIND);
-    uint64_t allowed = kAllowed[kind - 1];
-    for (size_t i = 0; i < kro::kOptionSlotCount; ++i) {
-        bool isGiven = kro::givenFlag(kroOption, kro::kOptionSlots[i]) == 1;
-        if (isGiven && !(allowed & uint64_t(1) << i)) return kro::fail(KRO_ERR_OPTION_NOT_ALLOWED);
+namespace kro {
+
+int32_t checkCOption(const KroOption& record, int32_t kind) {
+    if (kind < 1 || kind > 24) return KRO_ERR_KIND;
+    const uint64_t allowed = kAllowed[kind - 1];
+    for (size_t i = 0; i < kOptionSlotCount; ++i) {
+        const bool isGiven = givenFlag(record, kOptionSlots[i]) == 1;
+        if (isGiven && !(allowed & uint64_t(1) << i)) return KRO_ERR_OPTION_NOT_ALLOWED;
     }
     // Kind 2 takes only the first page, and a default resolution only with it.
     if (kind == 2) {
-        if (kroOption.page.given == 1 ? kroOption.page.value != 1 : kroOption.defDpi.given == 1)
-            return kro::fail(KRO_ERR_OPTION_NOT_ALLOWED);
+        if (record.page.given == 1 ? record.page.value != 1 : record.defDpi.given == 1)
+            return KRO_ERR_OPTION_NOT_ALLOWED;
     }
     return 0;
+}
+
+}  // namespace kro
+
+extern "C" KRO_API int32_t KroCheckCOption(int32_t kind) {
+    const int32_t code = kro::checkCOption(kroOption, kind);
+    return code ? kro::fail(code) : 0;
 }

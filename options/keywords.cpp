@@ -66,12 +66,19 @@ int32_t kroGetPhotoOption(const char* word) {
     return lookup(kPhotos, word);
 }
 
+bool readInt(const char* text, int32_t* value) {
+    if (!text) return false;
+    char* end = nullptr;
+    const long long v = std::strtoll(text, &end, 10);
+    if (end == text) return false;
+    *value = v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
+    return true;
+}
+
 int32_t toInt(const char* text) {
-    if (!text) return 0;
-    long long v = std::strtoll(text, nullptr, 10);
-    if (v > INT32_MAX) return INT32_MAX;
-    if (v < INT32_MIN) return INT32_MIN;
-    return int32_t(v);
+    int32_t v = 0;
+    readInt(text, &v);
+    return v;
 }
 
 double toReal(const char* text) {

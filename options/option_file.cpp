@@ -1,5 +1,6 @@
 // The option file: one line of 25 words describing a conversion job, "-" for
-// an option not given. Fills kroOption and gives back the job's input path.
+// an option not given. Fills an option record and gives back the job's input
+// path.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,17 +89,14 @@ void setInt(KroIntSlot* slot, const char* word) {
 void setReal(KroRealSlot* slot, const char* word) {
     if (given(word)) *slot = {1, kro::toReal(word)};
 }
-// A keyword word of the file: its code, or false with badWordCode stored.
-bool setKeyword(KroIntSlot* slot, char* const* words, Word w, int32_t (*lookup)(const char*),
-                int32_t badWordCode) {
-    if (!given(words[w])) return true;
+// A keyword word of the file: 0 with its code stored in the slot, or badWordCode.
+int32_t setKeyword(KroIntSlot* slot, char* const* words, Word w, int32_t (*lookup)(const char*),
+                   int32_t badWordCode) {
+    if (!given(words[w])) return 0;
     const int32_t code = keywordFits(words[w], w) ? lookup(words[w]) : -1;
-    if (code == -1) {
-        fail(badWordCode);
-        return false;
-    }
+    if (code == -1) return badWordCode;
     *slot = {1, code};
-    return true;
+    return 0;
 }
 
 template <size_t N>
@@ -122,88 +120,91 @@ int readLine(FILE* stream, char* line) {
     return 0;
 }
 
+// The words before the input path: sizes, paper, output, pages, compression,
+// scale, rotation and directory. 0 or a status code.
+int32_t setLeadingWords(KroOption& o, char* const* words) {
+    setInt(&o.width, words[kWidth]);
+    setInt(&o.height, words[kHeight]);
+    setInt(&o.dpi, words[kDpi]);
+    if (int32_t code =
+            setKeyword(&o.papertype, words, kPapertype, kroGetPapertypeOption, KRO_ERR_PAPER))
+        return code;
+    setText(&o.outdata, outdataBuffer, words[kOutdata]);
+    setText(&o.outfile, outfileBuffer, words[kOutfile]);
+    setInt(&o.page, words[kPage]);
+    setInt(&o.from, words[kFrom]);
+    setInt(&o.to, words[kTo]);
+    if (int32_t code = setKeyword(&o.compression, words, kCompression, kroGetCompressionOption,
+                                  KRO_ERR_COMPRESSION_WORD))
+        return code;
+    setReal(&o.scale, words[kScale]);
+    if (int32_t code =
+            setKeyword(&o.rotate, words, kRotate, kroGetRotateOption, KRO_ERR_ROTATE_WORD))
+        return code;
+    if (given(words[kDirectory])) {
+        if (words[kDirectory][0] != '/') return KRO_ERR_OPTFILE_DIR;
+        setText(&o.directory, directoryBuffer, words[kDirectory]);
+    }
+    return 0;
+}
+
+// The words after it: strips, pens and plot.
+void setTrailingWords(KroOption& o, char* const* words) {
+    setInt(&o.strip, words[kStrip]);
+    setInt(&o.stripLength, words[kStripLength]);
+    KroRealSlot* pens[] = {&o.pen1, &o.pen2, &o.pen3, &o.pen4, &o.pen5, &o.pen6, &o.pen7, &o.pen8};
+    for (int i = 0; i < 8; ++i) setReal(pens[i], words[kPen1 + i]);
+    setInt(&o.plot, words[kPlot]);
+}
+
+// The input path of the first word, malloc'd; 0 or a status code.
+int32_t copyInput(const char* word, char** input) {
+    if (!given(word)) return KRO_ERR_OPTFILE_STDIN;
+    if (word[0] != '/') return KRO_ERR_OPTFILE_INPUT;
+    const size_t length = std::strlen(word);
+    char* copy = static_cast<char*>(std::malloc(length + 1));
+    if (!copy) return KRO_ERR_NOMEM;
+    std::memcpy(copy, word, length + 1);
+    *input = copy;
+    return 0;
+}
+
 }  // namespace
 
 namespace kro {
 
-char* kroReadOptionFile(FILE* stream) {
-    if (!stream) {
-        fail(KRO_ERR_NULL);
-        return nullptr;
-    }
-    kroInitOption();
+int32_t readOptionFile(FILE* stream, KroOption& record, char** input) {
+    if (!stream) return KRO_ERR_NULL;
+    initOption(record);
 
     char line[kLineLimit + 1];
-    int got = readLine(stream, line);
-    if (got == 1) return static_cast<char*>(KRO_FAILED_PTR);
+    const int got = readLine(stream, line);
+    if (got == 1) {
+        *input = static_cast<char*>(KRO_FAILED_PTR);
+        return 0;
+    }
     char* words[kWordCount];
-    if (got < 0 || !splitWords(line, words) || !wordsFitFields(words)) {
-        fail(KRO_ERR_OPTFILE_WORDS);
-        return nullptr;
-    }
+    if (got < 0 || !splitWords(line, words) || !wordsFitFields(words)) return KRO_ERR_OPTFILE_WORDS;
+    if (int32_t code = setLeadingWords(record, words)) return code;
+    if (int32_t code = copyInput(words[kInput], input)) return code;
+    setTrailingWords(record, words);
+    return 0;
+}
 
-    setInt(&kroOption.width, words[kWidth]);
-    setInt(&kroOption.height, words[kHeight]);
-    setInt(&kroOption.dpi, words[kDpi]);
-    if (!setKeyword(&kroOption.papertype, words, kPapertype, kroGetPapertypeOption, KRO_ERR_PAPER))
-        return nullptr;
-    setText(&kroOption.outdata, outdataBuffer, words[kOutdata]);
-    setText(&kroOption.outfile, outfileBuffer, words[kOutfile]);
-    setInt(&kroOption.page, words[kPage]);
-    setInt(&kroOption.from, words[kFrom]);
-    setInt(&kroOption.to, words[kTo]);
-    if (!setKeyword(&kroOption.compression, words, kCompression, kroGetCompressionOption,
-                    KRO_ERR_COMPRESSION_WORD))
-        return nullptr;
-    setReal(&kroOption.scale, words[kScale]);
-    if (!setKeyword(&kroOption.rotate, words, kRotate, kroGetRotateOption, KRO_ERR_ROTATE_WORD))
-        return nullptr;
-    if (given(words[kDirectory])) {
-        if (words[kDirectory][0] != '/') {
-            fail(KRO_ERR_OPTFILE_DIR);
-            return nullptr;
-        }
-        setText(&kroOption.directory, directoryBuffer, words[kDirectory]);
-    }
-
-    const char* input = words[kInput];
-    if (!given(input)) {
-        fail(KRO_ERR_OPTFILE_STDIN);
+char* kroReadOptionFile(FILE* stream) {
+    char* input = nullptr;
+    if (int32_t code = readOptionFile(stream, kroOption, &input)) {
+        fail(code);
         return nullptr;
     }
-    if (input[0] != '/') {
-        fail(KRO_ERR_OPTFILE_INPUT);
+    if (input == KRO_FAILED_PTR) return input;
+    // Checked through the exports: the host program carries this file too.
+    if (kroCheckOption() != 0 || kroSetDefault() != 0 || kroCheckValue() != 0) {
+        std::free(input);
         return nullptr;
     }
-    size_t length = std::strlen(input);
-    char* copy = static_cast<char*>(std::malloc(length + 1));
-    if (!copy) {
-        fail(KRO_ERR_NOMEM);
-        return nullptr;
-    }
-    std::memcpy(copy, input, length + 1);
-
-    setInt(&kroOption.strip, words[kStrip]);
-    setInt(&kroOption.stripLength, words[kStripLength]);
-    KroRealSlot* pens[] = {&kroOption.pen1, &kroOption.pen2, &kroOption.pen3, &kroOption.pen4,
-                           &kroOption.pen5, &kroOption.pen6, &kroOption.pen7, &kroOption.pen8};
-    for (int i = 0; i < 8; ++i) setReal(pens[i], words[kPen1 + i]);
-    setInt(&kroOption.plot, words[kPlot]);
-
-    bool checked = kroCheckOption() == 0;
-    if (checked) {
-        kroSetDefault();
-        checked = kroCheckValue() == 0;
-    }
-    if (!checked) {
-        std::free(copy);
-        return nullptr;
-    }
-    if (kroOption.page.given == 1) {
-        kroOption.to.value = kroOption.page.value;
-        kroOption.from.value = kroOption.page.value;
-    }
-    return copy;
+    if (kroOption.page.given == 1) kroOption.from.value = kroOption.to.value = kroOption.page.value;
+    return input;
 }
 
 }  // namespace kro

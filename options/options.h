@@ -141,6 +141,15 @@ inline int32_t& givenFlag(KroOption& record, const OptionSlot& slot) {
     }
 }
 
+inline int32_t givenFlag(const KroOption& record, const OptionSlot& slot) {
+    return givenFlag(const_cast<KroOption&>(record), slot);
+}
+
+// Clears every given flag of record; the values stay.
+inline void initOption(KroOption& record) {
+    for (const OptionSlot& slot : kOptionSlots) givenFlag(record, slot) = 0;
+}
+
 // Index of a keyword in kOptionSlots; -1 when none.
 constexpr int slotIndex(std::string_view keyword) {
     for (size_t i = 0; i < kOptionSlotCount; ++i)
@@ -159,20 +168,45 @@ consteval uint64_t slotSet(std::initializer_list<std::string_view> keywords) {
     return set;
 }
 
+// Internals on a record of the caller's. Those that can refuse give 0 or the
+// status code of the refusal and store nothing; the exported functions of the
+// same names wrap them with kroOption and fndErrorStatus.
+void setDefaults(KroOption& record);
+int32_t checkOption(const KroOption& record);  // contradictions between given options
+int32_t checkValue(const KroOption& record);   // value ranges, after the defaults
+// Whether every option given in record is one that conversion kind (1 to 24) accepts.
+int32_t checkCOption(const KroOption& record, int32_t kind);
+int32_t getOption(KroOption& record, int32_t* argc, char** argv);
+// What follows the reading of a job's options: the checks, the defaults, one
+// tile side for both, and -page as -from and -to.
+int32_t completeOptions(KroOption& record);
+
+// The leading decimal integer of text as strtol reads it, saturated to 32
+// bits rather than wrapped; false, leaving *value, when text holds none.
+bool readInt(const char* text, int32_t* value);
 // atoi and atof as the host's 32-bit runtime has them, minus the undefined
 // cases: a number too large for 32 bits saturates instead of wrapping.
 int32_t toInt(const char* text);
 double toReal(const char* text);
 
 // The colour of name in the colour-name file "RGB.TXT" found on the search
-// path, as 0xRRGGBB; -1 with a status code when it cannot be resolved.
-int32_t kroLookupColorName(const char* name);
-// The same lookup in one given file.
+// path, or in one given file, as 0xRRGGBB into *colour; 0 or a status code.
+int32_t colourByName(const char* name, int32_t* colour);
+int32_t colourByNameIn(const char* path, const char* name, int32_t* colour);
+// colourByNameIn with the library's convention: the colour, or -1 with the
+// code stored.
 int32_t lookupColorNameIn(const char* path, const char* name);
 
-// Reads a one-line option file into kroOption and returns its input path
-// (malloc'd, the caller frees it); null on failure; KRO_FAILED_PTR when the
-// stream ends before its first character.
+// Reads the words of a one-line option file into record, its flags cleared
+// first, without checks or defaults: 0 with *input the job's input path
+// (malloc'd, the caller frees it) or KRO_FAILED_PTR when the stream ends
+// before its first character; otherwise a status code. The text slots point
+// into buffers of the reader, good until its next call.
+int32_t readOptionFile(FILE* stream, KroOption& record, char** input);
+// readOptionFile into kroOption, then checked and completed as KroGetOption
+// completes a vector: the input path, or null with the code stored. The host
+// program compiles this file into itself, so it reaches the rest of the
+// library through the exports only.
 char* kroReadOptionFile(FILE* stream);
 
 }  // namespace kro

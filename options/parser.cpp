@@ -1,5 +1,6 @@
 // The option parser: moves the conversion options of an argument vector into
-// kroOption and leaves everything else (file names, unknown options) in place.
+// an option record (kroOption for KroGetOption) and leaves everything else
+// (file names, unknown options) in place.
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -10,7 +11,6 @@
 
 namespace {
 
-using kro::fail;
 using kro::OptionKind;
 using kro::OptionSlot;
 
@@ -36,47 +36,85 @@ int32_t hexColour(const char* text) {
     return int32_t(negative ? 0u - u : u);
 }
 
-// Stores the value word of an option; false, with the code stored, when the
-// word is not accepted.
-bool storeValue(const OptionSlot& slot, char* word) {
+// Stores the value word of an option in record; 0 or the code of a word that
+// is not accepted.
+int32_t storeValue(KroOption& record, const OptionSlot& slot, char* word) {
     switch (slot.kind) {
         case OptionKind::Integer:
-            kroOption.*slot.integer = {1, kro::toInt(word)};
-            return true;
+            record.*slot.integer = {1, kro::toInt(word)};
+            return 0;
         case OptionKind::Real:
-            kroOption.*slot.real = {1, kro::toReal(word)};
-            return true;
+            record.*slot.real = {1, kro::toReal(word)};
+            return 0;
         case OptionKind::Text:
-            kroOption.*slot.text = {1, word};  // not copied: the caller keeps it alive
-            return true;
+            record.*slot.text = {1, word};  // not copied: the caller keeps it alive
+            return 0;
         case OptionKind::Keyword: {
-            KroIntSlot& s = kroOption.*slot.integer;
+            KroIntSlot& s = record.*slot.integer;
             s.value = slot.lookup(word);
-            if (s.value == -1) {
-                fail(slot.badWordCode);
-                return false;
-            }
+            if (s.value == -1) return slot.badWordCode;
             s.given = 1;
-            return true;
+            return 0;
         }
         case OptionKind::Colour: {
-            KroIntSlot& s = kroOption.*slot.integer;
+            KroIntSlot& s = record.*slot.integer;
             if (word[0] == '#') {
                 s = {1, hexColour(word + 1)};
-                return true;
+                return 0;
             }
-            s.value = kro::kroLookupColorName(word);
-            if (s.value == -1) return false;
+            s.value = -1;
+            if (int32_t code = kro::colourByName(word, &s.value)) return code;
             s.given = 1;
-            return true;
+            return 0;
         }
         case OptionKind::Switch:
             break;
     }
-    return false;
+    return KRO_ERR_OPTION_NO_VALUE;
 }
 
 }  // namespace
+
+namespace kro {
+
+int32_t getOption(KroOption& record, int32_t* argc, char** argv) {
+    if (!argc || (!argv && *argc > 0)) return KRO_ERR_NULL;
+
+    int32_t i = 0;
+    while (i < *argc) {
+        const char* arg = argv[i];
+        const OptionSlot* slot = arg && arg[0] == '-' ? findOption(arg + 1) : nullptr;
+        if (!slot) {
+            ++i;
+            continue;
+        }
+        if (slot->kind == OptionKind::Switch) {
+            (record.*slot->flag).given = 1;
+            kroShiftOption(argc, argv, i, 1);
+            continue;
+        }
+        // A null entry ends the vector as far as the value is concerned.
+        if (i + 1 >= *argc || !argv[i + 1]) return KRO_ERR_OPTION_NO_VALUE;
+        if (int32_t code = storeValue(record, *slot, argv[i + 1])) return code;
+        kroShiftOption(argc, argv, i, 2);
+    }
+    return completeOptions(record);
+}
+
+int32_t completeOptions(KroOption& record) {
+    if (int32_t code = checkOption(record)) return code;
+    setDefaults(record);
+    // One tile side given stands for both.
+    if (record.tileWidth.given == 1 && record.tileHeight.given != 1)
+        record.tileHeight.value = record.tileWidth.value;
+    if (record.tileHeight.given == 1 && record.tileWidth.given != 1)
+        record.tileWidth.value = record.tileHeight.value;
+    if (int32_t code = checkValue(record)) return code;
+    if (record.page.given == 1) record.from.value = record.to.value = record.page.value;
+    return 0;
+}
+
+}  // namespace kro
 
 extern "C" {
 
@@ -90,40 +128,8 @@ KRO_API void kroShiftOption(int32_t* argc, char** argv, int32_t index, int32_t n
 }
 
 KRO_API int32_t KroGetOption(int32_t* argc, char** argv) {
-    if (!argc || (!argv && *argc > 0)) return fail(KRO_ERR_NULL);
-
-    int32_t i = 0;
-    while (i < *argc) {
-        const char* arg = argv[i];
-        const OptionSlot* slot = arg && arg[0] == '-' ? findOption(arg + 1) : nullptr;
-        if (!slot) {
-            ++i;
-            continue;
-        }
-        if (slot->kind == OptionKind::Switch) {
-            (kroOption.*slot->flag).given = 1;
-            kroShiftOption(argc, argv, i, 1);
-            continue;
-        }
-        // A null entry ends the vector as far as the value is concerned.
-        if (i + 1 >= *argc || !argv[i + 1]) return fail(KRO_ERR_OPTION_NO_VALUE);
-        if (!storeValue(*slot, argv[i + 1])) return -1;
-        kroShiftOption(argc, argv, i, 2);
-    }
-
-    if (kroCheckOption() != 0) return -1;
-    kroSetDefault();
-    // One tile side given stands for both.
-    if (kroOption.tileWidth.given == 1 && kroOption.tileHeight.given != 1)
-        kroOption.tileHeight.value = kroOption.tileWidth.value;
-    if (kroOption.tileHeight.given == 1 && kroOption.tileWidth.given != 1)
-        kroOption.tileWidth.value = kroOption.tileHeight.value;
-    if (kroCheckValue() != 0) return -1;
-    if (kroOption.page.given == 1) {
-        kroOption.to.value = kroOption.page.value;
-        kroOption.from.value = kroOption.page.value;
-    }
-    return 0;
+    const int32_t code = kro::getOption(kroOption, argc, argv);
+    return code ? kro::fail(code) : 0;
 }
 
 }  // extern "C"

@@ -155,31 +155,39 @@ static_assert(sizeof(KroOption) == 552);
 
 }  // namespace
 
-extern "C" {
+namespace kro {
 
-KRO_API void kroInitOption(void) {
-    for (const kro::OptionSlot& slot : kro::kOptionSlots) kro::givenFlag(kroOption, slot) = 0;
-}
-
-KRO_API int32_t kroSetDefault(void) {
-    for (const kro::OptionSlot& slot : kro::kOptionSlots) {
-        if (kro::givenFlag(kroOption, slot) == 1) continue;
+void setDefaults(KroOption& record) {
+    for (const OptionSlot& slot : kOptionSlots) {
+        if (givenFlag(record, slot) == 1) continue;
         switch (slot.kind) {
-            case kro::OptionKind::Integer:
-            case kro::OptionKind::Keyword:
-            case kro::OptionKind::Colour:
-                (kroOption.*slot.integer).value = slot.intDefault;
+            case OptionKind::Integer:
+            case OptionKind::Keyword:
+            case OptionKind::Colour:
+                (record.*slot.integer).value = slot.intDefault;
                 break;
-            case kro::OptionKind::Real:
-                (kroOption.*slot.real).value = slot.realDefault;
+            case OptionKind::Real:
+                (record.*slot.real).value = slot.realDefault;
                 break;
-            case kro::OptionKind::Text:
-                (kroOption.*slot.text).value = nullptr;
+            case OptionKind::Text:
+                (record.*slot.text).value = nullptr;
                 break;
-            case kro::OptionKind::Switch:
+            case OptionKind::Switch:
                 break;
         }
     }
+}
+
+}  // namespace kro
+
+extern "C" {
+
+KRO_API void kroInitOption(void) {
+    kro::initOption(kroOption);
+}
+
+KRO_API int32_t kroSetDefault(void) {
+    kro::setDefaults(kroOption);
     return 0;
 }
 

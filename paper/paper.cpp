@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "core/image.h"
+#include "paper/sizes.h"
 
 namespace {
 
@@ -66,11 +67,6 @@ int32_t orientationOf(int64_t w, int64_t h) {
     return w >= h ? KRO_PAPER_LANDSCAPE : KRO_PAPER_PORTRAIT;
 }
 
-int32_t noPaper() {
-    fndErrorStatus = KRO_ERR_PAPER;
-    return 0;
-}
-
 int32_t byLengthSmallest(float shortSide, float longSide, int32_t orientation) {
     // Paper 1: the smallest short limit that holds the short side. Half letter
     // and postcard stand for A5 and A6 here but keep their own long limits.
@@ -90,7 +86,7 @@ int32_t byLengthSmallest(float shortSide, float longSide, int32_t orientation) {
             shortLimit1 = mmHigh(105);
         }
     }
-    if (base1 == 0) return noPaper();
+    if (base1 == 0) return 0;
 
     int32_t base2 = 0, longLimit2 = 0;
     for (const PaperSize* row = kPaperSizes; row->base != 0; ++row) {
@@ -104,7 +100,7 @@ int32_t byLengthSmallest(float shortSide, float longSide, int32_t orientation) {
     if (base1 == kro::kPaperA5 && base2 == kro::kPaperHalfLetter)
         return kro::kPaperHalfLetter | orientation;
     if (base1 == base2 || longSide <= longLimit1) return base1 | orientation;
-    if (base1 == kro::kPaperLetter || base1 == kro::kPaperCard) return noPaper();
+    if (base1 == kro::kPaperLetter || base1 == kro::kPaperCard) return 0;
     return base1 | KRO_PAPER_LONG | orientation;
 }
 
@@ -112,13 +108,13 @@ int32_t byLengthNearest(float shortSide, float longSide, int32_t orientation) {
     const PaperSize* paper1 = nullptr;
     for (const PaperSize* row = kPaperSizes; row->base != 0 && !paper1; ++row)
         if (mmInRange(row->shortSide, shortSide)) paper1 = row;
-    if (!paper1) return noPaper();
+    if (!paper1) return 0;
     bool fitsLong = longSide >= mmLow(paper1->longSide);
 
     const PaperSize* paper2 = nullptr;
     for (const PaperSize* row = kPaperSizes; row->base != 0 && !paper2; ++row)
         if (mmInRange(row->longSide, longSide)) paper2 = row;
-    if (!paper2) return fitsLong ? paper1->base | KRO_PAPER_LONG | orientation : noPaper();
+    if (!paper2) return fitsLong ? paper1->base | KRO_PAPER_LONG | orientation : 0;
     if (paper2 == paper1) return paper1->base | orientation;
 
     // Both sides may still fit one later row: look from the end of the table.
@@ -126,31 +122,84 @@ int32_t byLengthNearest(float shortSide, float longSide, int32_t orientation) {
     for (const PaperSize* row = last; row >= kPaperSizes; --row)
         if (mmInRange(row->shortSide, shortSide) && mmInRange(row->longSide, longSide))
             return row->base | orientation;
-    return fitsLong ? paper1->base | KRO_PAPER_LONG | orientation : noPaper();
+    return fitsLong ? paper1->base | KRO_PAPER_LONG | orientation : 0;
 }
 
 }  // namespace
+
+namespace kro {
+
+int32_t paperDots(int32_t papertype, int32_t dpi, int32_t* width, int32_t* height) {
+    const PaperSize* row = findPaperSize(papertype);
+    if (!row || !(papertype & (KRO_PAPER_PORTRAIT | KRO_PAPER_LANDSCAPE))) return KRO_ERR_PAPER;
+    const int32_t shortDots = clampToInt32(sideDots(row->shortSide, dpi));
+    const int32_t longDots = clampToInt32(sideDots(row->longSide, dpi));
+    // The portrait bit is tested first.
+    const bool portrait = papertype & KRO_PAPER_PORTRAIT;
+    *width = portrait ? shortDots : longDots;
+    *height = portrait ? longDots : shortDots;
+    return *width > KRO_MAX_SIDE || *height > KRO_MAX_SIDE ? KRO_ERR_PAPER_TOO_LARGE : 0;
+}
+
+int32_t paperByDots(int32_t width, int32_t height, int32_t dpi, int32_t* papertype) {
+    const int32_t shortSide = width < height ? width : height;
+    const int32_t longSide = width < height ? height : width;
+    const int32_t orientation = orientationOf(width, height);
+
+    const PaperSize* paper1 = nullptr;
+    for (const PaperSize* row = kPaperSizes; row->base != 0 && !paper1; ++row)
+        if (dotsInRange(row->shortSide, dpi, shortSide)) paper1 = row;
+    if (!paper1) return KRO_ERR_PAPER;
+    const int64_t minLong1 = dotBound(paper1->longSide, dpi, kLow);
+
+    const PaperSize* paper2 = nullptr;
+    for (const PaperSize* row = kPaperSizes; row->base != 0 && !paper2; ++row)
+        if (dotsInRange(row->longSide, dpi, longSide)) paper2 = row;
+    if (!paper2) {
+        if (longSide < minLong1 || !isSeriesAorB(paper1->base)) return KRO_ERR_PAPER;
+        *papertype = paper1->base | KRO_PAPER_LONG | orientation;
+        return 0;
+    }
+    if (paper2 == paper1) {
+        *papertype = paper1->base | orientation;
+        return 0;
+    }
+    // The sides fall in different rows: the sheet whose computed dots come
+    // within the tolerance of the other side wins.
+    int32_t w = 0, h = 0;
+    if (int32_t code = paperDots(paper1->base | KRO_PAPER_LANDSCAPE, dpi, &w, &h)) return code;
+    const int64_t long1 = w;
+    if (kLow * long1 / 100 <= longSide && longSide <= kHigh * long1 / 100) {
+        *papertype = paper1->base | orientation;
+        return 0;
+    }
+    if (int32_t code = paperDots(paper2->base | KRO_PAPER_PORTRAIT, dpi, &w, &h)) return code;
+    const int64_t short2 = w;
+    if (kLow * short2 / 100 <= shortSide && shortSide <= kHigh * short2 / 100) {
+        *papertype = paper2->base | orientation;
+        return 0;
+    }
+    return KRO_ERR_PAPER;
+}
+
+int32_t paperByLength(float width, float height, int32_t fit) {
+    if (std::isnan(width) || std::isnan(height)) return 0;
+    const float shortSide = width >= height ? height : width;
+    const float longSide = width >= height ? width : height;
+    const int32_t orientation = width >= height ? KRO_PAPER_LANDSCAPE : KRO_PAPER_PORTRAIT;
+    return fit == 1 ? byLengthSmallest(shortSide, longSide, orientation)
+                    : byLengthNearest(shortSide, longSide, orientation);
+}
+
+}  // namespace kro
 
 extern "C" {
 
 KRO_API int32_t KroQueryDotsByPapertype(int32_t papertype, int32_t dpi, int32_t* width,
                                         int32_t* height) {
     if (!width || !height) return fail(KRO_ERR_NULL);
-    const PaperSize* row = kro::findPaperSize(papertype);
-    if (!row) return fail(KRO_ERR_PAPER);
-    int64_t shortDots = sideDots(row->shortSide, dpi);
-    int64_t longDots = sideDots(row->longSide, dpi);
-    if (papertype & KRO_PAPER_PORTRAIT) {
-        *width = clampToInt32(shortDots);
-        *height = clampToInt32(longDots);
-    } else if (papertype & KRO_PAPER_LANDSCAPE) {
-        *width = clampToInt32(longDots);
-        *height = clampToInt32(shortDots);
-    } else {
-        return fail(KRO_ERR_PAPER);
-    }
-    if (*width > KRO_MAX_SIDE || *height > KRO_MAX_SIDE) return fail(KRO_ERR_PAPER_TOO_LARGE);
-    return 0;
+    const int32_t code = kro::paperDots(papertype, dpi, width, height);
+    return code ? fail(code) : 0;
 }
 
 KRO_API int32_t KroQueryLengthByPapertype(int32_t papertype, float* width, float* height) {
@@ -170,48 +219,17 @@ KRO_API int32_t KroQueryLengthByPapertype(int32_t papertype, float* width, float
 }
 
 KRO_API int32_t KroQueryPapertypeByDots(int32_t width, int32_t height, int32_t dpi) {
-    int32_t shortSide = width < height ? width : height;
-    int32_t longSide = width < height ? height : width;
-    if (longSide > KRO_MAX_SIDE) return fail(KRO_ERR_PAPER_TOO_LARGE);
-    int32_t orientation = orientationOf(width, height);
-
-    const PaperSize* paper1 = nullptr;
-    for (const PaperSize* row = kPaperSizes; row->base != 0 && !paper1; ++row)
-        if (dotsInRange(row->shortSide, dpi, shortSide)) paper1 = row;
-    if (!paper1) return noPaper();
-    int64_t minLong1 = dotBound(paper1->longSide, dpi, kLow);
-
-    const PaperSize* paper2 = nullptr;
-    for (const PaperSize* row = kPaperSizes; row->base != 0 && !paper2; ++row)
-        if (dotsInRange(row->longSide, dpi, longSide)) paper2 = row;
-    if (!paper2) {
-        if (longSide >= minLong1 && isSeriesAorB(paper1->base))
-            return paper1->base | KRO_PAPER_LONG | orientation;
-        return noPaper();
-    }
-    if (paper2 == paper1) return paper1->base | orientation;
-
-    // The sides fall in different rows: the sheet whose computed dots come
-    // within the tolerance of the other side wins.
-    int32_t w = 0, h = 0;
-    if (KroQueryDotsByPapertype(paper1->base | KRO_PAPER_LANDSCAPE, dpi, &w, &h) != 0) return 0;
-    int64_t long1 = w;
-    if (kLow * long1 / 100 <= longSide && longSide <= kHigh * long1 / 100)
-        return paper1->base | orientation;
-    if (KroQueryDotsByPapertype(paper2->base | KRO_PAPER_PORTRAIT, dpi, &w, &h) != 0) return 0;
-    int64_t short2 = w;
-    if (kLow * short2 / 100 <= shortSide && shortSide <= kHigh * short2 / 100)
-        return paper2->base | orientation;
-    return noPaper();
+    if ((width < height ? height : width) > KRO_MAX_SIDE) return fail(KRO_ERR_PAPER_TOO_LARGE);
+    int32_t papertype = 0;
+    // A sheet that cannot be had is no failure here: 0, with the code stored.
+    if (int32_t code = kro::paperByDots(width, height, dpi, &papertype)) fndErrorStatus = code;
+    return papertype;
 }
 
 KRO_API int32_t KroQueryPapertypeByLength(float width, float height, int32_t fit) {
-    if (std::isnan(width) || std::isnan(height)) return noPaper();
-    float shortSide = width >= height ? height : width;
-    float longSide = width >= height ? width : height;
-    int32_t orientation = width >= height ? KRO_PAPER_LANDSCAPE : KRO_PAPER_PORTRAIT;
-    return fit == 1 ? byLengthSmallest(shortSide, longSide, orientation)
-                    : byLengthNearest(shortSide, longSide, orientation);
+    const int32_t papertype = kro::paperByLength(width, height, fit);
+    if (papertype == 0) fndErrorStatus = KRO_ERR_PAPER;
+    return papertype;
 }
 
 }  // extern "C"

@@ -155,7 +155,6 @@ TEST(PixoDither, EveryMethodKeepsTheMeanOfAGradientAndTheExtremes) {
     double meanGray = 0;
     for (int32_t x = 0; x < w; ++x) meanGray += ramp.row(0)[x];
     meanGray /= 255.0 * w;
-    std::set<std::string> results;
     for (const DitherCase& c : kDithers) {
         SCOPED_TRACE(c.method);
         Image out(w, h, 1);
@@ -166,8 +165,6 @@ TEST(PixoDither, EveryMethodKeepsTheMeanOfAGradientAndTheExtremes) {
         EXPECT_NEAR(double(white) / (w * h), meanGray, 0.03);
         // The padding bits past the width stay clear.
         for (int32_t y = 0; y < h; ++y) EXPECT_EQ(out.row(y)[w / 8] & (0xFF >> (w % 8)), 0);
-        results.insert(
-            std::string(reinterpret_cast<const char*>(out.im.data), size_t(out.im.size)));
         // Flat black and flat white come out flat.
         for (uint8_t level : {0, 255}) {
             Image flat(40, 9, 8), bits(40, 9, 1);
@@ -177,7 +174,6 @@ TEST(PixoDither, EveryMethodKeepsTheMeanOfAGradientAndTheExtremes) {
                 ASSERT_EQ(bits.im.data[i], level ? 0x00 : 0xFF) << int(level);
         }
     }
-    EXPECT_EQ(results.size(), std::size(kDithers)) << "two codes gave the same dithering";
     // Without the flag the code is ignored and Floyd-Steinberg is used.
     Image fs(w, h, 1), noFlag(w, h, 1), inverse(w, h, 1), rgb(w, h, 24);
     dither(ramp, kDithers[1], &fs);
@@ -192,6 +188,34 @@ TEST(PixoDither, EveryMethodKeepsTheMeanOfAGradientAndTheExtremes) {
     EXPECT_TRUE(kt::samePixels(fs.im, inverse.im, w, h));
     ASSERT_EQ(GfxMdsp(&rgb.im, 0, 0, w, h, 2, nullptr, &inverse.im, 0, 0, 1, 1, nullptr), 0);
     EXPECT_TRUE(kt::samePixels(fs.im, inverse.im, w, h));
+}
+
+// Each method's exact bits for a small gradient, so a changed weight, tap or
+// threshold shows even where the mean stays.
+TEST(PixoDither, EveryMethodGivesItsOwnBitsForASmallGradient) {
+    const int32_t w = 16, h = 8;
+    Image ramp(w, h, 8);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) ramp.row(y)[x] = uint8_t(40 + x * 8 + y * 12);
+    // Rows as 16-bit numbers, the leftmost pixel in the top bit, 1 = black.
+    // Floyd-Steinberg's first row worked by hand: 40, 48 + 17, 56 + 28, 64 + 36
+    // and 72 + 43 go black, 80 + 50 white, 88 - 55 black, ...
+    const std::vector<uint16_t> want[] = {
+        {0xFFE0, 0xFFC0, 0xFF00, 0xFE00, 0xF800, 0xF000, 0xC000, 0x8000},  // threshold
+        {0xFB54, 0xD6AA, 0xBAA1, 0xD554, 0xAA08, 0x6AD0, 0x9404, 0x52A0},  // Floyd-Steinberg
+        {0x5551, 0xFAAA, 0x5544, 0xEEAA, 0x5500, 0xAAAA, 0x5400, 0xAAA8},  // Bayer 4x4
+        {0x5551, 0xFAAA, 0x5544, 0xEEAA, 0x5500, 0xAAAA, 0x5440, 0xAAA8},  // Bayer 8x8
+        {0xFF64, 0xF994, 0xAC92, 0xB348, 0xD920, 0x6620, 0x9080, 0x9900},  // Atkinson
+        {0xFED2, 0xF5A4, 0x9929, 0xEB48, 0xB490, 0x5244, 0x9220, 0x5480},  // Stucki
+    };
+    for (size_t m = 0; m < std::size(kDithers); ++m) {
+        Image out(w, h, 1);
+        dither(ramp, kDithers[m], &out);
+        std::vector<uint16_t> rows;
+        for (int32_t y = 0; y < h; ++y)
+            rows.push_back(uint16_t(out.row(y)[0] << 8 | out.row(y)[1]));
+        EXPECT_EQ(rows, want[m]) << kDithers[m].method;
+    }
 }
 
 // The number of distinct values of an 8-bit picture, and the largest.
@@ -239,12 +263,13 @@ TEST(PixoQuantise, FewColoursAreKeptExactly) {
     Image im(31, 17, 24);
     for (int32_t y = 0; y < 17; ++y)
         for (int32_t x = 0; x < 31; ++x) kt::setPixel(&im.im, x, y, colours[(x / 3 + y) % 5]);
-    for (int32_t count : {5, 216}) {
+    for (int32_t count : {4, 5, 216}) {
         Image out(31, 17, 8);
         Palette palette(768);
         ASSERT_EQ(GfxCdsp(&im.im, 0, 0, 31, 17, count, 0, &out.im, 0, 0, palette.data(), nullptr),
                   0);
-        EXPECT_EQ(valuesOf(out).size(), 5u);
+        EXPECT_EQ(valuesOf(out).size(), std::min(size_t(count), size_t(5)));
+        if (count < 5) continue;  // one colour too many: quantised
         for (int32_t y = 0; y < 17; ++y)
             for (int32_t x = 0; x < 31; ++x) {
                 const int k = int(pixel(out.im, x, y));
@@ -253,10 +278,6 @@ TEST(PixoQuantise, FewColoursAreKeptExactly) {
                     pixel(im.im, x, y));
             }
     }
-    Image out(31, 17, 8);
-    Palette palette(768);
-    ASSERT_EQ(GfxCdsp(&im.im, 0, 0, 31, 17, 4, 0, &out.im, 0, 0, palette.data(), nullptr), 0);
-    EXPECT_LE(valuesOf(out).size(), 4u);
 }
 
 TEST(PixoLevels, GrayLevelsAreEvenAndKeepTheirOrder) {

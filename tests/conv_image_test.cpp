@@ -171,6 +171,7 @@ TEST_F(ConvImage, LevelReducesToItsCountWhereTheConversionAllowsIt) {
         {"RGB to palette, level 4", 2, 3, 4, 8, 3, 64},
         {"RGB to palette, level 7 keeps 216", 2, 3, 7, 8, 3, 216},
         {"RGB copy, level 2", 2, kNone, 2, 8, 3, 8},
+        {"RGB copy, level 6", 2, kNone, 6, 8, 3, 216},
         {"RGB copy, level 7: no reduction", 2, kNone, 7, 24, 2, 45 * 31},
         {"RGB to gray, level 2", 2, 1, 2, 8, 1, 2},
         {"RGB to gray, level 7", 2, 1, 7, 8, 1, 7},
@@ -198,33 +199,37 @@ TEST_F(ConvImage, LevelReducesToItsCountWhereTheConversionAllowsIt) {
     }
 }
 
-// A colour picture made gray keeps level grays spread evenly from black to
-// white, as a gray picture does, not level cubed.
-TEST_F(ConvImage, ColourToGrayReducesToLevelGrays) {
+// A reduced gray picture holds the gray levels themselves, spread evenly from
+// black to white, not the indices of its levels; a colour picture made gray
+// keeps level grays as a gray one does, not level cubed.
+TEST_F(ConvImage, GrayReducesToEvenLevelGrays) {
     const uint32_t grays[] = {0, 40, 43, 100, 127, 128, 200, 213, 255};
     const struct {
-        int32_t level;
+        int32_t photometric, colortype, level;
         std::vector<uint32_t> want;
     } cases[] = {
-        {2, {0, 0, 0, 0, 0, 255, 255, 255, 255}},
-        {4, {0, 0, 85, 85, 85, 170, 170, 255, 255}},
+        {KRO_PHOTO_RGB, KRO_COLORTYPE_GRAYSCALE, 2, {0, 0, 0, 0, 0, 255, 255, 255, 255}},
+        {KRO_PHOTO_RGB, KRO_COLORTYPE_GRAYSCALE, 4, {0, 0, 85, 85, 85, 170, 170, 255, 255}},
+        {KRO_PHOTO_BLACK_IS_ZERO, KRO_COLORTYPE_GRAYSCALE, 2, {0, 0, 0, 0, 0, 255, 255, 255, 255}},
+        {KRO_PHOTO_BLACK_IS_ZERO, kNone, 4, {0, 0, 85, 85, 85, 170, 170, 255, 255}},
+        {KRO_PHOTO_WHITE_IS_ZERO, kNone, 4, {0, 0, 85, 85, 85, 170, 170, 255, 255}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.level);
-        for (int32_t photometric : {KRO_PHOTO_RGB, KRO_PHOTO_BLACK_IS_ZERO}) {
-            Source s("grays", photometric, 9, 1);
-            for (int32_t x = 0; x < 9; ++x)
-                kt::setPixel(&s.image.im, x, 0,
-                             photometric == KRO_PHOTO_RGB ? grays[x] * 0x010101u : grays[x]);
-            setOptions({.colortype = KRO_COLORTYPE_GRAYSCALE, .level = c.level});
-            Converted out;
-            ASSERT_EQ(convert(&s, &out), 0);
-            ASSERT_EQ(out.im.depth, 8);
-            EXPECT_EQ(out.photometric, KRO_PHOTO_BLACK_IS_ZERO);
-            std::vector<uint32_t> got;
-            for (int32_t x = 0; x < 9; ++x) got.push_back(kt::pixel(out.im, x, 0));
-            EXPECT_EQ(got, c.want) << "photometric " << photometric;
-        }
+        SCOPED_TRACE(testing::Message() << "photometric " << c.photometric << ", colortype "
+                                        << c.colortype << ", level " << c.level);
+        Source s("grays", c.photometric, 9, 1);
+        for (int32_t x = 0; x < 9; ++x)
+            kt::setPixel(&s.image.im, x, 0,
+                         c.photometric == KRO_PHOTO_RGB ? grays[x] * 0x010101u : grays[x]);
+        setOptions({.colortype = c.colortype, .level = c.level});
+        Converted out;
+        ASSERT_EQ(convert(&s, &out), 0);
+        ASSERT_EQ(out.im.depth, 8);
+        EXPECT_EQ(out.photometric,
+                  c.photometric == KRO_PHOTO_RGB ? KRO_PHOTO_BLACK_IS_ZERO : c.photometric);
+        std::vector<uint32_t> got;
+        for (int32_t x = 0; x < 9; ++x) got.push_back(kt::pixel(out.im, x, 0));
+        EXPECT_EQ(got, c.want);
     }
 }
 
@@ -301,57 +306,58 @@ TEST_F(ConvImage, GammaOneChangesNothingAndPalettesAreCorrectedInACopy) {
 }
 
 TEST_F(ConvImage, ChecksComeInTheirOrderWithTheirCodes) {
+    // The arguments of one call, spoiled one way per case.
+    struct Call {
+        RsImage* src;
+        int32_t photometric;
+        const unsigned char* palette;
+        RsImage* dst;
+        int32_t* dstPhotometric;
+        unsigned char* dstPalette;
+    };
     struct Case {
         const char* what;
-        void (*spoil)(RsImage*, int32_t*, bool*);
+        void (*spoil)(Call*);
         int32_t code;
     };
     const Case cases[] = {
-        {"null data", [](RsImage* im, int32_t*, bool*) { im->data = nullptr; }, KRO_ERR_NULL},
-        {"width 0", [](RsImage* im, int32_t*, bool*) { im->width = 0; }, KRO_ERR_SIZE},
-        {"height 32769", [](RsImage* im, int32_t*, bool*) { im->height = 32769; }, KRO_ERR_SIZE},
-        {"depth 1", [](RsImage* im, int32_t*, bool*) { im->depth = 1; }, KRO_ERR_DEPTH},
-        {"depth 16", [](RsImage* im, int32_t*, bool*) { im->depth = 16, im->format = 4; },
-         KRO_ERR_DEPTH},
-        {"format 4", [](RsImage* im, int32_t*, bool*) { im->format = 4; }, KRO_ERR_FORMAT},
-        {"photometric 4", [](RsImage*, int32_t* p, bool*) { *p = 4; }, KRO_ERR_PHOTOMETRIC},
-        {"photometric -1", [](RsImage*, int32_t* p, bool*) { *p = -1; }, KRO_ERR_PHOTOMETRIC},
-        {"RGB of 8 bits", [](RsImage*, int32_t* p, bool*) { *p = 2; }, KRO_ERR_DEPTH},
-        {"size short of the rows", [](RsImage* im, int32_t*, bool*) { im->size -= 1; },
-         KRO_ERR_SIZE},
-        {"null destination", [](RsImage*, int32_t*, bool* d) { *d = true; }, KRO_ERR_NULL},
+        {"null source", [](Call* c) { c->src = nullptr; }, KRO_ERR_NULL},
+        {"null data", [](Call* c) { c->src->data = nullptr; }, KRO_ERR_NULL},
+        {"width 0", [](Call* c) { c->src->width = 0; }, KRO_ERR_SIZE},
+        {"height 32769", [](Call* c) { c->src->height = 32769; }, KRO_ERR_SIZE},
+        {"depth 1", [](Call* c) { c->src->depth = 1; }, KRO_ERR_DEPTH},
+        {"depth 16", [](Call* c) { c->src->depth = 16, c->src->format = 4; }, KRO_ERR_DEPTH},
+        {"format 4", [](Call* c) { c->src->format = 4; }, KRO_ERR_FORMAT},
+        {"photometric 4", [](Call* c) { c->photometric = 4; }, KRO_ERR_PHOTOMETRIC},
+        {"photometric -1", [](Call* c) { c->photometric = -1; }, KRO_ERR_PHOTOMETRIC},
+        {"RGB of 8 bits", [](Call* c) { c->photometric = 2; }, KRO_ERR_DEPTH},
+        {"size short of the rows", [](Call* c) { c->src->size -= 1; }, KRO_ERR_SIZE},
+        {"null destination", [](Call* c) { c->dst = nullptr; }, KRO_ERR_NULL},
+        {"null palette", [](Call* c) { c->photometric = 3, c->palette = nullptr; }, KRO_ERR_NULL},
+        {"null destination palette", [](Call* c) { c->dstPalette = nullptr; }, KRO_ERR_NULL},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Source s("gray", 1);
-        RsImage im = s.image.im;
-        int32_t photometric = 1;
-        bool nullDst = false;
-        c.spoil(&im, &photometric, &nullDst);
-        setOptions({.colortype = 0});
-        RsImage dst{};
+        RsImage im = s.image.im, dst{};
         int32_t dstPhotometric = 9;
         Palette dstPalette(768);
-        EXPECT_FAILS_WITH(KroConvImage(&im, photometric, s.palette.data(), nullDst ? nullptr : &dst,
-                                       &dstPhotometric, dstPalette.data()),
+        Call call{&im, 1, s.palette.data(), &dst, &dstPhotometric, dstPalette.data()};
+        c.spoil(&call);
+        setOptions({.colortype = 0});
+        EXPECT_FAILS_WITH(KroConvImage(call.src, call.photometric, call.palette, call.dst,
+                                       call.dstPhotometric, call.dstPalette),
                           c.code);
         EXPECT_EQ(dstPhotometric, 0) << "set before any check";
     }
-    Source s("palette", 3);
+    Source s("gray", 1);
     RsImage dst{};
-    int32_t p;
     Palette dstPalette(768);
-    EXPECT_FAILS_WITH(KroConvImage(nullptr, 1, nullptr, &dst, &p, dstPalette.data()), KRO_ERR_NULL);
-    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 3, nullptr, &dst, &p, dstPalette.data()),
-                      KRO_ERR_NULL);
-    EXPECT_FAILS_WITH(
-        KroConvImage(&s.image.im, 3, s.palette.data(), &dst, nullptr, dstPalette.data()),
-        KRO_ERR_NULL);
-    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 3, s.palette.data(), &dst, &p, nullptr),
+    EXPECT_FAILS_WITH(KroConvImage(&s.image.im, 1, nullptr, &dst, nullptr, dstPalette.data()),
                       KRO_ERR_NULL);
 }
 
-// The allocator of the conversion, counted by the base library and failing
+// An allocator for the conversion, counted by the base library and failing
 // at a chosen call.
 int gAllocations = 0;
 int gFailAt = 0;
@@ -364,11 +370,17 @@ unsigned char* countedAllocate(uint64_t bytes, bool zeroed) {
 void countedRelease(void* p) {
     FndUtFree(p, __FILE__, __LINE__);
 }
+constexpr kro::ConvImageMemory kCounted{countedAllocate, countedRelease};
+
+// KroConvImage through the counted allocator; the status code, not stored.
+int32_t convertCounted(RsImage* src, int32_t photometric, const unsigned char* palette,
+                       RsImage* dst, int32_t* dstPhotometric, unsigned char* dstPalette) {
+    return kro::convImage({kroOption, kCounted}, src, photometric, palette, dst, dstPhotometric,
+                          dstPalette);
+}
 
 // Every path that allocates, and every way it fails, gives back what it took.
 TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
-    const kro::ConvImageMemory counted{countedAllocate, countedRelease};
-    kro::setConvImageMemory(&counted);
     struct Case {
         const char* what;
         int32_t photometric;
@@ -404,11 +416,10 @@ TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
         int32_t p;
         Palette pal(768);
         gAllocations = 0, gFailAt = failAt;
-        fndErrorStatus = 0;
-        const int32_t rc =
-            KroConvImage(&s.image.im, c.photometric, s.palette.data(), &dst, &p, pal.data());
-        if (rc == 0) countedRelease(dst.data);
-        return rc == 0 ? 0 : rc == -1 ? fndErrorStatus : -999;
+        const int32_t code =
+            convertCounted(&s.image.im, c.photometric, s.palette.data(), &dst, &p, pal.data());
+        if (code == 0) countedRelease(dst.data);
+        return code;
     };
     const long baseline = FndUtLiveBlocks();
     for (const Case& c : cases) {
@@ -430,21 +441,19 @@ TEST_F(ConvImage, EveryFailureGivesBackEveryBuffer) {
         EXPECT_EQ(run(c, true, 0), c.code);
         EXPECT_EQ(FndUtLiveBlocks(), baseline);
     }
-    kro::setConvImageMemory(nullptr);
 }
 
 TEST_F(ConvImage, GammaStaysInTheSourceWhenALaterStepFails) {
-    const kro::ConvImageMemory counted{countedAllocate, countedRelease};
-    kro::setConvImageMemory(&counted);
     Source s("gray", 1);
     const uint32_t before = kt::pixel(s.image.im, 10, 0);
     setOptions({.colortype = 0, .gamma = 2.0});
     Converted out;
     gAllocations = 0, gFailAt = 1;
-    EXPECT_FAILS_WITH(convert(&s, &out), KRO_ERR_NOMEM);
+    EXPECT_EQ(convertCounted(&s.image.im, 1, s.palette.data(), &out.im, &out.photometric,
+                             out.palette.data()),
+              KRO_ERR_NOMEM);
     EXPECT_EQ(kt::pixel(s.image.im, 10, 0),
               uint32_t(std::lround(255.0 * std::sqrt(before / 255.0))));
-    kro::setConvImageMemory(nullptr);
 }
 
 }  // namespace

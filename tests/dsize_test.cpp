@@ -81,6 +81,11 @@ TEST(DrawableSize, RasterImage) {
          {.papertype = kA4V},
          {0, 0, 824, 2336, 100, 200, 824, 412},
          {.ry = 200}},
+        // A fax page: the sheet looked up at 204 dpi, its height shrunk to 98 dpi.
+        {"fax resolution on A4",
+         {.papertype = kA4V},
+         {0, 0, 1680, 1145, 204, 98, 1680, 1069},
+         {1728, 1100, 204, 98}},
         {"width and height",
          {.width = 600, .height = 300},
          {0, 0, 600, 300, 100, 100, 300, 300},

@@ -39,8 +39,8 @@ struct Args {
 };
 
 TEST_F(OptionsTest, DefaultsAndReset) {
+    // Every default is within its range.
     EXPECT_EQ(kroSetDefault(), 0);
-    EXPECT_EQ(kroOption.papertype.value, 0x00010310);
     EXPECT_EQ(kroCheckValue(), 0);
 
     // A reset clears every flag and keeps the values.
@@ -117,6 +117,7 @@ TEST_F(OptionsTest, ParserValuesAndChecks) {
         {{"-quality", "101"}, kRange},
         {{"-level", "256"}, kRange},
         {{"-tileWidth", "100"}, kRange},
+        {{"-tileWidth", "24"}, kRange},  // whole bytes are not enough: sides of 16
         {{"-xreso", "-1"}, kRange},
         {{"-stripLength", "-1"}, kRange},
         {{"-strip", "-1"}, kRange},

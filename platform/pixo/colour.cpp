@@ -16,19 +16,18 @@ bool intensityTable(int32_t photometric, const unsigned char* palette, uint8_t t
             case KRO_PHOTO_BLACK_IS_ZERO:
                 table[v] = uint8_t(v);
                 break;
-            case KRO_PHOTO_PALETTE:
+            case KRO_PHOTO_PALETTE: {
                 if (!palette) return false;
-                table[v] = luma(palette[v], palette[256 + v], palette[512 + v]);
+                const kro::ConstPalette p(palette);
+                table[v] = luma(p.red[v], p.green[v], p.blue[v]);
                 break;
+            }
             default:
                 return false;
         }
     }
     return true;
 }
-
-int dropUnused(const Plane& d, int32_t dx, int32_t dy, int32_t w, int32_t h, uint8_t (*colours)[3],
-               int n);
 
 }  // namespace pixo
 
@@ -115,21 +114,19 @@ extern "C" PIXO_API int32_t GfxCtog(const RsImage* src, int32_t x, int32_t y, in
         pixo::intensityTable(KRO_PHOTO_PALETTE, palette, table);
         mapRows(s, x, y, width, height, d, dx, dy, table);
     }
-    dst->validWidth = dx + width;
-    dst->validHeight = dy + height;
-    return pixo::done(status);
+    return pixo::filled(dst, dx, dy, width, height, status);
 }
 
 namespace {
 
 // Gray: count levels spread evenly over 0..255, index k below index k + 1.
 // One level is mid-gray.
-void grayLevels(int32_t count, uint8_t index[256], unsigned char* reduced) {
+void grayLevels(int32_t count, uint8_t index[256], kro::Palette reduced) {
     const int steps = count - 1;
     for (int v = 0; v < 256; ++v) index[v] = uint8_t(steps ? (v * steps + 127) / 255 : 0);
     for (int k = 0; k < count; ++k) {
         const uint8_t level = uint8_t(steps ? (k * 255 + steps / 2) / steps : 128);
-        reduced[k] = reduced[256 + k] = reduced[512 + k] = level;
+        kro::setEntry(reduced, k, level, level, level);
     }
 }
 
@@ -137,8 +134,9 @@ void grayLevels(int32_t count, uint8_t index[256], unsigned char* reduced) {
 // than count, otherwise count chosen by Wu's quantiser over the used entries
 // weighted by their pixels. index maps each old entry to its new one.
 int paletteLevels(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h,
-                  const unsigned char* palette, int32_t count, uint8_t index[256],
+                  kro::ConstPalette palette, int32_t count, uint8_t index[256],
                   uint8_t (*colours)[3], int32_t* rc) {
+    const unsigned char *red = palette.red, *green = palette.green, *blue = palette.blue;
     uint64_t pixels[256] = {};
     for (int32_t r = 0; r < h; ++r) {
         const unsigned char* p = s.row(y + r) + x;
@@ -147,9 +145,7 @@ int paletteLevels(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h,
     uint32_t distinct[256];
     int n = 0;
     for (int e = 0; e < 256; ++e)
-        if (pixels[e])
-            distinct[n++] =
-                uint32_t(palette[e]) << 16 | uint32_t(palette[256 + e]) << 8 | palette[512 + e];
+        if (pixels[e]) distinct[n++] = uint32_t(red[e]) << 16 | uint32_t(green[e]) << 8 | blue[e];
     std::sort(distinct, distinct + n);
     n = int(std::unique(distinct, distinct + n) - distinct);
     if (n <= count) {
@@ -164,13 +160,12 @@ int paletteLevels(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h,
         }
         for (int e = 0; e < 256; ++e)
             if (pixels[e])
-                hist.add(palette[e], palette[256 + e], palette[512 + e],
+                hist.add(red[e], green[e], blue[e],
                          uint32_t(std::min<uint64_t>(pixels[e], UINT32_MAX)));
         n = hist.quantise(count, colours);
     }
     for (int e = 0; e < 256; ++e)
-        index[e] = uint8_t(
-            pixo::nearestColour(colours, n, palette[e], palette[256 + e], palette[512 + e]));
+        index[e] = uint8_t(pixo::nearestColour(colours, n, red[e], green[e], blue[e]));
     return n;
 }
 
@@ -200,19 +195,17 @@ extern "C" PIXO_API int32_t GfxPlet(const RsImage* src, int32_t x, int32_t y, in
     if (photometric == KRO_PHOTO_PALETTE) {
         uint8_t colours[256][3];
         int32_t rc = 0;
-        n = paletteLevels(s, x, y, width, height, palette, count, index, colours, &rc);
+        n = paletteLevels(s, x, y, width, height, kro::ConstPalette(palette), count, index, colours,
+                          &rc);
         if (rc) return fail(status, rc);
         mapRows(s, x, y, width, height, d, dx, dy, index);
         n = pixo::dropUnused(d, dx, dy, width, height, colours, n);
-        for (int k = 0; k < n; ++k)
-            out[k] = colours[k][0], out[256 + k] = colours[k][1], out[512 + k] = colours[k][2];
+        pixo::storePalette(out, colours, n);
     } else {
-        grayLevels(count, index, out);
+        grayLevels(count, index, kro::Palette(out));
         mapRows(s, x, y, width, height, d, dx, dy, index);
     }
     std::memcpy(reduced, out, sizeof out);
     if (used) *used = n;
-    dst->validWidth = dx + width;
-    dst->validHeight = dy + height;
-    return pixo::done(status);
+    return pixo::filled(dst, dx, dy, width, height, status);
 }

@@ -58,6 +58,14 @@ class ColourHistogram {
     double* sumSq_ = nullptr;
 };
 
+// Drops the palette entries that no pixel of the rectangle uses and renumbers
+// the pixels; the number of entries left.
+int dropUnused(const Plane& d, int32_t dx, int32_t dy, int32_t w, int32_t h, uint8_t (*colours)[3],
+               int n);
+
+// The n colours as the first entries of a 768-byte palette, the rest zero.
+void storePalette(unsigned char* palette, const uint8_t (*colours)[3], int n);
+
 // Nearest of n colours to (r, g, b) by squared distance.
 inline int nearestColour(const uint8_t (*colours)[3], int n, int r, int g, int b) {
     int best = 0;

@@ -91,6 +91,32 @@ void diffuse(const uint8_t* gray, int32_t w, int32_t y, int32_t* err[3], unsigne
         diffuseRow<K, false>(gray, w, err, bits);
 }
 
+// Row y of a picture as bits by method; whether the method carried errors
+// into the rows below.
+bool ditherRow(int32_t method, const uint8_t* gray, int32_t w, int32_t y, int32_t* err[3],
+               unsigned char* bits) {
+    switch (method) {
+        case GFX_DITHER_THRESHOLD:
+            thresholdRow(gray, w, bits);
+            return false;
+        case GFX_DITHER_BAYER4:
+            orderedRow<4>(gray, w, y, kBayer4, bits);
+            return false;
+        case GFX_DITHER_BAYER8:
+            orderedRow<8>(gray, w, y, kBayer8, bits);
+            return false;
+        case GFX_DITHER_FLOYD:
+            diffuse<FloydSteinberg>(gray, w, y, err, bits);
+            return true;
+        case GFX_DITHER_ATKINSON:
+            diffuse<Atkinson>(gray, w, y, err, bits);
+            return true;
+        default:
+            diffuse<Stucki>(gray, w, y, err, bits);
+            return true;
+    }
+}
+
 }  // namespace
 
 extern "C" PIXO_API int32_t GfxMdsp(const RsImage* src, int32_t x, int32_t y, int32_t width,
@@ -133,35 +159,12 @@ extern "C" PIXO_API int32_t GfxMdsp(const RsImage* src, int32_t x, int32_t y, in
         else
             for (int32_t i = 0; i < width; ++i) gray[i] = table[in[x + i]];
         std::memset(bits, 0, bitBytes);
-        switch (method) {
-            case GFX_DITHER_THRESHOLD:
-                thresholdRow(gray, width, bits);
-                break;
-            case GFX_DITHER_BAYER4:
-                orderedRow<4>(gray, width, r, kBayer4, bits);
-                break;
-            case GFX_DITHER_BAYER8:
-                orderedRow<8>(gray, width, r, kBayer8, bits);
-                break;
-            case GFX_DITHER_FLOYD:
-                diffuse<FloydSteinberg>(gray, width, r, err, bits);
-                break;
-            case GFX_DITHER_ATKINSON:
-                diffuse<Atkinson>(gray, width, r, err, bits);
-                break;
-            case GFX_DITHER_STUCKI:
-                diffuse<Stucki>(gray, width, r, err, bits);
-                break;
-        }
-        if (method == GFX_DITHER_FLOYD || method == GFX_DITHER_ATKINSON ||
-            method == GFX_DITHER_STUCKI) {
+        if (ditherRow(method, gray, width, r, err, bits)) {
             int32_t* done = err[0];
             err[0] = err[1], err[1] = err[2], err[2] = done;
             std::memset(done - kMargin, 0, errRow * sizeof(int32_t));
         }
         pixo::storeBits(bits, d.row(dy + r), dx, width);
     }
-    dst->validWidth = dx + width;
-    dst->validHeight = dy + height;
-    return pixo::done(status);
+    return pixo::filled(dst, dx, dy, width, height, status);
 }

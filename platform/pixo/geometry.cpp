@@ -172,9 +172,7 @@ extern "C" PIXO_API int32_t GfxRt90(const RsImage* src, int32_t x, int32_t y, in
             turnBytes<3>(s, x, y, width, height, d, dx, dy, angle);
             break;
     }
-    dst->validWidth = dx + outW;
-    dst->validHeight = dy + outH;
-    return pixo::done(status);
+    return pixo::filled(dst, dx, dy, outW, outH, status);
 }
 
 extern "C" PIXO_API int32_t GfxRbyt(RsImage* image, int32_t x, int32_t y, int32_t width,

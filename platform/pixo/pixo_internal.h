@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/image.h"
+#include "core/palette.h"
 #include "kro/pixo.h"
 
 namespace pixo {
@@ -20,6 +21,14 @@ inline int32_t fail(int32_t* status, int32_t code) {
 inline int32_t done(int32_t* status) {
     if (status) *status = GFX_ST_OK;
     return 0;
+}
+
+// Success of an operation that wrote the w x h rectangle at (dx, dy): the
+// destination's valid area now ends at the rectangle's far corner.
+inline int32_t filled(RsImage* dst, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t* status) {
+    dst->validWidth = dx + w;
+    dst->validHeight = dy + h;
+    return done(status);
 }
 
 // The rows of a raw image as the operations address them.

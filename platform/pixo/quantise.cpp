@@ -331,21 +331,16 @@ int32_t mapNearest(const Plane& s, int32_t x, int32_t y, int32_t w, int32_t h, c
     return 0;
 }
 
-void storePalette(unsigned char* palette, const uint8_t (*colours)[3], int n) {
-    std::memset(palette, 0, 768);
-    for (int i = 0; i < n; ++i) {
-        palette[i] = colours[i][0];
-        palette[256 + i] = colours[i][1];
-        palette[512 + i] = colours[i][2];
-    }
-}
-
 }  // namespace
 
 namespace pixo {
 
-// Drops the palette entries that no pixel of the rectangle uses and renumbers
-// the pixels; the number of entries left.
+void storePalette(unsigned char* palette, const uint8_t (*colours)[3], int n) {
+    std::memset(palette, 0, 768);
+    for (int i = 0; i < n; ++i)
+        kro::setEntry(kro::Palette(palette), i, colours[i][0], colours[i][1], colours[i][2]);
+}
+
 int dropUnused(const Plane& d, int32_t dx, int32_t dy, int32_t w, int32_t h, uint8_t (*colours)[3],
                int n) {
     bool used[256] = {};
@@ -407,8 +402,6 @@ extern "C" PIXO_API int32_t GfxCdsp(const RsImage* src, int32_t x, int32_t y, in
             return fail(status, rc);
         n = pixo::dropUnused(d, dx, dy, width, height, colours, n);
     }
-    storePalette(palette, colours, n);
-    dst->validWidth = dx + width;
-    dst->validHeight = dy + height;
-    return pixo::done(status);
+    pixo::storePalette(palette, colours, n);
+    return pixo::filled(dst, dx, dy, width, height, status);
 }

@@ -281,9 +281,7 @@ extern "C" PIXO_API int32_t GfxZoom(const RsImage* src, int32_t x, int32_t y, in
             break;
     }
     if (rc) return fail(status, rc);
-    dst->validWidth = dx + dstWidth;
-    dst->validHeight = dy + dstHeight;
-    return pixo::done(status);
+    return pixo::filled(dst, dx, dy, dstWidth, dstHeight, status);
 }
 
 extern "C" PIXO_API int32_t GfxRedu(const RsImage* src, int32_t x, int32_t y, int32_t width,
@@ -297,7 +295,5 @@ extern "C" PIXO_API int32_t GfxRedu(const RsImage* src, int32_t x, int32_t y, in
                            ? reduce<3>(s, x, y, width, height, d, dx, dy, dstWidth, dstHeight)
                            : reduce<1>(s, x, y, width, height, d, dx, dy, dstWidth, dstHeight);
     if (rc) return fail(status, rc);
-    dst->validWidth = dx + dstWidth;
-    dst->validHeight = dy + dstHeight;
-    return pixo::done(status);
+    return pixo::filled(dst, dx, dy, dstWidth, dstHeight, status);
 }
