@@ -44,13 +44,14 @@ bool colourOptionGiven() {
     return o.colortype.given || o.gamma.given || o.level.given || o.dithes.given || o.dithee.given;
 }
 
-// One KroConvImage over the picture, replacing it with the result.
-int32_t convertPicture(Picture* pic) {
+// One KroConvImage over the picture with these options, replacing it with the
+// result.
+int32_t convertPicture(Picture* pic, const KroOption& options) {
     RsImage out{};
     int32_t photometric = 0;
     unsigned char palette[KRO_PALETTE_SIZE];
-    if (KroConvImage(&pic->image, photometricOf(*pic), pic->palette, &out, &photometric, palette) !=
-        0)
+    if (KroConvImageWith(&options, &pic->image, photometricOf(*pic), pic->palette, &out,
+                         &photometric, palette) != 0)
         return fndErrorStatus;
     std::free(pic->image.data);
     pic->image = out;
@@ -92,14 +93,13 @@ bool isPaletteColour(const Picture& pic) {
 }
 
 int32_t convertColourType(Picture* pic, int32_t colortype) {
-    // Gamma is a colour option: applied already, or not asked for.
-    const KroOption saved = kroOption;
-    kroOption.colortype = {1, colortype};
-    kroOption.gamma.given = 0;
-    if (colortype != KRO_COLORTYPE_PALETTE) kroOption.level.given = 0;
-    const int32_t rc = convertPicture(pic);
-    kroOption = saved;
-    return rc;
+    // The job's dithering, and its level for a palette; gamma is a colour
+    // option, applied already or not asked for.
+    KroOption options = kroOption;
+    options.colortype = {1, colortype};
+    options.gamma.given = 0;
+    if (colortype != KRO_COLORTYPE_PALETTE) options.level.given = 0;
+    return convertPicture(pic, options);
 }
 
 int32_t applyColourOptions(Picture* pic, std::vector<std::string>* notes) {
@@ -109,7 +109,7 @@ int32_t applyColourOptions(Picture* pic, std::vector<std::string>* notes) {
         return 0;
     }
     const std::string from = notes ? describe(*pic) : "";
-    if (int32_t status = convertPicture(pic)) return status;
+    if (int32_t status = convertPicture(pic, kroOption)) return status;
     if (notes) {
         std::string to = describe(*pic);
         if (pic->image.depth == 1) to += std::string(" (") + ditherName() + ")";

@@ -302,15 +302,16 @@ void warnUnusedOptions(const std::vector<std::string>& applied) {
 std::vector<std::string> optionsRefused(int32_t kind) {
     std::vector<std::string> refused;
     if (KroCheckCOption(kind) == 0) return refused;
-    // Ask about each given option alone, so the answer names it.
-    const KroOption saved = kroOption;
+    // Ask about each given option alone, in a record of its own, so the
+    // answer names it.
     for (const JobOption& o : kJobOptions) {
         if (!*o.given) continue;
-        kroInitOption();
-        *const_cast<int32_t*>(o.given) = 1;
-        if (KroCheckCOption(kind) != 0) refused.push_back(o.keyword);
+        KroOption alone{};
+        const auto at =
+            reinterpret_cast<const char*>(o.given) - reinterpret_cast<const char*>(&kroOption);
+        *reinterpret_cast<int32_t*>(reinterpret_cast<char*>(&alone) + at) = 1;
+        if (KroCheckCOptionOf(&alone, kind) != 0) refused.push_back(o.keyword);
     }
-    kroOption = saved;
     return refused;
 }
 

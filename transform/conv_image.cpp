@@ -276,3 +276,13 @@ extern "C" KRO_API int32_t KroConvImage(RsImage* src, int32_t photometric,
         kro::convImage({kroOption}, src, photometric, palette, dst, dstPhotometric, dstPalette);
     return code ? kro::fail(code) : 0;
 }
+
+extern "C" KRO_API int32_t KroConvImageWith(const KroOption* options, RsImage* src,
+                                            int32_t photometric, const unsigned char palette[768],
+                                            RsImage* dst, int32_t* dstPhotometric,
+                                            unsigned char dstPalette[768]) {
+    if (!options) return kro::fail(KRO_ERR_NULL);
+    const int32_t code =
+        kro::convImage({*options}, src, photometric, palette, dst, dstPhotometric, dstPalette);
+    return code ? kro::fail(code) : 0;
+}

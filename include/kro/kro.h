@@ -506,6 +506,15 @@ KRO_API char* KroMakeImageDescriptionString(int32_t papertype, int32_t first, in
  * ends before its first character (no code stored). */
 KRO_API char* KroReadOptionFile(FILE* stream);
 
+/* KroCheckCOption and KroConvImage on a record of the host's own instead of
+ * kroOption (which they leave alone), so that a host can ask about options or
+ * convert with colour options it sets without touching the shared record. A
+ * null record gives KRO_ERR_NULL. */
+KRO_API int32_t KroCheckCOptionOf(const KroOption* options, int32_t kind);
+KRO_API int32_t KroConvImageWith(const KroOption* options, RsImage* src, int32_t photometric,
+                                 const unsigned char palette[768], RsImage* dst,
+                                 int32_t* dstPhotometric, unsigned char dstPalette[768]);
+
 /* Row row (from 0) of the paper name table: its paper type code in *papertype
  * and up to capacity of its names in names (in the table's order, the first
  * one the paper's own name). Returns the number of names the row holds, or -1
