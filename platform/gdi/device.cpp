@@ -160,7 +160,7 @@ BOOL KroGdiDrawLabel(HDC dc, const char* text, const double frame[8]) {
 }
 
 BOOL DeleteDC(HDC dc) {
-    Device* d = lookupDevice(dc);
+    Device* d = releaseDevice(dc);
     if (!d) return FALSE;
     delete d;
     return TRUE;

@@ -94,6 +94,9 @@ HGDIOBJ adopt(std::unique_ptr<Object> object);
 // The device behind a handle, or null.
 Device* lookupDevice(HDC dc);
 HDC adoptDevice(std::unique_ptr<Device> device);
+// Takes the device behind a handle out of the table, before it is deleted:
+// from then on no call without a device reaches it. Null when none.
+Device* releaseDevice(HDC dc);
 // Logs a call made without a device on every live device, and counts a failure on each.
 void logEverywhere(Call&& call);
 

@@ -166,6 +166,18 @@ Device* lookupDevice(HDC dc) {
     return nullptr;
 }
 
+Device* releaseDevice(HDC dc) {
+    const TableGuard guard(tableLock());
+    std::vector<Device*>& devices = table().devices;
+    for (size_t i = 0; i < devices.size(); ++i)
+        if (reinterpret_cast<HDC>(devices[i]) == dc) {
+            Device* d = devices[i];
+            devices.erase(devices.begin() + long(i));
+            return d;
+        }
+    return nullptr;
+}
+
 HDC adoptDevice(std::unique_ptr<Device> device) {
     const TableGuard guard(tableLock());
     try {
@@ -194,13 +206,12 @@ Device::Device() : pen(stockHandle(BLACK_PEN)), brush(stockHandle(WHITE_BRUSH)) 
     lookup(brush)->selections++;
 }
 
+// The device has left the table already (releaseDevice), so no other
+// thread's call reaches it while it is taken apart.
 Device::~Device() {
     const TableGuard guard(tableLock());
     for (HGDIOBJ h : {pen, brush})
         if (Object* o = lookup(h)) o->selections--;
-    std::vector<Device*>& devices = table().devices;
-    for (size_t i = 0; i < devices.size(); ++i)
-        if (devices[i] == this) devices.erase(devices.begin() + long(i));
 }
 
 }  // namespace krogdi
