@@ -24,7 +24,7 @@ struct EncodedPolylineEvent {
 // What the decoder starts from and leaves behind.
 struct EncodedPolylineState {
     double x = 0, y = 0;         // current pen position, plotter units
-    int32_t fractionalBits = 0;  // binary digits after the point in the coordinates
+    int32_t fractionalBits = 0;  // binary digits after the point; held to -26..26
 };
 
 struct EncodedPolylineResult {
