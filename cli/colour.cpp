@@ -20,21 +20,12 @@ const char* ditherName() {
     return d.value >= 0 && d.value <= 5 ? kDitherNames[d.value] : "unknown";
 }
 
-bool isGrayRamp(const Picture& pic) {
-    for (int i = 0; i < 256; ++i) {
-        const int want = pic.photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i;
-        if (pic.palette[i] != want || pic.palette[256 + i] != want || pic.palette[512 + i] != want)
-            return false;
-    }
-    return true;
-}
-
 // How the library must read the picture's pixels: a gray file whose palette
 // lists its grays in another order is read through that palette.
 int32_t photometricOf(const Picture& pic) {
     const int32_t p = pic.photometric;
     if (pic.image.depth == 8 && (p == KRO_PHOTO_WHITE_IS_ZERO || p == KRO_PHOTO_BLACK_IS_ZERO) &&
-        !isGrayRamp(pic))
+        !isGrayRamp(pic.palette, p))
         return KRO_PHOTO_PALETTE;
     return p;
 }
@@ -59,9 +50,7 @@ int32_t convertPicture(Picture* pic, const KroOption& options) {
     if (photometric == KRO_PHOTO_PALETTE) {
         std::memcpy(pic->palette, palette, sizeof palette);
     } else {  // the writers derive a gray palette from the ramp
-        for (int i = 0; i < 256; ++i)
-            pic->palette[i] = pic->palette[256 + i] = pic->palette[512 + i] =
-                uint8_t(photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i);
+        fillGrayRamp(pic->palette, photometric);
     }
     return 0;
 }
@@ -140,8 +129,7 @@ int32_t fitForJpeg(Picture* pic, std::vector<std::string>* notes) {
         im.depth = 8;
         im.size = int32_t(w * h);
         pic->photometric = KRO_PHOTO_BLACK_IS_ZERO;
-        for (int i = 0; i < 256; ++i)
-            pic->palette[i] = pic->palette[256 + i] = pic->palette[512 + i] = uint8_t(i);
+        fillGrayRamp(pic->palette, KRO_PHOTO_BLACK_IS_ZERO);
         if (notes) notes->push_back("JPEG holds gray or colour: bilevel written as gray");
         return 0;
     }
@@ -153,8 +141,7 @@ int32_t fitForJpeg(Picture* pic, std::vector<std::string>* notes) {
         const size_t n = size_t(im.width) * size_t(im.height);
         for (size_t i = 0; i < n; ++i) im.data[i] = uint8_t(255 - im.data[i]);
         pic->photometric = KRO_PHOTO_BLACK_IS_ZERO;
-        for (int i = 0; i < 256; ++i)
-            pic->palette[i] = pic->palette[256 + i] = pic->palette[512 + i] = uint8_t(i);
+        fillGrayRamp(pic->palette, KRO_PHOTO_BLACK_IS_ZERO);
     }
     return 0;
 }

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "cli/output.h"
+
 namespace kro::cli {
 
 namespace {
@@ -28,13 +30,8 @@ StdinCopy& stdinCopy() {
 
 // Copies standard input into a new file of the temporary folder; 0 or errno.
 int copyStdin(std::string* path) {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/kro-stdin-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
+    const int fd = makeTempFile(tempFolderPattern("kro-stdin-"), path);
     if (fd < 0) return errno;
-    *path = name.data();
     FILE* f = ::fdopen(fd, "wb");
     if (!f) {
         const int err = errno;

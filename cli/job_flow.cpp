@@ -60,8 +60,7 @@ bool resolutionFits(Format format, int32_t dpi) {
     im.size = 1;
     im.data = static_cast<unsigned char*>(std::calloc(1, 1));
     probe.photometric = im.depth == 1 ? KRO_PHOTO_WHITE_IS_ZERO : KRO_PHOTO_BLACK_IS_ZERO;
-    for (int i = 0; i < 256; ++i)
-        probe.palette[i] = probe.palette[256 + i] = probe.palette[512 + i] = uint8_t(i);
+    fillGrayRamp(probe.palette, KRO_PHOTO_BLACK_IS_ZERO);
     probe.resolution[0] = probe.resolution[1] = dpi;
     char* buffer = nullptr;
     size_t length = 0;

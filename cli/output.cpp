@@ -106,12 +106,8 @@ bool AtomicOutput::open(const std::string& target) {
         return stream_ != nullptr;
     }
 
-    const std::string pattern = tempPattern(target_);
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
+    const int fd = makeTempFile(tempPattern(target_), &temp_);
     if (fd < 0) return false;
-    temp_ = name.data();
     if (exists) {
         // The file replaced keeps its mode, and its owner and group where
         // this process may give them (as root).
@@ -162,6 +158,19 @@ bool AtomicOutput::commit() {
     if (ok) temp_.clear();
     errno = saved;
     return ok;
+}
+
+int makeTempFile(const std::string& pattern, std::string* path) {
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd >= 0) *path = name.data();
+    return fd;
+}
+
+std::string tempFolderPattern(const char* prefix) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir && *dir ? dir : "/tmp") + "/" + prefix + "XXXXXX";
 }
 
 void removeLeftovers(const std::string& target) {

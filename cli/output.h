@@ -31,6 +31,14 @@ class AtomicOutput {
     FILE* direct_ = nullptr;  // where a buffered output goes at commit
 };
 
+// Makes a new private file from a mkstemp pattern (its X's filled in): its
+// descriptor, or -1 with errno set; *path gets its name.
+int makeTempFile(const std::string& pattern, std::string* path);
+
+// A pattern for a file of the temporary folder ($TMPDIR, else /tmp) whose
+// name starts with prefix.
+std::string tempFolderPattern(const char* prefix);
+
 // Removes the temporary files that an AtomicOutput for target left behind
 // when its process was killed before it could clean up.
 void removeLeftovers(const std::string& target);

@@ -115,15 +115,27 @@ static void normaliseBilevel(Picture* pic) {
     }
 }
 
-// Readers that state no palette for a gray picture get the plain ramp, which
-// the writers and the colour steps read as gray.
+void fillGrayRamp(unsigned char (&palette)[KRO_PALETTE_SIZE], int32_t photometric) {
+    for (int i = 0; i < 256; ++i) {
+        const auto v = uint8_t(photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i);
+        palette[i] = palette[256 + i] = palette[512 + i] = v;
+    }
+}
+
+bool isGrayRamp(const unsigned char (&palette)[KRO_PALETTE_SIZE], int32_t photometric) {
+    for (int i = 0; i < 256; ++i) {
+        const int want = photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i;
+        if (palette[i] != want || palette[256 + i] != want || palette[512 + i] != want)
+            return false;
+    }
+    return true;
+}
+
+// Readers that state no palette for a gray picture get the plain ramp.
 static void grayRamp(Picture* pic) {
-    if (pic->image.depth != 8 || pic->photometric == KRO_PHOTO_PALETTE ||
-        pic->photometric == KRO_PHOTO_RGB)
-        return;
-    for (int i = 0; i < 256; ++i)
-        pic->palette[i] = pic->palette[256 + i] = pic->palette[512 + i] =
-            uint8_t(pic->photometric == KRO_PHOTO_WHITE_IS_ZERO ? 255 - i : i);
+    if (pic->image.depth == 8 && pic->photometric != KRO_PHOTO_PALETTE &&
+        pic->photometric != KRO_PHOTO_RGB)
+        fillGrayRamp(pic->palette, pic->photometric);
 }
 
 // A zeroed buffer for a whole page. Pages of some megabytes go on huge pages:

@@ -38,6 +38,13 @@ struct Picture {
     ~Picture();
 };
 
+// The plain gray ramp of the photometric value (255 down to 0 when 0 is
+// white), which the writers and the colour steps read as gray; the ramp a
+// picture of another photometric value would carry otherwise.
+void fillGrayRamp(unsigned char (&palette)[KRO_PALETTE_SIZE], int32_t photometric);
+// Whether the palette is that ramp.
+bool isGrayRamp(const unsigned char (&palette)[KRO_PALETTE_SIZE], int32_t photometric);
+
 // A zeroed pixel buffer (freed with free), on huge pages when it is large.
 unsigned char* allocPage(size_t bytes);
 

@@ -67,14 +67,9 @@ int fail(const std::string& file, int32_t code, const char* what = nullptr) {
 // A private file for Cairo's own file writers, in the temporary folder: the
 // finished page is copied to the output like any other.
 bool makeTempPath(std::string* path) {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/kro-page-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
+    const int fd = makeTempFile(tempFolderPattern("kro-page-"), path);
     if (fd < 0) return false;
     ::close(fd);
-    *path = name.data();
     return true;
 }
 

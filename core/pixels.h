@@ -16,8 +16,9 @@ void interleave3(unsigned char* rgb, const unsigned char* r, const unsigned char
 void deinterleave3(unsigned char* r, unsigned char* g, unsigned char* b, const unsigned char* rgb,
                    size_t count);
 
-// malloc for pixel buffers (freed with free); at least 1 byte. Large buffers
-// are aligned for huge pages.
+// malloc for buffers of pixels or plot text (freed with free); at least 1
+// byte. The one rule for large buffers: whole huge pages for the whole 2 MiB
+// pages the buffer fills.
 unsigned char* allocPixels(uint64_t n);
 
 }  // namespace kro

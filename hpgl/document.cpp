@@ -1,6 +1,5 @@
 // The plot document: KroOpenHPGL reads a plot file whole, cleans its text,
 // measures it and chooses its paper; KroCloseHPGL frees it.
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <initializer_list>
 
 #include "core/image.h"
+#include "core/pixels.h"
 #include "hpgl/hpgl.h"
 #include "hpgl/plotter.h"
 #include "hpgl/stream.h"
@@ -154,15 +154,10 @@ void discard(HpglDocument* doc) {
     std::free(doc);
 }
 
-// Plot text of megabytes goes into whole huge pages, which cuts the page
-// faults of reading it; free() takes either kind.
+// Plot text of megabytes goes into whole huge pages as pictures do, which
+// cuts the page faults of reading it; free() takes either kind.
 char* allocText(size_t n) {
-    constexpr size_t kHuge = size_t(2) << 20;
-    if (n < 2 * kHuge) return static_cast<char*>(std::malloc(n));
-    const size_t rounded = (n + kHuge - 1) / kHuge * kHuge;
-    void* p = std::aligned_alloc(kHuge, rounded);
-    if (p) ::madvise(p, rounded, MADV_HUGEPAGE);
-    return static_cast<char*>(p);
+    return reinterpret_cast<char*>(kro::allocPixels(n));
 }
 
 // Reads the file whole into doc->text and cleans it; 0 or a status code.
