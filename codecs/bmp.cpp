@@ -224,14 +224,8 @@ int32_t readBmp(FILE* stream, RsImage* image, int32_t* photometric, int32_t reso
     if (std::fseek(stream, long(h.pixelOffset), SEEK_SET) != 0) return KRO_ERR_IO;
     if (int32_t code = readRows(stream, h, width, pixels.get())) return code;
 
-    image->width = width;
-    image->height = height;
-    image->size = int32_t(bytes);
-    image->format = KRO_FORMAT_RAW;
-    image->depth = bits;
-    image->data = pixels.release();
-    image->validWidth = h.width;
-    image->validHeight = h.height;
+    kro::handOverPicture(image, width, height, bits, bytes,
+                         pixels.release(), h.width, h.height);
     resolution[0] = kro::dpiFromPixelsPerMetre(h.xPixelsPerMetre);
     resolution[1] = kro::dpiFromPixelsPerMetre(h.yPixelsPerMetre);
     *photometric = kro::photometricFromPalette(bits, palette, colours);

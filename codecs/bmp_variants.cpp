@@ -224,14 +224,8 @@ extern "C" KRO_API int32_t KroBMPVariantToRsImage(FILE* stream, RsImage* image,
         }
     }
 
-    image->width = recordWidth;
-    image->height = int32_t(height);
-    image->size = int32_t(bytes);
-    image->format = KRO_FORMAT_RAW;
-    image->depth = depth;
-    image->data = buffer.release();
-    image->validWidth = width;
-    image->validHeight = int32_t(height);
+    kro::handOverPicture(image, recordWidth, int32_t(height), depth, bytes,
+                         buffer.release(), width, int32_t(height));
     // The OS/2 1.x header states no resolution.
     resolution[0] = core ? 0 : kro::dpiFromPixelsPerMetre(int32_t(get32le(h + 38)));
     resolution[1] = core ? 0 : kro::dpiFromPixelsPerMetre(int32_t(get32le(h + 42)));

@@ -201,14 +201,8 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     if (!jpeg_finish_decompress(&d)) return KRO_ERR_JPEG_DECODE;
     if (r->err.eofWarnings && !whole) return KRO_ERR_JPEG_DECODE;
 
-    image->width = width;
-    image->height = height;
-    image->size = int32_t(bytes);
-    image->format = KRO_FORMAT_RAW;
-    image->depth = depth;
-    image->data = r->pixels;
-    image->validWidth = width;
-    image->validHeight = height;
+    kro::handOverPicture(image, width, height, depth, bytes,
+                         r->pixels, width, height);
     r->pixels = nullptr;
     *photometric = d.out_color_space == JCS_GRAYSCALE ? KRO_PHOTO_BLACK_IS_ZERO : KRO_PHOTO_RGB;
     resolution[0] = dpi[0];

@@ -209,14 +209,8 @@ int32_t readPcx(FILE* stream, RsImage* image, int32_t* photometric, int32_t reso
     if (int32_t code = codeOf(decodeRows(decoder, l, pixels.get(), planes.get()))) return code;
     if (int32_t code = readPalette(decoder, h, l.depth, palette)) return code;
 
-    image->width = l.width;
-    image->height = l.height;
-    image->size = int32_t(l.bytes);
-    image->format = KRO_FORMAT_RAW;
-    image->depth = l.depth;
-    image->data = pixels.release();
-    image->validWidth = l.pictureWidth;
-    image->validHeight = l.pictureHeight;
+    kro::handOverPicture(image, l.width, l.height, l.depth, l.bytes,
+                         pixels.release(), l.pictureWidth, l.pictureHeight);
     resolution[0] = h.hRes;
     resolution[1] = h.vRes;
     // A bilevel file's photometric value looks at entry 0 only, and only to

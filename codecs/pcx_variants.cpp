@@ -126,14 +126,8 @@ extern "C" KRO_API int32_t KroPCXVariantToRsImage(FILE* stream, RsImage* image,
             palette[512 + i] = colours[3 * i + 2];
         }
     }
-    image->width = width;
-    image->height = height;
-    image->size = int32_t(bytes);
-    image->format = KRO_FORMAT_RAW;
-    image->depth = depth;
-    image->data = pixels.release();
-    image->validWidth = width;
-    image->validHeight = height;
+    kro::handOverPicture(image, width, height, depth, bytes,
+                         pixels.release(), width, height);
     resolution[0] = int16_t(kro::get16le(h + 12));
     resolution[1] = int16_t(kro::get16le(h + 14));
     *photometric = kro::photometricFromPalette(depth, palette, 256);

@@ -67,6 +67,21 @@ inline int32_t rawImageProblem(const RsImage* im, bool bilevelOnly = false,
     return 0;
 }
 
+// Fills a reader's image with a finished raw picture: rows stored width wide
+// (bytes in all), the picture's own sides validWidth x validHeight.
+inline void handOverPicture(RsImage* image, int32_t width, int32_t height, int32_t depth,
+                            uint64_t bytes, unsigned char* data, int32_t validWidth,
+                            int32_t validHeight) {
+    image->width = width;
+    image->height = height;
+    image->size = int32_t(bytes);
+    image->format = KRO_FORMAT_RAW;
+    image->depth = depth;
+    image->data = data;
+    image->validWidth = validWidth;
+    image->validHeight = validHeight;
+}
+
 // malloc that never asks for 0 bytes, so an empty picture still owns a buffer.
 inline unsigned char* allocBytes(uint64_t n) {
     if (n > SIZE_MAX) return nullptr;
