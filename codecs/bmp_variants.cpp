@@ -115,10 +115,10 @@ int32_t layoutOf(uint32_t bits, uint32_t compression, Layout* layout) {
 extern "C" KRO_API int32_t KroBMPVariantToRsImage(FILE* stream, RsImage* image,
                                                   int32_t* photometric, int32_t resolution[2],
                                                   unsigned char palette[768]) {
-    if (photometric) *photometric = 0;
-    if (!stream || !image || !photometric || !resolution || !palette) return fail(KRO_ERR_NULL);
     std::vector<unsigned char> file;
-    if (int32_t code = kro::readRest(stream, &file)) return fail(code);
+    if (int32_t code =
+            kro::beginVariantRead(stream, image, photometric, resolution, palette, &file))
+        return fail(code);
 
     if (file.size() < kFileHeaderBytes + 12) return fail(KRO_ERR_IO);
     const unsigned char* h = file.data();

@@ -49,10 +49,10 @@ bool decode(const unsigned char* s, size_t n, unsigned char* out, size_t total) 
 extern "C" KRO_API int32_t KroPCXVariantToRsImage(FILE* stream, RsImage* image,
                                                   int32_t* photometric, int32_t resolution[2],
                                                   unsigned char palette[768]) {
-    if (photometric) *photometric = 0;
-    if (!stream || !image || !photometric || !resolution || !palette) return fail(KRO_ERR_NULL);
     std::vector<unsigned char> file;
-    if (int32_t code = kro::readRest(stream, &file)) return fail(code);
+    if (int32_t code =
+            kro::beginVariantRead(stream, image, photometric, resolution, palette, &file))
+        return fail(code);
 
     if (file.size() < kHeaderBytes) return fail(KRO_ERR_IO);
     const unsigned char* h = file.data();

@@ -108,3 +108,11 @@ extern "C" KRO_API int32_t KroDescribeVariant(FILE* stream, char* name, size_t s
     name[n] = '\0';
     return int32_t(variant.size());
 }
+
+int32_t kro::beginVariantRead(FILE* stream, const RsImage* image, int32_t* photometric,
+                              const int32_t* resolution, const unsigned char* palette,
+                              std::vector<unsigned char>* file) {
+    if (photometric) *photometric = 0;
+    if (!stream || !image || !photometric || !resolution || !palette) return KRO_ERR_NULL;
+    return readRest(stream, file);
+}

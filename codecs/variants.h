@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "kro/kro.h"
+
 namespace kro {
 
 // These readers take the file whole from the stream's position: their
@@ -15,6 +17,12 @@ constexpr size_t kLargestVariantFile = size_t(1) << 31;
 // Reads the rest of the stream: 0, KRO_ERR_SIZE when it holds more than
 // kLargestVariantFile bytes, or KRO_ERR_IO when a read fails.
 int32_t readRest(FILE* stream, std::vector<unsigned char>* bytes);
+
+// The start both readers share: their arguments checked (photometric cleared
+// first) and the file read whole. 0, or the status code.
+int32_t beginVariantRead(FILE* stream, const RsImage* image, int32_t* photometric,
+                         const int32_t* resolution, const unsigned char* palette,
+                         std::vector<unsigned char>* file);
 
 // A colour component laid on white at opacity alpha (0 to 255).
 inline uint8_t overWhite(uint32_t component, uint32_t alpha) {
