@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -307,11 +305,8 @@ Bytes tiffAround(const Bytes& cals, uint32_t pels, uint32_t lines) {
 
 TEST(CalsInterop, OtherToolsReadOursAndWeReadTheirs) {
     if (!kt::haveTool("gm") || !kt::haveTool("tiffcp")) GTEST_SKIP() << "gm or tiffcp missing";
-    char name[] = "/tmp/kro-cals-XXXXXX";
-    ASSERT_TRUE(mkdtemp(name));
-    const std::unique_ptr<char, void (*)(char*)> gone(
-        name, [](char* p) { std::filesystem::remove_all(p); });
-    const std::string dir = std::string(name) + "/";
+    const kt::TempDir tmp;
+    const std::string dir = tmp.at("");
     Image page(1003, 701, 1);
     kt::drawF(&page);
     for (int32_t y = 5; y < 700; y += 3)

@@ -15,20 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh directory, removed with everything in it at the end.
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "kro-test-XXXXXX").string();
-        path = mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string write(const std::string& name, const std::string& contents) const {
-        std::ofstream(path / name, std::ios::binary) << contents;
-        return (path / name).string();
-    }
-};
-
 // Restores the current directory and PATH.
 struct EnvironmentGuard {
     fs::path cwd = fs::current_path();
@@ -65,7 +51,7 @@ TEST(ColourFile, LinesAndNames) {
     };
     std::string text;
     for (const auto& c : cases) text += c.lines;
-    TempDir dir;
+    kt::TempDir dir;
     std::string file = dir.write("colours", text);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.substr(0, 20));
@@ -81,7 +67,7 @@ TEST(ColourFile, LinesAndNames) {
 // current one, then PATH; the colour file is found the same way.
 TEST(SearchPath, FindsFilesAndTheColourFile) {
     EnvironmentGuard guard;
-    TempDir onPath, cwd;
+    kt::TempDir onPath, cwd;
     char buffer[4096];
     auto find = [&](const std::string& name) {
         return SearchPathA(nullptr, name.c_str(), nullptr, sizeof buffer, buffer, nullptr) > 0

@@ -1,4 +1,4 @@
-// The one-line option file.
+// The one-line option file, read through the name hosts call.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -36,7 +36,7 @@ Result read(const std::string& text) {
     kroOption.list.given = 1;
     fndErrorStatus = 0;
     kt::TempFile f(kt::Bytes(text.begin(), text.end()));
-    return Result{kro::kroReadOptionFile(f.get())};
+    return Result{KroReadOptionFile(f.get())};
 }
 
 TEST(OptionFile, FullLine) {
@@ -62,10 +62,10 @@ TEST(OptionFile, FullLine) {
 TEST(OptionFile, NoLineAndNullStream) {
     fndErrorStatus = 12345;
     kt::TempFile empty;
-    EXPECT_EQ(kro::kroReadOptionFile(empty.get()), KRO_FAILED_PTR);
+    EXPECT_EQ(static_cast<void*>(KroReadOptionFile(empty.get())), KRO_FAILED_PTR);
     EXPECT_EQ(fndErrorStatus, 12345);
     fndErrorStatus = 0;
-    EXPECT_EQ(kro::kroReadOptionFile(nullptr), nullptr);
+    EXPECT_EQ(KroReadOptionFile(nullptr), nullptr);
     EXPECT_EQ(fndErrorStatus, KRO_ERR_NULL);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <set>
@@ -13,23 +14,31 @@
 
 namespace {
 
-// Every named sheet has a size and is found again from its name and (unless
-// long) from its own dots; the row after the last holds "NO" for code 0.
+// Every named sheet, walked a row at a time as hosts walk it, has a size and is
+// found again from each name and (unless long) from its own dots; the row of
+// code 0 ("NO") is no paper.
 TEST(PaperTables, EverySheetIsFoundAgain) {
     std::set<std::string> seen;
-    const kro::PaperNames* row = kro::kPaperNames;
-    for (; row->code != 0; ++row) {
-        for (const char* const* n = row->names; *n; ++n) {
-            EXPECT_TRUE(seen.insert(*n).second) << "name in two rows: " << *n;
-            EXPECT_EQ(kroGetPapertypeOption(*n), row->code) << *n;
+    const char* names[16];
+    int32_t code = 0, rows = 0;
+    for (int32_t n; (n = KroPaperNames(rows, &code, names, 16)) >= 0; ++rows) {
+        ASSERT_GT(n, 0) << rows;
+        for (int32_t i = 0; i < std::min(n, 16); ++i) {
+            EXPECT_TRUE(seen.insert(names[i]).second) << "name in two rows: " << names[i];
+            EXPECT_EQ(kroGetPapertypeOption(names[i]), code) << names[i];
         }
         int32_t w, h;
-        ASSERT_EQ(KroQueryDotsByPapertype(row->code, 400, &w, &h), 0) << row->names[0];
-        if (row->code & KRO_PAPER_LONG) continue;
-        EXPECT_EQ(KroQueryPapertypeByDots(w, h, 400), row->code) << row->names[0];
+        ASSERT_EQ(KroQueryDotsByPapertype(code, 400, &w, &h), 0) << names[0];
+        if (code & KRO_PAPER_LONG) continue;
+        EXPECT_EQ(KroQueryPapertypeByDots(w, h, 400), code) << names[0];
     }
-    EXPECT_STREQ(row->names[0], "NO");
+    EXPECT_EQ(rows, 48);
+    EXPECT_EQ(kroGetPapertypeOption("A4V"), 0x00010410);
     EXPECT_EQ(kroGetPapertypeOption("NO"), -1);
+    // A short buffer gets the first names; the count is the row's.
+    EXPECT_EQ(KroPaperNames(1, &code, names, 1), 5);  // A0H A0 a0h a0landscape a0
+    EXPECT_STREQ(names[0], "A0H");
+    EXPECT_EQ(KroPaperNames(-1, &code, names, 8), -1);
 }
 
 TEST(PaperQuery, DotsAndLengthByPapertype) {

@@ -352,8 +352,8 @@ bool sameAsP6(const std::string& path, const kt::Image& src) {
 TEST(PcxInterop, PeersReadOursAndWeReadTheirs) {
     if (!kt::haveTool("pcxtoppm") || !kt::haveTool("ppmtopcx") || !kt::haveTool("gm"))
         GTEST_SKIP() << "netpbm or GraphicsMagick not installed";
-    char name[] = "/tmp/kro-pcx-XXXXXX";
-    const std::string dir = mkdtemp(name);
+    const kt::TempDir tmp;
+    const std::string dir = tmp.path.string();
     for (int32_t depth : {1, 8, 24})
         for (int32_t width : {1, 13, 33}) {
             SCOPED_TRACE(testing::Message() << depth << " bits, " << width << " wide");
@@ -387,13 +387,12 @@ TEST(PcxInterop, PeersReadOursAndWeReadTheirs) {
                 EXPECT_EQ(wrong, 0) << writer;
             }
         }
-    kt::run("rm -rf " + dir);
 }
 
 TEST(PcxInterop, KroConvertKeepsBilevelColours) {
     if (!kt::haveTool("pcxtoppm")) GTEST_SKIP() << "netpbm not installed";
-    char name[] = "/tmp/kro-pcx-XXXXXX";
-    const std::string dir = mkdtemp(name);
+    const kt::TempDir tmp;
+    const std::string dir = tmp.path.string();
     kt::Image src(13, 9, 1);  // 1 is black, as in kro's BMP files
     kt::drawF(&src);
     unsigned char pal[768];
@@ -413,5 +412,4 @@ TEST(PcxInterop, KroConvertKeepsBilevelColours) {
     EXPECT_TRUE(kt::samePixels(im, src.im, 13, 9));
     EXPECT_EQ(res[0], 400) << "the default resolution went into the PCX";
     std::free(im.data);
-    kt::run("rm -rf " + dir);
 }

@@ -267,9 +267,8 @@ namespace {
 // bits (1 is black).
 std::vector<Bytes> render(const std::string& doc, int w, int h, int xdpi, int ydpi,
                           const std::string& prologue = "", const std::string& device = "ppmraw") {
-    char name[] = "/tmp/kro-ps-XXXXXX";
-    if (!mkdtemp(name)) return {};
-    const std::string dir = name;
+    const kt::TempDir tmp;
+    const std::string dir = tmp.path.string();
     kt::writeFile(dir + "/doc.ps", Bytes(doc.begin(), doc.end()));
     const std::string cmd =
         "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=" + device + " -r" + std::to_string(xdpi) + "x" +
@@ -283,7 +282,6 @@ std::vector<Bytes> render(const std::string& doc, int w, int h, int xdpi, int yd
             const size_t pixels = row * size_t(h);
             pages.emplace_back(ppm.end() - long(std::min(pixels, ppm.size())), ppm.end());
         }
-    std::filesystem::remove_all(dir);
     return pages;
 }
 

@@ -165,4 +165,20 @@ std::vector<BadSample> badSamples(const std::string& prefix) {
     return samples;
 }
 
+TempDir::TempDir() {
+    std::string name = (std::filesystem::temp_directory_path() / "kro-test-XXXXXX").string();
+    if (!mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
+    path = name;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string TempDir::write(const std::string& name, const std::string& contents) const {
+    std::ofstream(path / name, std::ios::binary) << contents;
+    return at(name);
+}
+
 }  // namespace kt

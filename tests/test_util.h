@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,20 @@ size_t expectBadSamplesGiveTheirCodes(const std::string& prefix);
 
 // Runs a shell command; its exit status.
 int run(const std::string& command);
+
+// A fresh directory under the temporary folder, removed with everything in it
+// on scope exit.
+struct TempDir {
+    std::filesystem::path path;
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // The path of name inside it.
+    std::string at(const std::string& name) const { return (path / name).string(); }
+    // Writes contents to name inside it; that file's path.
+    std::string write(const std::string& name, const std::string& contents) const;
+};
 
 }  // namespace kt
 
