@@ -300,7 +300,11 @@ extern "C" KRO_API int32_t KroPutPSHeader(FILE* stream, const char* creator, con
     std::fill(std::begin(boundingBox), std::end(boundingBox), 0);
     const std::time_t now = kro::psClock(nullptr);
     char date[64];
+#ifdef _WIN32
+    const char* dateText = ctime_s(date, sizeof date, &now) == 0 ? date : nullptr;
+#else
     const char* dateText = ctime_r(&now, date);
+#endif
 
     Out out(stream);
     out.text("%!PS-Adobe-1.0\n%%Title: ");

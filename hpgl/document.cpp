@@ -1,8 +1,10 @@
 // The plot document: KroOpenHPGL reads a plot file whole, cleans its text,
 // measures it and chooses its paper; KroCloseHPGL frees it.
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/mman.h>
+#endif
 
 #include <cctype>
 #include <cstddef>
@@ -28,7 +30,12 @@ static_assert(offsetof(HpglDocument, scale) == offsetof(HpglDocument, widthMm) +
 static_assert(offsetof(HpglDocument, plot) == offsetof(HpglDocument, widthMm) + 56);
 static_assert(offsetof(HpglDocument, paperType) == offsetof(HpglDocument, plot) + 4);
 static_assert(offsetof(HpglDocument, ignoreCount) == offsetof(HpglDocument, plot) + 8);
-static_assert(offsetof(HpglDocument, ignoreCodes) == offsetof(HpglDocument, plot) + 16);
+static_assert(offsetof(HpglDocument, ignoreCodes) ==
+              offsetof(HpglDocument, plot) + 12 + (sizeof(void*) == 8 ? 4 : 0));
+#if UINTPTR_MAX == 0xFFFFFFFFu && defined(_WIN32)
+// Win32: the doubles start on 8 bytes after the padding word, 88 bytes in all.
+static_assert(offsetof(HpglDocument, widthMm) == 16 && sizeof(HpglDocument) == 88);
+#endif
 static_assert(sizeof(HpglDocument) == offsetof(HpglDocument, ignoreCodes) + sizeof(void*));
 
 namespace kro::hpgl {
@@ -156,12 +163,16 @@ void discard(HpglDocument* doc) {
 // Plot text of megabytes goes into whole huge pages, which cuts the page
 // faults of reading it; free() takes either kind.
 char* allocText(size_t n) {
+#ifdef _WIN32
+    return static_cast<char*>(std::malloc(n));
+#else
     constexpr size_t kHuge = size_t(2) << 20;
     if (n < 2 * kHuge) return static_cast<char*>(std::malloc(n));
     const size_t rounded = (n + kHuge - 1) / kHuge * kHuge;
     void* p = std::aligned_alloc(kHuge, rounded);
     if (p) ::madvise(p, rounded, MADV_HUGEPAGE);
     return static_cast<char*>(p);
+#endif
 }
 
 // Reads the file whole into doc->text and cleans it; 0 or a status code.
