@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 
 #include "cli/job.h"
 #include "cli/messages.h"

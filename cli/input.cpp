@@ -1,6 +1,8 @@
 // Standard input copied once into a temporary file.
 #include "cli/input.h"
 
+#include "cli/cli.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,8 +30,7 @@ StdinCopy& stdinCopy() {
 
 // Copies standard input into a new file of the temporary folder; 0 or errno.
 int copyStdin(std::string* path) {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/kro-stdin-XXXXXX";
+    std::string pattern = tempFolder() + "/kro-stdin-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());

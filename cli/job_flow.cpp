@@ -64,8 +64,12 @@ bool resolutionFits(Format format, int32_t dpi) {
         probe.palette[i] = probe.palette[256 + i] = probe.palette[512 + i] = uint8_t(i);
     probe.resolution[0] = probe.resolution[1] = dpi;
     char* buffer = nullptr;
+#ifdef _WIN32
+    FILE* f = scratchFile();
+#else
     size_t length = 0;
     FILE* f = ::open_memstream(&buffer, &length);
+#endif
     if (!f || !im.data) {
         if (f) std::fclose(f);
         std::free(buffer);
