@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli/job.h"
 #include "cli/messages.h"

@@ -162,7 +162,8 @@ int runLine(const std::string& jobFile, const JobLine& line) {
     std::string text = line.text;
 #ifdef _WIN32
     FILE* f = scratchFile();
-    if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fseek(f, 0, SEEK_SET)) {
+    if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() ||
+        std::fseek(f, 0, SEEK_SET)) {
         if (f) std::fclose(f);
         return systemError(where, errno);
     }
@@ -253,7 +254,8 @@ std::string readAll(FILE* f) {
 
 class Progress {
   public:
-    Progress(size_t total) : total_(total), start_(Clock::now()), shown_(::isatty(::fileno(stderr))) {}
+    Progress(size_t total)
+        : total_(total), start_(Clock::now()), shown_(::isatty(::fileno(stderr))) {}
 
     void update(size_t done, size_t failed) {
         if (!shown_) return;

@@ -1,14 +1,14 @@
 // Standard input copied once into a temporary file.
 #include "cli/input.h"
 
-#include "cli/cli.h"
-
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+#include "cli/cli.h"
 
 namespace kro::cli {
 

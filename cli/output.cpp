@@ -2,12 +2,12 @@
 // a buffer copied at commit for standard output, devices and pipes.
 #include "cli/output.h"
 
-#include "cli/cli.h"
-
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "cli/cli.h"
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -49,7 +49,9 @@ std::string tempPattern(const std::string& target) {
 #ifdef _WIN32
 // Windows: a link is replaced, not followed (links need privileges there and
 // kro makes none).
-std::string followLinks(std::string path) { return path; }
+std::string followLinks(std::string path) {
+    return path;
+}
 
 // The volume and file index of an open file: Windows' stat has no inode.
 bool fileId(HANDLE h, BY_HANDLE_FILE_INFORMATION* id) {
@@ -232,9 +234,9 @@ void removeLeftovers(const std::string& target) {
     WIN32_FIND_DATAA found;
     HANDLE h = FindFirstFileA(pattern.c_str(), &found);
     if (h == INVALID_HANDLE_VALUE) return;
-    do
+    do {
         DeleteFileA((dir + found.cFileName).c_str());
-    while (FindNextFileA(h, &found));
+    } while (FindNextFileA(h, &found));
     FindClose(h);
 #else
     glob_t found{};

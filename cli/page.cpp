@@ -8,12 +8,16 @@ HDC createPage(int32_t kind, int32_t width, int32_t height, int32_t dpi, const c
     return KroGdiCreateDevice(kind, width, height, dpi, path, flags);
 }
 
-int32_t finishPage(HDC dc) { return KroGdiFinish(dc); }
+int32_t finishPage(HDC dc) {
+    return KroGdiFinish(dc);
+}
 
 int32_t readPageRows(HDC dc, unsigned char* rows, size_t rowBytes) {
     return KroGdiReadRows(dc, 1, rows, rowBytes);
 }
 
-void deletePage(HDC dc) { DeleteDC(dc); }
+void deletePage(HDC dc) {
+    DeleteDC(dc);
+}
 
 }  // namespace kro::cli

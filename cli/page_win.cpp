@@ -47,7 +47,9 @@ HDC createPage(int32_t kind, int32_t width, int32_t height, int32_t, const char*
     return dc;
 }
 
-int32_t finishPage(HDC) { return -1; }
+int32_t finishPage(HDC) {
+    return -1;
+}
 
 int32_t readPageRows(HDC dc, unsigned char* rows, size_t rowBytes) {
     auto it = pages().find(dc);
@@ -60,7 +62,8 @@ int32_t readPageRows(HDC dc, unsigned char* rows, size_t rowBytes) {
         const uint32_t* in = p.bits + size_t(y) * size_t(p.width);
         for (int32_t x = 0; x < p.width; ++x) {
             const uint32_t c = in[x];
-            const uint32_t gray = (((c >> 16) & 255) * 299 + ((c >> 8) & 255) * 587 + (c & 255) * 114) / 1000;
+            const uint32_t gray =
+                (((c >> 16) & 255) * 299 + ((c >> 8) & 255) * 587 + (c & 255) * 114) / 1000;
             if (gray < 128) out[x / 8] |= uint8_t(0x80u >> (x % 8));
         }
     }

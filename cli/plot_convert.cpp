@@ -255,8 +255,7 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
     if (int rc = drawPlot(in, out, device, flags, &job)) return rc;
 
     if (vector) {
-        if (finishPage(job.dc) != 0)
-            return fail(out, KRO_ERR_IO, "the page could not be written");
+        if (finishPage(job.dc) != 0) return fail(out, KRO_ERR_IO, "the page could not be written");
         if (!copyToOutput(job.tempPath, out)) return systemError(out, errno ? errno : EIO);
     } else {
         AtomicOutput output;

@@ -37,7 +37,7 @@ struct Written {
     size_t size = 0;
 #ifdef _WIN32
     // No memory streams: a temporary file, read back whole when writing ends.
-    FILE* f = std::tmpfile();
+    FILE* f = scratchFile();
     Written() = default;
     Written(const Written&) = delete;
     Written& operator=(const Written&) = delete;

@@ -74,7 +74,8 @@ TEST(ColourFile, LinesAndNames) {
         EXPECT_EQ(fndErrorStatus, c.colour == -1 ? KRO_ERR_COLOR_NAME : 0);
     }
     EXPECT_FAILS_WITH(kro::lookupColorNameIn(file.c_str(), nullptr), KRO_ERR_COLOR_NAME);
-    EXPECT_FAILS_WITH(kro::lookupColorNameIn((dir.path / "missing").string().c_str(), "red"), KRO_ERR_OPEN);
+    EXPECT_FAILS_WITH(kro::lookupColorNameIn((dir.path / "missing").string().c_str(), "red"),
+                      KRO_ERR_OPEN);
 }
 
 // Without a directory list the search takes the program's directory, the

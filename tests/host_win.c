@@ -4,22 +4,21 @@
  * library, and a plot drawn by GDI32 on a memory DC.
  * Usage: host_win KRO_DEF BMP_1BIT WORK_FOLDER */
 #define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <windows.h>
 
 #include "kro/kro.h"
 
 static int failures = 0;
 
-#define CHECK(cond)                                                        \
-    do {                                                                   \
-        if (!(cond)) {                                                     \
+#define CHECK(cond)                                                          \
+    do {                                                                     \
+        if (!(cond)) {                                                       \
             fprintf(stderr, "host_win.c:%d: failed: %s\n", __LINE__, #cond); \
-            ++failures;                                                    \
-        }                                                                  \
+            ++failures;                                                      \
+        }                                                                    \
     } while (0)
 
 typedef int32_t (*GetOptionFn)(int32_t*, char**);
@@ -108,7 +107,7 @@ static void options(HMODULE kro, HMODULE fnd) {
     init();
     CHECK(getOption(&argc, argv) == 0);
     CHECK(argc == 2 && !strcmp(argv[1], "in.bmp"));
-    CHECK(readInt32(opt, 64) == 1 && readInt32(opt, 68) == 300); /* dpi: given, value */
+    CHECK(readInt32(opt, 64) == 1 && readInt32(opt, 68) == 300);  /* dpi: given, value */
     CHECK(readInt32(opt, 80) == 1 && readDouble(opt, 88) == 2.5); /* scale: double on 8 */
     init();
     CHECK(getOption(&badc, bad) == -1);
@@ -239,7 +238,8 @@ static void plot(HMODULE kro, const char* hpglPath) {
     }
     for (y = side / 4; y < 3 * side / 4; ++y) {
         int x;
-        for (x = side / 4; x < 3 * side / 4; ++x) blackInside += (px[(size_t)y * side + x] & 0xFFFFFF) == 0;
+        for (x = side / 4; x < 3 * side / 4; ++x)
+            blackInside += (px[(size_t)y * side + x] & 0xFFFFFF) == 0;
     }
     CHECK(blackLeft > side / 2); /* the left edge runs down most of the page */
     CHECK(blackInside == 0);

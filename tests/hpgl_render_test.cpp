@@ -609,7 +609,8 @@ TEST(HpglRenderFiles, FailingPlotLeavesNoOutput) {
         std::filesystem::temp_directory_path() / ("kro-render-bad-" + std::to_string(getpid()));
     std::filesystem::create_directories(work);
     // Windows draws plots with GDI32 and writes raster formats only.
-    const std::filesystem::path plot = work / "plot.hpgl", png = work / (kCairo ? "out.png" : "out.bmp");
+    const std::filesystem::path plot = work / "plot.hpgl",
+                                png = work / (kCairo ? "out.png" : "out.bmp");
     FILE* f = std::fopen(plot.string().c_str(), "wb");
     std::fputs("IN;PU0,0;PD100,100;", f);
     std::fclose(f);
@@ -894,8 +895,8 @@ TEST(HpglRenderFiles, EveryOutputFormat) {
                    {"out.cal", "srcdocid:"}};
     for (const auto& o : outputs) {
         const std::filesystem::path out = work / o.name;
-        const std::string cmd = kt::quoted(KRO_CLI) + " convert " + kt::quoted(plot.string()) + " " +
-                                kt::quoted(out.string()) + " -dpi 150 -pen1 0.5" KRO_QUIET;
+        const std::string cmd = kt::quoted(KRO_CLI) + " convert " + kt::quoted(plot.string()) +
+                                " " + kt::quoted(out.string()) + " -dpi 150 -pen1 0.5" KRO_QUIET;
         if (!kCairo && o.magic[0] != 'B' && o.magic[0] != 's') {
             // PNG, PDF and SVG are the Cairo device's: refused, and nothing written.
             EXPECT_NE(kt::run(cmd), 0) << o.name;

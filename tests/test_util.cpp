@@ -14,7 +14,11 @@
 
 namespace kt {
 
+#ifdef _WIN32
+TempFile::TempFile() : f_(scratchFile()) {
+#else
 TempFile::TempFile() : f_(std::tmpfile()) {
+#endif
     if (!f_) throw std::runtime_error("tmpfile");
 }
 

@@ -1,5 +1,6 @@
 // The POSIX calls the tests use that Windows lacks: fmemopen (a temporary file
-// holding the bytes, positioned at the start), mkdtemp, setenv and ctime_r.
+// holding the bytes, positioned at the start), mkdtemp, setenv and ctime_r;
+// and a tmpfile() that parallel processes can share.
 #pragma once
 #ifdef _WIN32
 #include <direct.h>
@@ -8,9 +9,28 @@
 #include <stdlib.h>
 #include <time.h>
 
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#undef near
+#undef far
+
+// msvcrt's tmpfile() names its files in the root of the drive from a counter
+// that parallel test processes share: it fails now and then. A file of the
+// temporary folder, deleted when closed, instead.
+static inline FILE* scratchFile(void) {
+    char dir[MAX_PATH], name[MAX_PATH];
+    const DWORD n = GetTempPathA(sizeof dir, dir);
+    if (n == 0 || n > sizeof dir || !GetTempFileNameA(dir, "kt", 0, name)) return NULL;
+    FILE* f = fopen(name, "w+bTD");
+    if (!f) DeleteFileA(name);
+    return f;
+}
+
 static inline FILE* fmemopen(void* buffer, size_t size, const char* mode) {
     (void)mode;  // every caller here reads
-    FILE* f = tmpfile();
+    FILE* f = scratchFile();
     if (!f) return NULL;
     if ((size && fwrite(buffer, 1, size, f) != size) || fseek(f, 0, SEEK_SET) != 0) {
         fclose(f);
