@@ -447,7 +447,8 @@ extern "C" KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t
     const long here = std::ftell(stream);
     if (length >= 0 && here >= 0 && uint64_t(length - here) < needed) {
         Decoded d = Decoded::Full;
-        for (uint64_t left = coded; left && d == Decoded::Full; left -= std::min<uint64_t>(left, kBatchBytes))
+        for (uint64_t left = coded; left && d == Decoded::Full;
+             left -= std::min<uint64_t>(left, kBatchBytes))
             d = decoder.next(nullptr, size_t(std::min<uint64_t>(left, kBatchBytes)));
         return fail(d == Decoded::CutRun ? KRO_ERR_PCX_HEADER : KRO_ERR_IO);
     }
