@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ int libraryError(const std::string& file, int32_t code);
 
 // "kro: FILE: the system's message", the same for every format and step; returns 1.
 int systemError(const std::string& file, int err);
+
+// The folder for temporary files: TMPDIR, or /tmp (Windows: its temporary folder).
+std::string tempFolder();
+
+// An anonymous read-write file that goes when closed. (Windows' tmpfile()
+// writes to the root of the drive, which a user may not; this uses the
+// temporary folder.)
+FILE* scratchFile();
 
 // Separates a command's double-dash flags (those in allowed) from its other
 // words; a usage error for any other double-dash word. A job option written

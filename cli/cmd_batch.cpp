@@ -1,7 +1,12 @@
 // kro batch: one conversion job per line of a job file, each in a process of
-// its own, N at a time.
+// its own, N at a time. Windows has no fork: there the jobs run one after
+// another in this process, each with its messages kept apart as a child's are.
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -39,7 +44,12 @@ struct JobLine {
 };
 
 struct Running {
+#ifdef _WIN32
+    int pid = -1;
+    int status = 0;  // the job's exit status, run before it is waited for
+#else
     pid_t pid = -1;
+#endif
     size_t job = 0;
     FILE* messages = nullptr;  // the child's standard error
     Clock::time_point start;
@@ -150,8 +160,17 @@ int runLine(const std::string& jobFile, const JobLine& line) {
     const std::string where = jobFile + ":" + std::to_string(line.number);
     if (int rc = checkLine(jobFile, line)) return rc;
     std::string text = line.text;
+#ifdef _WIN32
+    FILE* f = scratchFile();
+    if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() ||
+        std::fseek(f, 0, SEEK_SET)) {
+        if (f) std::fclose(f);
+        return systemError(where, errno);
+    }
+#else
     FILE* f = ::fmemopen(text.data(), text.size(), "r");
     if (!f) return systemError(where, errno);
+#endif
     char* input = KroReadOptionFile(f);
     std::fclose(f);
     if (!input || input == KRO_FAILED_PTR) return libraryError(where, fndErrorStatus);
@@ -179,6 +198,22 @@ int runLine(const std::string& jobFile, const JobLine& line) {
     return runJob(job);
 }
 
+#ifdef _WIN32
+// Runs the job now, its standard error going into messages; its exit status.
+int runHere(const Settings& settings, const JobLine& line, FILE* messages) {
+    std::fflush(nullptr);
+    const int saved = _dup(_fileno(stderr));
+    if (saved < 0 || _dup2(_fileno(messages), _fileno(stderr)) != 0) {
+        if (saved >= 0) _close(saved);
+        return kExitFailure;
+    }
+    const int rc = runLine(settings.file, line);
+    std::fflush(nullptr);
+    _dup2(saved, _fileno(stderr));
+    _close(saved);
+    return rc;
+}
+#else
 pid_t startJob(const Settings& settings, const JobLine& line, FILE* messages) {
     std::fflush(nullptr);
     const pid_t pid = ::fork();
@@ -188,6 +223,7 @@ pid_t startJob(const Settings& settings, const JobLine& line, FILE* messages) {
     std::fflush(nullptr);
     ::_exit(rc);
 }
+#endif
 
 std::string jsonString(const std::string& s) {
     std::string out = "\"";
@@ -218,7 +254,8 @@ std::string readAll(FILE* f) {
 
 class Progress {
   public:
-    Progress(size_t total) : total_(total), start_(Clock::now()), shown_(::isatty(STDERR_FILENO)) {}
+    Progress(size_t total)
+        : total_(total), start_(Clock::now()), shown_(::isatty(::fileno(stderr))) {}
 
     void update(size_t done, size_t failed) {
         if (!shown_) return;
@@ -297,9 +334,16 @@ int cmdBatch(const std::vector<std::string>& args) {
         while (next < jobs.size() && running.size() < size_t(settings.jobs)) {
             Running r;
             r.job = next++;
-            r.messages = std::tmpfile();
+            r.messages = scratchFile();
             r.start = Clock::now();
+#ifdef _WIN32
+            if (r.messages) {
+                r.status = runHere(settings, jobs[r.job], r.messages);
+                r.pid = int(r.job);
+            }
+#else
             r.pid = r.messages ? startJob(settings, jobs[r.job], r.messages) : -1;
+#endif
             if (r.pid < 0) {
                 // No process for it: the job fails; the batch goes on.
                 progress.clear();
@@ -312,6 +356,14 @@ int cmdBatch(const std::vector<std::string>& args) {
             running.push_back(r);
         }
         if (running.empty()) continue;
+#ifdef _WIN32
+        const Running r = running.front();
+        running.erase(running.begin());
+        const JobLine& job = jobs[r.job];
+        std::string messages = readAll(r.messages);
+        std::fclose(r.messages);
+        const int exitStatus = r.status;
+#else
         int wstatus = 0;
         const pid_t pid = ::waitpid(-1, &wstatus, 0);
         if (pid < 0) {
@@ -336,6 +388,7 @@ int cmdBatch(const std::vector<std::string>& args) {
                         ": the job was killed by signal " + std::to_string(WTERMSIG(wstatus)) +
                         "\n";
         }
+#endif
         ++done;
         if (exitStatus != 0) ++failed;
         progress.clear();

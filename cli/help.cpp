@@ -114,7 +114,11 @@ const Page kPages[] = {
      "A failed job leaves no output and does not stop the others; the exit\n"
      "status is 1 when any failed.\n"
      "\n"
+#ifdef _WIN32
+     "  --jobs N       accepted; on Windows the jobs run one after another (1)\n"
+#else
      "  --jobs N       run N jobs at a time, each in its own process (1)\n"
+#endif
      "  --report FILE  one JSON object per job: line, input, output, ok, exit,\n"
      "                 seconds, messages\n"},
     {"paper",

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/output.h"
+#include "cli/cli.h"
 
 namespace kro::cli {
 

@@ -63,8 +63,12 @@ bool resolutionFits(Format format, int32_t dpi) {
     fillGrayRamp(probe.palette, KRO_PHOTO_BLACK_IS_ZERO);
     probe.resolution[0] = probe.resolution[1] = dpi;
     char* buffer = nullptr;
+#ifdef _WIN32
+    FILE* f = scratchFile();
+#else
     size_t length = 0;
     FILE* f = ::open_memstream(&buffer, &length);
+#endif
     if (!f || !im.data) {
         if (f) std::fclose(f);
         std::free(buffer);

@@ -1,6 +1,10 @@
 // kro: the command-line host of the KRO library.
 #include <cstdio>
 #include <string>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <vector>
 
 #include "cli/cli.h"
@@ -19,6 +23,13 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Pictures pass through standard input and output: no CR-LF translation.
+    // Messages too, so that they are the same bytes as on Linux.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usageError("missing command");
     const std::string& first = args[0];

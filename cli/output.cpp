@@ -3,10 +3,20 @@
 #include "cli/output.h"
 
 #include <fcntl.h>
-#include <glob.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "cli/cli.h"
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <io.h>
+#include <windows.h>
+#else
+#include <glob.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -22,14 +32,45 @@ AtomicOutput::~AtomicOutput() {
 
 namespace {
 
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "/\\";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
+
 // The temporary name beside target, before mkstemp fills in the X's.
 std::string tempPattern(const std::string& target) {
-    size_t slash = target.rfind('/');
+    size_t slash = target.find_last_of(kPathSeparators);
     std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     return dir + "." + base + ".kro-XXXXXX";
 }
 
+#ifdef _WIN32
+// Windows: a link is replaced, not followed (links need privileges there and
+// kro makes none).
+std::string followLinks(std::string path) {
+    return path;
+}
+
+// The volume and file index of an open file: Windows' stat has no inode.
+bool fileId(HANDLE h, BY_HANDLE_FILE_INFORMATION* id) {
+    return h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, id);
+}
+
+bool fileId(const std::string& path, BY_HANDLE_FILE_INFORMATION* id) {
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool ok = fileId(h, id);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return ok;
+}
+
+bool sameId(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+#else
 // The file that path names once its symbolic links are followed, also when
 // the last of them points at nothing yet (the write creates it). Empty, with
 // errno set, for a loop.
@@ -51,6 +92,7 @@ std::string followLinks(std::string path) {
     errno = ELOOP;
     return "";
 }
+#endif
 
 // The buffered output onto its destination; a plain file there (one that
 // has no name to rename over) is emptied first.
@@ -71,7 +113,7 @@ bool copyOut(FILE* from, FILE* to) {
 bool AtomicOutput::open(const std::string& target) {
     if (target == "-") {  // standard output gets the whole file or nothing
         direct_ = stdout;
-        stream_ = std::tmpfile();
+        stream_ = scratchFile();
         return stream_ != nullptr;
     }
     struct stat st;
@@ -87,13 +129,19 @@ bool AtomicOutput::open(const std::string& target) {
     if (!inPlace) {
         target_ = followLinks(target);
         if (target_.empty()) return false;
+#ifndef _WIN32
         // A file reached by no name of its own (through /proc) stays in place.
         struct stat named;
         inPlace = exists && (::stat(target_.c_str(), &named) != 0 || named.st_dev != st.st_dev ||
                              named.st_ino != st.st_ino);
+#endif
     }
     if (inPlace) {
+#ifdef _WIN32
+        const int fd = ::open(target.c_str(), O_WRONLY | O_BINARY);
+#else
         const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+#endif
         if (fd < 0) return false;
         direct_ = ::fdopen(fd, "wb");
         if (!direct_) {
@@ -102,12 +150,13 @@ bool AtomicOutput::open(const std::string& target) {
             errno = saved;
             return false;
         }
-        stream_ = std::tmpfile();
+        stream_ = scratchFile();
         return stream_ != nullptr;
     }
 
     const int fd = makeTempFile(tempPattern(target_), &temp_);
     if (fd < 0) return false;
+#ifndef _WIN32
     if (exists) {
         // The file replaced keeps its mode, and its owner and group where
         // this process may give them (as root).
@@ -119,6 +168,7 @@ bool AtomicOutput::open(const std::string& target) {
         ::umask(mask);
         ::fchmod(fd, 0666 & ~mask);
     }
+#endif
     stream_ = ::fdopen(fd, "wb");
     if (!stream_) {
         int saved = errno;
@@ -151,10 +201,18 @@ bool AtomicOutput::commit() {
         ok = false;
         saved = errno;
     }
+#ifdef _WIN32
+    // rename() will not replace a file on Windows.
+    if (ok && !MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        ok = false;
+        saved = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    }
+#else
     if (ok && ::rename(temp_.c_str(), target_.c_str()) != 0) {
         ok = false;
         saved = errno;
     }
+#endif
     if (ok) temp_.clear();
     errno = saved;
     return ok;
@@ -169,8 +227,7 @@ int makeTempFile(const std::string& pattern, std::string* path) {
 }
 
 std::string tempFolderPattern(const char* prefix) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/" + prefix + "XXXXXX";
+    return tempFolder() + "/" + prefix + "XXXXXX";
 }
 
 void removeLeftovers(const std::string& target) {
@@ -179,23 +236,46 @@ void removeLeftovers(const std::string& target) {
     if (file.empty()) return;
     std::string pattern = tempPattern(file);
     pattern.replace(pattern.size() - 6, 6, "??????");
+#ifdef _WIN32
+    const size_t slash = pattern.find_last_of(kPathSeparators);
+    const std::string dir = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        DeleteFileA((dir + found.cFileName).c_str());
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+#else
     glob_t found{};
     if (::glob(pattern.c_str(), GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found) == 0)
         for (size_t i = 0; i < found.gl_pathc; ++i) ::unlink(found.gl_pathv[i]);
     ::globfree(&found);
+#endif
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return fileId(a, &ia) && fileId(b, &ib) && sameId(ia, ib);
+#else
     struct stat sa, sb;
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+#endif
 }
 
 bool isStandardOutput(const std::string& path) {
     if (path == "-") return true;
+#ifdef _WIN32
+    BY_HANDLE_FILE_INFORMATION io, ip;
+    return fileId(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout))), &io) &&
+           fileId(path, &ip) && sameId(io, ip);
+#else
     struct stat so, sp;
     if (::fstat(STDOUT_FILENO, &so) != 0 || ::stat(path.c_str(), &sp) != 0) return false;
     return so.st_dev == sp.st_dev && so.st_ino == sp.st_ino;
+#endif
 }
 
 }  // namespace kro::cli

@@ -2,7 +2,9 @@
 #include "cli/picture.h"
 
 #include <strings.h>
+#ifndef _WIN32
 #include <sys/mman.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -144,6 +146,9 @@ static void grayRamp(Picture* pic) {
 // page fills whole are advised: a last one mostly empty would still be
 // resident whole (6 MiB for an A4 page at 600 dpi, 4.3 MB).
 unsigned char* allocPage(size_t bytes) {
+#ifdef _WIN32
+    return static_cast<unsigned char*>(std::calloc(bytes ? bytes : 1, 1));
+#else
     constexpr size_t kHuge = size_t(2) << 20;
     if (bytes < 2 * kHuge) return static_cast<unsigned char*>(std::calloc(bytes ? bytes : 1, 1));
     const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
@@ -152,6 +157,7 @@ unsigned char* allocPage(size_t bytes) {
     ::madvise(p, bytes / kHuge * kHuge, MADV_HUGEPAGE);
     std::memset(p, 0, bytes);
     return static_cast<unsigned char*>(p);
+#endif
 }
 
 // A CALS file: the header names the picture's size; the image is prepared

@@ -21,6 +21,7 @@
 #include "cli/job.h"
 #include "cli/messages.h"
 #include "cli/output.h"
+#include "cli/page.h"
 #include "cli/picture.h"
 #include "kro/gdi.h"
 #include "kro/kro.h"
@@ -51,7 +52,7 @@ struct PlotJob {
     std::string tempPath;  // PDF and SVG: Cairo writes here, then copied to the output
     int32_t width = 0, height = 0, dpi = 0;  // the page in dots
     ~PlotJob() {
-        if (dc) DeleteDC(dc);
+        if (dc) deletePage(dc);
         if (doc) KroCloseHPGL(doc);
         if (!tempPath.empty()) ::unlink(tempPath.c_str());
     }
@@ -81,7 +82,7 @@ bool pagePicture(HDC dc, int32_t width, int32_t height, int32_t dpi, Picture* pi
     if (bytes > size_t(INT32_MAX)) return false;
     pic->image.data = static_cast<unsigned char*>(std::malloc(bytes ? bytes : 1));
     if (!pic->image.data) return false;
-    if (KroGdiReadRows(dc, 1, pic->image.data, rowBytes) != 0) return false;
+    if (readPageRows(dc, pic->image.data, rowBytes) != 0) return false;
     RsImage& im = pic->image;
     im.width = stored;
     im.height = height;
@@ -179,7 +180,7 @@ int drawPlot(const std::string& in, const std::string& out, int32_t device, uint
         return 1;
     }
     if (!raster && !makeTempPath(&page->tempPath)) return systemError(out, errno);
-    page->dc = KroGdiCreateDevice(device, width, height, dpi, page->tempPath.c_str(), flags);
+    page->dc = createPage(device, width, height, dpi, page->tempPath.c_str(), flags);
     if (!page->dc) {
         std::fprintf(stderr, "kro: %s: no memory for a page of %d x %d dots\n", out.c_str(),
                      int(width), int(height));
@@ -236,14 +237,21 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
     const int32_t device = kind == PlotOutput::Pdf   ? KRO_GDI_PDF
                            : kind == PlotOutput::Svg ? KRO_GDI_SVG
                                                      : KRO_GDI_IMAGE;
+    if (!kCairoPages && kind != PlotOutput::Raster) {
+        std::fprintf(stderr,
+                     "kro: %s: this build draws plots with GDI32 and writes them as BMP, PCX, "
+                     "JPEG, CALS or PostScript; PNG, PDF and SVG need the Cairo device of "
+                     "the Unix build\n",
+                     out.c_str());
+        return 1;
+    }
     uint32_t flags = vector ? KRO_GDI_ANTIALIAS : 0;
     if (labelText) flags |= KRO_GDI_LABEL_TEXT;
     PlotJob job;
     if (int rc = drawPlot(in, out, device, flags, &job)) return rc;
 
     if (vector) {
-        if (KroGdiFinish(job.dc) != 0)
-            return fail(out, KRO_ERR_IO, "the page could not be written");
+        if (finishPage(job.dc) != 0) return fail(out, KRO_ERR_IO, "the page could not be written");
         if (!copyToOutput(job.tempPath, out)) return systemError(out, errno ? errno : EIO);
     } else {
         AtomicOutput output;
@@ -252,8 +260,10 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
             // 1-bit: pens are black and raster pages are drawn without
             // smoothing, so one bit loses nothing. zlib's level 6: levels 1
             // to 9 differ by under 0.5 % in size on a page of fine lines.
+#ifndef _WIN32
             if (KroGdiWritePNGStream(job.dc, output.stream(), 1, 6) != 0)
                 return fail(out, KRO_ERR_IO, "the PNG could not be written");
+#endif
         } else {
             // The page as a bilevel picture, in the colours the format holds.
             Picture pic;

@@ -130,8 +130,8 @@ int32_t shortFileProblem(FILE* stream, kro::pcx::RunDecoder& decoder, const PcxH
     const long here = std::ftell(stream);
     if (length < 0 || here < 0 || uint64_t(length - here) >= needed) return 0;
     Decoded d = Decoded::Full;
-    for (uint64_t left = coded; left && d == Decoded::Full; left -= std::min(left, kBatchBytes))
-        d = decoder.next(nullptr, size_t(std::min(left, kBatchBytes)));
+    for (uint64_t left = coded; left && d == Decoded::Full; left -= std::min<uint64_t>(left, kBatchBytes))
+        d = decoder.next(nullptr, size_t(std::min<uint64_t>(left, kBatchBytes)));
     return d == Decoded::CutRun ? KRO_ERR_PCX_HEADER : KRO_ERR_IO;
 }
 

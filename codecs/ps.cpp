@@ -404,7 +404,11 @@ int32_t psHeader(PsDocument* doc, FILE* stream, const char* creator, const char*
     if (!stream || !title) return KRO_ERR_PS_NULL_ARG;
     *doc = PsDocument{};
     char date[64];
+#ifdef _WIN32
+    const char* dateText = ctime_s(date, sizeof date, &now) == 0 ? date : nullptr;
+#else
     const char* dateText = ctime_r(&now, date);
+#endif
 
     Out out(stream);
     out.text("%!PS-Adobe-1.0\n%%Title: ");

@@ -18,6 +18,13 @@ static_assert(offsetof(RsImage, reserved2) == offsetof(RsImage, reserved1) + 4);
 static_assert(offsetof(RsImage, validWidth) == offsetof(RsImage, reserved2) + 4);
 static_assert(offsetof(RsImage, validHeight) == offsetof(RsImage, validWidth) + 4);
 static_assert(offsetof(RsImage, codedLength) == offsetof(RsImage, validHeight) + 4);
+#if UINTPTR_MAX == 0xFFFFFFFFu
+// Win32: eleven 32-bit words, as a host built for the design's layout reads them.
+static_assert(offsetof(RsImage, data) == 20 && offsetof(RsImage, validWidth) == 32);
+static_assert(sizeof(RsImage) == 44);
+#else
+static_assert(sizeof(RsImage) == 56);
+#endif
 
 extern "C" {
 

@@ -1,7 +1,9 @@
 // Pixel kernels shared by the codecs, with SIMD paths picked at run time.
 #include "core/pixels.h"
 
+#ifndef _WIN32
 #include <sys/mman.h>
+#endif
 
 #include <cstdint>
 #include <cstdlib>
@@ -182,6 +184,10 @@ void deinterleave3(unsigned char* r, unsigned char* g, unsigned char* b, const u
 unsigned char* allocPixels(uint64_t n) {
     constexpr uint64_t kHuge = 2u << 20;
     if (n > SIZE_MAX - kHuge) return nullptr;
+#ifdef _WIN32
+    // No huge pages to ask for, and the caller frees with free().
+    return static_cast<unsigned char*>(std::malloc(n ? size_t(n) : 1));
+#else
     if (n < 2 * kHuge) return static_cast<unsigned char*>(std::malloc(n ? size_t(n) : 1));
     // Pictures of some megabytes: whole huge pages cut the page faults of
     // filling them (a fault every 4 KiB costs more than copying the bytes on
@@ -191,6 +197,7 @@ unsigned char* allocPixels(uint64_t n) {
     void* p = std::aligned_alloc(size_t(kHuge), rounded);
     if (p) ::madvise(p, size_t(n / kHuge * kHuge), MADV_HUGEPAGE);
     return static_cast<unsigned char*>(p);
+#endif
 }
 
 }  // namespace kro

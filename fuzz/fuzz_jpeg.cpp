@@ -15,7 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t photometric, resolution[2];
     if (KroJPEGToRsImage(f, &image, &photometric, resolution) == 0) {
         // Whatever was read must write back out.
+#ifdef _WIN32
+        FILE* out = scratchFile();  // msvcrt's tmpfile() races other processes
+#else
         FILE* out = std::tmpfile();
+#endif
         if (out) {
             const int32_t none[2] = {-1, -1};
             if (KroRsImageToJPEG(out, &image, photometric, none, 75) != 0) std::abort();

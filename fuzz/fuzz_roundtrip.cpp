@@ -35,6 +35,30 @@ struct Picture {
 struct Written {
     char* bytes = nullptr;
     size_t size = 0;
+#ifdef _WIN32
+    // No memory streams: a temporary file, read back whole when writing ends.
+    FILE* f = scratchFile();
+    Written() = default;
+    Written(const Written&) = delete;
+    Written& operator=(const Written&) = delete;
+    ~Written() {
+        if (f) std::fclose(f);
+        std::free(bytes);
+    }
+    FILE* reader() {
+        if (!f || std::fflush(f) != 0) std::abort();
+        const long n = std::ftell(f);
+        if (n < 0) std::abort();
+        size = size_t(n);
+        bytes = static_cast<char*>(std::malloc(size ? size : 1));
+        std::rewind(f);
+        if (!bytes || std::fread(bytes, 1, size, f) != size) std::abort();
+        std::fclose(f);
+        f = nullptr;
+        return size ? fmemopen(bytes, size, "rb") : nullptr;
+    }
+};
+#else
     FILE* f = open_memstream(&bytes, &size);
     Written() = default;
     Written(const Written&) = delete;
@@ -50,6 +74,7 @@ struct Written {
         return size ? fmemopen(bytes, size, "rb") : nullptr;
     }
 };
+#endif
 
 bool readBmp(FILE* f, Picture* p) {
     return KroBMPToRsImage(f, &p->im, &p->photometric, p->resolution, p->palette) == 0;

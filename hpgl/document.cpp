@@ -29,7 +29,12 @@ static_assert(offsetof(HpglDocument, scale) == offsetof(HpglDocument, widthMm) +
 static_assert(offsetof(HpglDocument, plot) == offsetof(HpglDocument, widthMm) + 56);
 static_assert(offsetof(HpglDocument, paperType) == offsetof(HpglDocument, plot) + 4);
 static_assert(offsetof(HpglDocument, ignoreCount) == offsetof(HpglDocument, plot) + 8);
-static_assert(offsetof(HpglDocument, ignoreCodes) == offsetof(HpglDocument, plot) + 16);
+static_assert(offsetof(HpglDocument, ignoreCodes) ==
+              offsetof(HpglDocument, plot) + 12 + (sizeof(void*) == 8 ? 4 : 0));
+#if UINTPTR_MAX == 0xFFFFFFFFu && defined(_WIN32)
+// Win32: the doubles start on 8 bytes after the padding word, 88 bytes in all.
+static_assert(offsetof(HpglDocument, widthMm) == 16 && sizeof(HpglDocument) == 88);
+#endif
 static_assert(sizeof(HpglDocument) == offsetof(HpglDocument, ignoreCodes) + sizeof(void*));
 
 namespace kro::hpgl {

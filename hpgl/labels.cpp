@@ -94,7 +94,14 @@ void Renderer::label() {
     HPEN pen = CreatePen(PS_SOLID, 0, 0);
     if (!pen) return;
     HGDIOBJ old = SelectObject(dc, pen);
-    if (!KroGdiDrawLabel(dc, text, frame)) {
+#ifdef _WIN32
+    // The stroke font is the Cairo device's; on GDI32 the box stands for the text.
+    const bool drawn = false;
+    (void)frame;
+#else
+    const bool drawn = KroGdiDrawLabel(dc, text, frame) != FALSE;
+#endif
+    if (!drawn) {
         MoveToEx(dc, box[0].x, box[0].y, nullptr);
         PolylineTo(dc, box + 1, 4);
     }

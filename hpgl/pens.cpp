@@ -27,7 +27,11 @@ uint32_t dashLength(double v) {
 
 HPEN dashedPen(int32_t width, const uint32_t* dashes, int32_t count) {
     const LOGBRUSH brush{BS_SOLID, 0, 0};
-    return ExtCreatePen(kDashedGeometric, DWORD(width), &brush, DWORD(count), dashes);
+    // DWORD is unsigned long on Windows: the same bits, another type.
+    DWORD styles[16];
+    const int32_t n = count < 0 ? 0 : count > 16 ? 16 : count;
+    for (int32_t i = 0; i < n; ++i) styles[i] = dashes[i];
+    return ExtCreatePen(kDashedGeometric, DWORD(width), &brush, DWORD(count), styles);
 }
 
 HPEN solidGeometricPen(int32_t width) {

@@ -151,6 +151,17 @@ static_assert(offsetof(KroOption, ignore) == 504);
 static_assert(offsetof(KroOption, Italic) == 520);
 static_assert(offsetof(KroOption, batch) == 544);
 static_assert(sizeof(KroOption) == 552);
+#elif defined(_WIN32)
+// Win32: 4-byte pointers, doubles on 8 bytes (the i386 System V ABI puts them
+// on 4, so this block is for Windows alone).
+static_assert(alignof(double) == 8);
+static_assert(offsetof(KroOption, outdata) == 32);
+static_assert(offsetof(KroOption, scale) == 80);
+static_assert(offsetof(KroOption, pen1) == 296);
+static_assert(offsetof(KroOption, ignore) == 456);
+static_assert(offsetof(KroOption, Italic) == 464);
+static_assert(offsetof(KroOption, batch) == 488);
+static_assert(sizeof(KroOption) == 496);
 #endif
 
 }  // namespace

@@ -7,3 +7,12 @@ pass=0 fail=0
 ok() { pass=$((pass + 1)); }
 bad() { fail=$((fail + 1)); echo "FAIL: $*" >&2; }
 check() { if eval "$2"; then ok; else bad "$1"; fi; }
+# A check of what only Unix does (signals, links, modes, ulimit, the Cairo
+# device's PNG and PDF): left out when the tests drive kro.exe under Wine.
+unix_check() {
+    _status=$?  # the condition may test the status of the command before
+    [ -n "${KRO_WINE:-}" ] && return 0
+    _restore() { return "$_status"; }
+    _restore
+    check "$@"
+}

@@ -91,9 +91,9 @@ i=0
 while [ $i -lt 100 ] && ! ls -A "$work/out" | grep -q "^\.stuck"; do sleep 0.1; i=$((i + 1)); done
 for child in $(ps -o pid= --ppid $batch); do kill "$child"; done
 wait $batch
-check "a killed job fails the batch" '[ $? -eq 1 ] && grep -q "killed by signal" "$work/err"'
-check "a killed job leaves nothing; the other is written" '[ "$(ls -A "$work/out")" = "fine.bmp" ]'
-check "a killed job is reported" 'grep -q "\"output\":\"$work/out/stuck.bmp\",\"ok\":false" "$work/kill.json"'
+unix_check "a killed job fails the batch" '[ $? -eq 1 ] && grep -q "killed by signal" "$work/err"'
+unix_check "a killed job leaves nothing; the other is written" '[ "$(ls -A "$work/out")" = "fine.bmp" ]'
+unix_check "a killed job is reported" 'grep -q "\"output\":\"$work/out/stuck.bmp\",\"ok\":false" "$work/kill.json"'
 
 # Plots in a job file are drawn, as convert draws them; a broken plot fails
 # alone and leaves nothing.
@@ -106,7 +106,7 @@ printf 'IN;SP1;PA0,0;PD1000,0,1000,1000;PU;\n' >"$work/in/square.plt"
 } >"$work/plot-jobs"
 "$kro" batch "$work/plot-jobs" >/dev/null 2>"$work/err"
 check "plot jobs: exit 1 for the junk plot" '[ $? -eq 1 ] && grep -q "hpgl-binary-junk.plt" "$work/err"'
-check "plot jobs: PNG and CALS pages written, nothing else" \
+unix_check "plot jobs: PNG and CALS pages written, nothing else" \
     '[ "$(ls -A "$work/out" | tr "\n" " ")" = "square.cal square.png " ]'
 check "plot jobs: the CALS page is a bilevel picture" '"$kro" info "$work/out/square.cal" | grep -q "bilevel"'
 

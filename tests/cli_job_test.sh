@@ -172,13 +172,13 @@ check "plot to PCX: a bilevel page" '[ "$(field "$work/plot.pcx" depth)" = "1 bi
 check "plot to JPEG: gray" '[ "$(field "$work/plot.jpg" depth)" = "8 bits per pixel" ]'
 check "plot to PostScript: one page" 'grep -q "^%%Pages: 1$" "$work/plot.ps"'
 "$kro" convert "$work/plot.plt" - --to png -dpi 100 >"$work/piped.png"
-check "plot to stdout as PNG" '[ "$(head -c 4 "$work/piped.png" | tail -c 3)" = "PNG" ]'
+unix_check "plot to stdout as PNG" '[ "$(head -c 4 "$work/piped.png" | tail -c 3)" = "PNG" ]'
 "$kro" convert "$work/plot.plt" - --to pdf >"$work/piped.pdf"
-check "plot to stdout as PDF" '[ "$(head -c 5 "$work/piped.pdf")" = "%PDF-" ]'
+unix_check "plot to stdout as PDF" '[ "$(head -c 5 "$work/piped.pdf")" = "%PDF-" ]'
 "$kro" convert "$work/plot.plt" - 2>/dev/null
 check "plot to stdout needs --to" '[ $? -eq 2 ]'
 (umask 022 && "$kro" convert "$work/plot.plt" "$work/mode.pdf")
-check "a PDF page gets the mode of a plain create" '[ "$(stat -c %a "$work/mode.pdf")" = 644 ]'
+unix_check "a PDF page gets the mode of a plain create" '[ "$(stat -c %a "$work/mode.pdf")" = 644 ]'
 
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]

@@ -30,7 +30,7 @@ check "a WebP file is named" 'grep -q "a WebP file" err'
 "$kro" convert in.bmp nowhere/out.pcx 2>err
 check "convert: a missing output folder" '[ $? -eq 1 ] && grep -q "nowhere/out.pcx: folder .nowhere. does not exist" err'
 "$kro" convert plot.hpgl nowhere/out.png 2>err
-check "a plot: a missing output folder" '[ $? -eq 1 ] && grep -q "folder .nowhere. does not exist" err'
+unix_check "a plot: a missing output folder" '[ $? -eq 1 ] && grep -q "folder .nowhere. does not exist" err'
 echo "$work/in.bmp - - - - cal - - - - - - - $work/nowhere - - - - - - - - - - -" >jobs
 "$kro" batch jobs >/dev/null 2>err
 check "batch: a missing output folder" '[ $? -eq 1 ] && grep -q "folder .*nowhere. does not exist" err'
@@ -88,7 +88,7 @@ check "info: CALS records as the file names them" 'grep -q "^    rdensty: 0400" 
 
 # --- plots from standard input, and among the pages of a document -------------
 "$kro" convert - --to png - <plot.hpgl >stdin.png
-check "a plot on standard input to PNG" '[ $? -eq 0 ] && [ "$(head -c 4 stdin.png | tail -c 3)" = PNG ]'
+unix_check "a plot on standard input to PNG" '[ $? -eq 0 ] && [ "$(head -c 4 stdin.png | tail -c 3)" = PNG ]'
 "$kro" convert - --to pcx - <in.bmp >stdin.pcx
 check "a picture on standard input still reads" '[ $? -eq 0 ] && [ -s stdin.pcx ]'
 "$kro" convert in.bmp plot.hpgl in.bmp doc.ps

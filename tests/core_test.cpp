@@ -60,12 +60,16 @@ TEST(PixelKernels, SwapRB24MatchesPlainLoopAtEveryLength) {
 namespace {
 // Resident bytes of this process, from /proc/self/statm; 0 when unknown.
 size_t residentBytes() {
+#ifdef _WIN32
+    return 0;  // no statm
+#else
     FILE* f = std::fopen("/proc/self/statm", "r");
     if (!f) return 0;
     unsigned long size = 0, resident = 0;
     const bool ok = std::fscanf(f, "%lu %lu", &size, &resident) == 2;
     std::fclose(f);
     return ok ? size_t(resident) * size_t(sysconf(_SC_PAGESIZE)) : 0;
+#endif
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -131,10 +135,8 @@ TEST(RasterSize, ShortSizeIsRefusedEverywhere) {
     const int32_t dpi[2] = {300, 300}, noDpi[2] = {-1, -1};
     CalsHeader h{};
     h.rtype = 1, h.lineProgression = 270, h.pelsPerLine = 16, h.numLines = 4, h.rdensity = 300;
-    char* text = nullptr;
-    size_t length = 0;
-    FILE* f = open_memstream(&text, &length);
-    ASSERT_TRUE(f);
+    kt::TempFile written;
+    FILE* f = written.get();
     RsImage out{};
     int32_t photometric = 0, status = 0, used = 0;
     const std::pair<const char*, std::function<int32_t()>> calls[] = {
@@ -154,9 +156,7 @@ TEST(RasterSize, ShortSizeIsRefusedEverywhere) {
         EXPECT_EQ(call(), -1) << name;
         EXPECT_EQ(fndErrorStatus, KRO_ERR_SIZE) << name;
     }
-    std::fclose(f);
-    std::free(text);
-    EXPECT_EQ(length, 0u);  // nothing was written
+    EXPECT_TRUE(written.contents().empty());  // nothing was written
 
     // The raster-processing library refuses it with its own code.
     const int32_t pixo[] = {

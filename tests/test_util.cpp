@@ -1,7 +1,9 @@
 // Helpers shared by the tests.
 #include "test_util.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +14,11 @@
 
 namespace kt {
 
+#ifdef _WIN32
+TempFile::TempFile() : f_(scratchFile()) {
+#else
 TempFile::TempFile() : f_(std::tmpfile()) {
+#endif
     if (!f_) throw std::runtime_error("tmpfile");
 }
 
@@ -138,14 +144,32 @@ Bytes pnm(const RsImage& im) {
     return out;
 }
 
+std::string quoted(const std::string& path) {
+#ifdef _WIN32
+    return '"' + path + '"';
+#else
+    return "'" + path + "'";
+#endif
+}
+
 bool haveTool(const char* name) {
+#ifdef _WIN32
+    // Under Wine the Unix tools are out of reach.
+    (void)name;
+    return false;
+#endif
     std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
 }
 
 int run(const std::string& command) {
+#ifdef _WIN32
+    // cmd /c drops the outer quotes of a line that starts with one.
+    return std::system(('"' + command + '"').c_str());
+#else
     int rc = std::system(command.c_str());
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+#endif
 }
 
 Decoded::Decoded() { std::memset(pal, 0xAA, sizeof pal); }

@@ -12,6 +12,21 @@
 #include "kro/gdi.h"
 #include "kro/kro.h"
 
+#ifdef _WIN32
+// GetVersionExA and SearchPathA are the real kernel's: it reports the family
+// it is (the 9x pen paths cannot be chosen, and their checks are left out)
+// and searches by its own rules.
+constexpr bool kKernelStandIn = false;
+inline void KroKernelSetPlatform(int32_t) {}
+// The Cairo device (pixels, PNG, PDF, SVG, label text) is Unix-only.
+constexpr bool kCairo = false;
+#else
+constexpr bool kKernelStandIn = true;
+constexpr bool kCairo = true;
+#endif
+#define KRO_SKIP_WITHOUT_CAIRO() \
+    if (!kCairo) GTEST_SKIP() << "the Cairo device is Unix-only"
+
 namespace kt {
 
 // A device context freed on scope exit.
@@ -73,6 +88,14 @@ bool samePixels(const RsImage& a, const RsImage& b, int32_t w, int32_t h);
 
 // The picture as a raw netpbm file: P4 at depth 1 (1 is black), P5 at 8, P6 at 24.
 Bytes pnm(const RsImage& im);
+
+// A file name quoted for std::system's shell, and the words that silence a command.
+std::string quoted(const std::string& path);
+#ifdef _WIN32
+#define KRO_QUIET " >NUL 2>&1"
+#else
+#define KRO_QUIET " > /dev/null 2>&1"
+#endif
 
 // Whether a command-line tool is on PATH.
 bool haveTool(const char* name);

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 bool replay(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "replay: cannot read %s\n", file.c_str());
+        std::fprintf(stderr, "replay: cannot read %s\n", file.string().c_str());
         return false;
     }
     std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

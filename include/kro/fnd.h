@@ -5,7 +5,13 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#if defined(FND_BUILDING)
+#define FND_API
+#else
+#define FND_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
 #define FND_API __attribute__((visibility("default")))
 #else
 #define FND_API

@@ -23,7 +23,28 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#if defined(__GNUC__)
+/* On Windows the GDI names, types and constants are Windows' own (the
+ * renderer draws through GDI32); the recording device of the tests is a DLL
+ * that exports the same names, and a program links it instead of GDI32. The
+ * Cairo device is Unix-only. */
+#if defined(_WIN32)
+#if defined(KRO_GDI_BUILDING)
+#define _GDI32_
+#define KRO_GDI_API __declspec(dllexport)
+#else
+#define KRO_GDI_API __declspec(dllimport)
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+/* 16-bit pointer words that would take ordinary names. */
+#undef near
+#undef far
+#elif defined(__GNUC__)
 #define KRO_GDI_API __attribute__((visibility("default")))
 #else
 #define KRO_GDI_API
@@ -32,6 +53,8 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+#if !defined(_WIN32)
 
 typedef int32_t BOOL;
 typedef uint32_t DWORD;
@@ -196,6 +219,8 @@ KRO_GDI_API BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
  * SIMPLEREGION, NULLREGION (an empty region, or none) or ERROR. */
 KRO_GDI_API int SelectClipRgn(HDC dc, HRGN region);
 
+#endif /* !_WIN32 */
+
 /* ---- Devices of this platform ---- */
 
 /* Kinds of Cairo device. */
@@ -226,7 +251,9 @@ KRO_GDI_API int32_t KroGdiFinish(HDC dc);
 
 /* Frees a device of either kind (finishing a Cairo device first); selected
  * objects are not freed with it. FALSE for a device that is not valid. */
+#if !defined(_WIN32)
 KRO_GDI_API BOOL DeleteDC(HDC dc);
+#endif
 
 /* The size in pixels and the resolution a device of either kind was made
  * with. 0, or -1 for a device that is not valid. */

@@ -21,7 +21,16 @@
 
 #include "kro/fnd.h"
 
-#if defined(__GNUC__)
+/* On Windows kro.dll exports through its module-definition file; a host
+ * imports (which data such as kroOption needs), the library and its static
+ * test build (KRO_STATIC) do not. */
+#if defined(_WIN32)
+#if defined(KRO_BUILDING) || defined(KRO_STATIC)
+#define KRO_API
+#else
+#define KRO_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
 #define KRO_API __attribute__((visibility("default")))
 #else
 #define KRO_API

@@ -14,7 +14,13 @@
 
 #include "kro/kro.h"
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#if defined(PIXO_BUILDING)
+#define PIXO_API
+#else
+#define PIXO_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
 #define PIXO_API __attribute__((visibility("default")))
 #else
 #define PIXO_API

@@ -1,6 +1,19 @@
 // Stand-in for the Windows kernel's file search.
 #pragma once
 
+#ifdef _WIN32
+// Windows has the real call.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+/* 16-bit pointer words that would take ordinary names. */
+#undef near
+#undef far
+#else
 #include <cstdint>
 
 extern "C" {
@@ -15,3 +28,4 @@ extern "C" {
 uint32_t SearchPathA(const char* path, const char* fileName, const char* extension,
                      uint32_t bufferLength, char* buffer, char** filePart);
 }
+#endif

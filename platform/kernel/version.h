@@ -1,6 +1,19 @@
 // Stand-in for the Windows kernel's version query.
 #pragma once
 
+#ifdef _WIN32
+// Windows has the real call.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+/* 16-bit pointer words that would take ordinary names. */
+#undef near
+#undef far
+#else
 #include <cstdint>
 
 extern "C" {
@@ -27,3 +40,4 @@ int32_t GetVersionExA(OSVERSIONINFOA* info);
 // VER_PLATFORM_WIN32_WINDOWS; any other value makes the query fail.
 void KroKernelSetPlatform(int32_t platformId);
 }
+#endif
