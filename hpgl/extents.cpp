@@ -180,14 +180,15 @@ class Extents {
     // Curves are measured as drawn on a fine device, a quarter unit true.
     static constexpr double kFlatness = 0.25;
 
-    // PS: the plot gives its page, from the origin; the extents hold it.
+    // PS: the plot gives its page, from the origin; the extents hold it. A
+    // length alone leaves the width to the plotter, so to the plot's ink.
     void plotSize(Stream& s) {
         double f[2];
         const int n = s.readFields(f, 2);
         s.skipParameters();
         if (n == 0) return;
         Box b = Box::at({0, 0});
-        b.add({f[0], n == 2 ? f[1] : f[0]});
+        b.add({f[0], n == 2 ? f[1] : 0});
         grow(b);
     }
 

@@ -67,6 +67,7 @@ TEST(HpglGeometry2, ExtentsOfEachCommand) {
          1000, 10},
         {"AT with the pen up moves", "IN;PA0,0;AT1000,1000,2000,0;PD2000,100;", 2000, 2000, 0, 100, 0},
         {"PS gives the page", "IN;PS5000,7000;PA100,100;PD200,200;", 0, 5000, 0, 7000, 0},
+        {"PS with a length alone", "IN;PS5000;PA100,100;PD200,200;", 0, 5000, 0, 200, 0},
         {"BP resets scaling like IN", "IN;IP0,0,1000,1000;SC0,10,0,10;BP1,\"PD9999,9999\";PA0,0;PD5,5;",
          0, 5, 0, 5, 0},
         {"CI with a chord angle", "IN;PA1000,1000;CI100,10;", 900, 1100, 900, 1100, 0},
@@ -199,6 +200,17 @@ TEST(HpglGeometry2, GnuplotPcl5FrameLiesWhereGnuplotPutIt) {
     EXPECT_TRUE(near(728, 3386));
     EXPECT_TRUE(near(4743, 338));
     EXPECT_GT(pts.size(), 400u);
+}
+
+TEST(HpglGeometry2, PlotutilsPageLengthWidensTheExtents) {
+    std::ifstream f(KRO_TEST_DATA "/hpgl/plotutils-graph2.hpgl", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(f)), {});
+    ASSERT_FALSE(text.empty());
+    text.resize(normalizePlotText(text.data(), text.size()));
+    const PlotExtents e = measure(text);
+    EXPECT_EQ(e.xMin, 0);
+    EXPECT_EQ(e.xMax, 10668);  // PS10668
+    EXPECT_LT(e.yMax, 8128);   // the plot's own square
 }
 
 TEST(HpglGeometry2, HostilePathsAreBounded) {
