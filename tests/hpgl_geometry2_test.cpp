@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -136,13 +136,27 @@ TEST(HpglGeometry2, PathsDrawAsTheSamePointsWithPaAndPd) {
 // The points a drawing reaches, from its LineTo, PolylineTo and MoveToEx calls.
 std::vector<std::pair<int, int>> drawnPoints(const std::string& calls) {
     std::vector<std::pair<int, int>> pts;
-    static const std::regex pair(R"((-?\d+), ?(-?\d+))");
     std::istringstream in(calls);
     std::string line;
     while (std::getline(in, line)) {
         if (line.find("ineTo(") == std::string::npos && line.find("MoveToEx(") != 0) continue;
-        for (std::sregex_iterator i(line.begin(), line.end(), pair), e; i != e; ++i)
-            pts.emplace_back(std::stoi((*i)[1]), std::stoi((*i)[2]));
+        // Every "x,y" or "x, y" of the line.
+        const char* p = line.c_str();
+        while (*p) {
+            char* end = nullptr;
+            const long x = std::strtol(p, &end, 10);
+            if (end == p) {
+                ++p;
+                continue;
+            }
+            p = end;
+            if (*p != ',') continue;
+            const char* q = p + 1 + (p[1] == ' ');
+            const long y = std::strtol(q, &end, 10);
+            if (end == q) continue;
+            pts.emplace_back(int(x), int(y));
+            p = end;
+        }
     }
     return pts;
 }
