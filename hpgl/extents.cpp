@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/image.h"
+#include "hpgl/curves.h"
 #include "hpgl/geometry.h"
 #include "hpgl/hpgl.h"
 #include "hpgl/plotter.h"
@@ -50,6 +51,10 @@ class Extents {
     // 0, or the status code of a failing command.
     int32_t walk(Stream& s) {
         while (int32_t code = s.nextCommand()) {
+            if (code == kPE && window_) {
+                s.skipEncoded();
+                continue;
+            }
             // The window fixes the extents until IW, IN or DF ends it.
             if (window_ && code != kIW && code != kIN && code != kDF) code = kNoCommand;
             if (int32_t rc = dispatch(s, code)) return rc;
@@ -66,6 +71,23 @@ class Extents {
             case kDF:
                 restoreDefaults(code);
                 break;
+            case kBP:
+                restoreDefaults(kIN);
+                s.skipQuotedParameters();
+                return 0;
+            case kPE:
+            case kBZ:
+            case kBR:
+            case kAT:
+            case kRT:
+                path(s, code);
+                return 0;
+            case kCT:
+                setChordMode(s, &curves_);
+                return 0;
+            case kPS:
+                plotSize(s);
+                return 0;
             case kPU:
                 penUp_ = true;
                 return move(s);
@@ -134,6 +156,40 @@ class Extents {
         penUp_ = true;
         relative_ = false;
         label_.reset(defaultCharWidth_, defaultCharHeight_);
+        curves_.reset();
+    }
+
+    // The draws of a path grow the extents; its moves only move the pen.
+    void path(Stream& s, int32_t code) {
+        const PathRequest q{&map_, pen_.x, pen_.y, penUp_, curves_, FieldRules{}, kFlatness};
+        const PathResult r = readPath(code, s, q, pathStep, this);
+        pen_ = {r.penX, r.penY};
+        penUp_ = r.penUp;
+    }
+    static void pathStep(void* context, const PathStep& step) {
+        auto* e = static_cast<Extents*>(context);
+        if (step.kind == PathStep::kSelectPen) return;
+        const Point p{step.x, step.y};
+        if (step.kind == PathStep::kDraw) {
+            Box b = Box::at(e->pen_);
+            b.add(p);
+            e->grow(b);
+        }
+        e->pen_ = p;
+    }
+    // Curves are measured as drawn on a fine device, a quarter unit true.
+    static constexpr double kFlatness = 0.25;
+
+    // PS: the plot gives its page, from the origin; the extents hold it. A
+    // length alone leaves the width to the plotter, so to the plot's ink.
+    void plotSize(Stream& s) {
+        double f[2];
+        const int n = s.readFields(f, 2);
+        s.skipParameters();
+        if (n == 0) return;
+        Box b = Box::at({0, 0});
+        b.add({f[0], n == 2 ? f[1] : 0});
+        grow(b);
     }
 
     // Grows the extents by a shape's box, opening them with it.
@@ -354,6 +410,7 @@ class Extents {
     bool penUp_ = true;
     bool window_ = false;
     LabelSettings label_{};
+    CurveSettings curves_;
     size_t labelLength_ = 0;  // the label's own text plays no part, only its length
 };
 

@@ -105,10 +105,16 @@ bool PointBuffers::grow(size_t n) {
 
 int32_t Renderer::movement() {
     const double startX = s.penX, startY = s.penY;
-    const POINT start{toDeviceX(startX), toDeviceY(startY)};
     // The buffers grow with the points; they are kept from command to command.
     if (!points.reserve(1)) return KRO_ERR_NOMEM;
     if (int32_t rc = collectPoints()) return rc;
+    strokePoints(startX, startY);
+    in.skipParameters();
+    return 0;
+}
+
+void Renderer::strokePoints(double startX, double startY) {
+    const POINT start{toDeviceX(startX), toDeviceY(startY)};
     if (s.lineType != 0) {
         MoveToEx(dc, start.x, start.y, nullptr);
         const bool adaptive = s.lineType < 0 && nt;
@@ -122,8 +128,6 @@ int32_t Renderer::movement() {
             drawAdaptive(start, startX, startY);
         }
     }
-    in.skipParameters();
-    return 0;
 }
 
 // Follows the pen through the command's points. A lowered pen keeps them for

@@ -66,6 +66,7 @@ void restoreDefaults(Renderer* r, int32_t code) {
         SelectClipRgn(r->dc, nullptr);
         r->clipSet = false;
     }
+    r->curves.reset();
 }
 
 bool ignored(const HpglDocument& doc, int32_t code) {
@@ -84,8 +85,21 @@ int32_t dispatch(Renderer* r, int32_t code) {
         case kIN:
             restoreDefaults(r, code);
             return 0;
+        case kBP:
+            r->in.skipQuotedParameters();
+            restoreDefaults(r, kIN);
+            return 0;
         case kGR:
             return r->movement();
+        case kPE:
+        case kBZ:
+        case kBR:
+        case kAT:
+        case kRT:
+            return r->path(code);
+        case kCT:
+            setChordMode(r->in, &r->curves);
+            return 0;
         case kPM:
             r->polygonMode();
             return 0;

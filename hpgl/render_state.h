@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "hpgl/curves.h"
 #include "hpgl/geometry.h"
 #include "hpgl/stream.h"
 #include "kro/gdi.h"
@@ -191,6 +192,8 @@ struct Renderer {
     // The movement's parts: the points, a dot per point (line type 0), the
     // lines through the points and the lines of an adaptive line type.
     int32_t collectPoints();
+    // The kept points as lines from (startX, startY), as the line type draws them.
+    void strokePoints(double startX, double startY);
     void dotAt(POINT from, POINT to);
     void drawPolyline(POINT start);
     void drawSolidPolyline(POINT start);
@@ -205,6 +208,9 @@ struct Renderer {
     int32_t replayPolygon();  // EP FP; 0 or a status code
     // The commands a polygon replays, in both walks; -1 for any other.
     int32_t drawingCommand(int32_t code);
+    // PE BZ BR AT RT; 0 or a status code.
+    int32_t path(int32_t code);
+    CurveSettings curves;  // CT, reset by IN, DF and BP
     void clipWindow();            // IW
     void label();                 // LB BL PB
     void settings(int32_t code);  // IP SC SI SR SU SL DI DR DU DV ES

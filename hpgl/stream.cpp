@@ -63,6 +63,21 @@ int32_t mnemonicCode(char a, char b) {
     return kIndex.code[((a & ~0x20) - 'A') * 26 + ((b & ~0x20) - 'A')];
 }
 
+int32_t extendedCode(char a, char b) {
+    struct Extended {
+        char name[3];
+        int32_t code;
+    };
+    static constexpr Extended kExtended[] = {
+        {"PE", kPE}, {"BZ", kBZ}, {"BR", kBR}, {"AT", kAT}, {"RT", kRT},
+    };
+    if (!isLetter(a) || !isLetter(b)) return 0;
+    a = char(a & ~0x20), b = char(b & ~0x20);
+    for (const Extended& e : kExtended)
+        if (e.name[0] == a && e.name[1] == b) return e.code;
+    return 0;
+}
+
 bool Stream::skipFreeText() {
     const char a = char(peek() & ~0x20), b = char(at(pos + 1) & ~0x20);
     if (a == 'C' && b == 'O') {
@@ -95,6 +110,7 @@ int32_t Stream::nextCommand() {
         }
         const char next = at(pos + 1);
         int32_t code = mnemonicCode(c, next);
+        if (code == 0) code = extendedCode(c, next);
         if (code == 0) {
             if (!skipFreeText()) ++pos;
             continue;
@@ -162,6 +178,24 @@ bool Stream::readPair(const FieldRules& rules, double* x, double* y) {
 bool Stream::readPair(double* x, double* y) {
     static constexpr FieldRules kRules{};
     return pair(*this, kRules, x, y);
+}
+
+void Stream::skipQuotedParameters() {
+    while (!atEnd()) {
+        const char c = text[pos];
+        if (c == '"') {
+            ++pos;
+            while (!atEnd() && text[pos] != '"') ++pos;
+            if (!atEnd()) ++pos;
+            continue;
+        }
+        if (c == ';') {
+            ++pos;
+            return;
+        }
+        if (isLetter(c)) return;
+        ++pos;
+    }
 }
 
 void Stream::skipParameters() {

@@ -24,6 +24,7 @@ enum Code : int32_t {
     kPR = 206,
     kGR = 306,
     kLT = 308,
+    kCT = 401,
     kCI = 402,
     kAA = 403,
     kAR = 404,
@@ -50,6 +51,16 @@ enum Code : int32_t {
     kBL = 514,
     kPB = 515,
     kIW = 701,
+    kRO = 705,
+    kPS = 822,
+    kBP = 823,
+    // HP-GL/2 commands outside the mnemonic table; the walk finds them where
+    // the table names nothing, so Kro_STR_CMP does not know them.
+    kPE = 2001,
+    kBZ = 2002,
+    kBR = 2003,
+    kAT = 2004,
+    kRT = 2005,
 };
 
 // Results of the classifier.
@@ -87,6 +98,8 @@ inline bool hasClass(char byte, uint8_t bits) {
 
 // The code of the mnemonic a b, in either case, or 0.
 int32_t mnemonicCode(char a, char b);
+// The code of an HP-GL/2 command outside the table (kPE to kRT), or 0.
+int32_t extendedCode(char a, char b);
 
 // Rules of a parameter field. The extents walker takes the defaults; the
 // renderer keeps 40 bytes, skips leading blanks and always takes the first byte.
@@ -113,8 +126,19 @@ struct Stream {
     bool atEnd() const { return pos >= length || text[pos] == '\0'; }
 
     // The walk: steps to the next mnemonic, past it and one separator after
-    // it, and gives its code; 0 at the end of the text.
+    // it, and gives its code; 0 at the end of the text. After kPE the pass
+    // must take the data with skipEncoded or the decoder: it holds letters.
     int32_t nextCommand();
+
+    // Steps over PE's data: through its ';', or to the end of the text.
+    void skipEncoded() {
+        while (!atEnd() && text[pos] != ';') ++pos;
+        if (!atEnd()) ++pos;
+    }
+
+    // The parameter skip of a command whose fields may be quoted text (BP):
+    // letters inside the quotes end nothing.
+    void skipQuotedParameters();
 
     // Steps over a command that no pass acts on but whose parameters may
     // hold letters: a comment (CO) with its quoted text, or an encoded

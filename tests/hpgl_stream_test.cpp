@@ -70,7 +70,10 @@ std::string walk(const std::string& text) {
     std::string out;
     while (int32_t code = s.nextCommand()) {
         out += std::to_string(code) + "@" + std::to_string(s.pos) + " ";
-        s.skipParameters();
+        if (code == kro::hpgl::kPE)
+            s.skipEncoded();
+        else
+            s.skipParameters();
     }
     return out;
 }
@@ -80,7 +83,7 @@ TEST(HpglWalk, FindsMnemonicsAnywhereAndStepsOverTheRest) {
     EXPECT_EQ(walk("pu0,0;pd100,100;"), "202@2 203@8 ");
     // A comment's text and an encoded polyline hold no command.
     EXPECT_EQ(walk("CO\"PD1,1\";PU;co \"SP\"PD"), "202@12 203@22 ");
-    EXPECT_EQ(walk("PEPD?A;PU"), "202@9 ");
+    EXPECT_EQ(walk("PEPD?A;PU"), "2001@2 202@9 ");
     EXPECT_EQ(walk("CO\"PD"), "");
     EXPECT_EQ(walk("PA 10,20"), "204@3 ");
     EXPECT_EQ(walk("SP;PU"), "201@2 202@5 ");
