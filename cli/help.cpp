@@ -88,7 +88,7 @@ const Page kPages[] = {
      "output (with --to).\n"
      "\n"
      "An HP-GL plot (told by its bytes) is drawn on a page and written as .png,\n"
-     ".pdf, .svg or a bilevel raster page (.bmp .pcx .cal .ps; .jpg in gray), or\n"
+     ".pdf, .svg or a raster page (.bmp .pcx .cal .ps .jpg; bilevel in the design's look), or\n"
      "to standard output with --to, sized by -dpi -papertype -width -height\n"
      "-physical, at -scale F (0 or none: fitted to the page) and -center, with\n"
      "-plot N (plotter type), -ignore LIST and pen widths -pen1 .. -pen8 (mm).\n"
