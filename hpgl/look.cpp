@@ -145,7 +145,7 @@ void lineAttributes(Renderer* r) {
     const int n = fields(r, f, 6);
     if (n == 0) l.endCap = PS_ENDCAP_FLAT, l.join = PS_JOIN_MITER;
     for (int i = 0; i + 1 < n; i += 2) {
-        const int value = int(f[i + 1]);
+        const int value = truncToInt(f[i + 1]);
         if (f[i] == 1) {
             // Butt, square, triangular (nearest: round), round.
             l.endCap = value == 2 ? PS_ENDCAP_SQUARE : value >= 3 ? PS_ENDCAP_ROUND : PS_ENDCAP_FLAT;
@@ -162,7 +162,7 @@ void fillType(Renderer* r) {
     Look& l = *r->look;
     double f[3];
     const int n = fields(r, f, 3);
-    l.fillType = n >= 1 ? int32_t(f[0]) : 1;
+    l.fillType = n >= 1 ? truncToInt(f[0]) : 1;
     if (n >= 2) {
         const double scale = r->s.map.scalingOn ? std::fabs(r->s.map.userScaleX) : 1.0;
         l.hatchSpacing = f[1] * scale;
@@ -198,8 +198,13 @@ void hatch(Renderer* r, const std::vector<Figure>& figures, bool winding, double
         int dir;
     };
     std::vector<Crossing> cross;
-    for (double k = std::ceil(lo / spacing); k * spacing <= hi; ++k) {
-        const double off = k * spacing;
+    // Counted, not stepped: far from the origin a step may not change k.
+    const double first = std::ceil(lo / spacing);
+    const double count = std::floor(hi / spacing) - first;
+    if (!std::isfinite(first) || !(count >= 0)) return;
+    const int lines = int(std::min(count, 20000.0));
+    for (int i = 0; i <= lines; ++i) {
+        const double off = (first + i) * spacing;
         cross.clear();
         for (const Figure& fig : figures)
             for (size_t i = 0; i < fig.size(); ++i) {
@@ -273,7 +278,7 @@ void fill(Renderer* r, const std::vector<Figure>& figures, bool winding) {
 void arcPoints(double cx, double cy, double sx, double sy, double sweep, Figure* out) {
     const double r = std::hypot(sx - cx, sy - cy);
     const double a0 = std::atan2(sy - cy, sx - cx);
-    const double span = std::clamp(sweep, -360.0, 360.0);
+    const double span = std::isfinite(sweep) ? std::clamp(sweep, -360.0, 360.0) : 0.0;
     const int n = std::max(2, int(std::ceil(std::fabs(span) / 5)));
     for (int i = 0; i <= n; ++i) {
         const double a = a0 + span * kRadiansPerDegree * i / n;

@@ -88,6 +88,10 @@ const CallCase kCallCases[] = {
     // Labels: strokes, and the pen after the last character.
     {"IN;SP1;SI0.1,0.1;LBH\x03;", "PolylineTo", "Rectangle"},
     {"IN;SP1;DT*;LBAB*PD;", "PolylineTo", nullptr},
+    // Hostile numbers: every command ends, nothing overflows.
+    {"IN;SP1;FT3,0.000001;PA1e300,1e300;RA-1e300,-1e300;WG1e300,0,1e999;FT4;RR1e300,1;"
+     "PC1,1e999,-1e999,5;LA1,1e99;FT1e99;NP1e99;PW1e99;WU1;PW-1;CR;SI1e300,1;LBX\x03",
+     "", nullptr},
 };
 
 class LookCalls : public ::testing::TestWithParam<CallCase> {};
