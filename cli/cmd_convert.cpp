@@ -11,10 +11,10 @@
 namespace kro::cli {
 
 int cmdConvert(const std::vector<std::string>& given) {
-    const std::vector<std::string> args = splitValues(given, {"--to", "--labels"});
-    // --to FORMAT and --labels HOW take a value; every other flag stands alone.
+    const std::vector<std::string> args = splitValues(given, {"--to", "--labels", "--style"});
+    // --to FORMAT, --labels HOW and --style LOOK take a value; every other flag stands alone.
     std::vector<std::string> rest;
-    std::string to, labels;
+    std::string to, labels, style;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--to") {
             if (i + 1 == args.size()) return usageError("convert: --to needs a FORMAT");
@@ -23,6 +23,10 @@ int cmdConvert(const std::vector<std::string>& given) {
             if (i + 1 == args.size() || (args[i + 1] != "text" && args[i + 1] != "box"))
                 return usageError("convert: --labels takes text or box");
             labels = args[++i];
+        } else if (args[i] == "--style") {
+            if (i + 1 == args.size() || (args[i + 1] != "full" && args[i + 1] != "design"))
+                return usageError("convert: --style takes full or design");
+            style = args[++i];
         } else {
             rest.push_back(args[i]);
         }
@@ -32,10 +36,17 @@ int cmdConvert(const std::vector<std::string>& given) {
     if (int rc = parseJobOptions(words, &files)) return rc;
     if (files.size() < 2) return usageError("convert: needs an input and an output file");
     // A plot is drawn on a page, not read as a picture.
-    if (files.size() == 2 && isPlotFile(files[0]))
-        return convertPlot(files[0], files[1], to, hasFlag(flags, "--verbose"), labels == "text");
+    if (files.size() == 2 && isPlotFile(files[0])) {
+        // --labels chooses how the design's look draws labels, so it asks for that look.
+        const bool design = style == "design" || (style.empty() && !labels.empty());
+        if (!design && !labels.empty())
+            return usageError("convert: --labels applies to --style design only");
+        return convertPlot(files[0], files[1], to, hasFlag(flags, "--verbose"), labels == "text",
+                           design ? PlotLook::Design : PlotLook::Full);
+    }
     // As the plot-only job options (-plot, -ignore) are refused for pictures.
     if (!labels.empty()) return usageError("convert: --labels applies to HP-GL plots only");
+    if (!style.empty()) return usageError("convert: --style applies to HP-GL plots only");
     Job job;
     job.verbose = hasFlag(flags, "--verbose");
     job.to = to;

@@ -12,8 +12,22 @@ int32_t finishPage(HDC dc) {
     return KroGdiFinish(dc);
 }
 
-int32_t readPageRows(HDC dc, unsigned char* rows, size_t rowBytes) {
-    return KroGdiReadRows(dc, 1, rows, rowBytes);
+int32_t readPageRows(HDC dc, int32_t depth, unsigned char* rows, size_t rowBytes) {
+    return KroGdiReadRows(dc, depth, rows, rowBytes);
+}
+
+bool pageHasColour(HDC dc) {
+    int32_t width = 0, height = 0, stride = 0;
+    const unsigned char* pixels = KroGdiPixels(dc, &width, &height, &stride);
+    if (!pixels) return false;
+    for (int32_t y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(pixels + size_t(y) * size_t(stride));
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t rgb = row[x] & 0xFFFFFF;
+            if (rgb != 0 && rgb != 0xFFFFFF) return true;
+        }
+    }
+    return false;
 }
 
 void deletePage(HDC dc) {

@@ -24,9 +24,13 @@ HDC createPage(int32_t kind, int32_t width, int32_t height, int32_t dpi, const c
 // Writes a PDF or SVG page's file. 0, or -1.
 int32_t finishPage(HDC dc);
 
-// The page's pixels as bilevel rows of rowBytes bytes (1 = black, where the
-// gray is below 128). 0, or -1.
-int32_t readPageRows(HDC dc, unsigned char* rows, size_t rowBytes);
+// The page's pixels as rows of rowBytes bytes: bilevel (depth 1; 1 = black,
+// where the gray is below 128) or RGB (depth 24). 0, or -1.
+int32_t readPageRows(HDC dc, int32_t depth, unsigned char* rows, size_t rowBytes);
+
+// Whether anything on the page is neither black nor white: a page of the
+// full look in colour.
+bool pageHasColour(HDC dc);
 
 // Frees the page.
 void deletePage(HDC dc);

@@ -51,11 +51,25 @@ int32_t finishPage(HDC) {
     return -1;
 }
 
-int32_t readPageRows(HDC dc, unsigned char* rows, size_t rowBytes) {
+int32_t readPageRows(HDC dc, int32_t depth, unsigned char* rows, size_t rowBytes) {
     auto it = pages().find(dc);
-    if (it == pages().end() || rowBytes < (size_t(it->second.width) + 7) / 8) return -1;
+    if (it == pages().end()) return -1;
     const Page& p = it->second;
+    const size_t need = depth == 24 ? size_t(p.width) * 3 : (size_t(p.width) + 7) / 8;
+    if ((depth != 1 && depth != 24) || rowBytes < need) return -1;
     GdiFlush();
+    if (depth == 24) {
+        for (int32_t y = 0; y < p.height; ++y) {
+            unsigned char* out = rows + size_t(y) * rowBytes;
+            const uint32_t* in = p.bits + size_t(y) * size_t(p.width);
+            for (int32_t x = 0; x < p.width; ++x) {
+                out[3 * x] = uint8_t(in[x] >> 16);
+                out[3 * x + 1] = uint8_t(in[x] >> 8);
+                out[3 * x + 2] = uint8_t(in[x]);
+            }
+        }
+        return 0;
+    }
     for (int32_t y = 0; y < p.height; ++y) {
         unsigned char* out = rows + size_t(y) * rowBytes;
         std::memset(out, 0, rowBytes);
@@ -68,6 +82,18 @@ int32_t readPageRows(HDC dc, unsigned char* rows, size_t rowBytes) {
         }
     }
     return 0;
+}
+
+bool pageHasColour(HDC dc) {
+    auto it = pages().find(dc);
+    if (it == pages().end()) return false;
+    const Page& p = it->second;
+    GdiFlush();
+    for (size_t i = 0; i < size_t(p.width) * size_t(p.height); ++i) {
+        const uint32_t rgb = p.bits[i] & 0xFFFFFF;
+        if (rgb != 0 && rgb != 0xFFFFFF) return true;
+    }
+    return false;
 }
 
 void deletePage(HDC dc) {

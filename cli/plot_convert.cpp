@@ -74,24 +74,26 @@ bool makeTempPath(std::string* path) {
     return true;
 }
 
-// The page as a bilevel picture for the library's writers.
-bool pagePicture(HDC dc, int32_t width, int32_t height, int32_t dpi, Picture* pic) {
-    const int32_t stored = (width + 7) / 8 * 8;
-    const size_t rowBytes = size_t(stored) / 8;
+// The page as a picture for the library's writers: bilevel, or RGB for a
+// page in colour.
+bool pagePicture(HDC dc, int32_t width, int32_t height, int32_t dpi, Picture* pic,
+                 bool colour = false) {
+    const int32_t stored = colour ? width : (width + 7) / 8 * 8;
+    const size_t rowBytes = colour ? size_t(width) * 3 : size_t(stored) / 8;
     const size_t bytes = rowBytes * size_t(height);
     if (bytes > size_t(INT32_MAX)) return false;
     pic->image.data = static_cast<unsigned char*>(std::malloc(bytes ? bytes : 1));
     if (!pic->image.data) return false;
-    if (readPageRows(dc, pic->image.data, rowBytes) != 0) return false;
+    if (readPageRows(dc, colour ? 24 : 1, pic->image.data, rowBytes) != 0) return false;
     RsImage& im = pic->image;
     im.width = stored;
     im.height = height;
     im.size = int32_t(bytes);
     im.format = KRO_FORMAT_RAW;
-    im.depth = 1;
+    im.depth = colour ? 24 : 1;
     im.validWidth = width;
     im.validHeight = height;
-    pic->photometric = KRO_PHOTO_WHITE_IS_ZERO;
+    pic->photometric = colour ? KRO_PHOTO_RGB : KRO_PHOTO_WHITE_IS_ZERO;
     pic->resolution[0] = pic->resolution[1] = dpi;
     return true;
 }
@@ -131,7 +133,7 @@ constexpr int64_t kMaxPageDots = int64_t(1) << 28;
 // devices write into page->tempPath, made here). 0, or the exit status after
 // reporting why.
 int drawPlot(const std::string& in, const std::string& out, int32_t device, uint32_t flags,
-             PlotJob* page) {
+             PlotLook look, PlotJob* page) {
     const KroOption& opt = kroOption;
     const std::string path = inputPath(in);
     if (path.empty()) return systemError(in, errno);
@@ -193,18 +195,26 @@ int drawPlot(const std::string& in, const std::string& out, int32_t device, uint
     float pens[8];
     const KroRealSlot* slots[8] = {&opt.pen1, &opt.pen2, &opt.pen3, &opt.pen4,
                                    &opt.pen5, &opt.pen6, &opt.pen7, &opt.pen8};
-    for (int i = 0; i < 8; ++i) pens[i] = float(slots[i]->value);
-    if (KroDisplayHPGL(page->doc, width, height, page->dc, pens, 0, paper, scale, dpi,
-                       centre ? 1 : 0) != 0)
-        return fail(in, fndErrorStatus);
+    // The full look takes the plot's own widths (PW) where -penN is not given.
+    for (int i = 0; i < 8; ++i)
+        pens[i] = look == PlotLook::Full && !slots[i]->given ? 0.0f : float(slots[i]->value);
+    const int32_t rc =
+        look == PlotLook::Design
+            ? KroDisplayHPGL(page->doc, width, height, page->dc, pens, 0, paper, scale, dpi,
+                             centre ? 1 : 0)
+            : KroDisplayHPGLStyled(page->doc, width, height, page->dc, pens, nullptr, paper,
+                                   scale, dpi, centre ? 1 : 0);
+    if (rc != 0) return fail(in, fndErrorStatus);
     return 0;
 }
 
 }  // namespace
 
-int plotPicture(const std::string& in, const std::string& out, bool labelText, Picture* pic) {
+int plotPicture(const std::string& in, const std::string& out, bool labelText, Picture* pic,
+                PlotLook look) {
     PlotJob page;
-    if (int rc = drawPlot(in, out, KRO_GDI_IMAGE, labelText ? KRO_GDI_LABEL_TEXT : 0, &page))
+    if (int rc =
+            drawPlot(in, out, KRO_GDI_IMAGE, labelText ? KRO_GDI_LABEL_TEXT : 0, look, &page))
         return rc;
     if (!pagePicture(page.dc, page.width, page.height, page.dpi, pic))
         return fail(out, KRO_ERR_NOMEM, "no memory for the page");
@@ -212,7 +222,7 @@ int plotPicture(const std::string& in, const std::string& out, bool labelText, P
 }
 
 int convertPlot(const std::string& in, const std::string& out, const std::string& to, bool verbose,
-                bool labelText) {
+                bool labelText, PlotLook look) {
     warnUnusedOptions({"dpi", "width", "height", "papertype", "scale", "physical", "plot", "ignore",
                        "center", "pen1", "pen2", "pen3", "pen4", "pen5", "pen6", "pen7", "pen8"});
     Format format = Format::Unknown;
@@ -248,7 +258,7 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
     uint32_t flags = vector ? KRO_GDI_ANTIALIAS : 0;
     if (labelText) flags |= KRO_GDI_LABEL_TEXT;
     PlotJob job;
-    if (int rc = drawPlot(in, out, device, flags, &job)) return rc;
+    if (int rc = drawPlot(in, out, device, flags, look, &job)) return rc;
 
     if (vector) {
         if (finishPage(job.dc) != 0) return fail(out, KRO_ERR_IO, "the page could not be written");
@@ -257,17 +267,21 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
         AtomicOutput output;
         if (!output.open(out)) return systemError(out, errno);
         if (kind == PlotOutput::Png) {
-            // 1-bit: pens are black and raster pages are drawn without
-            // smoothing, so one bit loses nothing. zlib's level 6: levels 1
-            // to 9 differ by under 0.5 % in size on a page of fine lines.
-#ifndef _WIN32
-            if (KroGdiWritePNGStream(job.dc, output.stream(), 1, 6) != 0)
+            // 1-bit unless the page has colour: raster pages are drawn
+            // without smoothing, so black pens lose nothing in one bit.
+            // zlib's level 6: levels 1 to 9 differ by under 0.5 % in size on
+            // a page of fine lines.
+            #ifndef _WIN32
+            if (KroGdiWritePNGStream(job.dc, output.stream(), pageHasColour(job.dc) ? 24 : 1, 6) !=
+                0)
                 return fail(out, KRO_ERR_IO, "the PNG could not be written");
 #endif
         } else {
-            // The page as a bilevel picture, in the colours the format holds.
+            // The page in colour where the format holds colour; bilevel
+            // formats take it thresholded, as a bilevel page.
+            const bool colour = format != Format::Cals && pageHasColour(job.dc);
             Picture pic;
-            if (!pagePicture(job.dc, job.width, job.height, job.dpi, &pic))
+            if (!pagePicture(job.dc, job.width, job.height, job.dpi, &pic, colour))
                 return fail(out, KRO_ERR_NOMEM, "no memory for the page");
             if (int32_t code = fitColourType(&pic, format, nullptr)) return fail(out, code);
             WriteSettings settings;

@@ -212,7 +212,7 @@ void Renderer::drawPolyline(POINT start) {
 void Renderer::drawSolidPolyline(POINT start) {
     const size_t n = points.count;
     POINT* pts = points.device.data();
-    HGDIOBJ kept = SelectObject(dc, solidGeometricPen(devicePenWidth()));
+    HGDIOBJ kept = SelectObject(dc, geometricPen(devicePenWidth(), nullptr, 0));
     const POINT last = pts[n - 1];
     pts[n - 1] = endPixel(n > 1 ? pts[n - 2] : start, last);
     PolylineTo(dc, pts, DWORD(n));
@@ -238,7 +238,7 @@ void Renderer::drawAdaptive(POINT start, double startX, double startY) {
         if (!(m >= 1)) m = 1;
         uint32_t dashes[8];
         const int32_t count = adaptiveDashes(s.lineType, len / m, s.deviceScale, w, dashes);
-        if (HPEN pen = dashedPen(width, dashes, count)) {
+        if (HPEN pen = geometricPen(width, dashes, count)) {
             HGDIOBJ old = SelectObject(dc, pen);
             if (!old)
                 DeleteObject(pen);

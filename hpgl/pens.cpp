@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "hpgl/hpgl.h"
+#include "hpgl/look.h"
 #include "hpgl/plotter.h"
 #include "hpgl/render_state.h"
 #include "kro/fnd.h"
@@ -54,13 +55,23 @@ float Renderer::penWidthUnits() const {
 }
 
 int32_t Renderer::devicePenWidth() const {
+    if (look) {
+        const int32_t w = truncToInt(lookPenWidth(*this) * s.deviceScale + 0.5);
+        return w < 1 ? 1 : w;
+    }
     if (!penHasWidth()) return 1;
     const int32_t w = truncToInt(double(penWidthUnits()) * s.deviceScale);
     return w < 1 ? 1 : w;
 }
 
 int32_t Renderer::penWidthPlotterUnits() const {
+    if (look) return truncToInt(lookPenWidth(*this) + 0.5);
     return penHasWidth() ? truncToInt(penWidthUnits()) : kPlotterUnitsPerMm;
+}
+
+HPEN Renderer::geometricPen(int32_t width, const uint32_t* dashes, int32_t count) const {
+    if (look) return lookPen(*this, width, dashes, count);
+    return count > 0 ? dashedPen(width, dashes, count) : solidGeometricPen(width);
 }
 
 void Renderer::selectOwnPen(HPEN pen) {
@@ -82,10 +93,13 @@ void Renderer::selectPen() {
     const int32_t n = integerField(buf);
     s.pen = n >= 1 && n <= 8 ? n : 0;
     noPen = n == 0;
+    if (look) look->pen = n < 0 ? 0 : n;
     const int32_t width = devicePenWidth();
     const PenStyle& style = carry->pen;
     HPEN pen = nullptr;
-    if (style.kind == kDashedPen)
+    if (look)
+        pen = geometricPen(width, style.dashes, style.kind == kDashedPen ? style.dashCount : 0);
+    else if (style.kind == kDashedPen)
         pen = dashedPen(width, style.dashes, style.dashCount);
     else if (style.kind == kFallbackPen)
         pen = CreatePen(style.fallbackStyle, width, 0);
@@ -177,10 +191,10 @@ HPEN Renderer::lineTypePen(PenStyle* style, int32_t type) const {
     const int32_t width = devicePenWidth();
     style->kind = kPlainPen;
     if (type == 0 || type == 10)
-        return nt ? solidGeometricPen(width) : CreatePen(PS_SOLID, width, 0);
+        return nt ? geometricPen(width, nullptr, 0) : CreatePen(PS_SOLID, width, 0);
     if (nt) {
         style->kind = kDashedPen;
-        return dashedPen(width, style->dashes, style->dashCount);
+        return geometricPen(width, style->dashes, style->dashCount);
     }
     // The 9x family has no dash arrays: the nearest standard style, one unit wide.
     static constexpr int32_t kFallback[7] = {0,        PS_DOT,     PS_DASH,      PS_DASH,

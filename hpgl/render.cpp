@@ -7,6 +7,7 @@
 
 #include "core/image.h"
 #include "hpgl/hpgl.h"
+#include "hpgl/look.h"
 #include "hpgl/plotter.h"
 #include "hpgl/render_state.h"
 #include "kro/fnd.h"
@@ -67,6 +68,7 @@ void restoreDefaults(Renderer* r, int32_t code) {
         r->clipSet = false;
     }
     r->curves.reset();
+    if (r->look) lookRestore(r, code);
 }
 
 bool ignored(const HpglDocument& doc, int32_t code) {
@@ -78,6 +80,8 @@ bool ignored(const HpglDocument& doc, int32_t code) {
 
 // Runs the handler of one command; 0 or the status code of a failing handler.
 int32_t dispatch(Renderer* r, int32_t code) {
+    int32_t status = 0;
+    if (r->look && lookCommand(r, code, &status)) return status;
     const int32_t drawn = r->drawingCommand(code);
     if (drawn >= 0) return drawn;
     switch (code) {
@@ -217,8 +221,17 @@ int32_t drawPlot(const DrawRequest& q, Carryover* carry, const RenderSeam& seam)
     r.points.refuse = seam.refusePointBuffers;
     r.nt = ntFamily();
     r.hostPen = currentPen(q.dc);
+    r.look = q.look;
+    HGDIOBJ hostBrush = nullptr;
+    if (r.look) {
+        // The full look draws every pen with a colour, and fills only with
+        // brushes of its own: edges of rectangles and wedges stay outlines.
+        r.nt = true;
+        hostBrush = SelectObject(q.dc, GetStockObject(NULL_BRUSH));
+    }
 
     r.in = Stream(doc.text, doc.textLength);
+    if (r.look) r.in.extraCode = lookMnemonicCode;
     int32_t rc = 0;
     while (int32_t code = r.in.nextCommand()) {
         r.s.command = code;
@@ -227,6 +240,7 @@ int32_t drawPlot(const DrawRequest& q, Carryover* carry, const RenderSeam& seam)
         if (rc != 0) break;
     }
     restoreHostPen(&r);
+    if (hostBrush) SelectObject(q.dc, hostBrush);
     return rc;
 }
 
@@ -260,14 +274,11 @@ POINT endPixel(POINT a, POINT b) {
 
 }  // namespace kro::hpgl
 
-extern "C" KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t deviceWidth,
-                                          int32_t deviceHeight, HDC dc, const float* penWidths,
-                                          int32_t /*unused*/, int32_t paperType, float scale,
-                                          int32_t resolution, int32_t centreOnDevice) {
-    using namespace kro::hpgl;
-    if (!document || !document->text) return kro::fail(KRO_ERR_NULL);
-    const DrawRequest request{document, deviceWidth, deviceHeight,  dc, penWidths, paperType,
-                              scale,    resolution,  centreOnDevice};
+namespace kro::hpgl {
+namespace {
+
+// A drawing with what the previous drawing left, and left for the next.
+int32_t drawHandedOver(const DrawRequest& request) {
     Carryover carry;
     Handover& h = handover();
     {
@@ -279,5 +290,34 @@ extern "C" KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t device
         std::lock_guard<std::mutex> guard(h.lock);
         h.carry = carry;
     }
+    return code;
+}
+
+}  // namespace
+}  // namespace kro::hpgl
+
+extern "C" KRO_API int32_t KroDisplayHPGL(HpglDocument* document, int32_t deviceWidth,
+                                          int32_t deviceHeight, HDC dc, const float* penWidths,
+                                          int32_t /*unused*/, int32_t paperType, float scale,
+                                          int32_t resolution, int32_t centreOnDevice) {
+    using namespace kro::hpgl;
+    if (!document || !document->text) return kro::fail(KRO_ERR_NULL);
+    const DrawRequest request{document, deviceWidth, deviceHeight,  dc, penWidths, paperType,
+                              scale,    resolution,  centreOnDevice};
+    const int32_t code = drawHandedOver(request);
+    return code ? kro::fail(code) : 0;
+}
+
+extern "C" KRO_API int32_t KroDisplayHPGLStyled(HpglDocument* document, int32_t deviceWidth,
+                                                int32_t deviceHeight, HDC dc,
+                                                const float* penWidths, const KroHpglStyle* style,
+                                                int32_t paperType, float scale, int32_t resolution,
+                                                int32_t centreOnDevice) {
+    using namespace kro::hpgl;
+    if (!document || !document->text) return kro::fail(KRO_ERR_NULL);
+    Look look = lookFromStyle(style);
+    const DrawRequest request{document,   deviceWidth,    deviceHeight, dc,  penWidths,
+                              paperType,  scale,          resolution,   centreOnDevice, &look};
+    const int32_t code = drawHandedOver(request);
     return code ? kro::fail(code) : 0;
 }

@@ -16,6 +16,8 @@
 
 namespace kro::hpgl {
 
+struct Look;
+
 struct HpglRenderState {
     int32_t command;
     int32_t deviceHeight;
@@ -95,6 +97,7 @@ struct DrawRequest {
     float scale;
     int32_t resolution;
     int32_t centreOnDevice;
+    Look* look = nullptr;  // the full look, or null for KroDisplayHPGL's
 };
 
 // Draws a plot, reading and updating what the previous drawing left; 0 or a
@@ -148,6 +151,7 @@ struct Renderer {
     bool penSelected = false;     // the renderer has selected a pen of its own
     bool noPen = false;           // SP0 put the pen away: nothing is drawn until the next SP
     bool clipSet = false;         // IW has clipped the device; IN and DF take the clip off
+    Look* look = nullptr;         // the full look (look.h), or null
 
     // Transforms to device units. Device coordinates are 32-bit here: values
     // are clamped to a range where the end-pixel step cannot overflow, never wrapped.
@@ -181,6 +185,8 @@ struct Renderer {
     // Selects a pen the renderer made, deleting the one it replaces unless
     // that one is held for later.
     void selectOwnPen(HPEN pen);
+    // A geometric pen: solid without dashes; in the full look, of its colour, ends and joins.
+    HPEN geometricPen(int32_t width, const uint32_t* dashes, int32_t count) const;
 
     void selectPen();    // SP
     void setLineType();  // LT

@@ -111,6 +111,7 @@ int32_t Stream::nextCommand() {
         const char next = at(pos + 1);
         int32_t code = mnemonicCode(c, next);
         if (code == 0) code = extendedCode(c, next);
+        if (code == 0 && extraCode) code = extraCode(c, next);
         if (code == 0) {
             if (!skipFreeText()) ++pos;
             continue;

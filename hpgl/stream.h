@@ -117,6 +117,8 @@ struct Stream {
     const char* text = nullptr;
     size_t length = 0;  // readable bytes (a document's textLength)
     size_t pos = 0;
+    // Mnemonics the walk takes beyond the table, for the full look; 0 for none.
+    int32_t (*extraCode)(char, char) = nullptr;
 
     Stream() = default;
     Stream(const char* t, int64_t len) : text(t), length(t && len > 0 ? size_t(len) : 0) {}

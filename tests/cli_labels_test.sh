@@ -7,10 +7,10 @@ kro=$1
 . "$(dirname "$0")/check.sh"
 
 printf 'IN;SP1;PA0,0;PD4000,0,4000,4000,0,4000,0,0;PU;SI0.5,0.8;PA600,1000;LBHELLO\003DI0,1;PA3000,600;LBUP\003' >"$work/plot.hpgl"
-"$kro" convert "$work/plot.hpgl" "$work/default.png" -dpi 100
+"$kro" convert --style design "$work/plot.hpgl" "$work/default.png" -dpi 100
 check "a plot converts" '[ $? -eq 0 ] && [ -s "$work/default.png" ]'
 "$kro" convert --labels box "$work/plot.hpgl" "$work/box.png" -dpi 100
-check "--labels box is the default" 'cmp -s "$work/default.png" "$work/box.png"'
+check "--labels box is the design look's default" 'cmp -s "$work/default.png" "$work/box.png"'
 "$kro" convert --labels text "$work/plot.hpgl" "$work/text.png" -dpi 100
 check "--labels text converts" '[ $? -eq 0 ] && [ -s "$work/text.png" ]'
 check "--labels text draws something else" '! cmp -s "$work/default.png" "$work/text.png"'

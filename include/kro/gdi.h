@@ -145,6 +145,10 @@ typedef struct tagLOGBRUSH {
 #define OBJ_BRUSH 2
 #define OBJ_REGION 8
 
+/* Fill modes of SetPolyFillMode. */
+#define ALTERNATE 1
+#define WINDING 2
+
 /* Results of SelectClipRgn. */
 #define ERROR 0
 #define NULLREGION 1
@@ -214,6 +218,16 @@ KRO_GDI_API BOOL Pie(HDC dc, int left, int top, int right, int bottom, int xStar
 /* A rectangle filled with the brush and outlined with the pen; right and bottom
  * excluded, so the figure is right - left by bottom - top pixels. */
 KRO_GDI_API BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+
+/* Closed polygons: each of the count figures (points[i] of them, at least 2)
+ * filled with the brush by the fill mode and outlined with the pen. The
+ * current position does not move. */
+KRO_GDI_API BOOL Polygon(HDC dc, const POINT* points, int count);
+KRO_GDI_API BOOL PolyPolygon(HDC dc, const POINT* points, const int* counts, int count);
+
+/* How Polygon and PolyPolygon fill where figures overlap: ALTERNATE (even-odd,
+ * the start) or WINDING (non-zero). The previous mode, or 0 when refused. */
+KRO_GDI_API int SetPolyFillMode(HDC dc, int mode);
 
 /* Clips later drawing to a copy of the region; null removes the clip. Returns
  * SIMPLEREGION, NULLREGION (an empty region, or none) or ERROR. */
@@ -314,12 +328,16 @@ KRO_GDI_API BOOL KroGdiDrawLabel(HDC dc, const char* text, const double frame[8]
 #define KRO_GDI_CALL_PIE 11
 #define KRO_GDI_CALL_RECTANGLE 12
 #define KRO_GDI_CALL_SELECT_CLIP_RGN 13
+#define KRO_GDI_CALL_POLY_POLYGON 14
+#define KRO_GDI_CALL_SET_POLY_FILL_MODE 15
 
 /* One logged call. args hold its integer arguments in order: CreatePen style,
  * width, colour; ExtCreatePen style, width, brush style, brush colour, dash
  * count; CreateSolidBrush colour; CreateRectRgn and Rectangle the four sides;
- * MoveToEx and LineTo x, y; PolylineTo the count; Arc and Pie the eight. values
- * hold ExtCreatePen's dashes and PolylineTo's points (x, y pairs); they stay
+ * MoveToEx and LineTo x, y; PolylineTo the count; Arc and Pie the eight;
+ * PolyPolygon (Polygon is logged as one) the number of figures, then each
+ * figure's count (up to eight); SetPolyFillMode the mode. values hold
+ * ExtCreatePen's dashes and the points of PolylineTo and PolyPolygon (x, y pairs); they stay
  * valid until the device is cleared or deleted. object is the object made,
  * selected or deleted (null region for SelectClipRgn without one); previous is
  * what SelectObject returned; result is the call's BOOL or int result (1 for a

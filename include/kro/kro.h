@@ -524,6 +524,35 @@ KRO_API int32_t KroConvImageWith(const KroOption* options, RsImage* src, int32_t
                                  const unsigned char palette[768], RsImage* dst,
                                  int32_t* dstPhotometric, unsigned char dstPalette[768]);
 
+/* The full look of a plot (KroDisplayHPGLStyled): pens in the plot's colours
+ * (PC, NP, CR; pens without a colour take the palette 0 white, 1 black, 2 red,
+ * 3 green, 4 yellow, 5 blue, 6 magenta, 7 cyan) and widths (PW, WU) with the
+ * plot's line ends and joins (LA); polygons, rectangles and wedges filled
+ * (FP, RA, RR, WG; solid, hatched or cross-hatched as FT says); labels drawn
+ * in a stroke font as a plotter draws them, the pen left after the last
+ * character. size is the size of the record the host knows (sizeof
+ * KroHpglStyle when it was built): fields beyond it read as 0, so the record
+ * can grow. A null record is the full look with every field 0. */
+#define KRO_HPGL_MONOCHROME  1 /* every pen black */
+#define KRO_HPGL_NO_FILLS    2 /* fills drawn as outlines */
+#define KRO_HPGL_LABEL_BOXES 4 /* labels as boxes, as KroDisplayHPGL draws them */
+typedef struct KroHpglStyle {
+    uint32_t size;
+    uint32_t flags;   /* KRO_HPGL_* */
+    const char* font; /* a Hershey font of hershey-fonts-data (".jhf" optional); null: futural */
+} KroHpglStyle;
+
+/* KroDisplayHPGL with the full look: the same walk and placement, the style
+ * in place of the unused argument. penWidths (null for none): a pen's width
+ * above 0 wins over the plot's PW; 0 leaves the plot's width (0.35 mm unless
+ * PW says otherwise). The plot's PC is the pen colour here, not a movement.
+ * The host's pen and brush are selected again at the end. 0, or -1. */
+KRO_API int32_t KroDisplayHPGLStyled(HpglDocument* document, int32_t deviceWidth,
+                                     int32_t deviceHeight, struct HDC__* dc,
+                                     const float* penWidths, const KroHpglStyle* style,
+                                     int32_t paperType, float scale, int32_t resolution,
+                                     int32_t centreOnDevice);
+
 /* Row row (from 0) of the paper name table: its paper type code in *papertype
  * and up to capacity of its names in names (in the table's order, the first
  * one the paper's own name). Returns the number of names the row holds, or -1

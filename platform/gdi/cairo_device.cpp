@@ -296,6 +296,35 @@ bool CairoDevice::rectangle(const RECT& box) {
     return ok();
 }
 
+// Outlines run through pixel centres as lines do; the fill covers the same
+// figure, so a fill and its outline meet without a gap.
+bool CairoDevice::polygons(const POINT* points, const int* counts, size_t figures) {
+    if (!drawing()) return false;
+    const Brush* brush = brushOrNull();
+    if (!pen().visible && !brush) return true;
+    flush();
+    try {
+        size_t at = 0;
+        for (size_t f = 0; f < figures; ++f) {
+            std::vector<Pt> figure;
+            figure.reserve(size_t(counts[f]));
+            for (int i = 0; i < counts[f]; ++i, ++at) figure.push_back(centre(points[at]));
+            figure = clipPolygon(std::move(figure));
+            if (figure.empty()) continue;
+            cairo_move_to(cr_, figure[0].x, figure[0].y);
+            for (const Pt& q : figure) cairo_line_to(cr_, q.x, q.y);
+            cairo_close_path(cr_);
+        }
+    } catch (const std::bad_alloc&) {
+        cairo_new_path(cr_);
+        return false;
+    }
+    cairo_set_fill_rule(cr_, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING
+                                                 : CAIRO_FILL_RULE_EVEN_ODD);
+    fillAndStroke(brush);
+    return ok();
+}
+
 bool CairoDevice::clip(const RECT* box) {
     if (!drawing()) return false;
     flush();

@@ -54,6 +54,7 @@ class CairoDevice : public Device {
     bool line(const POINT* points, size_t count) override;
     bool arc(const RECT& box, POINT start, POINT end, bool pie) override;
     bool rectangle(const RECT& box) override;
+    bool polygons(const POINT* points, const int* counts, size_t figures) override;
     bool clip(const RECT* box) override;
     bool label(const char* text, const double* frame) override;
     void selecting(uint32_t type) override {

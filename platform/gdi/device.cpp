@@ -129,6 +129,43 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     return finish(d, ok, [&] { return Call{KRO_GDI_CALL_RECTANGLE, {left, top, right, bottom}}; });
 }
 
+BOOL PolyPolygon(HDC dc, const POINT* points, const int* counts, int count) {
+    Device* d = lookupDevice(dc);
+    if (!d) return FALSE;
+    size_t total = 0;
+    bool valid = points && counts && count > 0;
+    for (int i = 0; valid && i < count; ++i) {
+        valid = counts[i] >= 2 && size_t(counts[i]) <= size_t(INT32_MAX / 2) - total;
+        if (valid) total += size_t(counts[i]);
+    }
+    const bool ok = valid && d->polygons(points, counts, size_t(count));
+    return finish(d, ok, [&] {
+        Call call{KRO_GDI_CALL_POLY_POLYGON, {count}};
+        if (!valid) return call;
+        for (int i = 0; i < count && i < 8; ++i) call.args.push_back(counts[i]);
+        call.values.reserve(total * 2);
+        for (size_t i = 0; i < total; ++i) {
+            call.values.push_back(points[i].x);
+            call.values.push_back(points[i].y);
+        }
+        return call;
+    });
+}
+
+BOOL Polygon(HDC dc, const POINT* points, int count) {
+    return PolyPolygon(dc, points, &count, 1);
+}
+
+int SetPolyFillMode(HDC dc, int mode) {
+    Device* d = lookupDevice(dc);
+    if (!d) return 0;
+    const bool ok = mode == ALTERNATE || mode == WINDING;
+    const int previous = d->fillMode;
+    if (ok) d->fillMode = mode;
+    finish(d, ok, [&] { return Call{KRO_GDI_CALL_SET_POLY_FILL_MODE, {mode}}; });
+    return ok ? previous : 0;
+}
+
 int SelectClipRgn(HDC dc, HRGN region) {
     Device* d = lookupDevice(dc);
     if (!d) return ERROR;

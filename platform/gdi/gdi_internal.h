@@ -58,6 +58,8 @@ class Device {
     virtual bool line(const POINT* points, size_t count) = 0;
     virtual bool arc(const RECT& box, POINT start, POINT end, bool pie) = 0;
     virtual bool rectangle(const RECT& box) = 0;
+    // Closed figures, counts[i] points each, filled by fillMode and outlined.
+    virtual bool polygons(const POINT* points, const int* counts, size_t figures) = 0;
     // Clip to the rectangle, or none for null.
     virtual bool clip(const RECT* box) = 0;
     // A label's characters (see KroGdiDrawLabel); false where the device draws no text.
@@ -73,6 +75,7 @@ class Device {
     HGDIOBJ pen;
     HGDIOBJ brush;
     POINT position{0, 0};
+    int fillMode = ALTERNATE;
     int32_t faults = 0;
     int32_t width = 0, height = 0, resolution = 0;  // as made
 };

@@ -29,6 +29,8 @@ const char* const kCallNames[] = {
     "Pie",
     "Rectangle",
     "SelectClipRgn",
+    "PolyPolygon",
+    "SetPolyFillMode",
 };
 
 const char* const kStockNames[] = {"WHITE_BRUSH",  "LTGRAY_BRUSH", "GRAY_BRUSH",
@@ -42,6 +44,7 @@ class Recorder : public Device {
     bool line(const POINT*, size_t) override { return true; }
     bool arc(const RECT&, POINT, POINT, bool) override { return true; }
     bool rectangle(const RECT&) override { return true; }
+    bool polygons(const POINT*, const int*, size_t) override { return true; }
     bool clip(const RECT*) override { return true; }
 
     bool records() const override { return true; }
@@ -127,6 +130,12 @@ std::string describe(Recorder* r, const Call& c) {
         case KRO_GDI_CALL_SELECT_OBJECT:
         case KRO_GDI_CALL_SELECT_CLIP_RGN:
             text += r->name(c.object);
+            break;
+        case KRO_GDI_CALL_POLY_POLYGON:
+            appendInts(&text, a, ", ");
+            text += "; ";
+            for (size_t i = 0; i + 1 < c.values.size(); i += 2)
+                append(&text, "%s(%d,%d)", i ? " " : "", c.values[i], c.values[i + 1]);
             break;
         case KRO_GDI_CALL_POLYLINE_TO:
             for (size_t i = 0; i + 1 < c.values.size(); i += 2)
