@@ -538,8 +538,11 @@ HPEN lookPen(const Renderer& r, int32_t width, const uint32_t* dashes, int32_t c
     const LOGBRUSH brush{BS_SOLID, l.colour(), 0};
     const DWORD style =
         PS_GEOMETRIC | l.endCap | l.join | (count > 0 ? PS_USERSTYLE : PS_SOLID);
-    return ExtCreatePen(style, DWORD(width), &brush, count > 0 ? DWORD(count) : 0,
-                        count > 0 ? dashes : nullptr);
+    // DWORD is unsigned long on Windows: the same bits, another type.
+    DWORD styles[16];
+    const int32_t n = count < 0 ? 0 : count > 16 ? 16 : count;
+    for (int32_t i = 0; i < n; ++i) styles[i] = dashes[i];
+    return ExtCreatePen(style, DWORD(width), &brush, DWORD(n), n > 0 ? styles : nullptr);
 }
 
 double lookPenWidth(const Renderer& r) {
