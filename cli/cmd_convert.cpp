@@ -35,6 +35,12 @@ int cmdConvert(const std::vector<std::string>& given) {
     if (int rc = splitFlags(rest, {"--verbose"}, &flags, &words)) return rc;
     if (int rc = parseJobOptions(words, &files)) return rc;
     if (files.size() < 2) return usageError("convert: needs an input and an output file");
+    // "-dithee yes": the word after a switch is no file name.
+    for (size_t i = 1; i < words.size(); ++i)
+        if (words[i] == files.back() && isSwitchOption(words[i - 1]) && to.empty() &&
+            formatForName(files.back()) == Format::Unknown && !isPlotOnlyOutput(files.back()))
+            return usageError((words[i - 1] + " takes no value, not '%s'").c_str(),
+                              files.back().c_str());
     // A plot is drawn on a page, not read as a picture.
     if (files.size() == 2 && isPlotFile(files[0])) {
         // --labels chooses how the design's look draws labels, so it asks for that look.

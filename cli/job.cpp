@@ -332,6 +332,11 @@ const char* paperName(int32_t papertype) {
     return nullptr;
 }
 
+bool isSwitchOption(const std::string& word) {
+    const JobOption* o = findOption(word);
+    return o && o->value == Value::None;
+}
+
 const char* jobOptionFor(const std::string& word) {
     if (word.size() < 3 || word.compare(0, 2, "--") != 0) return nullptr;
     const JobOption* o = findOption(word.substr(1));

@@ -41,6 +41,9 @@ std::string paperNameAnyCase(const std::string& word);
 // The first name of a paper type, or null for a code the name table lacks.
 const char* paperName(int32_t papertype);
 
+// Whether word is a job option that takes no value (-dithee, -center).
+bool isSwitchOption(const std::string& word);
+
 // The job option a double-dash word stands for ("--dpi" -> "dpi"), or null.
 const char* jobOptionFor(const std::string& doubleDashWord);
 

@@ -397,9 +397,12 @@ bool strokedLabel(Renderer* r, int32_t code) {
     }
     const LabelSettings& ls = r->s.label;
     LabelCell cell;
-    cell.width = ls.charWidth;
+    // The characters step as the label's box does, which is what the page
+    // was measured by; a capital takes two thirds of the step, as a
+    // plotter's characters take two thirds of their pitch.
+    cell.advance = (1 + 1.5 * ls.extraSpaceX) * ls.charWidth;
+    cell.width = ls.charWidth * 2 / 3;
     cell.height = ls.charHeight;
-    cell.advance = 1.5 * ls.charWidth * (1 + ls.extraSpaceX);
     cell.run = ls.directionRun;
     cell.rise = ls.directionRise;
     cell.slant = ls.slant;

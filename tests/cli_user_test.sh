@@ -41,6 +41,8 @@ check "-rotate lists its values" '[ $? -eq 2 ] && grep -q "takes 0, 90, 180 or 2
 check "help convert lists -rotate's values" '"$kro" help convert | grep -q "rotate 0|90|180|270"'
 "$kro" convert in.bmp out.pcx -dithee 1 2>err
 check "a value after a switch is named" '[ $? -eq 2 ] && grep -q -- "-dithee takes no value, not .1." err && [ ! -e 1 ]'
+"$kro" convert in.bmp out.pcx -dithee yes 2>err
+check "a word after a switch is named" '[ $? -eq 2 ] && grep -q -- "-dithee takes no value, not .yes." err'
 "$kro" convert in.bmp out.pcx -height 50 -dpi 300 2>err
 check "a lone side names its partner" 'grep -q -- "-height is given without -width" err'
 

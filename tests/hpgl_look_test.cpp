@@ -130,8 +130,9 @@ TEST(Look, StyleFlagsAndShortRecord) {
 // drawn from there starts to the right of the label's origin.
 TEST(Look, LabelLeavesThePenAfterItsText) {
     const std::string calls = styledCalls("IN;SP1;SI0.1,0.1;PA0,0;LBHH\x03PD0,0;");
-    // Two advances of 1.5 x 40 plotter units from x 0 (device 500).
-    EXPECT_NE(calls.find("MoveToEx(620, 1500)\nLineTo(499, 1500)"), std::string::npos) << calls;
+    // Two steps of the label's box, 40 plotter units each, from x 0 (device
+    // 500): where the page was measured to end.
+    EXPECT_NE(calls.find("MoveToEx(580, 1500)\nLineTo(499, 1500)"), std::string::npos) << calls;
 }
 
 // The design's look ignores what the full look draws.
