@@ -1,6 +1,8 @@
 // Fuzz target: plot text loaded, measured and drawn on the recording device,
-// once fitted and once at a fixed scale. Every input gives a result and a code,
-// and every drawing hands the host's pen back and leaves no device object alive.
+// once fitted and once at a fixed scale, in the design's look and in the full
+// look (colours, widths, fills, stroke-font labels). Every input gives a
+// result and a code, and every drawing hands the host's pen and brush back and
+// leaves no device object alive.
 // Bad samples: hpgl-*
 // Max length: 16384
 #include <cstdint>
@@ -32,13 +34,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     doc.heightMm = (doc.yMax - doc.yMin) * 0.025;
 
     static const float pens[8] = {0.1f, 0.3f, 0.5f, 1.0f, 0, 2.0f, 0.25f, 0.35f};
-    for (const float s : {0.0f, scale}) {
-        HDC dc = KroGdiCreateRecorder(800, 600, 100);
-        if (!dc) std::abort();
-        KroDisplayHPGL(&doc, 800, 600, dc, pens, 0, 0, s, 100, data[0] & 1);
-        if (GetCurrentObject(dc, OBJ_PEN) != GetStockObject(BLACK_PEN)) std::abort();
-        if (KroGdiUndeletedObjects(dc, 0) != 0 || KroGdiFaults(dc) != 0) std::abort();
-        DeleteDC(dc);
-    }
+    const KroHpglStyle style{sizeof(KroHpglStyle), 0, nullptr};
+    for (const float s : {0.0f, scale})
+        for (const bool full : {false, true}) {
+            HDC dc = KroGdiCreateRecorder(800, 600, 100);
+            if (!dc) std::abort();
+            if (full)
+                KroDisplayHPGLStyled(&doc, 800, 600, dc, pens, &style, 0, s, 100, data[0] & 1);
+            else
+                KroDisplayHPGL(&doc, 800, 600, dc, pens, 0, 0, s, 100, data[0] & 1);
+            if (GetCurrentObject(dc, OBJ_PEN) != GetStockObject(BLACK_PEN)) std::abort();
+            if (GetCurrentObject(dc, OBJ_BRUSH) != GetStockObject(WHITE_BRUSH)) std::abort();
+            if (KroGdiUndeletedObjects(dc, 0) != 0 || KroGdiFaults(dc) != 0) std::abort();
+            DeleteDC(dc);
+        }
     return 0;
 }

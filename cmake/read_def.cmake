@@ -1,0 +1,30 @@
+# The entries under EXPORTS of module-definition files, one list item each,
+# without comments ("Name" or "Name DATA"), in the files' order.
+function(kro_read_def_entries out)
+  set(entries "")
+  foreach(def IN LISTS ARGN)
+    file(STRINGS "${def}" lines)
+    set(in_exports FALSE)
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE ";.*$" "" line "${line}")
+      string(STRIP "${line}" line)
+      if(line STREQUAL "")
+        continue()
+      endif()
+      if(line STREQUAL "EXPORTS")
+        set(in_exports TRUE)
+      elseif(in_exports)
+        list(APPEND entries "${line}")
+      endif()
+    endforeach()
+  endforeach()
+  set(${out} "${entries}" PARENT_SCOPE)
+endfunction()
+
+# Writes text to file only when it changes, so that what depends on it is not
+# rebuilt for nothing.
+function(kro_write_if_changed file text)
+  file(WRITE "${file}.tmp" "${text}")
+  file(COPY_FILE "${file}.tmp" "${file}" ONLY_IF_DIFFERENT)
+  file(REMOVE "${file}.tmp")
+endfunction()
