@@ -9,11 +9,8 @@
 
 #include "cli/cli.h"
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <io.h>
-#include <windows.h>
+#include "kro/win32.h"
 #else
 #include <glob.h>
 #endif

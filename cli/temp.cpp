@@ -3,10 +3,7 @@
 #include <cstdlib>
 #include <string>
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "kro/win32.h"
 #endif
 
 #include "cli/cli.h"

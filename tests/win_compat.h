@@ -9,12 +9,7 @@
 #include <stdlib.h>
 #include <time.h>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#undef near
-#undef far
+#include "kro/win32.h"
 
 // msvcrt's tmpfile() names its files in the root of the drive from a counter
 // that parallel test processes share: it fails now and then. A file of the

@@ -34,16 +34,7 @@
 #else
 #define KRO_GDI_API __declspec(dllimport)
 #endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-/* 16-bit pointer words that would take ordinary names. */
-#undef near
-#undef far
+#include "kro/win32.h"
 #elif defined(__GNUC__)
 #define KRO_GDI_API __attribute__((visibility("default")))
 #else

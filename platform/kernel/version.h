@@ -3,16 +3,7 @@
 
 #ifdef _WIN32
 // Windows has the real call.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-/* 16-bit pointer words that would take ordinary names. */
-#undef near
-#undef far
+#include "kro/win32.h"
 #else
 #include <cstdint>
 
