@@ -21,6 +21,18 @@ struct PngRead : kt::ReadWith<KroPNGToRsImage> {
     using ReadWith::ReadWith;
 };
 
+// The Windows build has no PNG codec, and its libtiff no Deflate.
+bool pngBuilt() {
+    kt::TempFile empty;
+    RsImage im{};
+    int32_t photometric, res[2];
+    unsigned char pal[768];
+    return KroPNGToRsImage(empty.get(), &im, &photometric, res, pal) == 0 ||
+           fndErrorStatus != KRO_ERR_UNAVAILABLE;
+}
+#define KRO_SKIP_WITHOUT_PNG() \
+    if (!pngBuilt()) GTEST_SKIP() << "this build has no PNG codec"
+
 std::string tempPath(const std::string& name) { return testing::TempDir() + "kro-tiffpng-" + name; }
 
 // A gray palette that is not a ramp, so that palette pictures keep their colours apart.
@@ -42,6 +54,8 @@ TEST(TiffCodec, RoundTripsEveryDepthAndCompression) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.depth) + "/" + std::to_string(c.photometric) + "/" +
                      std::to_string(c.compression));
+        if (c.compression == KRO_COMPRESSION_DEFLATE && !TIFFIsCODECConfigured(COMPRESSION_ADOBE_DEFLATE))
+            continue;
         kt::Image im(61, 37, c.depth);
         kt::drawF(&im);
         unsigned char pal[768];
@@ -194,6 +208,7 @@ TEST(TiffCodec, OtherLayoutsAndUnits) {
 }
 
 TEST(PngCodec, RoundTripsWithResolution) {
+    KRO_SKIP_WITHOUT_PNG();
     const Case cases[] = {{1, 0, 0}, {1, 1, 0}, {8, 1, 0}, {8, 0, 0}, {8, 3, 0}, {24, 2, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.depth) + "/" + std::to_string(c.photometric));
@@ -367,7 +382,9 @@ TEST(TiffPngBadFiles, EachGivesItsCode) {
         explicit Read(const Bytes& b) : TiffRead(b, 0) {}
     };
     EXPECT_GE(kt::expectBadSamplesGiveTheirCodes<Read>("tiff-"), 6u);
-    EXPECT_GE(kt::expectBadSamplesGiveTheirCodes<PngRead>("png-"), 4u);
+    if (pngBuilt()) {
+        EXPECT_GE(kt::expectBadSamplesGiveTheirCodes<PngRead>("png-"), 4u);
+    }
     kt::TempFile loop(kt::readFile(std::string(KRO_TEST_DATA) + "/bad/tiff-ifd-loop.tif"));
     int32_t pages = 0;
     EXPECT_EQ(KroTIFFInfo(loop.get(), 0, &pages, nullptr), 0);
