@@ -355,7 +355,8 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
             if (format == Format::Png)
                 return statusOf(
                     KroRsImageToPNG(f, &pic.image, photometricToWrite(pic), palette, resolution));
-            const int32_t compression = kroOption.compression.given ? kroOption.compression.value : 0;
+            const int32_t compression =
+                kroOption.compression.given ? kroOption.compression.value : 0;
             return statusOf(KroRsImageToTIFF(f, &pic.image, photometricToWrite(pic), palette,
                                              resolution, compression));
         }

@@ -131,7 +131,8 @@ int32_t readPng(FILE* stream, RsImage* image, int32_t* photometric, int32_t reso
     if (!readHeader(&c, length, &p, &alpha, &hasPalette, &code)) return KRO_ERR_PNG;
     if (code) return code;
     const size_t samples = p.depth == 24 ? 3 : 1;
-    const size_t rowBytes = alpha ? size_t(p.width) * (samples + 1) : size_t(kro::rowBytes(p.width, p.depth));
+    const size_t rowBytes =
+        alpha ? size_t(p.width) * (samples + 1) : size_t(kro::rowBytes(p.width, p.depth));
     uint64_t decodedBytes;
     if (!kro::checkedMul(rowBytes, uint64_t(p.height), &decodedBytes)) return KRO_ERR_SIZE;
     c.pixels = kro::allocPixels(decodedBytes);

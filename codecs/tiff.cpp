@@ -136,7 +136,8 @@ int32_t openProblem(FILE* f) {
 
 int32_t choosePage(const Tiff& t, int32_t page) {
     if (page < 0) return KRO_ERR_TIFF_PAGE;
-    if (!TIFFSetDirectory(t.get(), tdir_t(page))) return t.failed() ? KRO_ERR_TIFF : KRO_ERR_TIFF_PAGE;
+    if (!TIFFSetDirectory(t.get(), tdir_t(page)))
+        return t.failed() ? KRO_ERR_TIFF : KRO_ERR_TIFF_PAGE;
     return 0;
 }
 
@@ -198,12 +199,12 @@ int32_t checkCodedData(TIFF* tif, const PageLayout& l, int64_t fileLength) {
         const uint64_t count = TIFFGetStrileByteCountWithErr(tif, s, &err);
         if (err) return KRO_ERR_TIFF;
         uint64_t end;
-        if (!kro::checkedAdd(offset, count, &end) || (fileLength >= 0 && end > uint64_t(fileLength)))
+        if (!kro::checkedAdd(offset, count, &end) ||
+            (fileLength >= 0 && end > uint64_t(fileLength)))
             return KRO_ERR_TIFF;
         coded += count;
     }
-    uint64_t decoded = uint64_t(l.width) * l.bits * l.samples / 8 * l.height;
-    if (decoded == 0) decoded = 1;
+    const uint64_t decoded = (uint64_t(l.width) * l.bits * l.samples + 7) / 8 * l.height;
     uint64_t most;
     if (!kro::checkedMul(coded, largestExpansion(l.compression, l.width), &most)) return 0;
     return decoded > most ? KRO_ERR_TIFF : 0;
@@ -603,7 +604,8 @@ int32_t tiffToCals(FILE* tiff, int32_t page, CalsHeader* header, FILE* cals) {
     uint16_t fill = FILLORDER_MSB2LSB;
     uint32_t t6 = 0;
     TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fill);
-    if (l.compression == COMPRESSION_CCITTFAX4) TIFFGetFieldDefaulted(tif, TIFFTAG_GROUP4OPTIONS, &t6);
+    if (l.compression == COMPRESSION_CCITTFAX4)
+        TIFFGetFieldDefaulted(tif, TIFFTAG_GROUP4OPTIONS, &t6);
     if (l.compression != COMPRESSION_CCITTFAX4 || l.bits != 1 || l.samples != 1 ||
         l.photometric != PHOTOMETRIC_MINISWHITE || fill != FILLORDER_MSB2LSB || t6 != 0 ||
         l.orientation != ORIENTATION_TOPLEFT || TIFFIsTiled(tif) || TIFFNumberOfStrips(tif) != 1)

@@ -37,7 +37,8 @@ std::string tempPath(const std::string& name) { return testing::TempDir() + "kro
 
 // A gray palette that is not a ramp, so that palette pictures keep their colours apart.
 void fillPalette(unsigned char* pal) {
-    for (int i = 0; i < 256; ++i) pal[i] = uint8_t(i), pal[256 + i] = uint8_t(255 - i), pal[512 + i] = uint8_t(i * 7);
+    for (int i = 0; i < 256; ++i)
+        pal[i] = uint8_t(i), pal[256 + i] = uint8_t(255 - i), pal[512 + i] = uint8_t(i * 7);
 }
 
 struct Case {
@@ -46,15 +47,18 @@ struct Case {
 
 TEST(TiffCodec, RoundTripsEveryDepthAndCompression) {
     const Case cases[] = {
-        {1, 0, KRO_COMPRESSION_G4},  {1, 0, KRO_COMPRESSION_G3},      {1, 1, KRO_COMPRESSION_NO},
-        {1, 0, KRO_COMPRESSION_PACKBITS}, {8, 1, KRO_COMPRESSION_LZW}, {8, 0, KRO_COMPRESSION_DEFLATE},
-        {8, 3, KRO_COMPRESSION_PACKBITS}, {8, 3, KRO_COMPRESSION_LZW}, {24, 2, KRO_COMPRESSION_NO},
-        {24, 2, KRO_COMPRESSION_LZW}, {24, 2, KRO_COMPRESSION_DEFLATE}, {24, 2, 0},
+        {1, 0, KRO_COMPRESSION_G4},       {1, 0, KRO_COMPRESSION_G3},
+        {1, 1, KRO_COMPRESSION_NO},       {1, 0, KRO_COMPRESSION_PACKBITS},
+        {8, 1, KRO_COMPRESSION_LZW},      {8, 0, KRO_COMPRESSION_DEFLATE},
+        {8, 3, KRO_COMPRESSION_PACKBITS}, {8, 3, KRO_COMPRESSION_LZW},
+        {24, 2, KRO_COMPRESSION_NO},      {24, 2, KRO_COMPRESSION_LZW},
+        {24, 2, KRO_COMPRESSION_DEFLATE}, {24, 2, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.depth) + "/" + std::to_string(c.photometric) + "/" +
                      std::to_string(c.compression));
-        if (c.compression == KRO_COMPRESSION_DEFLATE && !TIFFIsCODECConfigured(COMPRESSION_ADOBE_DEFLATE))
+        if (c.compression == KRO_COMPRESSION_DEFLATE &&
+            !TIFFIsCODECConfigured(COMPRESSION_ADOBE_DEFLATE))
             continue;
         kt::Image im(61, 37, c.depth);
         kt::drawF(&im);
@@ -86,7 +90,8 @@ TEST(TiffCodec, WriterRefusesWhatItCannotStore) {
                       KRO_ERR_TIFF_COMPRESSION);
     EXPECT_FAILS_WITH(KroRsImageToTIFF(f.get(), &gray.im, 1, nullptr, res, KRO_COMPRESSION_JPEG),
                       KRO_ERR_TIFF_COMPRESSION);
-    EXPECT_FAILS_WITH(KroRsImageToTIFF(f.get(), &bilevel.im, 2, nullptr, res, 0), KRO_ERR_PHOTOMETRIC);
+    EXPECT_FAILS_WITH(KroRsImageToTIFF(f.get(), &bilevel.im, 2, nullptr, res, 0),
+                      KRO_ERR_PHOTOMETRIC);
     EXPECT_FAILS_WITH(KroRsImageToTIFF(f.get(), &gray.im, 3, nullptr, res, 0), KRO_ERR_NULL);
     EXPECT_FAILS_WITH(KroRsImageToTIFF(nullptr, &gray.im, 1, nullptr, res, 0), KRO_ERR_NULL);
     EXPECT_TRUE(f.contents().empty()) << "nothing written before the checks pass";
@@ -171,7 +176,8 @@ TEST(TiffCodec, OrientationTurnsThePictureUpright) {
         std::vector<unsigned char> bits(2 * 7, 0);
         for (int y = 0; y < 7; ++y)
             for (int x = 0; x < 13; ++x)
-                if (stored[size_t(y * 13 + x)] < 128) bits[size_t(y * 2 + x / 8)] |= uint8_t(0x80 >> (x % 8));
+                if (stored[size_t(y * 13 + x)] < 128)
+                    bits[size_t(y * 2 + x / 8)] |= uint8_t(0x80 >> (x % 8));
         TiffRead b(libtiffPage(13, 7, 1, 1, PHOTOMETRIC_MINISWHITE, bits, o));
         ASSERT_EQ(b.rc, 0);
         ASSERT_EQ(b.im.validWidth, r.im.validWidth);
@@ -233,7 +239,8 @@ TEST(PngCodec, RoundTripsWithResolution) {
                 if (inverted) want = (c.depth == 1 ? 1 : 255) - want;
                 ASSERT_EQ(kt::pixel(r.im, x, y), want) << x << "," << y;
             }
-        for (int plane = 0; c.photometric == 3 && plane < 3; ++plane)  // up to the highest index used
+        for (int plane = 0; c.photometric == 3 && plane < 3;
+             ++plane)  // up to the highest index used
             EXPECT_EQ(std::memcmp(r.pal + 256 * plane, pal + 256 * plane, 250), 0);
     }
 }
@@ -241,7 +248,8 @@ TEST(PngCodec, RoundTripsWithResolution) {
 // netpbm both ways, GraphicsMagick and ImageMagick for 16 bits and alpha.
 TEST(PngCodec, AgreesWithNetpbmAndImageMagick) {
     if (!kt::haveTool("pnmtopng") || !kt::haveTool("pngtopnm")) GTEST_SKIP() << "no netpbm";
-    const std::string pnm = tempPath("in.pnm"), png = tempPath("in.png"), back = tempPath("back.pnm");
+    const std::string pnm = tempPath("in.pnm"), png = tempPath("in.png"),
+                      back = tempPath("back.pnm");
     for (int32_t depth : {1, 8, 24}) {
         SCOPED_TRACE(depth);
         kt::Image im(45, 29, depth);
@@ -255,7 +263,12 @@ TEST(PngCodec, AgreesWithNetpbmAndImageMagick) {
             EXPECT_EQ(r.photometric, KRO_PHOTO_BLACK_IS_ZERO);
         }
         kt::TempFile out;
-        ASSERT_EQ(KroRsImageToPNG(out.get(), &im.im, depth == 24 ? 2 : depth == 8 ? 1 : 0, nullptr, nullptr), 0);
+        ASSERT_EQ(KroRsImageToPNG(out.get(), &im.im,
+                                  depth == 24  ? 2
+                                  : depth == 8 ? 1
+                                               : 0,
+                                  nullptr, nullptr),
+                  0);
         kt::writeFile(png, out.contents());
         ASSERT_EQ(kt::run("pngtopnm " + png + " > " + back), 0);
         EXPECT_EQ(kt::readFile(back), kt::readFile(pnm));
@@ -265,7 +278,9 @@ TEST(PngCodec, AgreesWithNetpbmAndImageMagick) {
     kt::Image im(23, 11, 24);
     kt::drawF(&im);
     kt::writeFile(pnm, kt::pnm(im.im));
-    ASSERT_EQ(kt::run("convert " + pnm + " -depth 16 -alpha set -channel A -fx 'i/w' +channel PNG64:" + png), 0);
+    ASSERT_EQ(kt::run("convert " + pnm +
+                      " -depth 16 -alpha set -channel A -fx 'i/w' +channel PNG64:" + png),
+              0);
     ASSERT_EQ(kt::run("pngtopnm -mix -background=white " + png + " | pamdepth 255 > " + back), 0);
     PngRead r(kt::readFile(png));
     ASSERT_EQ(r.rc, 0);
@@ -303,7 +318,8 @@ TEST(TiffCodec, AgreesWithLibtiffToolsAndMagick) {
         for (const char* how : {"pnmtotiff -lzw", "pnmtotiff -packbits", "gm convert", "convert"}) {
             SCOPED_TRACE(how);
             const bool magick = std::strstr(how, "convert") != nullptr;
-            if (magick && !kt::haveTool(std::strncmp(how, "gm", 2) == 0 ? "gm" : "convert")) continue;
+            if (magick && !kt::haveTool(std::strncmp(how, "gm", 2) == 0 ? "gm" : "convert"))
+                continue;
             const std::string cmd = magick ? std::string(how) + " " + pnm + " " + tif
                                            : std::string(how) + " " + pnm + " > " + tif;
             ASSERT_EQ(kt::run(magick ? cmd + KRO_QUIET : cmd), 0);
@@ -316,7 +332,12 @@ TEST(TiffCodec, AgreesWithLibtiffToolsAndMagick) {
         }
         // Ours into theirs, also after tiffcp copies it.
         kt::TempFile out;
-        ASSERT_EQ(KroRsImageToTIFF(out.get(), &im.im, depth == 24 ? 2 : depth == 8 ? 1 : 0, nullptr, nullptr, 0), 0);
+        ASSERT_EQ(KroRsImageToTIFF(out.get(), &im.im,
+                                   depth == 24  ? 2
+                                   : depth == 8 ? 1
+                                                : 0,
+                                   nullptr, nullptr, 0),
+                  0);
         kt::writeFile(tif, out.contents());
         ASSERT_EQ(kt::run("tiffcp -c none " + tif + " " + copy + KRO_QUIET), 0);
         ASSERT_EQ(kt::run("tifftopnm " + copy + " > " + back), 0);
@@ -369,7 +390,8 @@ TEST(TiffCals, Group4CopiedBothWays) {
     std::rewind(turnedCals.get());
     EXPECT_FAILS_WITH(KroCalsToTIFF(turnedCals.get(), none.get()), KRO_ERR_NOT_AS_IS);
     kt::TempFile lzw;
-    ASSERT_EQ(KroRsImageToTIFF(lzw.get(), &im.im, 0, nullptr, nullptr, KRO_COMPRESSION_PACKBITS), 0);
+    ASSERT_EQ(KroRsImageToTIFF(lzw.get(), &im.im, 0, nullptr, nullptr, KRO_COMPRESSION_PACKBITS),
+              0);
     std::rewind(lzw.get());
     EXPECT_FAILS_WITH(KroTIFFToCals(lzw.get(), 0, &out, none.get()), KRO_ERR_NOT_AS_IS);
     kt::TempFile reversed(libtiffPage(8, 1, 1, 1, PHOTOMETRIC_MINISBLACK, {0x0F}));
