@@ -17,7 +17,7 @@ const char* formatName(Format f);
 // Format of an existing file, from its first bytes.
 Format detectFormat(FILE* f);
 
-// What a file kro does not read is, for messages: "the file is empty", "a PNG file", or
+// What a file kro does not read is, for messages: "the file is empty", "a GIF file", or
 // "not a format kro reads".
 std::string foreignFormat(FILE* f);
 

@@ -3,7 +3,7 @@
  * Every function returns 0 on success and -1 on failure unless its comment says
  * otherwise; a failure leaves its status code (KRO_ERR_*) in fndErrorStatus.
  *
- * Threads: the BMP, PCX, JPEG and CALS readers and writers, KroConvImage,
+ * Threads: the BMP, PCX, JPEG, CALS, TIFF and PNG readers and writers, KroConvImage,
  * KroConvSize and the drawing of two plots on two devices share no state, so
  * two threads may run them at once on their own streams and records.
  * KroConvImage reads kroOption: it is safe only while no thread parses
