@@ -39,6 +39,21 @@ struct ReadContext {
 void quietWarning(png_structp, png_const_charp) {}
 void stopOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
+// libpng sizes a chunk's buffer by the length the chunk declares, before it
+// reads a byte of it: a 70-byte file can ask for a gigabyte. Its own buffers
+// (rows of at most 256 KiB, the inflate window, chunks that the file holds)
+// stay below this bound; a larger request is refused, and libpng skips the
+// chunk or fails the file.
+struct AllocLimit {
+    uint64_t largest;
+};
+png_voidp boundedAlloc(png_structp png, png_alloc_size_t n) {
+    const auto* limit = static_cast<const AllocLimit*>(png_get_mem_ptr(png));
+    if (limit && n > limit->largest) return nullptr;
+    return std::malloc(n ? n : 1);
+}
+void boundedFree(png_structp, png_voidp p) { std::free(p); }
+
 struct Picture {
     int32_t width, height, depth, photometric;
     uint64_t bytes;
@@ -115,15 +130,17 @@ bool readHeader(ReadContext* c, int64_t length, Picture* p, bool* alpha, bool* p
 int32_t readPng(FILE* stream, RsImage* image, int32_t* photometric, int32_t resolution[2],
                 unsigned char palette[768]) {
     if (!stream || !image || !photometric || !resolution || !palette) return KRO_ERR_NULL;
+    const int64_t length = kro::streamLength(stream);
+    AllocLimit limit{(1u << 20) + uint64_t(length >= 0 ? length : 16 << 20)};
     ReadContext c;
-    c.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, stopOnError, quietWarning);
+    c.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, stopOnError, quietWarning,
+                                     &limit, boundedAlloc, boundedFree);
     if (!c.png) return KRO_ERR_NOMEM;
     c.info = png_create_info_struct(c.png);
     if (!c.info) return KRO_ERR_NOMEM;
     png_set_user_limits(c.png, KRO_MAX_SIDE, KRO_MAX_SIDE);
     png_set_chunk_malloc_max(c.png, 8u << 20);
     png_init_io(c.png, stream);
-    const int64_t length = kro::streamLength(stream);
 
     Picture p{};
     bool alpha = false, hasPalette = false;
