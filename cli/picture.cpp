@@ -28,6 +28,10 @@ const char* formatName(Format f) {
             return "JPEG";
         case Format::PostScript:
             return "PostScript";
+        case Format::Tiff:
+            return "TIFF";
+        case Format::Png:
+            return "PNG";
         case Format::Unknown:
             break;
     }
@@ -42,6 +46,13 @@ Format detectFormat(FILE* f) {
         return Format::Bmp;
     if (n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return Format::Jpeg;
     if (n >= 1 && head[0] == 10) return Format::Pcx;
+    // Classic and big TIFF in either byte order; libtiff reads both.
+    if (n >= 4 && ((head[0] == 'I' && head[1] == 'I' && (head[2] == 42 || head[2] == 43) &&
+                    head[3] == 0) ||
+                   (head[0] == 'M' && head[1] == 'M' && head[2] == 0 &&
+                    (head[3] == 42 || head[3] == 43))))
+        return Format::Tiff;
+    if (n >= 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0) return Format::Png;
     static const char* const calsNames[] = {
         "srcdocid: ", "dstdocid: ", "txtfilid: ", "figid: ",    "srcgph: ",  "doccls: ",
         "rtype: ",    "rorient: ",  "rpelcnt: ",  "rdensity: ", "rdensty: ", "notes: "};
@@ -62,11 +73,6 @@ std::string foreignFormat(FILE* f) {
         const char* name;
     };
     static const Signature kSignatures[] = {
-        {0, 8, "\x89PNG\r\n\x1a\n", "a PNG file"},
-        {0, 4, "II*\0", "a TIFF file"},
-        {0, 4, "MM\0*", "a TIFF file"},
-        {0, 4, "II+\0", "a BigTIFF file"},
-        {0, 4, "MM\0+", "a BigTIFF file"},
         {0, 4, "GIF8", "a GIF file"},
         {0, 5, "%PDF-", "a PDF file"},
         {0, 2, "%!", "a PostScript file (kro writes PostScript, it does not read it)"},
@@ -93,7 +99,13 @@ Format formatForName(const std::string& path) {
     if (!strcasecmp(ext, "pcx")) return Format::Pcx;
     if (!strcasecmp(ext, "jpg") || !strcasecmp(ext, "jpeg")) return Format::Jpeg;
     if (!strcasecmp(ext, "ps")) return Format::PostScript;
+    if (!strcasecmp(ext, "tif") || !strcasecmp(ext, "tiff")) return Format::Tiff;
+    if (!strcasecmp(ext, "png")) return Format::Png;
     return Format::Unknown;
+}
+
+bool holdsPages(Format f) {
+    return f == Format::PostScript || f == Format::Tiff;
 }
 
 // Bilevel pictures travel with 1 as black, the way every writer stores them;
@@ -240,6 +252,16 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
             rc = statusOf(
                 KroPCXToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette));
             break;
+        case Format::Tiff:
+            rc = statusOf(KroTIFFInfo(f, pic->page, &pic->pages, &pic->compression));
+            if (rc == 0)
+                rc = statusOf(KroTIFFToRsImage(f, pic->page, &pic->image, &pic->photometric,
+                                               pic->resolution, pic->palette));
+            break;
+        case Format::Png:
+            rc = statusOf(
+                KroPNGToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette));
+            break;
         default:
             break;
     }
@@ -324,6 +346,20 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
         }
         case Format::Pcx:
             return writePcx(f, pic, settings, palette);
+        case Format::Tiff:
+        case Format::Png: {
+            // Both state two resolutions, or none when the picture states none.
+            const bool stated = pic.resolution[0] > 0;
+            const int32_t resolution[2] = {stated ? pic.resolution[0] : -1,
+                                           stated ? pic.resolution[1] : -1};
+            if (format == Format::Png)
+                return statusOf(
+                    KroRsImageToPNG(f, &pic.image, photometricToWrite(pic), palette, resolution));
+            const int32_t compression =
+                kroOption.compression.given ? kroOption.compression.value : 0;
+            return statusOf(KroRsImageToTIFF(f, &pic.image, photometricToWrite(pic), palette,
+                                             resolution, compression));
+        }
         default:
             return KRO_ERR_FORMAT;
     }

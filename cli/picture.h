@@ -10,19 +10,23 @@
 
 namespace kro::cli {
 
-enum class Format { Unknown, Bmp, Cals, Pcx, Jpeg, PostScript };
+enum class Format { Unknown, Bmp, Cals, Pcx, Jpeg, PostScript, Tiff, Png };
 
 const char* formatName(Format f);
 
 // Format of an existing file, from its first bytes.
 Format detectFormat(FILE* f);
 
-// What a file kro does not read is, for messages: "the file is empty", "a PNG file", or
+// What a file kro does not read is, for messages: "the file is empty", "a GIF file", or
 // "not a format kro reads".
 std::string foreignFormat(FILE* f);
 
 // Format wanted for an output file, from its name's extension.
 Format formatForName(const std::string& path);
+
+// Whether a format holds several pages: each picture of a job, and each page
+// of a TIFF input, becomes one of them.
+bool holdsPages(Format f);
 
 struct Picture {
     RsImage image{};
@@ -31,6 +35,9 @@ struct Picture {
     unsigned char palette[KRO_PALETTE_SIZE] = {};
     CalsHeader cals{};                     // the header read from a CALS file
     std::vector<std::string> calsRecords;  // its records as the file spells them
+    int32_t page = 0;         // the page of a TIFF file to read, from 0
+    int32_t pages = 1;        // how many the file holds
+    int32_t compression = 0;  // the TIFF Compression value of the page read
 
     Picture() = default;
     Picture(const Picture&) = delete;

@@ -78,7 +78,9 @@ bool isPlotFile(const std::string& name) {
     char head[4097];
     size_t n = std::fread(head, 1, sizeof head - 1, f);
     std::fclose(f);
-    if (picture == Format::Bmp || picture == Format::Jpeg || picture == Format::Cals) return false;
+    if (picture == Format::Bmp || picture == Format::Jpeg || picture == Format::Cals ||
+        picture == Format::Tiff || picture == Format::Png)
+        return false;
     // Mostly text: a label may hold a few bytes of another kind, a picture many.
     size_t other = 0;
     for (size_t i = 0; i < n; ++i) other += isPlotByte(static_cast<unsigned char>(head[i])) ? 0 : 1;

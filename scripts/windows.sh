@@ -81,14 +81,16 @@ if [ ! -f "$prefix/.libjpeg-turbo-$jpeg_ver" ]; then
     touch "$prefix/.libjpeg-turbo-$jpeg_ver"
 fi
 tiff_ver=$(version_of tiff)
-if [ ! -f "$prefix/.tiff-$tiff_ver" ]; then
-    echo "windows: building libtiff $tiff_ver (CCITT codecs only)"
-    cmake_dep tiff "$(fetch tiff)" "$prefix" -Dccitt=ON -Dpackbits=OFF -Dlzw=OFF -Dthunder=OFF \
+# The codecs that need no other library: CCITT, PackBits and LZW (the TIFF
+# codec's own; Deflate and PNG would need zlib, which this build leaves out).
+if [ ! -f "$prefix/.tiff-$tiff_ver-lzw" ]; then
+    echo "windows: building libtiff $tiff_ver (CCITT, PackBits and LZW codecs)"
+    cmake_dep tiff "$(fetch tiff)" "$prefix" -Dccitt=ON -Dpackbits=ON -Dlzw=ON -Dthunder=OFF \
         -Dnext=OFF -Dlogluv=OFF -Dmdi=OFF -Dzlib=OFF -Dlibdeflate=OFF -Dpixarlog=OFF -Djpeg=OFF \
         -Dold-jpeg=OFF -Djpeg12=OFF -Djbig=OFF -Dlerc=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF \
         -Dcxx=OFF -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
         -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON
-    touch "$prefix/.tiff-$tiff_ver"
+    touch "$prefix/.tiff-$tiff_ver-lzw"
 fi
 gtest_ver=$(version_of googletest)
 if [ ! -f "$prefix/.googletest-$gtest_ver" ]; then

@@ -3,7 +3,7 @@
  * Every function returns 0 on success and -1 on failure unless its comment says
  * otherwise; a failure leaves its status code (KRO_ERR_*) in fndErrorStatus.
  *
- * Threads: the BMP, PCX, JPEG and CALS readers and writers, KroConvImage,
+ * Threads: the BMP, PCX, JPEG, CALS, TIFF and PNG readers and writers, KroConvImage,
  * KroConvSize and the drawing of two plots on two devices share no state, so
  * two threads may run them at once on their own streams and records.
  * KroConvImage reads kroOption: it is safe only while no thread parses
@@ -100,6 +100,13 @@ extern "C" {
 #define KRO_ERR_COLOR_NAME         1012160166 /* colour name not in the colour file */
 #define KRO_ERR_PCX_HEADER         1012160170 /* bad PCX header or run */
 #define KRO_ERR_PCX_PLANES         1012160171 /* PCX plane count not 1 or 3 */
+#define KRO_ERR_TIFF               1012160180 /* TIFF file damaged, or cannot be read or written */
+#define KRO_ERR_TIFF_PAGE          1012160181 /* no such page in the TIFF file */
+#define KRO_ERR_TIFF_LAYOUT        1012160182 /* TIFF samples of a kind not read */
+#define KRO_ERR_TIFF_COMPRESSION   1012160183 /* compression not available, or not for this depth */
+#define KRO_ERR_PNG                1012160185 /* PNG file damaged, or cannot be read or written */
+#define KRO_ERR_NOT_AS_IS          1012160186 /* coded data cannot be copied as it stands */
+#define KRO_ERR_UNAVAILABLE        1012160187 /* codec not part of this build */
 
 /* ---- Raster image ------------------------------------------------------ */
 
@@ -273,6 +280,70 @@ KRO_API int32_t KroJPEGToRsImage(FILE* stream, RsImage* image, int32_t* photomet
 KRO_API int32_t KroRsImageToJPEG(FILE* stream, const RsImage* image, int32_t photometric,
                                  const int32_t resolution[2], int32_t quality);
 
+/* ---- TIFF and PNG ------------------------------------------------------ */
+
+/* Beyond the original interface (exports.extra lists these names). */
+
+/* TIFF files are read and written through streams positioned at the file's
+ * first byte, which must be seekable. Pages count from 0.
+ *
+ * KroTIFFToRsImage reads page page as 1-bit (photometric 0 or 1 as the file
+ * says), 8-bit gray (0 or 1) or palette (3; 1 to 4 bits a sample widen to 8),
+ * or 24-bit RGB (2); other layouts (16 bits a sample, alpha, CMYK, YCbCr,
+ * separate planes) read as 24-bit RGB, alpha laid on white. The Orientation
+ * tag is honoured: the picture comes out upright. resolution[0..1] receives
+ * dots per inch (centimetres converted), or -1 and -1 when the file states
+ * none. A page whose coded data could not make the picture it declares gives
+ * KRO_ERR_TIFF before anything is allocated for it. */
+KRO_API int32_t KroTIFFToRsImage(FILE* stream, int32_t page, RsImage* image,
+                                 int32_t* photometric, int32_t resolution[2],
+                                 unsigned char palette[768]);
+
+/* The count of pages in *pages and the TIFF Compression value of page page
+ * in *compression (either may be null). */
+KRO_API int32_t KroTIFFInfo(FILE* stream, int32_t page, int32_t* pages, int32_t* compression);
+
+/* Writes image as one page: the stream's first page when it is empty, else
+ * the next page of the TIFF file it holds (opened for update, "r+b" or
+ * "w+b"). photometric and palette as for KroRsImageToPS; resolution in dots
+ * per inch, or -1 for none. compression is a KRO_COMPRESSION_* value: NO,
+ * PACKBITS, LZW and DEFLATE at every depth (LZW and DEFLATE with the
+ * horizontal predictor for gray and RGB), G3 and G4 at depth 1 only; 0
+ * chooses G4 for depth 1 and LZW otherwise. KRO_ERR_TIFF_COMPRESSION when the
+ * compression does not suit the depth or is not built in. */
+KRO_API int32_t KroRsImageToTIFF(FILE* stream, const RsImage* image, int32_t photometric,
+                                 const unsigned char palette[768], const int32_t resolution[2],
+                                 int32_t compression);
+
+/* Copies the Group 4 picture of a CALS file (read from its first byte) into
+ * a new page of tiff (as KroRsImageToTIFF adds pages) without decoding it.
+ * KRO_ERR_NOT_AS_IS, nothing written, when the picture is turned or mirrored
+ * (rorient other than 0,270): the host decodes and writes it then. */
+KRO_API int32_t KroCalsToTIFF(FILE* cals, FILE* tiff);
+
+/* Copies the Group 4 strip of TIFF page page into a CALS file without
+ * decoding it. header gives the text records; its raster fields are filled
+ * in from the page (the density from the page's resolution, or kept when the
+ * page states none, or none that CALS can hold). KRO_ERR_NOT_AS_IS, nothing
+ * written, when the page is not one strip of plain Group 4 coding with 0 as
+ * white, most significant bit first, upright. */
+KRO_API int32_t KroTIFFToCals(FILE* tiff, int32_t page, CalsHeader* header, FILE* cals);
+
+/* Reads a PNG file: 1-bit gray as depth 1 (photometric 1), gray of 2 to 16
+ * bits as 8-bit gray (1), palettes as 8-bit palette pictures (3), colour as
+ * 24-bit RGB (2); 16-bit samples are scaled to 8 bits and transparency is
+ * laid on white. resolution[0..1] receives the pHYs resolution in dots per
+ * inch, or -1 and -1 when the file states none in metres. */
+KRO_API int32_t KroPNGToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                int32_t resolution[2], unsigned char palette[768]);
+
+/* Writes image as a PNG file: depth 1 as 1-bit gray, depth 8 as gray
+ * (photometric 0 or 1) or palette (3), depth 24 as RGB; validWidth columns of
+ * each row. A resolution above 0 goes into pHYs (dots per metre). Builds
+ * without libpng give KRO_ERR_UNAVAILABLE for both PNG functions. */
+KRO_API int32_t KroRsImageToPNG(FILE* stream, const RsImage* image, int32_t photometric,
+                                const unsigned char palette[768], const int32_t resolution[2]);
+
 /* ---- Transforms (section kept by the transforms) ----------------------- */
 
 /* Scales the rectangle (0, 0, srcWidth, srcHeight) of src into the rectangle
@@ -378,6 +449,8 @@ extern KRO_API KroOption kroOption;
 #define KRO_COMPRESSION_OJPEG    6
 #define KRO_COMPRESSION_JPEG     7
 #define KRO_COMPRESSION_PACKBITS 32773
+#define KRO_COMPRESSION_LZW      5 /* TIFF writer only */
+#define KRO_COMPRESSION_DEFLATE  8 /* TIFF writer only */
 #define KRO_MODE_COPY 0
 #define KRO_MODE_AND  1
 #define KRO_MODE_OR   2
