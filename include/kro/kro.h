@@ -171,6 +171,46 @@ KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
 
 /* Writes the trailer: the page count and the bounding box of the pages. */
 KRO_API int32_t KroPutPSFooter(FILE* stream);
+/* ---- PDF ---------------------------------------------------------------- */
+
+/* Beyond the original interface (exports.extra lists these names). A
+ * document is KroPutPDFHeader, then one page call per picture, then
+ * KroPutPDFFooter, on one stream that is only written front to back (a pipe
+ * or standard output will do). The library keeps the document's objects
+ * between the calls: one document at a time, on one thread. Each page keeps
+ * its picture's physical size at xdpi by ydpi dots per inch. A page refused
+ * with a status code writes nothing, so the document stays whole; after a
+ * failed write every call gives KRO_ERR_IO. creator may be null. */
+KRO_API int32_t KroPutPDFHeader(FILE* stream, const char* creator, const char* title);
+
+/* Writes image as one page, photometric as for KroRsImageToPS: bilevel
+ * pictures coded with Group 4, gray, palette and RGB pictures with Flate
+ * (zlib level 1). The page draws validWidth columns of each stored row. */
+KRO_API int32_t KroRsImageToPDF(FILE* stream, const RsImage* image,
+                                const unsigned char palette[768], int32_t photometric,
+                                int32_t xdpi, int32_t ydpi);
+
+/* Writes length bytes of Group 4 coded data of width x height pels (the
+ * picture of a CALS file after its header) as one page, copied as they are.
+ * photometric 0: coded black runs are black; 1: they are white. Data that
+ * does not end in the end-of-facsimile-block code is decoded once first; if
+ * it does not make the whole picture, KRO_ERR_G4_DECODE. */
+KRO_API int32_t KroG4ToPDF(FILE* stream, const unsigned char* coded, size_t length,
+                           int32_t width, int32_t height, int32_t photometric, int32_t xdpi,
+                           int32_t ydpi);
+
+/* Writes a whole JPEG file of length bytes as one page, copied as it is: 8-bit
+ * Huffman-coded gray, colour or CMYK (Adobe's inverted CMYK drawn as such),
+ * baseline or progressive. xdpi and ydpi count when the file states no
+ * density. A file that does not end in its end-of-image marker, or that a
+ * viewer could not draw as it is, gives KRO_ERR_JPEG_DECODE (decode it with
+ * KroJPEGToRsImage instead). */
+KRO_API int32_t KroJPEGToPDF(FILE* stream, const unsigned char* data, size_t length,
+                             int32_t xdpi, int32_t ydpi);
+
+/* Writes the page tree, the cross-reference table and the trailer. */
+KRO_API int32_t KroPutPDFFooter(FILE* stream);
+
 /* ---- PCX --------------------------------------------------------------- */
 
 /* Reads a run-length coded PCX file of 1 bit (one plane), 8 bits (one plane,
