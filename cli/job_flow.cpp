@@ -13,6 +13,7 @@
 #include "cli/cli.h"
 #include "cli/colour.h"
 #include "cli/input.h"
+#include "cli/input.h"
 #include "cli/job.h"
 #include "cli/output.h"
 #include "cli/plot_convert.h"
@@ -50,7 +51,7 @@ int writeError(const std::string& in, const std::string& out, Format format, con
 // Whether the output format can state the resolution, asked of its writer
 // with a picture of one pixel, before a picture is scaled for it.
 bool resolutionFits(Format format, int32_t dpi) {
-    if (format == Format::PostScript) return true;
+    if (isDocument(format)) return true;
     Picture probe;
     RsImage& im = probe.image;
     im.depth = format == Format::Cals ? 1 : 8;
@@ -80,9 +81,34 @@ bool resolutionFits(Format format, int32_t dpi) {
     return !refused;
 }
 
+// A CALS or JPEG picture that no option changes goes into a PDF document as
+// it is coded. true when the input was handled so (*status 0) or the output
+// failed (*status the exit status); false when the picture is to be decoded.
+bool copyIntoPdf(const std::string& in, const std::string& out, FILE* stream, bool verbose,
+                 int* status) {
+    *status = 0;
+    if (sizeAsked()) return false;
+    // Colour options convert a JPEG picture; a bilevel CALS one has nothing
+    // for them to do.
+    const bool jpeg = !colourOptionGiven();
+    Format inFormat;
+    errno = 0;
+    const int32_t code = copyCodedPage(stream, in, kroOption.dpi.value, jpeg, &inFormat);
+    if (code != 0 && std::ferror(stream)) {
+        *status = errno != 0 ? systemError(out, errno) : libraryError(out, code);
+        return true;
+    }
+    if (code != 0) return false;
+    if (verbose)
+        std::fprintf(isStandardOutput(out) ? stderr : stdout,
+                     "%s (%s, coded data copied) -> %s (PDF)\n", in.c_str(),
+                     formatName(inFormat), out.c_str());
+    return true;
+}
+
 // One input into an open output: read, colours for the output, write. For
-// PostScript the picture becomes the document's next page. 0, or an exit
-// status after reporting why.
+// PostScript and PDF the picture becomes the document's next page. 0, or an
+// exit status after reporting why.
 int convertOne(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
                bool verbose) {
     Picture pic;
@@ -92,8 +118,8 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
         if (int32_t code = fitColourType(&pic, outFormat, nullptr)) return libraryError(in, code);
         WriteSettings settings;
         settings.dpi = pic.resolution[0];
-        const int32_t code = outFormat == Format::PostScript
-                                 ? writePostScriptPage(stream, pic, settings)
+        const int32_t code = isDocument(outFormat)
+                                 ? writeDocumentPage(stream, outFormat, pic, settings)
                                  : writePicture(stream, outFormat, pic, settings);
         if (code != 0) {
             if (std::ferror(stream) && errno != 0) return systemError(out, errno);
@@ -104,8 +130,9 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
                          in.c_str(), out.c_str(), formatName(outFormat));
         return 0;
     }
-    Format inFormat;
     int status = 0;
+    if (outFormat == Format::Pdf && copyIntoPdf(in, out, stream, verbose, &status)) return status;
+    Format inFormat;
     if (!loadPicture(in, &pic, &inFormat, &status)) return status;
 
     const int32_t inDepth = pic.image.depth;
@@ -132,8 +159,8 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     if ((code = fitColourType(&pic, outFormat, n))) return libraryError(in, code);
 
     errno = 0;
-    code = outFormat == Format::PostScript ? writePostScriptPage(stream, pic, settings)
-                                           : writePicture(stream, outFormat, pic, settings);
+    code = isDocument(outFormat) ? writeDocumentPage(stream, outFormat, pic, settings)
+                                 : writePicture(stream, outFormat, pic, settings);
     if (code != 0) {
         // A write the system refused (a full disk) is told as the system tells it.
         if (std::ferror(stream) && errno != 0) return systemError(out, errno);
@@ -226,7 +253,8 @@ int checkJob(const Job& job) {
     const std::string& out = job.output;
     const Format outFormat = outputFormat(job);
     if (!job.to.empty() && outFormat == Format::Unknown)
-        return usageError("convert: --to takes bmp, pcx, jpg, cal or ps, not '%s'", job.to.c_str());
+        return usageError("convert: --to takes bmp, pcx, jpg, cal, ps or pdf, not '%s'",
+                          job.to.c_str());
     if (out == "-" && outFormat == Format::Unknown)
         return usageError("convert: standard output needs --to FORMAT");
     if (std::count(job.inputs.begin(), job.inputs.end(), "-") > 1)
@@ -240,12 +268,12 @@ int checkJob(const Job& job) {
     }
     if (outFormat == Format::Unknown)
         return usageError(
-            "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal or "
-            ".ps)",
+            "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal, .ps "
+            "or .pdf)",
             out.c_str());
-    if (job.inputs.size() > 1 && outFormat != Format::PostScript)
+    if (job.inputs.size() > 1 && !isDocument(outFormat))
         return usageError(
-            "convert: several inputs make the pages of a PostScript (.ps) output; "
+            "convert: several inputs make the pages of a PostScript (.ps) or PDF (.pdf) output; "
             "'%s' takes one",
             out.c_str());
     const int32_t kind = conversionKind(outFormat);
@@ -282,12 +310,12 @@ int runJob(const Job& job) {
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
     FILE* stream = output.stream();
-    if (int32_t code = outFormat == Format::PostScript ? beginPostScript(stream, out) : 0)
+    if (int32_t code = isDocument(outFormat) ? beginDocument(stream, outFormat, out) : 0)
         return libraryError(out, code);
     for (const std::string& in : job.inputs) {
         if (int rc = convertOne(in, out, outFormat, stream, job.verbose)) return rc;
     }
-    if (int32_t code = outFormat == Format::PostScript ? endPostScript(stream) : 0) {
+    if (int32_t code = isDocument(outFormat) ? endDocument(stream, outFormat) : 0) {
         if (std::ferror(stream) && errno != 0) return systemError(out, errno);
         return libraryError(out, code);
     }
