@@ -1,7 +1,11 @@
 // Pages of a PDF document made from a file's coded data, without decoding
 // it: a CALS file's Group 4 data, a JPEG file whole.
+#ifndef _WIN32
+#include <sys/mman.h>
+#endif
+
 #include <cstdio>
-#include <vector>
+#include <cstdlib>
 
 #include "cli/input.h"
 #include "cli/picture.h"
@@ -13,22 +17,64 @@ namespace {
 
 constexpr long kCalsDataOffset = 2048;  // eleven 128-byte records, then fill
 
-// The bytes of f from offset to its end; false when they cannot be read.
-bool readRest(FILE* f, long offset, std::vector<unsigned char>* bytes) {
-    if (std::fseek(f, 0, SEEK_END) != 0) return false;
-    const long end = std::ftell(f);
-    if (end < offset || std::fseek(f, offset, SEEK_SET) != 0) return false;
-    bytes->resize(size_t(end - offset));
-    return std::fread(bytes->data(), 1, bytes->size(), f) == bytes->size();
-}
+// The bytes of a file from an offset to its end: mapped where the system
+// maps files (a JPEG photograph of many megabytes is neither zeroed nor
+// copied on its way to the page), read into memory elsewhere.
+class FileBytes {
+public:
+    FileBytes() = default;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    ~FileBytes() {
+#ifndef _WIN32
+        if (mapped_) ::munmap(mapped_, mappedSize_);
+#endif
+        std::free(read_);
+    }
+
+    // false when the bytes cannot be had.
+    bool load(FILE* f, long offset) {
+        if (std::fseek(f, 0, SEEK_END) != 0) return false;
+        const long end = std::ftell(f);
+        if (end < offset) return false;
+        size_ = size_t(end - offset);
+#ifndef _WIN32
+        if (end > 0) {
+            void* p = ::mmap(nullptr, size_t(end), PROT_READ, MAP_PRIVATE | MAP_POPULATE,
+                             fileno(f), 0);
+            if (p != MAP_FAILED) {
+                mapped_ = p;
+                mappedSize_ = size_t(end);
+                data_ = static_cast<const unsigned char*>(p) + offset;
+                return true;
+            }
+        }
+#endif
+        read_ = static_cast<unsigned char*>(std::malloc(size_ ? size_ : 1));
+        if (!read_ || std::fseek(f, offset, SEEK_SET) != 0 ||
+            std::fread(read_, 1, size_, f) != size_)
+            return false;
+        data_ = read_;
+        return true;
+    }
+    const unsigned char* data() const { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    const unsigned char* data_ = nullptr;
+    size_t size_ = 0;
+    unsigned char* read_ = nullptr;
+    void* mapped_ = nullptr;
+    size_t mappedSize_ = 0;
+};
 
 int32_t copyCals(FILE* out, FILE* in, int32_t dpi) {
     CalsHeader h;
     if (KroGetCals(in, &h) != 0) return fndErrorStatus;
     // The PDF filter draws the coded lines as they come: top down, left to right.
     if (h.pelPath != 0 || h.lineProgression != 270) return KRO_ERR_ROTATE;
-    std::vector<unsigned char> coded;
-    if (!readRest(in, kCalsDataOffset, &coded)) return KRO_ERR_CALS_SHORT;
+    FileBytes coded;
+    if (!coded.load(in, kCalsDataOffset)) return KRO_ERR_CALS_SHORT;
     const int32_t density = int32_t(h.rdensity);
     if (density > 0) dpi = density;
     return statusOf(KroG4ToPDF(out, coded.data(), coded.size(), h.pelsPerLine, h.numLines,
@@ -36,8 +82,8 @@ int32_t copyCals(FILE* out, FILE* in, int32_t dpi) {
 }
 
 int32_t copyJpeg(FILE* out, FILE* in, int32_t dpi) {
-    std::vector<unsigned char> data;
-    if (!readRest(in, 0, &data)) return KRO_ERR_JPEG_DECODE;
+    FileBytes data;
+    if (!data.load(in, 0)) return KRO_ERR_JPEG_DECODE;
     return statusOf(KroJPEGToPDF(out, data.data(), data.size(), dpi, dpi));
 }
 
