@@ -262,7 +262,7 @@ int checkJob(const Job& job) {
     if (outFormat == Format::Unknown && isPlotOnlyOutput(out)) {
         const std::string in = job.inputs.empty() ? "-" : job.inputs[0];
         std::fprintf(stderr,
-                     "kro: %s: not an HP-GL plot; PNG, PDF and SVG pages are drawn from plots\n",
+                     "kro: %s: not an HP-GL plot; PNG and SVG pages are drawn from plots\n",
                      in.c_str());
         return kExitFailure;
     }
