@@ -11,6 +11,7 @@ cd "$work" || exit 1
 
 for f in picture in a photo scan; do cp "$samples/madras-rgb.bmp" "$f.bmp"; done
 kro convert photo.bmp b.pcx && kro convert photo.bmp c.jpg && kro convert photo.bmp photo.jpg
+kro convert scan.bmp scan1.cal && kro convert scan.bmp scan2.cal
 printf 'IN;SP1;PU0,0;PD4000,0,4000,3000,0,3000,0,0;SP0;\n' >plot.hpgl
 echo "$work/photo.bmp - - - - cal - - - - - 0.5 - - - - - - - - - - - - -" >jobs
 mkdir scans && cp "$samples"/*.bmp scans/
