@@ -80,6 +80,17 @@ if [ ! -f "$prefix/.libjpeg-turbo-$jpeg_ver" ]; then
         -DWITH_TURBOJPEG=OFF -DWITH_SIMD=$simd -DWITH_JAVA=OFF
     touch "$prefix/.libjpeg-turbo-$jpeg_ver"
 fi
+zlib_ver=$(version_of zlib)
+if [ ! -f "$prefix/.zlib-$zlib_ver" ]; then
+    echo "windows: building zlib $zlib_ver"
+    # Debian's source has no win32 makefile; its configure cross-builds from CHOST.
+    zlib_src=$(fetch zlib)
+    (cd "$zlib_src" && { make distclean >/dev/null 2>&1 || true; } &&
+        CHOST=$cross CC=${cross}-gcc-posix AR=${cross}-ar RANLIB=${cross}-ranlib \
+            ./configure --static --prefix="$prefix" && make -j"$jobs" libz.a && make install) \
+        >"$deps/zlib.log" 2>&1 || { tail -20 "$deps/zlib.log"; exit 1; }
+    touch "$prefix/.zlib-$zlib_ver"
+fi
 tiff_ver=$(version_of tiff)
 if [ ! -f "$prefix/.tiff-$tiff_ver" ]; then
     echo "windows: building libtiff $tiff_ver (CCITT codecs only)"
