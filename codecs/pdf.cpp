@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "codecs/cals.h"
+#include "codecs/jpeg.h"
 #include "core/image.h"
 #include "core/palette.h"
 #include "kro/pixo.h"

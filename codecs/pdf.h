@@ -50,18 +50,4 @@ int32_t pdfFooter(PdfDocument* doc, FILE* stream);
 // perhaps followed by zero fill: then a coder finished it and it was not cut.
 bool g4EndsWithEofb(const unsigned char* coded, size_t length);
 
-// What a JPEG file's header says, as far as a page needs it.
-struct JpegFacts {
-    int32_t width = 0, height = 0;
-    int32_t components = 0;   // 1, 3 or 4
-    bool adobeInverted = false;  // CMYK written inverted, as Adobe's encoders do
-    int32_t dpi[2] = {-1, -1};   // -1: stated none
-};
-
-// Reads the header of a JPEG file that a PDF viewer can draw as it is:
-// 8-bit, Huffman-coded, gray, YCbCr/RGB or CMYK, complete up to its
-// end-of-image marker. KRO_ERR_JPEG_DECODE otherwise, KRO_ERR_SIZE for sides
-// beyond KRO_MAX_SIDE.
-int32_t jpegFacts(const unsigned char* data, size_t length, JpegFacts* facts);
-
 }  // namespace kro

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "codecs/jpeg.h"
 #include "codecs/pdf.h"
 #include "kro/pixo.h"
 #include "test_util.h"
@@ -245,6 +246,27 @@ TEST(PdfJpeg, FileIsCopiedWithItsDensity) {
     EXPECT_NE(doc.find("/MediaBox [0 0 7.92 4.08]"), std::string::npos);
     EXPECT_NE(doc.find("/ColorSpace /DeviceRGB /BitsPerComponent 8\n/Filter /DCTDecode"),
               std::string::npos);
+}
+
+// The files the JPEG reader refuses as damaged are refused as they are too;
+// those it refuses for what it cannot hold (CMYK, two resolutions) go in.
+TEST(PdfJpeg, DamagedFilesAreRefused) {
+    const std::vector<kt::BadSample> samples = kt::badSamples("jpeg-");
+    ASSERT_GT(samples.size(), 10u);
+    kt::TempFile f;
+    ASSERT_EQ(KroPutPDFHeader(f.get(), nullptr, "t"), 0);
+    for (const kt::BadSample& s : samples) {
+        const Bytes b = kt::readFile(std::string(KRO_TEST_DATA) + "/bad/" + s.name);
+        fndErrorStatus = 0;
+        const int32_t rc = KroJPEGToPDF(f.get(), b.data(), b.size(), 72, 72);
+        const bool damaged = s.code == KRO_ERR_JPEG_DECODE || s.code == KRO_ERR_SIZE ||
+                             s.name.find("no-eoi") != std::string::npos;
+        EXPECT_EQ(rc, damaged ? -1 : 0) << s.name << " " << fndErrorStatus;
+    }
+    ASSERT_EQ(KroPutPDFFooter(f.get()), 0);
+    const std::string doc = textOf(f);
+    expectWellFormed(doc, 4);  // corrupt scan (it decodes), two densities, CMYK
+    EXPECT_NE(doc.find("/ColorSpace /DeviceCMYK"), std::string::npos);
 }
 
 namespace {

@@ -202,9 +202,10 @@ KRO_API int32_t KroG4ToPDF(FILE* stream, const unsigned char* coded, size_t leng
 /* Writes a whole JPEG file of length bytes as one page, copied as it is: 8-bit
  * Huffman-coded gray, colour or CMYK (Adobe's inverted CMYK drawn as such),
  * baseline or progressive. xdpi and ydpi count when the file states no
- * density. A file that does not end in its end-of-image marker, or that a
- * viewer could not draw as it is, gives KRO_ERR_JPEG_DECODE (decode it with
- * KroJPEGToRsImage instead). */
+ * density. The file is decoded once at an eighth of its size: one whose data
+ * does not decode in full up to its end-of-image marker, or that a viewer
+ * could not draw as it is, gives KRO_ERR_JPEG_DECODE (KroJPEGToRsImage may
+ * still read it). */
 KRO_API int32_t KroJPEGToPDF(FILE* stream, const unsigned char* data, size_t length,
                              int32_t xdpi, int32_t ydpi);
 
