@@ -9,7 +9,7 @@
  * KroConvImage reads kroOption: it is safe only while no thread parses
  * options. One thread at a time parses options into kroOption, and writes a
  * PostScript document (KroPutPSHeader, KroRsImageToPS, KroPutPSFooter share
- * its page count and bounding box). fndErrorStatus is one plain integer for
+ * its page count and bounding box) or a PDF document (its objects). fndErrorStatus is one plain integer for
  * the whole process: calls that fail at once on two threads race to store
  * their codes. A call that succeeds leaves it alone, except KroOpenHPGL and
  * Kro_MAX_MIN, which clear it first. */
