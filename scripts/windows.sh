@@ -150,7 +150,7 @@ if [ -n "$linux_kro" ]; then
     # whose wide pens and arcs differ by a pixel here and there.
     for input in samples/*.bmp tests/data/bmp/*.bmp; do
         name=$(basename "$input")
-        for ext in bmp pcx cal ps; do
+        for ext in bmp pcx cal ps pdf; do
             case $name.$ext in *.bmp.bmp) continue ;; esac
             out=$name.$ext  # the same name on both sides: PostScript titles carry it
             opts="-dpi 200"
@@ -169,7 +169,7 @@ if [ -n "$linux_kro" ]; then
             compared=$((compared + 1))
         done
     done
-    echo "windows: $compared BMP, PCX, CALS and PostScript files identical to the Linux build's"
+    echo "windows: $compared BMP, PCX, CALS, PostScript and PDF files identical to the Linux build's"
 else
     echo "windows: no Linux kro (sh scripts/setup.sh installs what it needs): outputs not compared"
 fi

@@ -20,7 +20,7 @@ mkdir scans && cp "$samples"/*.bmp scans/
 awk '/^## Using `kro`/ { f = 1 } f && /^```sh/ { c = 1; next } c && /^```/ { exit } c' "$readme" >examples
 [ -s examples ] || { echo "FAIL: no examples found" >&2; exit 1; }
 while IFS= read -r line; do
-    # kro.exe draws plots with GDI32 and writes no PNG, PDF or SVG.
+    # kro.exe draws plots with GDI32 and writes no PNG or SVG; PDF lines are cli.pdf's.
     if [ -n "${KRO_WINE:-}" ] && echo "$line" | grep -qE '\.(png|pdf|svg)|--to png'; then
         continue
     fi
