@@ -13,7 +13,6 @@
 #include "cli/cli.h"
 #include "cli/colour.h"
 #include "cli/input.h"
-#include "cli/input.h"
 #include "cli/job.h"
 #include "cli/output.h"
 #include "cli/plot_convert.h"
@@ -101,8 +100,8 @@ bool copyIntoPdf(const std::string& in, const std::string& out, FILE* stream, bo
     if (code != 0) return false;
     if (verbose)
         std::fprintf(isStandardOutput(out) ? stderr : stdout,
-                     "%s (%s, coded data copied) -> %s (PDF)\n", in.c_str(),
-                     formatName(inFormat), out.c_str());
+                     "%s (%s, coded data copied) -> %s (PDF)\n", in.c_str(), formatName(inFormat),
+                     out.c_str());
     return true;
 }
 
@@ -261,8 +260,7 @@ int checkJob(const Job& job) {
         return usageError("convert: standard input can be read once");
     if (outFormat == Format::Unknown && isPlotOnlyOutput(out)) {
         const std::string in = job.inputs.empty() ? "-" : job.inputs[0];
-        std::fprintf(stderr,
-                     "kro: %s: not an HP-GL plot; PNG and SVG pages are drawn from plots\n",
+        std::fprintf(stderr, "kro: %s: not an HP-GL plot; PNG and SVG pages are drawn from plots\n",
                      in.c_str());
         return kExitFailure;
     }

@@ -21,7 +21,7 @@ constexpr long kCalsDataOffset = 2048;  // eleven 128-byte records, then fill
 // maps files (a JPEG photograph of many megabytes is neither zeroed nor
 // copied on its way to the page), read into memory elsewhere.
 class FileBytes {
-public:
+  public:
     FileBytes() = default;
     FileBytes(const FileBytes&) = delete;
     FileBytes& operator=(const FileBytes&) = delete;
@@ -40,8 +40,8 @@ public:
         size_ = size_t(end - offset);
 #ifndef _WIN32
         if (end > 0) {
-            void* p = ::mmap(nullptr, size_t(end), PROT_READ, MAP_PRIVATE | MAP_POPULATE,
-                             fileno(f), 0);
+            void* p =
+                ::mmap(nullptr, size_t(end), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fileno(f), 0);
             if (p != MAP_FAILED) {
                 mapped_ = p;
                 mappedSize_ = size_t(end);
@@ -57,10 +57,14 @@ public:
         data_ = read_;
         return true;
     }
-    const unsigned char* data() const { return data_; }
-    size_t size() const { return size_; }
+    const unsigned char* data() const {
+        return data_;
+    }
+    size_t size() const {
+        return size_;
+    }
 
-private:
+  private:
     const unsigned char* data_ = nullptr;
     size_t size_ = 0;
     unsigned char* read_ = nullptr;
@@ -89,8 +93,7 @@ int32_t copyJpeg(FILE* out, FILE* in, int32_t dpi) {
 
 }  // namespace
 
-int32_t copyCodedPage(FILE* out, const std::string& path, int32_t dpi, bool jpeg,
-                      Format* format) {
+int32_t copyCodedPage(FILE* out, const std::string& path, int32_t dpi, bool jpeg, Format* format) {
     *format = Format::Unknown;
     const std::string file = inputPath(path);
     FILE* in = file.empty() ? nullptr : std::fopen(file.c_str(), "rb");

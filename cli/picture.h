@@ -107,7 +107,6 @@ int32_t endDocument(FILE* f, Format format);
 // otherwise the library's status code (nothing written unless the stream
 // failed), and the picture can still be decoded and written as a page.
 // *format gets the file's format.
-int32_t copyCodedPage(FILE* out, const std::string& path, int32_t dpi, bool jpeg,
-                      Format* format);
+int32_t copyCodedPage(FILE* out, const std::string& path, int32_t dpi, bool jpeg, Format* format);
 
 }  // namespace kro::cli

@@ -230,8 +230,7 @@ int32_t inspect(Reader* r, const unsigned char* data, size_t length, kro::JpegFa
                           (n == 3 && (space == JCS_YCbCr || space == JCS_RGB)) ||
                           (n == 4 && (space == JCS_CMYK || space == JCS_YCCK));
     if (!drawable) return KRO_ERR_JPEG_DECODE;
-    if (!kro::sideInRange(d.image_width) || !kro::sideInRange(d.image_height))
-        return KRO_ERR_SIZE;
+    if (!kro::sideInRange(d.image_width) || !kro::sideInRange(d.image_height)) return KRO_ERR_SIZE;
     if (d.src->bytes_in_buffer < leastScanBytes(d)) return KRO_ERR_JPEG_DECODE;
     facts->width = int32_t(d.image_width);
     facts->height = int32_t(d.image_height);

@@ -30,7 +30,7 @@ constexpr uint32_t kCatalog = 1, kPageTree = 2, kInfo = 3;
 // the document. A failed write marks the document broken; later output is
 // dropped.
 class Out {
-public:
+  public:
     Out(FILE* f, kro::PdfDocument* doc) : f_(f), doc_(doc) {}
     Out(const Out&) = delete;
     Out& operator=(const Out&) = delete;
@@ -94,7 +94,7 @@ public:
     }
     int32_t finish() { return flush() ? 0 : KRO_ERR_IO; }
 
-private:
+  private:
     void flushIfFull() {
         if (used_ > kBlock - 256) flush();
     }
@@ -122,14 +122,14 @@ struct Points {
 
 // What a page of a picture states about it.
 struct PageImage {
-    int32_t width, height;        // pixels of the picture drawn
+    int32_t width, height;  // pixels of the picture drawn
     int32_t xdpi, ydpi;
-    const char* colourSpace;      // a name, or null for the palette below
-    const unsigned char* palette; // three planes, for an indexed colour space
+    const char* colourSpace;       // a name, or null for the palette below
+    const unsigned char* palette;  // three planes, for an indexed colour space
     int32_t bits;
-    const char* decode;           // a /Decode array, or null
-    const char* filter;           // the filter's name
-    char parameters[96];          // its /DecodeParms dictionary, or empty
+    const char* decode;   // a /Decode array, or null
+    const char* filter;   // the filter's name
+    char parameters[96];  // its /DecodeParms dictionary, or empty
 };
 
 // Whether a page of dataBytes more can still be found by the
@@ -149,8 +149,8 @@ void beginPage(kro::PdfDocument* doc, Out& out, const PageImage& im, uint64_t le
     const Points w(double(im.width) * 72.0 / double(im.xdpi));
     const Points h(double(im.height) * 72.0 / double(im.ydpi));
     out.object(page);
-    out.format("<< /Type /Page /Parent %u 0 R /MediaBox [0 0 %s %s]\n", unsigned(kPageTree),
-               w.text, h.text);
+    out.format("<< /Type /Page /Parent %u 0 R /MediaBox [0 0 %s %s]\n", unsigned(kPageTree), w.text,
+               h.text);
     out.format("/Resources << /XObject << /Im0 %u 0 R >> >> /Contents %u 0 R >>\nendobj\n",
                unsigned(image), unsigned(content));
     char draw[100];
@@ -491,8 +491,8 @@ extern "C" KRO_API int32_t KroRsImageToPDF(FILE* stream, const RsImage* image,
 extern "C" KRO_API int32_t KroG4ToPDF(FILE* stream, const unsigned char* coded, size_t length,
                                       int32_t width, int32_t height, int32_t photometric,
                                       int32_t xdpi, int32_t ydpi) {
-    return kro::report(kro::pdfG4Page(&document, stream, coded, length, width, height,
-                                      photometric, xdpi, ydpi));
+    return kro::report(
+        kro::pdfG4Page(&document, stream, coded, length, width, height, photometric, xdpi, ydpi));
 }
 
 extern "C" KRO_API int32_t KroJPEGToPDF(FILE* stream, const unsigned char* data, size_t length,

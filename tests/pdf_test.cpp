@@ -145,8 +145,7 @@ TEST(PdfDocument, RefusedPagesWriteNothing) {
     EXPECT_EQ(kro::pdfImagePage(&unbegun, f.get(), &gray.im, nullptr, 1, 72, 72), KRO_ERR_FORMAT);
     ASSERT_EQ(KroPutPDFHeader(f.get(), nullptr, "t"), 0);
     const size_t header = f.contents().size();
-    EXPECT_FAILS_WITH(KroRsImageToPDF(f.get(), &gray.im, nullptr, 4, 72, 72),
-                      KRO_ERR_PHOTOMETRIC);
+    EXPECT_FAILS_WITH(KroRsImageToPDF(f.get(), &gray.im, nullptr, 4, 72, 72), KRO_ERR_PHOTOMETRIC);
     EXPECT_FAILS_WITH(KroRsImageToPDF(f.get(), &gray.im, nullptr, 2, 72, 72), KRO_ERR_DEPTH);
     EXPECT_FAILS_WITH(KroRsImageToPDF(f.get(), &gray.im, nullptr, 3, 72, 72), KRO_ERR_NULL);
     EXPECT_FAILS_WITH(KroRsImageToPDF(f.get(), &gray.im, nullptr, 1, 0, 72), KRO_ERR_RESOLUTION);
@@ -154,8 +153,7 @@ TEST(PdfDocument, RefusedPagesWriteNothing) {
     EXPECT_FAILS_WITH(KroRsImageToPDF(f.get(), &gray.im, nullptr, 1, 72, 72), KRO_ERR_SIZE);
     EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 0, 8, 8, 0, 72, 72), KRO_ERR_G4_DECODE);
     EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 6, 0, 8, 0, 72, 72), KRO_ERR_SIZE);
-    EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 6, 8, 8, 2, 72, 72),
-                      KRO_ERR_PHOTOMETRIC);
+    EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 6, 8, 8, 2, 72, 72), KRO_ERR_PHOTOMETRIC);
     EXPECT_FAILS_WITH(KroJPEGToPDF(f.get(), jpegCut.data(), jpegCut.size(), 72, 72),
                       KRO_ERR_JPEG_DECODE);
     EXPECT_EQ(f.contents().size(), header);
@@ -177,11 +175,11 @@ TEST(PdfG4, EndOfBlockIsFoundThroughFill) {
         Bytes bytes;
         bool whole;
     } cases[] = {
-        {{0x00, 0x10, 0x01}, true},          // EOL EOL, byte aligned
-        {{0x00, 0x10, 0x01, 0, 0}, true},    // then zero fill
-        {{0xA0, 0x01, 0x00, 0x10}, true},    // ending mid-byte: 4 bits of fill
-        {{0x00, 0x10, 0x03}, false},         // one bit too many
-        {{0x10, 0x01}, false},               // too short for two EOLs
+        {{0x00, 0x10, 0x01}, true},        // EOL EOL, byte aligned
+        {{0x00, 0x10, 0x01, 0, 0}, true},  // then zero fill
+        {{0xA0, 0x01, 0x00, 0x10}, true},  // ending mid-byte: 4 bits of fill
+        {{0x00, 0x10, 0x03}, false},       // one bit too many
+        {{0x10, 0x01}, false},             // too short for two EOLs
         {{0x00, 0x00, 0x00}, false},
         {{}, false},
     };
@@ -292,8 +290,8 @@ bool ppmHeader(const Bytes& ppm, int32_t* w, int32_t* h, size_t* data) {
     if (text.compare(0, 2, "P6") != 0) return false;
     at = 2;
     for (int32_t& n : numbers) {
-        while (at < text.size() && (std::isspace(static_cast<unsigned char>(text[at])) ||
-                                    text[at] == '#'))
+        while (at < text.size() &&
+               (std::isspace(static_cast<unsigned char>(text[at])) || text[at] == '#'))
             at = text[at] == '#' ? text.find('\n', at) : at + 1;
         if (at >= text.size()) return false;
         n = std::atoi(text.c_str() + at);
@@ -307,10 +305,14 @@ uint32_t expectedColour(const Page& p, int32_t x, int32_t y) {
     const uint32_t v = kt::pixel(*p.image, x, y);
     auto gray = [](uint32_t g) { return g << 16 | g << 8 | g; };
     switch (p.photometric) {
-        case 0: return p.image->depth == 1 ? (v ? 0 : 0xFFFFFF) : gray(255 - v);
-        case 1: return p.image->depth == 1 ? (v ? 0xFFFFFF : 0) : gray(v);
-        case 3: return uint32_t(p.palette[v]) << 16 | p.palette[256 + v] << 8 | p.palette[512 + v];
-        default: return v;
+        case 0:
+            return p.image->depth == 1 ? (v ? 0 : 0xFFFFFF) : gray(255 - v);
+        case 1:
+            return p.image->depth == 1 ? (v ? 0xFFFFFF : 0) : gray(v);
+        case 3:
+            return uint32_t(p.palette[v]) << 16 | p.palette[256 + v] << 8 | p.palette[512 + v];
+        default:
+            return v;
     }
 }
 
