@@ -75,14 +75,14 @@ class FileBytes {
 int32_t copyCals(FILE* out, FILE* in, int32_t dpi) {
     CalsHeader h;
     if (KroGetCals(in, &h) != 0) return fndErrorStatus;
-    // The PDF filter draws the coded lines as they come: top down, left to right.
-    if (h.pelPath != 0 || h.lineProgression != 270) return KRO_ERR_ROTATE;
     FileBytes coded;
     if (!coded.load(in, kCalsDataOffset)) return KRO_ERR_CALS_SHORT;
     const int32_t density = int32_t(h.rdensity);
     if (density > 0) dpi = density;
+    // The page turns the picture upright as the reader would.
     return statusOf(KroG4ToPDF(out, coded.data(), coded.size(), h.pelsPerLine, h.numLines,
-                               KRO_PHOTO_WHITE_IS_ZERO, dpi, dpi));
+                               KRO_PHOTO_WHITE_IS_ZERO, h.pelPath, h.lineProgression == 90 ? 1 : 0,
+                               dpi, dpi));
 }
 
 int32_t copyJpeg(FILE* out, FILE* in, int32_t dpi) {

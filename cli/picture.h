@@ -102,8 +102,8 @@ int32_t writeDocumentPage(FILE* f, Format format, const Picture& pic,
 int32_t endDocument(FILE* f, Format format);
 
 // The file's picture copied into the next page of a PDF document as it is
-// coded: a CALS file's Group 4 data (upright pictures only) or, when jpeg,
-// a JPEG file. dpi counts when the file states no resolution. 0 when the page is written;
+// coded: a CALS file's Group 4 data (turned upright on the page) or, when
+// jpeg, a JPEG file. dpi counts when the file states no resolution. 0 when the page is written;
 // otherwise the library's status code (nothing written unless the stream
 // failed), and the picture can still be decoded and written as a page.
 // *format gets the file's format.

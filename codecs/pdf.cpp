@@ -123,7 +123,9 @@ struct Points {
 // What a page of a picture states about it.
 struct PageImage {
     int32_t width, height;  // pixels of the picture drawn
-    int32_t xdpi, ydpi;
+    int32_t xdpi, ydpi;     // of the page, across and down
+    int32_t angle;          // the picture turned counter-clockwise on the page: 0, 90, 180, 270
+    bool mirrored;          // then mirrored left to right
     const char* colourSpace;       // a name, or null for the palette below
     const unsigned char* palette;  // three planes, for an indexed colour space
     int32_t bits;
@@ -146,15 +148,27 @@ void beginPage(kro::PdfDocument* doc, Out& out, const PageImage& im, uint64_t le
     const uint32_t page = newObject(doc), content = newObject(doc), image = newObject(doc);
     doc->pages.push_back(page);
     // The picture keeps its physical size: one pixel is 72 / dpi points.
-    const Points w(double(im.width) * 72.0 / double(im.xdpi));
-    const Points h(double(im.height) * 72.0 / double(im.ydpi));
+    const bool across = im.angle == 90 || im.angle == 270;
+    const double pageW = double(across ? im.height : im.width) * 72.0 / double(im.xdpi);
+    const double pageH = double(across ? im.width : im.height) * 72.0 / double(im.ydpi);
+    const Points w(pageW), h(pageH);
+    // The image's unit square onto the page, turned and mirrored:
+    // x = a u + c v + e, y = b u + d v + f.
+    double m[6] = {pageW, 0, 0, pageH, 0, 0};
+    if (im.angle == 90) m[0] = 0, m[1] = pageH, m[2] = -pageW, m[3] = 0, m[4] = pageW;
+    if (im.angle == 180) m[0] = -pageW, m[3] = -pageH, m[4] = pageW, m[5] = pageH;
+    if (im.angle == 270) m[0] = 0, m[1] = -pageH, m[2] = pageW, m[3] = 0, m[5] = pageH;
+    if (im.mirrored) m[0] = -m[0], m[2] = -m[2], m[4] = pageW - m[4];
     out.object(page);
     out.format("<< /Type /Page /Parent %u 0 R /MediaBox [0 0 %s %s]\n", unsigned(kPageTree), w.text,
                h.text);
     out.format("/Resources << /XObject << /Im0 %u 0 R >> >> /Contents %u 0 R >>\nendobj\n",
                unsigned(image), unsigned(content));
-    char draw[100];
-    const int n = std::snprintf(draw, sizeof draw, "q %s 0 0 %s 0 0 cm /Im0 Do Q", w.text, h.text);
+    char draw[200];
+    int n = std::snprintf(draw, sizeof draw, "q");
+    for (const double v : m)  // + 0.0: no -0
+        n += std::snprintf(draw + n, sizeof draw - size_t(n), " %s", Points(v + 0.0).text);
+    n += std::snprintf(draw + n, sizeof draw - size_t(n), " cm /Im0 Do Q");
     out.object(content);
     out.format("<< /Length %d >>\nstream\n%s\nendstream\nendobj\n", n, draw);
 
@@ -396,12 +410,14 @@ bool g4EndsWithEofb(const unsigned char* coded, size_t length) {
 }
 
 int32_t pdfG4Page(PdfDocument* doc, FILE* stream, const unsigned char* coded, size_t length,
-                  int32_t width, int32_t height, int32_t photometric, int32_t xdpi, int32_t ydpi) {
+                  int32_t width, int32_t height, int32_t photometric, int32_t angle,
+                  int32_t mirrored, int32_t xdpi, int32_t ydpi) {
     if (int32_t code = documentProblem(*doc, stream)) return code;
     if (!coded) return KRO_ERR_NULL;
     if (!sideInRange(width) || !sideInRange(height)) return KRO_ERR_SIZE;
     if (photometric != KRO_PHOTO_WHITE_IS_ZERO && photometric != KRO_PHOTO_BLACK_IS_ZERO)
         return KRO_ERR_PHOTOMETRIC;
+    if (angle != 0 && angle != 90 && angle != 180 && angle != 270) return KRO_ERR_ROTATE;
     if (xdpi <= 0 || ydpi <= 0) return KRO_ERR_RESOLUTION;
     if (length == 0) return KRO_ERR_G4_DECODE;
     // Data a coder finished is taken as it is; anything else is decoded once,
@@ -413,6 +429,8 @@ int32_t pdfG4Page(PdfDocument* doc, FILE* stream, const unsigned char* coded, si
     im.height = height;
     im.xdpi = xdpi;
     im.ydpi = ydpi;
+    im.angle = angle;
+    im.mirrored = mirrored != 0;
     return writeG4(doc, stream, coded, length, im, photometric);
 }
 
@@ -490,9 +508,10 @@ extern "C" KRO_API int32_t KroRsImageToPDF(FILE* stream, const RsImage* image,
 
 extern "C" KRO_API int32_t KroG4ToPDF(FILE* stream, const unsigned char* coded, size_t length,
                                       int32_t width, int32_t height, int32_t photometric,
-                                      int32_t xdpi, int32_t ydpi) {
-    return kro::report(
-        kro::pdfG4Page(&document, stream, coded, length, width, height, photometric, xdpi, ydpi));
+                                      int32_t angle, int32_t mirrored, int32_t xdpi,
+                                      int32_t ydpi) {
+    return kro::report(kro::pdfG4Page(&document, stream, coded, length, width, height,
+                                      photometric, angle, mirrored, xdpi, ydpi));
 }
 
 extern "C" KRO_API int32_t KroJPEGToPDF(FILE* stream, const unsigned char* data, size_t length,

@@ -34,9 +34,12 @@ int32_t pdfImagePage(PdfDocument* doc, FILE* stream, const RsImage* image,
                      int32_t ydpi);
 
 // One page of Group 4 coded bytes of width x height pels, copied as they are.
-// photometric 0: coded black is black; 1: the coded colours are swapped.
+// photometric 0: coded black is black; 1: the coded colours are swapped. The
+// picture is turned counter-clockwise by angle, then mirrored left to right
+// when mirrored is not 0; xdpi and ydpi are those of the turned page.
 int32_t pdfG4Page(PdfDocument* doc, FILE* stream, const unsigned char* coded, size_t length,
-                  int32_t width, int32_t height, int32_t photometric, int32_t xdpi, int32_t ydpi);
+                  int32_t width, int32_t height, int32_t photometric, int32_t angle,
+                  int32_t mirrored, int32_t xdpi, int32_t ydpi);
 
 // One page of a whole JPEG file, copied as it is. xdpi and ydpi count when
 // the file states no density.

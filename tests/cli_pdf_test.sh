@@ -49,6 +49,17 @@ for n in $(seq 0 99); do
 done
 check "... Ghostscript draws each page as kro decodes its file" '[ "$wrong" -eq 0 ]'
 
+# --- pages of CALS files whose lines run other ways are turned as kro reads them
+wrong=""
+for orient in 000,270 090,270 180,270 270,270 000,090 090,090 180,090 270,090; do
+    cp page1.cal turned.cal
+    printf 'rorient: %s' "$orient" | dd of=turned.cal bs=1 seek=896 conv=notrunc 2>/dev/null
+    "$kro" convert turned.cal turned.pdf --verbose | grep -q "coded data copied" || wrong="$wrong copy:$orient"
+    "$kro" convert turned.cal turned.bmp && bmptopnm <turned.bmp >turned.pbm 2>/dev/null
+    draw turned.pdf 200 && same d-001.pbm turned.pbm || wrong="$wrong $orient"
+done
+check "CALS orientations: copied, and drawn upright as kro decodes them" '[ -z "$wrong" ] || { echo "$wrong"; false; }'
+
 # --- JPEG files are copied whole ---------------------------------------------
 bmptopnm "$samples/madras-rgb.bmp" 2>/dev/null >madras.ppm
 cjpeg -quality 85 madras.ppm >colour.jpg

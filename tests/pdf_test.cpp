@@ -151,9 +151,13 @@ TEST(PdfDocument, RefusedPagesWriteNothing) {
     EXPECT_FAILS_WITH(KroRsImageToPDF(f.get(), &gray.im, nullptr, 1, 0, 72), KRO_ERR_RESOLUTION);
     gray.im.size = 24;
     EXPECT_FAILS_WITH(KroRsImageToPDF(f.get(), &gray.im, nullptr, 1, 72, 72), KRO_ERR_SIZE);
-    EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 0, 8, 8, 0, 72, 72), KRO_ERR_G4_DECODE);
-    EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 6, 0, 8, 0, 72, 72), KRO_ERR_SIZE);
-    EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 6, 8, 8, 2, 72, 72), KRO_ERR_PHOTOMETRIC);
+    EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 0, 8, 8, 0, 0, 0, 72, 72),
+                      KRO_ERR_G4_DECODE);
+    EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 6, 0, 8, 0, 0, 0, 72, 72), KRO_ERR_SIZE);
+    EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 6, 8, 8, 2, 0, 0, 72, 72),
+                      KRO_ERR_PHOTOMETRIC);
+    EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), jpegCut.data(), 6, 8, 8, 0, 45, 0, 72, 72),
+                      KRO_ERR_ROTATE);
     EXPECT_FAILS_WITH(KroJPEGToPDF(f.get(), jpegCut.data(), jpegCut.size(), 72, 72),
                       KRO_ERR_JPEG_DECODE);
     EXPECT_EQ(f.contents().size(), header);
@@ -196,12 +200,12 @@ TEST(PdfG4, CodedDataIsCopiedUnlessCut) {
     ASSERT_TRUE(kro::g4EndsWithEofb(coded.data(), coded.size()));
     kt::TempFile f;
     ASSERT_EQ(KroPutPDFHeader(f.get(), nullptr, "t"), 0);
-    ASSERT_EQ(KroG4ToPDF(f.get(), coded.data(), coded.size(), 17, 40, 0, 72, 72), 0);
+    ASSERT_EQ(KroG4ToPDF(f.get(), coded.data(), coded.size(), 17, 40, 0, 0, 0, 72, 72), 0);
     // Without its end-of-block code the data is decoded once: whole, it passes.
-    ASSERT_EQ(KroG4ToPDF(f.get(), coded.data(), coded.size() - 3, 17, 40, 1, 72, 72), 0);
+    ASSERT_EQ(KroG4ToPDF(f.get(), coded.data(), coded.size() - 3, 17, 40, 1, 90, 1, 72, 72), 0);
     const size_t before = f.contents().size();
     for (size_t cut : {coded.size() / 2, size_t(1)})
-        EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), coded.data(), cut, 17, 40, 0, 72, 72),
+        EXPECT_FAILS_WITH(KroG4ToPDF(f.get(), coded.data(), cut, 17, 40, 0, 0, 0, 72, 72),
                           KRO_ERR_G4_DECODE);
     EXPECT_EQ(f.contents().size(), before);
     ASSERT_EQ(KroPutPDFFooter(f.get()), 0);
@@ -209,6 +213,9 @@ TEST(PdfG4, CodedDataIsCopiedUnlessCut) {
     expectWellFormed(doc, 2);
     EXPECT_EQ(streamBytes(doc, 1), std::string(coded.begin(), coded.end()));
     EXPECT_NE(doc.find("/Columns 17 /Rows 40 /BlackIs1 true >>"), std::string::npos);
+    // Turned a quarter and mirrored: the page lies across.
+    EXPECT_NE(doc.find("/MediaBox [0 0 40 17]"), std::string::npos);
+    EXPECT_NE(doc.find("q 0 17 40 0 0 0 cm /Im0 Do Q"), std::string::npos);
 }
 
 TEST(PdfJpeg, FileIsCopiedWithItsDensity) {

@@ -192,11 +192,17 @@ KRO_API int32_t KroRsImageToPDF(FILE* stream, const RsImage* image,
 
 /* Writes length bytes of Group 4 coded data of width x height pels (the
  * picture of a CALS file after its header) as one page, copied as they are.
- * photometric 0: coded black runs are black; 1: they are white. Data that
- * does not end in the end-of-facsimile-block code is decoded once first; if
- * it does not make the whole picture, KRO_ERR_G4_DECODE. */
+ * photometric 0: coded black runs are black; 1: they are white. The page
+ * shows the picture turned counter-clockwise by angle (0, 90, 180 or 270;
+ * KRO_ERR_ROTATE otherwise), then mirrored left to right when mirrored is not
+ * 0, as KroCalsToRsImage turns a CALS picture upright (angle the pel path,
+ * mirrored for a line progression of 90); xdpi and ydpi are the turned
+ * page's. Data that does not end in the end-of-facsimile-block code is
+ * decoded once first; if it does not make the whole picture,
+ * KRO_ERR_G4_DECODE. */
 KRO_API int32_t KroG4ToPDF(FILE* stream, const unsigned char* coded, size_t length, int32_t width,
-                           int32_t height, int32_t photometric, int32_t xdpi, int32_t ydpi);
+                           int32_t height, int32_t photometric, int32_t angle, int32_t mirrored,
+                           int32_t xdpi, int32_t ydpi);
 
 /* Writes a whole JPEG file of length bytes as one page, copied as it is: 8-bit
  * Huffman-coded gray, colour or CMYK (Adobe's inverted CMYK drawn as such),
