@@ -50,7 +50,7 @@ int writeError(const std::string& in, const std::string& out, Format format, con
 // Whether the output format can state the resolution, asked of its writer
 // with a picture of one pixel, before a picture is scaled for it.
 bool resolutionFits(Format format, int32_t dpi) {
-    if (format == Format::PostScript || format == Format::Tiff) return true;
+    if (isDocument(format) || format == Format::Tiff) return true;
     Picture probe;
     RsImage& im = probe.image;
     im.depth = format == Format::Cals ? 1 : 8;
@@ -95,8 +95,8 @@ bool pictureUnchanged() {
 // CALS output, its coded data copied without decoding it. False when the
 // page is not one to copy so (turned, coded otherwise...): the job decodes
 // it then. True with *status 0 or the exit status after reporting why.
-bool copyCodedPage(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
-                   bool verbose, int* status) {
+bool copyGroup4Page(const std::string& in, const std::string& out, Format outFormat,
+                    FILE* stream, bool verbose, int* status) {
     if ((outFormat != Format::Tiff && outFormat != Format::Cals) || !pictureUnchanged())
         return false;
     const std::string file = inputPath(in);
@@ -133,6 +133,31 @@ bool copyCodedPage(const std::string& in, const std::string& out, Format outForm
     return true;
 }
 
+// A CALS or JPEG picture that no option changes goes into a PDF document as
+// it is coded. true when the input was handled so (*status 0) or the output
+// failed (*status the exit status); false when the picture is to be decoded.
+bool copyIntoPdf(const std::string& in, const std::string& out, FILE* stream, bool verbose,
+                 int* status) {
+    *status = 0;
+    if (sizeAsked()) return false;
+    // Colour options convert a JPEG picture; a bilevel CALS one has nothing
+    // for them to do.
+    const bool jpeg = !colourOptionGiven();
+    Format inFormat;
+    errno = 0;
+    const int32_t code = copyCodedPage(stream, in, kroOption.dpi.value, jpeg, &inFormat);
+    if (code != 0 && std::ferror(stream)) {
+        *status = errno != 0 ? systemError(out, errno) : libraryError(out, code);
+        return true;
+    }
+    if (code != 0) return false;
+    if (verbose)
+        std::fprintf(isStandardOutput(out) ? stderr : stdout,
+                     "%s (%s, coded data copied) -> %s (PDF)\n", in.c_str(), formatName(inFormat),
+                     out.c_str());
+    return true;
+}
+
 // One input into an open output: read, colours for the output, write. For
 // a format that holds pages the picture becomes the output's next page.
 // page is the page of a TIFF input. 0, or an exit status after reporting why.
@@ -146,8 +171,8 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
         if (int32_t code = fitColourType(&pic, outFormat, nullptr)) return libraryError(in, code);
         WriteSettings settings;
         settings.dpi = pic.resolution[0];
-        const int32_t code = outFormat == Format::PostScript
-                                 ? writePostScriptPage(stream, pic, settings)
+        const int32_t code = isDocument(outFormat)
+                                 ? writeDocumentPage(stream, outFormat, pic, settings)
                                  : writePicture(stream, outFormat, pic, settings);
         if (code != 0) {
             if (std::ferror(stream) && errno != 0) return systemError(out, errno);
@@ -158,8 +183,8 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
                          in.c_str(), out.c_str(), formatName(outFormat));
         return 0;
     }
-    Format inFormat;
     int status = 0;
+    Format inFormat;
     if (!loadPicture(in, &pic, &inFormat, &status)) return status;
 
     const int32_t inDepth = pic.image.depth;
@@ -186,8 +211,8 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     if ((code = fitColourType(&pic, outFormat, n))) return libraryError(in, code);
 
     errno = 0;
-    code = outFormat == Format::PostScript ? writePostScriptPage(stream, pic, settings)
-                                           : writePicture(stream, outFormat, pic, settings);
+    code = isDocument(outFormat) ? writeDocumentPage(stream, outFormat, pic, settings)
+                                 : writePicture(stream, outFormat, pic, settings);
     if (code != 0) {
         // A write the system refused (a full disk) is told as the system tells it.
         if (std::ferror(stream) && errno != 0) return systemError(out, errno);
@@ -214,7 +239,9 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
 int convertInput(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
                  bool verbose) {
     int status = 0;
-    if (copyCodedPage(in, out, outFormat, stream, verbose, &status)) return status;
+    if (copyGroup4Page(in, out, outFormat, stream, verbose, &status)) return status;
+    if (outFormat == Format::Pdf && !isPlotFile(in) && copyIntoPdf(in, out, stream, verbose, &status))
+        return status;
     int32_t pages = 1;
     if (holdsPages(outFormat) && !isPlotFile(in)) {
         const std::string file = inputPath(in);
@@ -310,7 +337,7 @@ int checkJob(const Job& job) {
     const std::string& out = job.output;
     const Format outFormat = outputFormat(job);
     if (!job.to.empty() && outFormat == Format::Unknown)
-        return usageError("convert: --to takes bmp, pcx, jpg, cal, tif, png or ps, not '%s'",
+        return usageError("convert: --to takes bmp, pcx, jpg, cal, tif, png, ps or pdf, not '%s'",
                           job.to.c_str());
     if (out == "-" && outFormat == Format::Unknown)
         return usageError("convert: standard output needs --to FORMAT");
@@ -318,19 +345,19 @@ int checkJob(const Job& job) {
         return usageError("convert: standard input can be read once");
     if (outFormat == Format::Unknown && isPlotOnlyOutput(out)) {
         const std::string in = job.inputs.empty() ? "-" : job.inputs[0];
-        std::fprintf(stderr,
-                     "kro: %s: not an HP-GL plot; PNG, PDF and SVG pages are drawn from plots\n",
+        std::fprintf(stderr, "kro: %s: not an HP-GL plot; PNG and SVG pages are drawn from plots\n",
                      in.c_str());
         return kExitFailure;
     }
     if (outFormat == Format::Unknown)
         return usageError(
             "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal, .tif, "
-            ".png or .ps)",
+            ".png, .ps or .pdf)",
             out.c_str());
     if (job.inputs.size() > 1 && !holdsPages(outFormat))
         return usageError(
-            "convert: several inputs make the pages of a PostScript (.ps) or TIFF (.tif) output; "
+            "convert: several inputs make the pages of a PostScript (.ps), PDF (.pdf) or TIFF "
+            "(.tif) output; "
             "'%s' takes one",
             out.c_str());
     const int32_t kind = conversionKind(outFormat);
@@ -369,12 +396,12 @@ int runJob(const Job& job) {
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
     FILE* stream = output.stream();
-    if (int32_t code = outFormat == Format::PostScript ? beginPostScript(stream, out) : 0)
+    if (int32_t code = isDocument(outFormat) ? beginDocument(stream, outFormat, out) : 0)
         return libraryError(out, code);
     for (const std::string& in : job.inputs) {
         if (int rc = convertInput(in, out, outFormat, stream, job.verbose)) return rc;
     }
-    if (int32_t code = outFormat == Format::PostScript ? endPostScript(stream) : 0) {
+    if (int32_t code = isDocument(outFormat) ? endDocument(stream, outFormat) : 0) {
         if (std::ferror(stream) && errno != 0) return systemError(out, errno);
         return libraryError(out, code);
     }

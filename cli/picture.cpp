@@ -32,6 +32,8 @@ const char* formatName(Format f) {
             return "TIFF";
         case Format::Png:
             return "PNG";
+        case Format::Pdf:
+            return "PDF";
         case Format::Unknown:
             break;
     }
@@ -101,11 +103,12 @@ Format formatForName(const std::string& path) {
     if (!strcasecmp(ext, "ps")) return Format::PostScript;
     if (!strcasecmp(ext, "tif") || !strcasecmp(ext, "tiff")) return Format::Tiff;
     if (!strcasecmp(ext, "png")) return Format::Png;
+    if (!strcasecmp(ext, "pdf")) return Format::Pdf;
     return Format::Unknown;
 }
 
 bool holdsPages(Format f) {
-    return f == Format::PostScript || f == Format::Tiff;
+    return f == Format::PostScript || f == Format::Tiff || f == Format::Pdf;
 }
 
 // Bilevel pictures travel with 1 as black, the way every writer stores them;
@@ -379,6 +382,40 @@ int32_t writePostScriptPage(FILE* f, const Picture& pic, const WriteSettings& se
 
 int32_t endPostScript(FILE* f) {
     return statusOf(KroPutPSFooter(f));
+}
+
+// Documents are titled with the output's file name, without its folder.
+static std::string baseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int32_t beginPdf(FILE* f, const std::string& title) {
+    return statusOf(KroPutPDFHeader(f, "kro", baseName(title).c_str()));
+}
+
+int32_t writePdfPage(FILE* f, const Picture& pic, const WriteSettings& settings) {
+    const int32_t x = pic.resolution[0] > 0 ? pic.resolution[0] : settings.dpi;
+    const int32_t y = pic.resolution[1] > 0 ? pic.resolution[1] : x;
+    return statusOf(KroRsImageToPDF(f, &pic.image, pic.palette, photometricToWrite(pic), x, y));
+}
+
+int32_t endPdf(FILE* f) {
+    return statusOf(KroPutPDFFooter(f));
+}
+
+int32_t beginDocument(FILE* f, Format format, const std::string& title) {
+    return format == Format::Pdf ? beginPdf(f, title) : beginPostScript(f, title);
+}
+
+int32_t writeDocumentPage(FILE* f, Format format, const Picture& pic,
+                          const WriteSettings& settings) {
+    return format == Format::Pdf ? writePdfPage(f, pic, settings)
+                                 : writePostScriptPage(f, pic, settings);
+}
+
+int32_t endDocument(FILE* f, Format format) {
+    return format == Format::Pdf ? endPdf(f) : endPostScript(f);
 }
 
 }  // namespace kro::cli

@@ -10,7 +10,7 @@
 
 namespace kro::cli {
 
-enum class Format { Unknown, Bmp, Cals, Pcx, Jpeg, PostScript, Tiff, Png };
+enum class Format { Unknown, Bmp, Cals, Pcx, Jpeg, PostScript, Tiff, Png, Pdf };
 
 const char* formatName(Format f);
 
@@ -90,5 +90,30 @@ std::string variantName(FILE* f);
 int32_t beginPostScript(FILE* f, const std::string& title);
 int32_t writePostScriptPage(FILE* f, const Picture& pic, const WriteSettings& settings);
 int32_t endPostScript(FILE* f);
+
+// A PDF document, page by page as for PostScript.
+int32_t beginPdf(FILE* f, const std::string& title);
+int32_t writePdfPage(FILE* f, const Picture& pic, const WriteSettings& settings);
+int32_t endPdf(FILE* f);
+
+// Whether the format is a document of pages (PostScript, PDF), which takes
+// several inputs.
+inline bool isDocument(Format f) {
+    return f == Format::PostScript || f == Format::Pdf;
+}
+
+// The document's header, next page and trailer, for a document format.
+int32_t beginDocument(FILE* f, Format format, const std::string& title);
+int32_t writeDocumentPage(FILE* f, Format format, const Picture& pic,
+                          const WriteSettings& settings);
+int32_t endDocument(FILE* f, Format format);
+
+// The file's picture copied into the next page of a PDF document as it is
+// coded: a CALS file's Group 4 data (turned upright on the page) or, when
+// jpeg, a JPEG file. dpi counts when the file states no resolution. 0 when the page is written;
+// otherwise the library's status code (nothing written unless the stream
+// failed), and the picture can still be decoded and written as a page.
+// *format gets the file's format.
+int32_t copyCodedPage(FILE* out, const std::string& path, int32_t dpi, bool jpeg, Format* format);
 
 }  // namespace kro::cli

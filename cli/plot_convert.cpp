@@ -119,7 +119,7 @@ bool copyToOutput(const std::string& path, const std::string& out) {
 bool isPlotOnlyOutput(const std::string& out) {
     Format format;
     const PlotOutput kind = outputFor(out, "", &format);
-    return kind == PlotOutput::Png || kind == PlotOutput::Pdf || kind == PlotOutput::Svg;
+    return kind == PlotOutput::Png || kind == PlotOutput::Svg;
 }
 
 namespace {
@@ -226,7 +226,9 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
     warnUnusedOptions({"dpi", "width", "height", "papertype", "scale", "physical", "plot", "ignore",
                        "center", "pen1", "pen2", "pen3", "pen4", "pen5", "pen6", "pen7", "pen8"});
     Format format = Format::Unknown;
-    const PlotOutput kind = outputFor(out, to, &format);
+    PlotOutput kind = outputFor(out, to, &format);
+    // Without the Cairo device a PDF holds the plot as a raster page.
+    if (!kCairoPages && kind == PlotOutput::Pdf) kind = PlotOutput::Raster, format = Format::Pdf;
     if (kind == PlotOutput::Unknown) {
         if (!to.empty())
             return usageError(
@@ -250,8 +252,8 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
     if (!kCairoPages && kind != PlotOutput::Raster) {
         std::fprintf(stderr,
                      "kro: %s: this build draws plots with GDI32 and writes them as BMP, PCX, "
-                     "JPEG, CALS or PostScript; PNG, PDF and SVG need the Cairo device of "
-                     "the Unix build\n",
+                     "JPEG, CALS, PostScript or PDF pages of pixels; PNG and SVG need the Cairo "
+                     "device of the Unix build\n",
                      out.c_str());
         return 1;
     }
@@ -288,11 +290,11 @@ int convertPlot(const std::string& in, const std::string& out, const std::string
             settings.dpi = job.dpi;
             FILE* stream = output.stream();
             int32_t code = 0;
-            if (format != Format::PostScript)
+            if (!isDocument(format))
                 code = writePicture(stream, format, pic, settings);
-            else if (!(code = beginPostScript(stream, in)) &&
-                     !(code = writePostScriptPage(stream, pic, settings)))
-                code = endPostScript(stream);
+            else if (!(code = beginDocument(stream, format, in)) &&
+                     !(code = writeDocumentPage(stream, format, pic, settings)))
+                code = endDocument(stream, format);
             if (code != 0) return fail(out, code);
         }
         if (!output.commit()) return systemError(out, errno);

@@ -9,10 +9,10 @@
  * KroConvImage reads kroOption: it is safe only while no thread parses
  * options. One thread at a time parses options into kroOption, and writes a
  * PostScript document (KroPutPSHeader, KroRsImageToPS, KroPutPSFooter share
- * its page count and bounding box). fndErrorStatus is one plain integer for
- * the whole process: calls that fail at once on two threads race to store
- * their codes. A call that succeeds leaves it alone, except KroOpenHPGL and
- * Kro_MAX_MIN, which clear it first. */
+ * its page count and bounding box) or a PDF document (its objects).
+ * fndErrorStatus is one plain integer for the whole process: calls that fail
+ * at once on two threads race to store their codes. A call that succeeds
+ * leaves it alone, except KroOpenHPGL and Kro_MAX_MIN, which clear it first. */
 #ifndef KRO_KRO_H
 #define KRO_KRO_H
 
@@ -178,6 +178,52 @@ KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
 
 /* Writes the trailer: the page count and the bounding box of the pages. */
 KRO_API int32_t KroPutPSFooter(FILE* stream);
+/* ---- PDF ---------------------------------------------------------------- */
+
+/* Beyond the original interface (exports.extra lists these names). A
+ * document is KroPutPDFHeader, then one page call per picture, then
+ * KroPutPDFFooter, on one stream that is only written front to back (a pipe
+ * or standard output will do). The library keeps the document's objects
+ * between the calls: one document at a time, on one thread. Each page keeps
+ * its picture's physical size at xdpi by ydpi dots per inch. A page refused
+ * with a status code writes nothing, so the document stays whole; after a
+ * failed write every call gives KRO_ERR_IO. creator may be null. */
+KRO_API int32_t KroPutPDFHeader(FILE* stream, const char* creator, const char* title);
+
+/* Writes image as one page, photometric as for KroRsImageToPS: bilevel
+ * pictures coded with Group 4, gray, palette and RGB pictures with Flate
+ * (zlib level 1). The page draws validWidth columns of each stored row. */
+KRO_API int32_t KroRsImageToPDF(FILE* stream, const RsImage* image,
+                                const unsigned char palette[768], int32_t photometric, int32_t xdpi,
+                                int32_t ydpi);
+
+/* Writes length bytes of Group 4 coded data of width x height pels (the
+ * picture of a CALS file after its header) as one page, copied as they are.
+ * photometric 0: coded black runs are black; 1: they are white. The page
+ * shows the picture turned counter-clockwise by angle (0, 90, 180 or 270;
+ * KRO_ERR_ROTATE otherwise), then mirrored left to right when mirrored is not
+ * 0, as KroCalsToRsImage turns a CALS picture upright (angle the pel path,
+ * mirrored for a line progression of 90); xdpi and ydpi are the turned
+ * page's. Data that does not end in the end-of-facsimile-block code is
+ * decoded once first; if it does not make the whole picture,
+ * KRO_ERR_G4_DECODE. */
+KRO_API int32_t KroG4ToPDF(FILE* stream, const unsigned char* coded, size_t length, int32_t width,
+                           int32_t height, int32_t photometric, int32_t angle, int32_t mirrored,
+                           int32_t xdpi, int32_t ydpi);
+
+/* Writes a whole JPEG file of length bytes as one page, copied as it is: 8-bit
+ * Huffman-coded gray, colour or CMYK (Adobe's inverted CMYK drawn as such),
+ * baseline or progressive. xdpi and ydpi count when the file states no
+ * density. The file is decoded once at an eighth of its size: one whose data
+ * does not decode in full up to its end-of-image marker, or that a viewer
+ * could not draw as it is, gives KRO_ERR_JPEG_DECODE (KroJPEGToRsImage may
+ * still read it). */
+KRO_API int32_t KroJPEGToPDF(FILE* stream, const unsigned char* data, size_t length, int32_t xdpi,
+                             int32_t ydpi);
+
+/* Writes the page tree, the cross-reference table and the trailer. */
+KRO_API int32_t KroPutPDFFooter(FILE* stream);
+
 /* ---- PCX --------------------------------------------------------------- */
 
 /* Reads a run-length coded PCX file of 1 bit (one plane), 8 bits (one plane,
