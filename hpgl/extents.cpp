@@ -8,6 +8,7 @@
 #include "hpgl/curves.h"
 #include "hpgl/geometry.h"
 #include "hpgl/hpgl.h"
+#include "hpgl/look.h"
 #include "hpgl/plotter.h"
 #include "hpgl/stream.h"
 
@@ -34,8 +35,9 @@ struct Box {
 // The walk's state; a fresh one for every call.
 class Extents {
   public:
-    Extents(int32_t plot, int32_t ignoreCount, const int32_t* ignoreCodes)
-        : rules_(plotterRules(plot)) {
+    Extents(int32_t plot, int32_t ignoreCount, const int32_t* ignoreCodes,
+            const MeasureRules& measure)
+        : rules_(plotterRules(plot)), measure_(measure) {
         label_.noVerticalLabels = rules_.has(kVerticalLabels) ? 0 : 1;
         label_.noExtraSpace = rules_.has(kExtraSpace) ? 0 : 1;
         if (ignoreCodes)
@@ -50,7 +52,15 @@ class Extents {
 
     // 0, or the status code of a failing command.
     int32_t walk(Stream& s) {
+        size_t before = s.pos;
         while (int32_t code = s.nextCommand()) {
+            if (code == kPG && measure_.fullLook) {
+                s.skipParameters();
+                nextPage(before, s.pos);
+                before = s.pos;
+                continue;
+            }
+            before = s.pos;
             if (code == kPE && window_) {
                 s.skipEncoded();
                 continue;
@@ -63,6 +73,11 @@ class Extents {
     }
 
     const Box& box() const { return box_; }
+
+    // The pages: PG ends a page that has ink; a last page without any is none.
+    int32_t pages() const { return pageInked_ || page_ == 1 ? page_ : page_ - 1; }
+    size_t pageStart() const { return pageStart_; }
+    size_t pageEnd() const { return pageEnd_; }
 
   private:
     int32_t dispatch(Stream& s, int32_t code) {
@@ -84,6 +99,10 @@ class Extents {
                 return 0;
             case kCT:
                 setChordMode(s, &curves_);
+                return 0;
+            case kRO:
+                if (!measure_.fullLook) break;
+                rotate(s);
                 return 0;
             case kPS:
                 plotSize(s);
@@ -189,11 +208,62 @@ class Extents {
         if (n == 0) return;
         Box b = Box::at({0, 0});
         b.add({f[0], n == 2 ? f[1] : 0});
+        // Every page has the plot's size, but the size is no ink.
+        plotSize_ = b;
+        hasPlotSize_ = true;
+        const bool inked = pageInked_;
         grow(b);
+        pageInked_ = inked;
+    }
+
+    // RO: the axes turn about the origin from here on.
+    void rotate(Stream& s) {
+        double f[1] = {0};
+        s.readFields(f, 1);
+        s.skipParameters();
+        quarters_ = rotationQuarters(f[0]);
+    }
+
+    // PG at text offsets [at, after): a page with ink ends there.
+    void nextPage(size_t at, size_t after) {
+        if (!pageInked_) return;
+        if (page_ == measure_.page) pageEnd_ = at;
+        ++page_;
+        pageInked_ = false;
+        if (page_ == measure_.page) {
+            pageStart_ = after;
+            if (hasPlotSize_) {
+                grow(plotSize_);
+                pageInked_ = false;
+            }
+        }
+    }
+
+    bool measuring() const { return measure_.page == 0 || measure_.page == page_; }
+    Point turned(Point p) const {
+        turnQuarters(quarters_, &p.x, &p.y);
+        return p;
+    }
+    // A point of the drawing: into the box when its page is measured.
+    void addPoint(Point p) {
+        pageInked_ = true;
+        if (!measuring()) return;
+        p = turned(p);
+        if (!opened_) {
+            open(Box::at(p));
+            return;
+        }
+        box_.add(p);
     }
 
     // Grows the extents by a shape's box, opening them with it.
     void grow(const Box& b) {
+        if (quarters_ != 0 || !measuring()) {
+            addPoint({b.xMin, b.yMin});
+            addPoint({b.xMax, b.yMax});
+            return;
+        }
+        pageInked_ = true;
         if (!opened_) {
             open(b);
             return;
@@ -215,9 +285,8 @@ class Extents {
             if (!s.readPair(&x, &y)) break;  // an odd coordinate moves nothing
             Point p = relative_ ? offset(pen_, x, y) : user(x, y);
             if (!penUp_) {
-                open(Box::at(p));
-                if (first) box_.add(pen_);
-                box_.add(p);
+                if (first) addPoint(pen_);
+                addPoint(p);
             }
             first = false;
             pen_ = p;
@@ -338,9 +407,8 @@ class Extents {
             a = user(a.x, a.y);
             b = user(b.x, b.y);
         }
-        open(Box::at(a));
-        box_.add(a);
-        box_.add(b);
+        addPoint(a);
+        addPoint(b);
     }
 
     void label(Stream& s, int32_t code) {
@@ -398,6 +466,13 @@ class Extents {
     }
 
     const PlotterRules& rules_;
+    const MeasureRules measure_;
+    int32_t quarters_ = 0;
+    int32_t page_ = 1;
+    bool pageInked_ = false;
+    size_t pageStart_ = 0, pageEnd_ = SIZE_MAX;
+    Box plotSize_;
+    bool hasPlotSize_ = false;
     bool ignoreIW_ = false;
     bool opened_ = false;
     Box box_;
@@ -419,13 +494,25 @@ class Extents {
 namespace kro::hpgl {
 
 int32_t measurePlot(const char* text, int32_t length, int32_t plot, int32_t ignoreCount,
-                    const int32_t* ignoreCodes, PlotExtents* out) {
+                    const int32_t* ignoreCodes, PlotExtents* out, const MeasureRules& rules) {
     Stream s(text, length);
-    Extents walker(plot, ignoreCount, ignoreCodes);
+    // The full look reads the mnemonics the renderer reads in it, so both
+    // find the same commands in the text.
+    if (rules.fullLook) s.extraCode = lookMnemonicCode;
+    Extents walker(plot, ignoreCount, ignoreCodes, rules);
     if (int32_t code = walker.walk(s)) return code;
+    if (rules.page > walker.pages() || rules.page < 0) return KRO_ERR_OPTION_RANGE;
     const Box& b = walker.box();
-    *out = {b.xMax, b.yMax, b.xMin, b.yMin};
+    *out = {b.xMax, b.yMax, b.xMin, b.yMin, walker.pages(), walker.pageStart(), walker.pageEnd()};
     return 0;
+}
+
+bool mayTurnOrPage(const char* text, size_t length) {
+    for (size_t i = 1; i < length; ++i) {
+        const char a = char(text[i - 1] & ~0x20), b = char(text[i] & ~0x20);
+        if ((a == 'R' && b == 'O') || (a == 'P' && b == 'G')) return true;
+    }
+    return false;
 }
 
 void clearStatus() {

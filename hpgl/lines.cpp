@@ -114,7 +114,8 @@ int32_t Renderer::movement() {
 }
 
 void Renderer::strokePoints(double startX, double startY) {
-    const POINT start{toDeviceX(startX), toDeviceY(startY)};
+    if (!dc) return;  // a page before the one drawn
+    const POINT start = toDevice(startX, startY);
     if (s.lineType != 0) {
         MoveToEx(dc, start.x, start.y, nullptr);
         const bool adaptive = s.lineType < 0 && nt;
@@ -161,8 +162,8 @@ int32_t Renderer::collectPoints() {
             }
         }
         if (drawing) {
-            const POINT a{toDeviceX(s.penX), toDeviceY(s.penY)};
-            const POINT b{toDeviceX(x), toDeviceY(y)};
+            const POINT a = toDevice(s.penX, s.penY);
+            const POINT b = toDevice(x, y);
             if (s.lineType == 0)
                 dotAt(a, b);
             else if (!points.append(b, x, y))

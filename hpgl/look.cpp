@@ -224,8 +224,8 @@ void hatch(Renderer* r, const std::vector<Figure>& figures, bool winding, double
             const bool inside = winding ? count != 0 : count % 2 != 0;
             if (!inside) continue;
             const double s0 = cross[i].along, s1 = cross[i + 1].along;
-            const POINT b{r->toDeviceX(off * nrm.x + s0 * u.x), r->toDeviceY(off * nrm.y + s0 * u.y)};
-            const POINT e{r->toDeviceX(off * nrm.x + s1 * u.x), r->toDeviceY(off * nrm.y + s1 * u.y)};
+            const POINT b = r->toDevice(off * nrm.x + s0 * u.x, off * nrm.y + s0 * u.y);
+            const POINT e = r->toDevice(off * nrm.x + s1 * u.x, off * nrm.y + s1 * u.y);
             MoveToEx(r->dc, b.x, b.y, nullptr);
             const POINT end = endPixel(b, e);
             LineTo(r->dc, end.x, end.y);
@@ -240,7 +240,7 @@ void fill(Renderer* r, const std::vector<Figure>& figures, bool winding) {
     if (l.flags & KRO_HPGL_NO_FILLS) {
         for (const Figure& fig : figures) {
             std::vector<POINT> pts;
-            for (const Point2& p : fig) pts.push_back({r->toDeviceX(p.x), r->toDeviceY(p.y)});
+            for (const Point2& p : fig) pts.push_back(r->toDevice(p.x, p.y));
             pts.push_back(pts.front());
             MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
             PolylineTo(r->dc, pts.data() + 1, DWORD(pts.size() - 1));
@@ -258,7 +258,7 @@ void fill(Renderer* r, const std::vector<Figure>& figures, bool winding) {
     std::vector<int> counts;
     for (const Figure& fig : figures) {
         if (fig.size() < 3) continue;
-        for (const Point2& p : fig) pts.push_back({r->toDeviceX(p.x), r->toDeviceY(p.y)});
+        for (const Point2& p : fig) pts.push_back(r->toDevice(p.x, p.y));
         counts.push_back(int(fig.size()));
     }
     if (counts.empty()) return;
@@ -413,7 +413,7 @@ bool strokedLabel(Renderer* r, int32_t code) {
         for (const auto& stroke : out.strokes) {
             pts.clear();
             for (const LabelPoint& p : stroke)
-                pts.push_back({r->toDeviceX(ox + p.x), r->toDeviceY(oy + p.y)});
+                pts.push_back(r->toDevice(ox + p.x, oy + p.y));
             MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
             const POINT last = endPixel(pts.size() > 1 ? pts[pts.size() - 2] : pts[0], pts.back());
             if (pts.size() == 1) {
@@ -472,6 +472,7 @@ Look lookFromStyle(const KroHpglStyle* style) {
     if (style) std::memcpy(&s, style, std::min<size_t>(style->size, sizeof s));
     l.flags = s.flags;
     l.font = sharedFont(s.font);
+    l.page = s.page > 0 ? s.page : 0;
     return l;
 }
 
@@ -512,6 +513,12 @@ bool lookCommand(Renderer* r, int32_t code, int32_t* status) {
         case kDT:
             labelTerminator(r);
             return true;
+        case kRO: {
+            double f[1] = {0};
+            fields(r, f, 1);
+            r->rotation = rotationQuarters(f[0]);
+            return true;
+        }
         case kLB:
         case kPB: {
             const size_t start = r->in.pos;
@@ -530,6 +537,7 @@ void lookRestore(Renderer* r, int32_t code) {
     l.hatchSpacing = l.hatchAngle = 0;
     l.terminator = '\x03';
     if (code == kIN) {
+        r->rotation = 0;
         const int32_t pen = l.pen;
         l.resetPens();
         l.pen = pen;

@@ -48,6 +48,7 @@ struct Look {
     double hatchSpacing = 0, hatchAngle = 0;
 
     char terminator = '\x03';  // DT
+    int32_t page = 0;          // the page drawn, from 1; 0 draws every page as one
 
     void resetPens();
     COLORREF colour() const;

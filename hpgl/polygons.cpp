@@ -116,10 +116,13 @@ void Renderer::clipWindow() {
     if (userUnits) {
         f[0] = userX(f[0]), f[1] = userY(f[1]), f[2] = userX(f[2]), f[3] = userY(f[3]);
     }
+    turnQuarters(rotation, &f[0], &f[1]);
+    turnQuarters(rotation, &f[2], &f[3]);
     const int32_t l = toDeviceX(std::fmin(f[0], f[2])), t = toDeviceY(std::fmax(f[1], f[3]));
     const int32_t w = toDeviceLength(std::fabs(f[2] - f[0]));
     const int32_t h = toDeviceLength(std::fabs(f[3] - f[1]));
     // One more unit each way, so the window's edges are inside it.
+    clipRect = {l, t, l + w + 1, t + h + 1};
     if (HRGN region = CreateRectRgn(l, t, l + w + 1, t + h + 1)) {
         SelectClipRgn(dc, region);
         DeleteObject(region);

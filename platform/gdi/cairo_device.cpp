@@ -82,6 +82,22 @@ bool CairoDevice::finish() {
     return ok() && cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
 }
 
+// A PDF device's next page, white, of its own size; the pen and brush stay,
+// the clip goes.
+bool CairoDevice::nextPage(int32_t newWidth, int32_t newHeight) {
+    if (kind_ != KRO_GDI_PDF || !drawing()) return false;
+    if (newWidth <= 0 || newHeight <= 0 || newWidth > 32767 || newHeight > 32767) return false;
+    flush();
+    cairo_show_page(cr_);
+    const double points = 72.0 / resolution;
+    cairo_pdf_surface_set_size(surface_, newWidth * points, newHeight * points);
+    width = newWidth, height = newHeight;
+    clip(nullptr);
+    cairo_set_source_rgb(cr_, 1, 1, 1);
+    cairo_paint(cr_);
+    return ok();
+}
+
 void CairoDevice::applyPen(double dashOffset) {
     const Pen& p = pen();
     colour(p.colour);

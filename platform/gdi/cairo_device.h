@@ -51,6 +51,7 @@ class CairoDevice : public Device {
     bool open(int32_t resolution, const char* path, uint32_t flags);
     bool mapPage();
     bool finish();
+    bool nextPage(int32_t width, int32_t height);
     bool line(const POINT* points, size_t count) override;
     bool arc(const RECT& box, POINT start, POINT end, bool pie) override;
     bool rectangle(const RECT& box) override;
