@@ -38,7 +38,7 @@ class Extents {
     Extents(int32_t plot, int32_t ignoreCount, const int32_t* ignoreCodes,
             const MeasureRules& measure)
         : rules_(plotterRules(plot)), measure_(measure) {
-        label_.noVerticalLabels = rules_.has(kVerticalLabels) ? 0 : 1;
+        label_.noVerticalLabels = rules_.has(kVerticalLabels) || measure.fullLook ? 0 : 1;
         label_.noExtraSpace = rules_.has(kExtraSpace) ? 0 : 1;
         if (ignoreCodes)
             for (int32_t i = 0; i < ignoreCount; ++i)
@@ -103,6 +103,19 @@ class Extents {
             case kRO:
                 if (!measure_.fullLook) break;
                 rotate(s);
+                return 0;
+            case kLO: {
+                if (!measure_.fullLook) break;
+                double f[1] = {1};
+                labelOrigin_ = s.readFields(f, 1) == 1 ? truncToInt(f[0]) : 1;
+                s.skipParameters();
+                return 0;
+            }
+            case kSM:
+                if (!measure_.fullLook) break;
+                symbol_ = !s.atEnd() && s.peek() != ';' && s.peek() != '\0';
+                if (symbol_) ++s.pos;
+                s.skipParameters();
                 return 0;
             case kPS:
                 plotSize(s);
@@ -174,6 +187,8 @@ class Extents {
         window_ = false;
         penUp_ = true;
         relative_ = false;
+        labelOrigin_ = 1;
+        symbol_ = false;
         label_.reset(defaultCharWidth_, defaultCharHeight_);
         curves_.reset();
     }
@@ -287,6 +302,12 @@ class Extents {
             if (!penUp_) {
                 if (first) addPoint(pen_);
                 addPoint(p);
+            }
+            if (symbol_) {
+                // The symbol's cell, centred on the point.
+                const double w = label_.charWidth, h = label_.charHeight;
+                addPoint({p.x - w / 2, p.y - h / 2});
+                addPoint({p.x + w / 2, p.y + h / 2});
             }
             first = false;
             pen_ = p;
@@ -433,7 +454,17 @@ class Extents {
         }
         Point origin = pen_;
         Point corners[3];
-        if (label_.noVerticalLabels == 0 && label_.labelVertical == 1) {
+        const bool vertical = label_.noVerticalLabels == 0 && label_.labelVertical == 1;
+        if (measure_.fullLook && labelOrigin_ != 1 && n > 0) {
+            const double length =
+                vertical ? (2 * (n - 1) * label_.extraSpaceY + n) * label_.charHeight
+                         : ((n - 1) * label_.extraSpaceX * 1.5 + n) * label_.charWidth;
+            double a, b;
+            labelOriginShift(labelOrigin_, vertical, length, label_, &a, &b);
+            origin.x += cosine * a - sine * b;
+            origin.y += sine * a + cosine * b;
+        }
+        if (vertical) {
             origin.y += label_.charHeight;
             double h = (2 * (n - 1) * label_.extraSpaceY + n) * label_.charHeight;
             double w = label_.charWidth * (1 + label_.slant);
@@ -468,6 +499,8 @@ class Extents {
     const PlotterRules& rules_;
     const MeasureRules measure_;
     int32_t quarters_ = 0;
+    int32_t labelOrigin_ = 1;  // LO
+    bool symbol_ = false;      // SM
     int32_t page_ = 1;
     bool pageInked_ = false;
     size_t pageStart_ = 0, pageEnd_ = SIZE_MAX;
@@ -507,10 +540,12 @@ int32_t measurePlot(const char* text, int32_t length, int32_t plot, int32_t igno
     return 0;
 }
 
-bool mayTurnOrPage(const char* text, size_t length) {
+bool mayDifferInFullLook(const char* text, size_t length) {
     for (size_t i = 1; i < length; ++i) {
         const char a = char(text[i - 1] & ~0x20), b = char(text[i] & ~0x20);
-        if ((a == 'R' && b == 'O') || (a == 'P' && b == 'G')) return true;
+        if ((a == 'R' && b == 'O') || (a == 'P' && b == 'G') || (a == 'L' && b == 'O') ||
+            (a == 'S' && b == 'M') || (a == 'D' && b == 'V'))
+            return true;
     }
     return false;
 }

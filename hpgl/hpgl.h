@@ -35,9 +35,9 @@ struct MeasureRules {
 int32_t measurePlot(const char* text, int32_t length, int32_t plot, int32_t ignoreCount,
                     const int32_t* ignoreCodes, PlotExtents* out, const MeasureRules& rules = {});
 
-// Whether the text may hold RO or PG (either case): without them the full
-// look measures a plot as KroDisplayHPGL does, as one page.
-bool mayTurnOrPage(const char* text, size_t length);
+// Whether the text may hold RO, PG, LO, SM or DV (either case): without them
+// the full look measures a plot as KroDisplayHPGL does, as one page.
+bool mayDifferInFullLook(const char* text, size_t length);
 
 // (x, y) turned by quarter turns counter-clockwise about the origin, as RO
 // turns the plotter's axes on the paper.

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "hpgl/hpgl.h"
+#include "hpgl/look.h"
 #include "hpgl/render_state.h"
 #include "kro/kro.h"
 
@@ -107,8 +108,10 @@ int32_t Renderer::movement() {
     const double startX = s.penX, startY = s.penY;
     // The buffers grow with the points; they are kept from command to command.
     if (!points.reserve(1)) return KRO_ERR_NOMEM;
+    symbolPoints.clear();
     if (int32_t rc = collectPoints()) return rc;
     strokePoints(startX, startY);
+    if (!symbolPoints.empty()) drawSymbols(this, symbolPoints.data(), symbolPoints.size() / 2);
     in.skipParameters();
     return 0;
 }
@@ -143,6 +146,7 @@ int32_t Renderer::collectPoints() {
     }
     static constexpr FieldRules kPairRules{.keep = 40, .skipBlanks = true, .takeFirstByte = true};
     const bool drawing = s.penUp == 0 && !noPen;
+    const bool symbols = look && look->symbol;
     while (!in.atEnd() && !hasClass(in.peek(), kTerminatorBit | kLetterBit)) {
         double x, y;
         if (code == kGR) {
@@ -171,6 +175,14 @@ int32_t Renderer::collectPoints() {
         }
         s.penX = x;
         s.penY = y;
+        if (symbols) {
+            try {
+                symbolPoints.push_back(x);
+                symbolPoints.push_back(y);
+            } catch (const std::bad_alloc&) {
+                return KRO_ERR_NOMEM;
+            }
+        }
         if (code == kGR) in.skipSeparator();
         if (in.atEnd() || hasClass(in.peek(), kLetterBit)) break;
     }

@@ -380,6 +380,62 @@ void fillPolygon(Renderer* r) {
     fill(r, polygonFigures(r), n == 1 && f[0] == 1);
 }
 
+// CI with a chord angle: the circle as the plotter draws it, in chords of
+// that angle (0.5 to 180 degrees) from its start. Without one the device's
+// own circle stands; false leaves it to the walk.
+bool chordCircle(Renderer* r) {
+    double f[2];
+    if (r->readCountedFields(f, 2) < 2) return false;
+    r->in.skipParameters();
+    if (r->noPen) return true;
+    const double radius = std::fabs(f[0] * r->s.map.userScaleX);
+    const double chord = std::isfinite(f[1]) ? std::clamp(std::fabs(f[1]), 0.5, 180.0) : 5.0;
+    const int count = int(std::ceil(360 / chord));
+    const double start = f[0] < 0 ? 180.0 : 0.0;
+    std::vector<POINT> pts;
+    pts.reserve(size_t(count) + 1);
+    for (int i = 0; i <= count; ++i) {
+        const double t = (start + std::min(360.0, i * chord)) * kRadiansPerDegree;
+        pts.push_back(r->toDevice(r->s.penX + radius * std::cos(t), r->s.penY + radius * std::sin(t)));
+    }
+    MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
+    pts.back() = endPixel(pts[pts.size() - 2], pts.back());
+    PolylineTo(r->dc, pts.data() + 1, DWORD(pts.size() - 1));
+    return true;
+}
+
+// A character cell of the label settings: the characters step as the
+// label's box does, which is what the page was measured by; a capital takes
+// two thirds of the step, as a plotter's characters take two thirds of
+// their pitch.
+LabelCell labelCell(const LabelSettings& ls) {
+    LabelCell cell;
+    cell.advance = (1 + 1.5 * ls.extraSpaceX) * ls.charWidth;
+    cell.width = ls.charWidth * 2 / 3;
+    cell.height = ls.charHeight;
+    cell.run = ls.directionRun;
+    cell.rise = ls.directionRise;
+    cell.slant = ls.slant;
+    return cell;
+}
+
+// A laid-out label's strokes from (ox, oy) with the selected pen.
+void drawStrokes(Renderer* r, const LaidOutLabel& out, double ox, double oy) {
+    std::vector<POINT> pts;
+    for (const auto& stroke : out.strokes) {
+        pts.clear();
+        for (const LabelPoint& p : stroke) pts.push_back(r->toDevice(ox + p.x, oy + p.y));
+        MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
+        const POINT last = endPixel(pts.size() > 1 ? pts[pts.size() - 2] : pts[0], pts.back());
+        if (pts.size() == 1) {
+            LineTo(r->dc, last.x, last.y);
+            continue;
+        }
+        pts.back() = last;
+        PolylineTo(r->dc, pts.data() + 1, DWORD(pts.size() - 1));
+    }
+}
+
 // LB and PB in strokes: the label's glyphs drawn as lines with the selected
 // pen, and the pen left after the last character.
 bool strokedLabel(Renderer* r, int32_t code) {
@@ -396,36 +452,39 @@ bool strokedLabel(Renderer* r, int32_t code) {
         if (!r->in.atEnd()) ++r->in.pos;
     }
     const LabelSettings& ls = r->s.label;
-    LabelCell cell;
-    // The characters step as the label's box does, which is what the page
-    // was measured by; a capital takes two thirds of the step, as a
-    // plotter's characters take two thirds of their pitch.
-    cell.advance = (1 + 1.5 * ls.extraSpaceX) * ls.charWidth;
-    cell.width = ls.charWidth * 2 / 3;
-    cell.height = ls.charHeight;
-    cell.run = ls.directionRun;
-    cell.rise = ls.directionRise;
-    cell.slant = ls.slant;
-    const LaidOutLabel out = layOutLabel(*l.font, text, std::strlen(text), cell);
-    const double ox = r->s.penX, oy = r->s.penY;
-    if (!r->noPen) {
-        std::vector<POINT> pts;
-        for (const auto& stroke : out.strokes) {
-            pts.clear();
-            for (const LabelPoint& p : stroke)
-                pts.push_back(r->toDevice(ox + p.x, oy + p.y));
-            MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
-            const POINT last = endPixel(pts.size() > 1 ? pts[pts.size() - 2] : pts[0], pts.back());
-            if (pts.size() == 1) {
-                LineTo(r->dc, last.x, last.y);
-                continue;
-            }
-            pts.back() = last;
-            PolylineTo(r->dc, pts.data() + 1, DWORD(pts.size() - 1));
+    const LabelCell cell = labelCell(ls);
+    const size_t n = std::strlen(text);
+    const bool vertical = ls.noVerticalLabels == 0 && ls.labelVertical == 1;
+    // Vertical labels stack their characters down the page, a cell and ES's
+    // space apart, as their box was measured.
+    const double step = (1 + 2 * ls.extraSpaceY) * ls.charHeight;
+    const double length = vertical ? (2 * (double(n) - 1) * ls.extraSpaceY + double(n)) * ls.charHeight
+                                   : ((double(n) - 1) * ls.extraSpaceX * 1.5 + double(n)) * ls.charWidth;
+    double a = 0, b = 0;
+    if (n > 0) labelOriginShift(l.labelOrigin, vertical, length, ls, &a, &b);
+    double cosine = 1, sine = 0;
+    if (const double d = std::hypot(ls.directionRun, ls.directionRise); d > 0 && std::isfinite(d))
+        cosine = ls.directionRun / d, sine = ls.directionRise / d;
+    const double ox = r->s.penX + cosine * a - sine * b;
+    const double oy = r->s.penY + sine * a + cosine * b;
+    LabelPoint end{};
+    if (!vertical) {
+        const LaidOutLabel out = layOutLabel(*l.font, text, n, cell);
+        if (!r->noPen) drawStrokes(r, out, ox, oy);
+        end = out.end;
+    } else {
+        for (size_t i = 0; i < n; ++i) {
+            const double down = -double(i) * step;
+            const LaidOutLabel out = layOutLabel(*l.font, text + i, 1, cell);
+            if (!r->noPen) drawStrokes(r, out, ox - sine * down, oy + cosine * down);
         }
+        const double down = -double(n) * step;
+        end = {-sine * down, cosine * down};
     }
-    r->s.penX = ox + out.end.x;
-    r->s.penY = oy + out.end.y;
+    if (penFollowsLabel(l.labelOrigin)) {
+        r->s.penX = ox + end.x;
+        r->s.penY = oy + end.y;
+    }
     return true;
 }
 
@@ -513,6 +572,24 @@ bool lookCommand(Renderer* r, int32_t code, int32_t* status) {
         case kDT:
             labelTerminator(r);
             return true;
+        case kLO: {
+            double f[1] = {1};
+            r->look->labelOrigin = fields(r, f, 1) == 1 ? truncToInt(f[0]) : 1;
+            return true;
+        }
+        case kSM: {
+            const char c = r->in.atEnd() ? ';' : r->in.peek();
+            r->look->symbol = c == ';' || c == '\0' ? 0 : c;
+            if (r->look->symbol) ++r->in.pos;
+            r->in.skipParameters();
+            return true;
+        }
+        case kCI: {
+            const size_t start = r->in.pos;
+            if (chordCircle(r)) return true;
+            r->in.pos = start;
+            return false;
+        }
         case kRO: {
             double f[1] = {0};
             fields(r, f, 1);
@@ -531,11 +608,28 @@ bool lookCommand(Renderer* r, int32_t code, int32_t* status) {
     }
 }
 
+void drawSymbols(Renderer* r, const double* points, size_t count) {
+    const Look& l = *r->look;
+    if (!l.font || r->noPen || !r->dc) return;
+    const LabelCell cell = labelCell(r->s.label);
+    const LaidOutLabel out = layOutLabel(*l.font, &l.symbol, 1, cell);
+    // The character's cell centred on the point, turned with the labels.
+    const double a = -cell.width / 2, b = -cell.height / 2;
+    double cosine = 1, sine = 0;
+    if (const double d = std::hypot(cell.run, cell.rise); d > 0 && std::isfinite(d))
+        cosine = cell.run / d, sine = cell.rise / d;
+    for (size_t i = 0; i < count; ++i)
+        drawStrokes(r, out, points[2 * i] + cosine * a - sine * b,
+                    points[2 * i + 1] + sine * a + cosine * b);
+}
+
 void lookRestore(Renderer* r, int32_t code) {
     Look& l = *r->look;
     l.fillType = 1;
     l.hatchSpacing = l.hatchAngle = 0;
     l.terminator = '\x03';
+    l.labelOrigin = 1;
+    l.symbol = 0;
     if (code == kIN) {
         r->rotation = 0;
         const int32_t pen = l.pen;

@@ -202,7 +202,10 @@ int32_t drawPlot(const DrawRequest& q, Carryover* carry, const RenderSeam& seam)
     HpglDocument& doc = *q.doc;
     Renderer r;
     defaultState(&r.defaults, doc, q.paperType);
+    // The full look stacks labels under DV as HP-GL/2 plotters all do.
+    if (q.look) r.defaults.label.noVerticalLabels = 0;
     startState(&r.s, r.defaults, doc, q.deviceHeight, q.paperType);
+    if (q.look) r.s.label.noVerticalLabels = 0;
     const Placement p = q.scale == 0
                             ? placeToFit(doc, q.deviceWidth, q.deviceHeight)
                             : placeAtScale(doc, q.deviceWidth, q.deviceHeight,
@@ -329,7 +332,7 @@ extern "C" KRO_API int32_t KroDisplayHPGLStyled(HpglDocument* document, int32_t 
     // A page of several is placed by its own extents, which the host put in
     // the document with KroSelectHPGLPage; here only its place in the text
     // is needed.
-    if (look.page > 1 || (look.page == 1 && mayTurnOrPage(document->text,
+    if (look.page > 1 || (look.page == 1 && mayDifferInFullLook(document->text,
                                                            size_t(document->textLength)))) {
         PlotExtents e;
         const MeasureRules rules{.fullLook = true, .page = look.page};
@@ -349,7 +352,7 @@ extern "C" KRO_API int32_t KroSelectHPGLPage(HpglDocument* document, int32_t pag
     if (!document || document == KRO_FAILED_PTR || !document->text) return kro::fail(KRO_ERR_NULL);
     if (page < 1) return kro::fail(KRO_ERR_OPTION_RANGE);
     // Without RO and PG the one page is measured already.
-    if (page == 1 && !mayTurnOrPage(document->text, size_t(document->textLength))) return 1;
+    if (page == 1 && !mayDifferInFullLook(document->text, size_t(document->textLength))) return 1;
     PlotExtents e;
     const MeasureRules rules{.fullLook = true, .page = page};
     if (int32_t code = measurePlot(document->text, document->textLength, document->plot,

@@ -162,6 +162,7 @@ struct Renderer {
     HDC pageDc = nullptr;      // the device, while dc is null before the page
     bool penPending = false;   // a pen was chosen before the page began
     RECT clipRect{};           // IW's window on the device, set again when the page begins
+    std::vector<double> symbolPoints;  // SM: the points of a movement, (x, y) pairs
 
     // Transforms to device units. Device coordinates are 32-bit here: values
     // are clamped to a range where the end-pixel step cannot overflow, never wrapped.
