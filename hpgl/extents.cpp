@@ -60,14 +60,19 @@ class Extents {
                 before = s.pos;
                 continue;
             }
-            before = s.pos;
             if (code == kPE && window_) {
                 s.skipEncoded();
+                before = s.pos;
                 continue;
             }
-            // The window fixes the extents until IW, IN or DF ends it.
-            if (window_ && code != kIW && code != kIN && code != kDF) code = kNoCommand;
+            // The window fixes the extents until IW, IN or DF ends it; what
+            // is drawn in it still puts ink on the page.
+            if (window_ && code != kIW && code != kIN && code != kDF) {
+                pageInked_ = true;
+                code = kNoCommand;
+            }
             if (int32_t rc = dispatch(s, code)) return rc;
+            before = s.pos;  // where the command's text ends
         }
         return 0;
     }
@@ -187,6 +192,7 @@ class Extents {
         window_ = false;
         penUp_ = true;
         relative_ = false;
+        if (code == kIN) quarters_ = 0;
         labelOrigin_ = 1;
         symbol_ = false;
         label_.reset(defaultCharWidth_, defaultCharHeight_);
@@ -240,18 +246,20 @@ class Extents {
     }
 
     // PG at text offsets [at, after): a page with ink ends there.
+    // The plot's size and an open window hold on every page.
     void nextPage(size_t at, size_t after) {
-        if (!pageInked_) return;
+        if (!pageInked_) {
+            if (page_ == measure_.page) pageStart_ = after;
+            return;
+        }
         if (page_ == measure_.page) pageEnd_ = at;
         ++page_;
         pageInked_ = false;
-        if (page_ == measure_.page) {
-            pageStart_ = after;
-            if (hasPlotSize_) {
-                grow(plotSize_);
-                pageInked_ = false;
-            }
-        }
+        if (page_ != measure_.page) return;
+        pageStart_ = after;
+        if (hasPlotSize_) grow(plotSize_);
+        if (window_) addPoint(windowCorners_[0]), addPoint(windowCorners_[1]);
+        pageInked_ = false;
     }
 
     bool measuring() const { return measure_.page == 0 || measure_.page == page_; }
@@ -430,6 +438,7 @@ class Extents {
         }
         addPoint(a);
         addPoint(b);
+        windowCorners_[0] = a, windowCorners_[1] = b;
     }
 
     void label(Stream& s, int32_t code) {
@@ -506,6 +515,7 @@ class Extents {
     size_t pageStart_ = 0, pageEnd_ = SIZE_MAX;
     Box plotSize_;
     bool hasPlotSize_ = false;
+    Point windowCorners_[2];
     bool ignoreIW_ = false;
     bool opened_ = false;
     Box box_;
