@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -331,9 +332,34 @@ std::vector<Figure> polygonFigures(Renderer* r) {
             ++r->in.pos;
             continue;
         }
-        const int32_t code = mnemonicCode(r->in.peek(), r->in.at(r->in.pos + 1));
+        int32_t code = mnemonicCode(r->in.peek(), r->in.at(r->in.pos + 1));
+        if (code == 0) code = extendedCode(r->in.peek(), r->in.at(r->in.pos + 1));
         r->in.pos = std::min(r->in.pos + 2, r->in.length);
         r->in.skipSeparator();
+        if (code >= kPE && code <= kRT) {
+            // Paths: their draws extend the figure, their moves start another.
+            struct Sink {
+                Figure* cur;
+                std::function<void()> close;
+            } sink{&cur, close};
+            const double flatness = r->s.deviceScale > 0 ? 0.5 / r->s.deviceScale : 0.5;
+            const PathRequest q{&r->s.map, px, py, up, r->curves, kPairRules, flatness};
+            const PathResult end = readPath(
+                code, r->in, q,
+                [](void* context, const PathStep& st) {
+                    auto* k = static_cast<Sink*>(context);
+                    if (st.kind == PathStep::kSelectPen) return;
+                    if (st.kind == PathStep::kDraw) {
+                        k->cur->push_back({st.x, st.y});
+                        return;
+                    }
+                    if (k->cur->size() > 1) k->close();
+                    k->cur->assign(1, {st.x, st.y});
+                },
+                &sink);
+            px = end.penX, py = end.penY, up = end.penUp;
+            continue;
+        }
         if (code == kPU || code == kPD || code == kPA || code == kPR) {
             if (code == kPU || code == kPD) up = code == kPU;
             if (code == kPA || code == kPR) relative = code == kPR;

@@ -203,4 +203,50 @@ TEST(HpglLabels, OriginsSymbolsStackingAndChords) {
     drawn("IN;SP1;LO1e300;SM;SM\x01;PA0,0;DV1;LB\x03;RO1e99;PG;PG;CI1e300,1e300;");
 }
 
+// A PE number in 8-bit base 64: sign in the low bit, low digits first.
+std::string pe(long n) {
+    unsigned long v = n < 0 ? 2ul * unsigned(-n) + 1 : 2ul * unsigned(n);
+    std::string out;
+    for (; v >= 64; v /= 64) out += char(63 + v % 64);
+    return out + char(191 + v);
+}
+
+TEST(HpglPolygons, PathsInsidePolygonModeFillAndOutline) {
+    struct Case {
+        std::string text;
+        int figurePoints;  // of the fill's one figure, at least
+    };
+    const Case cases[] = {
+        {"IN;SP1;PA0,0;PM0;PD;BZ0,1000,1000,1000,1000,0;PD0,0;PM2;FP;EP;", 10},
+        {"IN;SP1;PA0,0;PM0;PD;AT500,500,1000,0;PD0,0;PM2;FP;EP;", 10},
+        // A square of PE's relative numbers, letters among them.
+        {"IN;SP1;PA0,0;PM0;PE=" + pe(0) + pe(0) + pe(800) + pe(0) + pe(0) + pe(800) + pe(-800) +
+             pe(0) + ";PM2;FP;EP;",
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Plot p(c.text);
+        p.doc.xMax = p.doc.yMax = 1000;
+        HDC dc = KroGdiCreateRecorder(2000, 2000, 1016);
+        ASSERT_EQ(KroDisplayHPGLStyled(&p.doc, 2000, 2000, dc, nullptr, nullptr, 0, 1.0f, 1016, 1),
+                  0);
+        int fills = 0, outlinePoints = 0;
+        KroGdiRecord r;
+        for (int32_t i = 0; KroGdiGetRecord(dc, i, &r) == 0; ++i) {
+            if (r.call == KRO_GDI_CALL_POLY_POLYGON) {
+                ++fills;
+                EXPECT_EQ(r.args[0], 1);
+                EXPECT_GE(r.args[1], c.figurePoints);
+            }
+            if (r.call == KRO_GDI_CALL_POLYLINE_TO) outlinePoints += r.args[0];
+            if (r.call == KRO_GDI_CALL_LINE_TO) ++outlinePoints;
+        }
+        EXPECT_EQ(fills, 1);
+        EXPECT_GE(outlinePoints, c.figurePoints);  // EP outlines the same path
+        EXPECT_EQ(KroGdiUndeletedObjects(dc, 0), 0);
+        DeleteDC(dc);
+    }
+}
+
 }  // namespace
