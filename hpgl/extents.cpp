@@ -1,5 +1,6 @@
 // Kro_MAX_MIN: one walk over a plot text that finds the least and greatest
 // coordinates its drawing reaches, in plotter units.
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -551,7 +552,14 @@ int32_t measurePlot(const char* text, int32_t length, int32_t plot, int32_t igno
 }
 
 bool mayDifferInFullLook(const char* text, size_t length) {
+    // The second letters first, through a table: a plot is mostly digits.
+    static constexpr auto kSecond = [] {
+        std::array<bool, 256> t{};
+        for (char c : {'O', 'G', 'M', 'V'}) t[uint8_t(c)] = t[uint8_t(c | 0x20)] = true;
+        return t;
+    }();
     for (size_t i = 1; i < length; ++i) {
+        if (!kSecond[uint8_t(text[i])]) continue;
         const char a = char(text[i - 1] & ~0x20), b = char(text[i] & ~0x20);
         if ((a == 'R' && b == 'O') || (a == 'P' && b == 'G') || (a == 'L' && b == 'O') ||
             (a == 'S' && b == 'M') || (a == 'D' && b == 'V'))

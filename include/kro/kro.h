@@ -530,7 +530,11 @@ KRO_API int32_t KroConvImageWith(const KroOption* options, RsImage* src, int32_t
  * plot's line ends and joins (LA); polygons, rectangles and wedges filled
  * (FP, RA, RR, WG; solid, hatched or cross-hatched as FT says); labels drawn
  * in a stroke font as a plotter draws them, the pen left after the last
- * character. size is the size of the record the host knows (sizeof
+ * character (placed by LO, stacked by DV); SM symbols; CI's chord angle; RO
+ * turning the plotter's axes; paths (PE, BZ, AT) inside polygons. The
+ * document's extents place the drawing: after KroOpenHPGL they are the
+ * design's, which know nothing of RO, LO, SM, DV and pages; KroSelectHPGLPage
+ * measures a page as this look draws it. size is the size of the record the host knows (sizeof
  * KroHpglStyle when it was built): fields beyond it read as 0, so the record
  * can grow. A null record is the full look with every field 0. */
 #define KRO_HPGL_MONOCHROME  1 /* every pen black */
