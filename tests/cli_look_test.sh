@@ -33,6 +33,7 @@ printf 'IN;SP1;PA0,0;PD2000,0,2000,1000;PG;PU;PA0,0;PD1000,2000;PG;PD0,0;PG;' >"
 check "three pages, three PNG files" '[ -s "$work/p.png" ] && [ -s "$work/p-2.png" ] && [ -s "$work/p-3.png" ] && [ ! -e "$work/p-4.png" ]'
 check "kro names the files of the pages" 'grep -q "pages.hpgl has 3 pages: .*p.png, .*p-2.png, .*p-3.png" "$work/pages.err"'
 check "each page measured on its own" '[ "$(od -An -tu1 -j16 -N8 "$work/p-2.png" | tr -s " ")" != "$(od -An -tu1 -j16 -N8 "$work/p.png" | tr -s " ")" ]'
+check "kro info counts the pages" '"$kro" info "$work/pages.hpgl" | grep -q "pages: *3"'
 "$kro" convert "$work/pages.hpgl" "$work/p.ps" -dpi 50
 check "PostScript takes every page" '[ "$(grep -c "^showpage" "$work/p.ps")" = 3 ]'
 if command -v pdfinfo >/dev/null 2>&1; then
