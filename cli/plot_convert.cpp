@@ -228,8 +228,8 @@ int drawPage(const std::string& in, int32_t page, PlotJob* job) {
     style.page = page;
     const int32_t rc =
         job->look == PlotLook::Design
-            ? KroDisplayHPGL(job->doc, job->width, job->height, job->dc, pens, 0, job->paper,
-                             scale, job->dpi, centre ? 1 : 0)
+            ? KroDisplayHPGL(job->doc, job->width, job->height, job->dc, pens, 0, job->paper, scale,
+                             job->dpi, centre ? 1 : 0)
             : KroDisplayHPGLStyled(job->doc, job->width, job->height, job->dc, pens, &style,
                                    job->paper, scale, job->dpi, centre ? 1 : 0);
     if (rc != 0) return fail(in, fndErrorStatus);

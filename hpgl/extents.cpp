@@ -466,9 +466,9 @@ class Extents {
         Point corners[3];
         const bool vertical = label_.noVerticalLabels == 0 && label_.labelVertical == 1;
         if (measure_.fullLook && labelOrigin_ != 1 && n > 0) {
-            const double length =
-                vertical ? (2 * (n - 1) * label_.extraSpaceY + n) * label_.charHeight
-                         : ((n - 1) * label_.extraSpaceX * 1.5 + n) * label_.charWidth;
+            const double length = vertical
+                                      ? (2 * (n - 1) * label_.extraSpaceY + n) * label_.charHeight
+                                      : ((n - 1) * label_.extraSpaceX * 1.5 + n) * label_.charWidth;
             double a, b;
             labelOriginShift(labelOrigin_, vertical, length, label_, &a, &b);
             origin.x += cosine * a - sine * b;

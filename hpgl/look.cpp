@@ -422,7 +422,8 @@ bool chordCircle(Renderer* r) {
     pts.reserve(size_t(count) + 1);
     for (int i = 0; i <= count; ++i) {
         const double t = (start + std::min(360.0, i * chord)) * kRadiansPerDegree;
-        pts.push_back(r->toDevice(r->s.penX + radius * std::cos(t), r->s.penY + radius * std::sin(t)));
+        pts.push_back(
+            r->toDevice(r->s.penX + radius * std::cos(t), r->s.penY + radius * std::sin(t)));
     }
     MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
     pts.back() = endPixel(pts[pts.size() - 2], pts.back());
@@ -484,8 +485,9 @@ bool strokedLabel(Renderer* r, int32_t code) {
     // Vertical labels stack their characters down the page, a cell and ES's
     // space apart, as their box was measured.
     const double step = (1 + 2 * ls.extraSpaceY) * ls.charHeight;
-    const double length = vertical ? (2 * (double(n) - 1) * ls.extraSpaceY + double(n)) * ls.charHeight
-                                   : ((double(n) - 1) * ls.extraSpaceX * 1.5 + double(n)) * ls.charWidth;
+    const double length = vertical
+                              ? (2 * (double(n) - 1) * ls.extraSpaceY + double(n)) * ls.charHeight
+                              : ((double(n) - 1) * ls.extraSpaceX * 1.5 + double(n)) * ls.charWidth;
     double a = 0, b = 0;
     if (n > 0) labelOriginShift(l.labelOrigin, vertical, length, ls, &a, &b);
     double cosine = 1, sine = 0;

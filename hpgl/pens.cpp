@@ -96,8 +96,8 @@ void Renderer::beginPage() {
     dc = pageDc;
     pageDc = nullptr;
     if (clipSet) {
-        if (HRGN region = CreateRectRgn(clipRect.left, clipRect.top, clipRect.right,
-                                        clipRect.bottom)) {
+        if (HRGN region =
+                CreateRectRgn(clipRect.left, clipRect.top, clipRect.right, clipRect.bottom)) {
             SelectClipRgn(dc, region);
             DeleteObject(region);
         }

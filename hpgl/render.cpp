@@ -327,13 +327,13 @@ extern "C" KRO_API int32_t KroDisplayHPGLStyled(HpglDocument* document, int32_t 
     using namespace kro::hpgl;
     if (!document || !document->text) return kro::fail(KRO_ERR_NULL);
     Look look = lookFromStyle(style);
-    DrawRequest request{document,   deviceWidth,    deviceHeight, dc,  penWidths,
-                        paperType,  scale,          resolution,   centreOnDevice, &look};
+    DrawRequest request{document, deviceWidth, deviceHeight,   dc,   penWidths, paperType,
+                        scale,    resolution,  centreOnDevice, &look};
     // A page of several is placed by its own extents, which the host put in
     // the document with KroSelectHPGLPage; here only its place in the text
     // is needed.
-    if (look.page > 1 || (look.page == 1 && mayDifferInFullLook(document->text,
-                                                           size_t(document->textLength)))) {
+    if (look.page > 1 ||
+        (look.page == 1 && mayDifferInFullLook(document->text, size_t(document->textLength)))) {
         PlotExtents e;
         const MeasureRules rules{.fullLook = true, .page = look.page};
         if (int32_t code = measurePlot(document->text, document->textLength, document->plot,
@@ -351,7 +351,7 @@ extern "C" KRO_API int32_t KroSelectHPGLPage(HpglDocument* document, int32_t pag
     clearStatus();
     if (!document || document == KRO_FAILED_PTR || !document->text) return kro::fail(KRO_ERR_NULL);
     if (page < 1) return kro::fail(KRO_ERR_OPTION_RANGE);
-    // Without RO and PG the one page is measured already.
+    // Without RO, PG, LO, SM and DV the one page is measured already.
     if (page == 1 && !mayDifferInFullLook(document->text, size_t(document->textLength))) return 1;
     PlotExtents e;
     const MeasureRules rules{.fullLook = true, .page = page};

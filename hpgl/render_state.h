@@ -159,9 +159,9 @@ struct Renderer {
     // walked with no device, so only their state carries into the page;
     // the walk ends at pageEnd.
     size_t pageStart = 0, pageEnd = SIZE_MAX;
-    HDC pageDc = nullptr;      // the device, while dc is null before the page
-    bool penPending = false;   // a pen was chosen before the page began
-    RECT clipRect{};           // IW's window on the device, set again when the page begins
+    HDC pageDc = nullptr;              // the device, while dc is null before the page
+    bool penPending = false;           // a pen was chosen before the page began
+    RECT clipRect{};                   // IW's window on the device, set again when the page begins
     std::vector<double> symbolPoints;  // SM: the points of a movement, (x, y) pairs
 
     // Transforms to device units. Device coordinates are 32-bit here: values

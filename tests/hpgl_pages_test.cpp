@@ -20,8 +20,7 @@ using namespace kro::hpgl;
 PlotExtents measureFull(const std::string& text, int32_t page = 0, int32_t expect = 0) {
     PlotExtents e{};
     const MeasureRules rules{.fullLook = true, .page = page};
-    EXPECT_EQ(measurePlot(text.c_str(), int32_t(text.size() + 1), 0, 0, nullptr, &e, rules),
-              expect)
+    EXPECT_EQ(measurePlot(text.c_str(), int32_t(text.size() + 1), 0, 0, nullptr, &e, rules), expect)
         << text;
     return e;
 }
@@ -41,7 +40,7 @@ struct Plot {
 // unit per plotter unit.
 struct DeviceBox {
     int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
-    int lines = 0;  // LineTo and PolylineTo calls
+    int lines = 0;   // LineTo and PolylineTo calls
     int points = 0;  // MoveToEx, LineTo and PolylineTo points
     void add(int32_t x, int32_t y) {
         left = std::min(left, x), right = std::max(right, x);
@@ -93,7 +92,7 @@ TEST(HpglRotation, TurnsTheExtentsAndTheDrawing) {
         {"IN;RO90;PA0,0;PD300,0,300,100;", -100, 0, 0, 300},
         {"IN;RO180;PA0,0;PD300,0,300,100;", -300, 0, -100, 0},
         {"IN;RO270;PA0,0;PD300,0,300,100;", 0, 100, -300, 0},
-        {"IN;RO45;PA0,0;PD300,0,300,100;", 0, 300, 0, 100},  // not a quarter: unturned
+        {"IN;RO45;PA0,0;PD300,0,300,100;", 0, 300, 0, 100},     // not a quarter: unturned
         {"IN;RO90;IN;PA0,0;PD300,0,300,100;", 0, 300, 0, 100},  // IN turns back
         {"IN;RO90;PA100,0;CI50;", -50, 50, 50, 150},
     };
@@ -120,8 +119,9 @@ TEST(HpglRotation, TurnsTheExtentsAndTheDrawing) {
 }
 
 TEST(HpglPages, CountedAndMeasuredOneByOne) {
-    const std::string plot = "IN;PS5000;SP1;PA0,0;PD1000,1000;PG;PG;PU;PA2000,0;PD3000,500;PG;"
-                             "PU;PA0,0;PD100,100;PG;";
+    const std::string plot =
+        "IN;PS5000;SP1;PA0,0;PD1000,1000;PG;PG;PU;PA2000,0;PD3000,500;PG;"
+        "PU;PA0,0;PD100,100;PG;";
     // Empty pages and the PG at the end make no page.
     EXPECT_EQ(measureFull(plot).pages, 3);
     const PlotExtents p2 = measureFull(plot, 2);

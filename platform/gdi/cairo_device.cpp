@@ -120,8 +120,9 @@ void CairoDevice::flush() {
 
 void CairoDevice::joinBatch(const Pen& stroke) {
     const Pen& q = pendingPen_;
-    if (pending_ && (q.width != stroke.width || q.colour != stroke.colour ||
-                     q.endCap != stroke.endCap || q.join != stroke.join || q.dashes != stroke.dashes))
+    if (pending_ &&
+        (q.width != stroke.width || q.colour != stroke.colour || q.endCap != stroke.endCap ||
+         q.join != stroke.join || q.dashes != stroke.dashes))
         flush();
     if (!pending_) pendingPen_ = stroke;
 }
