@@ -80,6 +80,13 @@ PS
     pstoedit -q -f hpgl shapes.ps shapes.hpgl 2>/dev/null
     "$kro" convert shapes.hpgl shapes-kro.png -dpi 100
     check "pstoedit's HP-GL lands where Ghostscript draws the PostScript" 'same_ink shapes.png shapes-kro.png'
+    # Its pages end with PG: each is a page of kro's, drawn as Ghostscript draws it.
+    printf '%%!PS\n100 100 moveto 300 300 lineto stroke showpage\n' >two.ps
+    printf '200 100 moveto 200 500 lineto 400 500 lineto 300 200 lineto stroke showpage\n' >>two.ps
+    gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r100 -sOutputFile=two-%d.png two.ps
+    pstoedit -q -f hpgl two.ps two.hpgl 2>/dev/null
+    "$kro" convert two.hpgl two-kro.png -dpi 100 2>/dev/null
+    check "pstoedit's second page is kro's second page" 'same_ink two-2.png two-kro-2.png && ! same_ink two-2.png two-kro.png'
 fi
 
 echo "$pass passed, $fail failed"
