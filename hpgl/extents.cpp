@@ -117,6 +117,13 @@ class Extents {
                 s.skipParameters();
                 return 0;
             }
+            case kDT:
+                // The full look ends labels where DT says, so the walk
+                // finds the commands after them where the drawing does.
+                if (!measure_.fullLook) break;
+                terminator_ = !s.atEnd() && s.peek() != ';' ? s.text[s.pos++] : '\x03';
+                s.skipParameters();
+                return 0;
             case kSM:
                 if (!measure_.fullLook) break;
                 symbol_ = !s.atEnd() && s.peek() != ';' && s.peek() != '\0';
@@ -196,6 +203,7 @@ class Extents {
         if (code == kIN) quarters_ = 0;
         labelOrigin_ = 1;
         symbol_ = false;
+        terminator_ = '\x03';
         label_.reset(defaultCharWidth_, defaultCharHeight_);
         curves_.reset();
     }
@@ -445,7 +453,8 @@ class Extents {
     void label(Stream& s, int32_t code) {
         if (code == kLB || code == kBL) {
             labelLength_ = 0;
-            while (!s.atEnd() && s.text[s.pos] != '\x03') {
+            const char end = code == kLB ? terminator_ : '\x03';  // BL keeps ETX
+            while (!s.atEnd() && s.text[s.pos] != end) {
                 if (labelLength_ < kLabelBytes) ++labelLength_;
                 ++s.pos;
             }
@@ -511,6 +520,7 @@ class Extents {
     int32_t quarters_ = 0;
     int32_t labelOrigin_ = 1;  // LO
     bool symbol_ = false;      // SM
+    char terminator_ = '\x03';  // DT
     int32_t page_ = 1;
     bool pageInked_ = false;
     size_t pageStart_ = 0, pageEnd_ = SIZE_MAX;

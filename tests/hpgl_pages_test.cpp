@@ -135,6 +135,8 @@ TEST(HpglPages, CountedAndMeasuredOneByOne) {
     EXPECT_DOUBLE_EQ(measureFull(plot, 3).yMax, 100);
     measureFull(plot, 4, KRO_ERR_OPTION_RANGE);
     EXPECT_EQ(measureFull("IN;PG;").pages, 1);
+    // A label ends where DT says: the PG after it is found.
+    EXPECT_EQ(measureFull("IN;DT*;PA0,0;LBAB*PG;PD100,100;").pages, 2);
 
     Plot p(plot);
     EXPECT_EQ(KroSelectHPGLPage(&p.doc, 2), 3);
