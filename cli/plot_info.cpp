@@ -124,6 +124,10 @@ int describePlot(const std::string& path) {
         std::printf("  page:        %d x %d dots at %d dpi\n", int(w), int(h),
                     int(kroOption.dpi.value));
     }
+    // The measures above are of every page as one, as the design's look draws them.
+    const int32_t pages = KroSelectHPGLPage(doc, 1);
+    if (pages > 1)
+        std::printf("  pages:       %d (PG; convert draws each on a page)\n", int(pages));
     KroCloseHPGL(doc);
     return rc;
 }

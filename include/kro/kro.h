@@ -649,7 +649,11 @@ KRO_API int32_t KroConvImageWith(const KroOption* options, RsImage* src, int32_t
  * plot's line ends and joins (LA); polygons, rectangles and wedges filled
  * (FP, RA, RR, WG; solid, hatched or cross-hatched as FT says); labels drawn
  * in a stroke font as a plotter draws them, the pen left after the last
- * character. size is the size of the record the host knows (sizeof
+ * character (placed by LO, stacked by DV); SM symbols; CI's chord angle; RO
+ * turning the plotter's axes; paths (PE, BZ, AT) inside polygons. The
+ * document's extents place the drawing: after KroOpenHPGL they are the
+ * design's, which know nothing of RO, LO, SM, DV and pages; KroSelectHPGLPage
+ * measures a page as this look draws it. size is the size of the record the host knows (sizeof
  * KroHpglStyle when it was built): fields beyond it read as 0, so the record
  * can grow. A null record is the full look with every field 0. */
 #define KRO_HPGL_MONOCHROME  1 /* every pen black */
@@ -659,6 +663,7 @@ typedef struct KroHpglStyle {
     uint32_t size;
     uint32_t flags;   /* KRO_HPGL_* */
     const char* font; /* a Hershey font of hershey-fonts-data (".jhf" optional); null: futural */
+    int32_t page;     /* the page drawn (from 1; PG ends a page); 0: every page as one */
 } KroHpglStyle;
 
 /* KroDisplayHPGL with the full look: the same walk and placement, the style
@@ -671,6 +676,16 @@ KRO_API int32_t KroDisplayHPGLStyled(HpglDocument* document, int32_t deviceWidth
                                      const float* penWidths, const KroHpglStyle* style,
                                      int32_t paperType, float scale, int32_t resolution,
                                      int32_t centreOnDevice);
+
+/* The pages of a plot as the full look draws them: PG ends a page that has
+ * ink. Measures page `page` (from 1) as the full look draws it, RO turning
+ * the plotter's axes, and puts its extents, size and paper type in the
+ * document in place of the whole plot's, so that SetPaperType,
+ * SetDrawableSize and KroDisplayHPGLStyled with the style's page place that
+ * page. Returns the number of pages (at least 1), or -1: KRO_ERR_OPTION_RANGE
+ * for a page the plot does not have. KroDisplayHPGL still draws every page
+ * as one, as it measures them at KroOpenHPGL. */
+KRO_API int32_t KroSelectHPGLPage(HpglDocument* document, int32_t page);
 
 /* Row row (from 0) of the paper name table: its paper type code in *papertype
  * and up to capacity of its names in names (in the table's order, the first
