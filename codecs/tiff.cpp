@@ -210,6 +210,26 @@ int32_t checkCodedData(TIFF* tif, const PageLayout& l, int64_t fileLength) {
     return decoded > most ? KRO_ERR_TIFF : 0;
 }
 
+// Puts n pixels of a stored row (bits a sample, samples a pixel) at pixel x
+// of a picture row; widen spreads samples of under 8 bits to a byte each.
+// x is a multiple of 8 when a row packs bits, as tile widths are of 16.
+void placePixels(const unsigned char* src, uint32_t n, const PageLayout& l, bool widen,
+                 unsigned char* dst, uint32_t x) {
+    if (widen) {
+        const unsigned maxValue = (1u << l.bits) - 1;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t bit = i * l.bits;
+            dst[x + i] = uint8_t((src[bit / 8] >> (8 - l.bits - bit % 8)) & maxValue);
+        }
+        return;
+    }
+    const uint64_t bits = uint64_t(n) * l.bits * l.samples;
+    unsigned char* at = dst + uint64_t(x) * l.bits * l.samples / 8;
+    std::memcpy(at, src, size_t(bits / 8));
+    if (bits % 8)  // the last byte's bits past the picture stay 0
+        at[bits / 8] = uint8_t(src[bits / 8] & (0xFF00 >> (bits % 8)));
+}
+
 // Reads the rows of a strip-organised page of one sample a pixel, as stored,
 // into rows of rowBytes; bits below 8 widen to a byte a pixel.
 int32_t readStrips(const Tiff& t, const PageLayout& l, unsigned char* out, size_t rowBytes,
@@ -223,25 +243,42 @@ int32_t readStrips(const Tiff& t, const PageLayout& l, unsigned char* out, size_
     if (stripBytes <= 0 || uint64_t(stripBytes) < uint64_t(fileRow)) return KRO_ERR_TIFF;
     kro::Buffer strip(kro::allocBytes(uint64_t(stripBytes)));
     if (!strip) return KRO_ERR_NOMEM;
-    const unsigned maxValue = (1u << l.bits) - 1;
     for (uint32_t first = 0, n = 0; first < l.height; first += rowsPerStrip, ++n) {
         const uint32_t rows = std::min(rowsPerStrip, l.height - first);
         const tmsize_t want = tmsize_t(fileRow * rows);
         const tmsize_t got = TIFFReadEncodedStrip(tif, n, strip.get(), want);
         if (got < want || t.failed()) return KRO_ERR_TIFF;
-        for (uint32_t j = 0; j < rows; ++j) {
-            const unsigned char* src = strip.get() + size_t(j) * fileRow;
-            unsigned char* dst = out + size_t(first + j) * rowBytes;
-            if (!widen) {
-                std::memcpy(dst, src, fileRow);
-                continue;
-            }
-            for (uint32_t x = 0; x < l.width; ++x) {
-                const uint32_t bit = x * l.bits;
-                dst[x] = uint8_t((src[bit / 8] >> (8 - l.bits - bit % 8)) & maxValue);
-            }
-        }
+        for (uint32_t j = 0; j < rows; ++j)
+            placePixels(strip.get() + size_t(j) * fileRow, l.width, l, widen,
+                        out + size_t(first + j) * rowBytes, 0);
     }
+    return 0;
+}
+
+// The same for a tiled page: each tile's rows put in place, the parts of
+// the edge tiles past the picture left out.
+int32_t readTiles(const Tiff& t, const PageLayout& l, unsigned char* out, size_t rowBytes,
+                  bool widen) {
+    TIFF* tif = t.get();
+    uint32_t tileW = 0, tileH = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileW);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileH);
+    const tmsize_t tileBytes = TIFFTileSize(tif);
+    const size_t tileRow = size_t((uint64_t(tileW) * l.bits * l.samples + 7) / 8);
+    if (tileW == 0 || tileH == 0 || tileW % 16 || tileBytes <= 0 ||
+        uint64_t(tileBytes) < uint64_t(tileRow) * tileH)
+        return KRO_ERR_TIFF;
+    kro::Buffer tile(kro::allocBytes(uint64_t(tileBytes)));
+    if (!tile) return KRO_ERR_NOMEM;
+    for (uint32_t y = 0; y < l.height; y += tileH)
+        for (uint32_t x = 0; x < l.width; x += tileW) {
+            if (TIFFReadTile(tif, tile.get(), x, y, 0, 0) < tileBytes || t.failed())
+                return KRO_ERR_TIFF;
+            const uint32_t rows = std::min(tileH, l.height - y), n = std::min(tileW, l.width - x);
+            for (uint32_t j = 0; j < rows; ++j)
+                placePixels(tile.get() + size_t(j) * tileRow, n, l, widen,
+                            out + size_t(y + j) * rowBytes, x);
+        }
     return 0;
 }
 
@@ -370,8 +407,8 @@ int32_t readPage(FILE* stream, int32_t page, RsImage* image, int32_t* photometri
     if (!TIFFIsCODECConfigured(l.compression)) return KRO_ERR_TIFF_COMPRESSION;
     if (int32_t code = checkCodedData(tif, l, t.length())) return code;
 
-    const bool plainSamples = l.samples == 1 && l.extraSamples == 0 &&
-                              l.sampleFormat == SAMPLEFORMAT_UINT && !TIFFIsTiled(tif);
+    const bool plainSamples =
+        l.samples == 1 && l.extraSamples == 0 && l.sampleFormat == SAMPLEFORMAT_UINT;
     const bool gray = l.photometric == PHOTOMETRIC_MINISWHITE ||
                       l.photometric == PHOTOMETRIC_MINISBLACK;
     int32_t depth = 24;
@@ -386,7 +423,7 @@ int32_t readPage(FILE* stream, int32_t page, RsImage* image, int32_t* photometri
     }
     const bool plainRgb = depth == 24 && l.samples == 3 && l.extraSamples == 0 && l.bits == 8 &&
                           l.photometric == PHOTOMETRIC_RGB && l.planar == PLANARCONFIG_CONTIG &&
-                          l.sampleFormat == SAMPLEFORMAT_UINT && !TIFFIsTiled(tif);
+                          l.sampleFormat == SAMPLEFORMAT_UINT;
 
     // Stored rows first; the picture is turned into a second buffer when the
     // page is not stored upright.
@@ -397,9 +434,9 @@ int32_t readPage(FILE* stream, int32_t page, RsImage* image, int32_t* photometri
     kro::Buffer stored(kro::allocPixels(storedBytes));
     if (!stored) return KRO_ERR_NOMEM;
     const size_t storedRow = size_t(kro::rowBytes(storedRowW, depth));
-    const int32_t code = depth != 24 || plainRgb
-                             ? readStrips(t, l, stored.get(), storedRow, widen)
-                             : readAsRgba(t, l, stored.get());
+    const int32_t code = depth == 24 && !plainRgb ? readAsRgba(t, l, stored.get())
+                         : TIFFIsTiled(tif)      ? readTiles(t, l, stored.get(), storedRow, widen)
+                                                 : readStrips(t, l, stored.get(), storedRow, widen);
     if (code) return code;
 
     std::memset(palette, 0, KRO_PALETTE_SIZE);

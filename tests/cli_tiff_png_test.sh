@@ -39,6 +39,17 @@ done
 "$kro" info text-bilevel.tif >info
 check "info: pages and compression" 'grep -q "pages:       1" info && grep -q "compression: CCITT Group 4" info'
 
+# Tiled pages, from tiffcp: 1-bit, 4-bit palette, 8-bit gray and RGB, edge
+# tiles past the picture; uncompressed tiles that hold more bytes than they
+# need (as some writers make them) read too.
+pnmquant 7 madras-rgb.pnm 2>/dev/null >seven.pnm && pnmtotiff seven.pnm >seven.tif 2>/dev/null
+for f in text-bilevel ellipse-gray madras-rgb seven; do
+    [ -e $f.tif ] || pnmtotiff $f.pnm >$f.tif 2>/dev/null
+    tiffcp -t -w 32 -l 16 -c none $f.tif tiled.tif && "$kro" convert tiled.tif ours.bmp &&
+        bmptopnm ours.bmp >back.pnm 2>/dev/null && tifftopnm tiled.tif >theirs.pnm 2>/dev/null
+    check "$f: tiled TIFF read by kro" 'same back.pnm theirs.pnm'
+done
+
 # --- pages ----------------------------------------------------------------------
 "$kro" convert text-bilevel.bmp ellipse-gray.bmp madras-rgb.png pages.tif
 check "three inputs, three pages" '[ "$(tiffinfo pages.tif 2>/dev/null | grep -c "TIFF Directory")" -eq 3 ]'
