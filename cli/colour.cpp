@@ -147,7 +147,10 @@ int32_t fitForJpeg(Picture* pic, std::vector<std::string>* notes) {
 }
 
 int32_t fitColourType(Picture* pic, Format output, std::vector<std::string>* notes) {
-    if (output == Format::Jpeg) return fitForJpeg(pic, notes);
+    // JPEG coding, in a JPEG file or a TIFF one, takes gray or RGB samples.
+    const bool jpegTiff = output == Format::Tiff && kroOption.compression.given &&
+                          kroOption.compression.value == KRO_COMPRESSION_JPEG;
+    if (output == Format::Jpeg || jpegTiff) return fitForJpeg(pic, notes);
     if (output != Format::Cals || pic->image.depth == 1) return 0;
     // CALS holds bilevel pictures only: dither, as -colortype Bilevel would.
     const std::string from = colourTypeName(*pic);

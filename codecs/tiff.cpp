@@ -531,7 +531,11 @@ int32_t writePage(FILE* stream, const RsImage* image, int32_t photometric,
     const bool known = bilevelCoding || compression == KRO_COMPRESSION_NO ||
                        compression == KRO_COMPRESSION_PACKBITS ||
                        compression == KRO_COMPRESSION_LZW ||
-                       compression == KRO_COMPRESSION_DEFLATE;
+                       compression == KRO_COMPRESSION_DEFLATE ||
+                       compression == KRO_COMPRESSION_JPEG;
+    // JPEG codes gray and colour samples, not bits or palette indices.
+    const bool jpeg = compression == KRO_COMPRESSION_JPEG;
+    if (jpeg && (depth == 1 || photometric == KRO_PHOTO_PALETTE)) return KRO_ERR_TIFF_COMPRESSION;
     if (!known || (bilevelCoding && depth != 1) ||
         !TIFFIsCODECConfigured(uint16_t(compression)))
         return KRO_ERR_TIFF_COMPRESSION;
@@ -551,8 +555,15 @@ int32_t writePage(FILE* stream, const RsImage* image, int32_t photometric,
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(height));
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, depth == 1 ? 1 : 8);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(photometric));
     TIFFSetField(tif, TIFFTAG_COMPRESSION, uint16_t(compression));
+    if (jpeg && depth == 24) {
+        // Colour as YCbCr, subsampled as JPEG files are; libtiff converts the rows.
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    } else {
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(photometric));
+    }
+    if (jpeg) TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 75);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
     TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);

@@ -82,6 +82,11 @@ check "an option that changes the picture: no copy" '! grep -q copied said && ti
 check "-compression PackBits" 'tiffinfo packed.tif 2>/dev/null | grep -q "Compression Scheme: PackBits"'
 "$kro" convert madras-rgb.bmp g4.tif -compression G4 2>err
 check "-compression G4 on colour: refused, nothing written" '[ $? -eq 1 ] && grep -q 1012160183 err && [ ! -e g4.tif ]'
+for f in madras-rgb ellipse-gray text-bilevel; do
+    "$kro" convert $f.bmp jpeg.tif -compression JPEG && "$kro" convert jpeg.tif ours.bmp &&
+        bmptopnm ours.bmp >back.pnm 2>/dev/null && gm convert jpeg.tif theirs.ppm
+    check "$f: -compression JPEG, read alike by kro and gm" 'tiffinfo jpeg.tif 2>/dev/null | grep -q "Compression Scheme: JPEG" && same back.pnm theirs.ppm'
+done
 "$kro" convert madras-rgb.bmp --to tif - >stdout.tif && tifftopnm stdout.tif >back.pnm 2>/dev/null
 check "a TIFF on standard output" 'cmp -s back.pnm madras-rgb.pnm'
 printf '%s\n' "$work/ellipse-gray.bmp - - - - tif - - - - - - - - - - - - - - - - - - -" \

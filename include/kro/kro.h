@@ -354,7 +354,8 @@ KRO_API int32_t KroTIFFInfo(FILE* stream, int32_t page, int32_t* pages, int32_t*
  * "w+b"). photometric and palette as for KroRsImageToPS; resolution in dots
  * per inch, or -1 for none. compression is a KRO_COMPRESSION_* value: NO,
  * PACKBITS, LZW and DEFLATE at every depth (LZW and DEFLATE with the
- * horizontal predictor for gray and RGB), G3 and G4 at depth 1 only; 0
+ * horizontal predictor for gray and RGB), G3 and G4 at depth 1 only, JPEG
+ * (quality 75; colour as YCbCr) for gray and RGB; 0
  * chooses G4 for depth 1 and LZW otherwise. KRO_ERR_TIFF_COMPRESSION when the
  * compression does not suit the depth or is not built in. */
 KRO_API int32_t KroRsImageToTIFF(FILE* stream, const RsImage* image, int32_t photometric,
