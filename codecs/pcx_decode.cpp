@@ -1,9 +1,11 @@
-// PCX reading: run decoding, eight coded bytes a step where SSE2 is there.
+// PCX reading: run decoding, eight coded bytes a step where SSE2 is there
+// (their bytes picked by one shuffle where SSSE3 is).
 #include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "codecs/pcx.h"
+#include "core/cpu.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -52,6 +54,78 @@ constexpr std::array<Step, 256> makeSteps() {
 }
 
 constexpr std::array<Step, 256> kSteps = makeSteps();
+
+#ifdef KRO_PCX_SSE2
+// The same steps taking eight coded bytes every time: a count in the last
+// place carries into the next step, whose first byte is then its byte. The
+// steps depend on one another only through that carry, not through where
+// the next one starts. By the mask of bytes at 0xC0 and above and the carry
+// (256 and up).
+struct CarriedStep {
+    uint8_t from[8];
+    uint8_t produced;
+    uint8_t counts;  // the last one may be the carried count
+    uint8_t carry;
+};
+
+constexpr std::array<CarriedStep, 512> makeCarriedSteps() {
+    std::array<CarriedStep, 512> steps{};
+    for (unsigned index = 0; index < 512; ++index) {
+        CarriedStep& s = steps[index];
+        const unsigned high = index & 0xFF;
+        unsigned i = 0;
+        if (index >> 8) s.from[s.produced++] = uint8_t(i++);
+        while (i < 8) {
+            if (high >> i & 1) {
+                s.counts = uint8_t(s.counts | 1u << i);
+                if (i == 7) {
+                    s.carry = 1;
+                    break;
+                }
+                s.from[s.produced++] = uint8_t(i + 1);
+                i += 2;
+            } else {
+                s.from[s.produced++] = uint8_t(i);
+                i += 1;
+            }
+        }
+    }
+    return steps;
+}
+
+constexpr std::array<CarriedStep, 512> kCarriedSteps = makeCarriedSteps();
+
+// The eight-byte steps of RunDecoder::literals with the bytes picked by a
+// shuffle: from p while 8 coded bytes are left before stop and 8 decoded
+// ones fit in room. Returns the bytes decoded and moves p past them (to a
+// count whose byte is still to come, when one is carried at the end).
+__attribute__((target("ssse3"))) size_t literalStepsSsse3(const unsigned char*& p,
+                                                          const unsigned char* stop,
+                                                          unsigned char* out, size_t room) {
+    const __m128i top = _mm_set1_epi8(char(0xC0));
+    const __m128i longRun = _mm_set1_epi8(char(0xC2));
+    size_t k = 0;
+    unsigned carry = 0;
+    while (k + 8 <= room && p + 8 <= stop) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        const unsigned high =
+            unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top), top))) & 0xFF;
+        const CarriedStep& step = kCarriedSteps[high | carry << 8];
+        const unsigned ge =
+            unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, longRun), v)));
+        if (ge & step.counts) break;
+        if (out) {
+            const __m128i from = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(step.from));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
+        }
+        k += step.produced;
+        p += 8;
+        carry = step.carry;
+    }
+    p -= carry;
+    return k;
+}
+#endif
 
 }  // namespace
 
@@ -129,6 +203,7 @@ size_t RunDecoder::literals(unsigned char* dst, size_t done, size_t n) {
     // bytes come out. A step holding a longer run is left to the runs.
     const __m128i top = _mm_set1_epi8(char(0xC0));
     const __m128i longRun = _mm_set1_epi8(char(0xC2));
+    if (cpuHasSsse3()) k = literalStepsSsse3(p, stop, out, room);
     while (k + 8 <= room && p + 8 <= stop) {
         const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
         const unsigned high =
