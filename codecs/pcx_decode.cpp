@@ -95,6 +95,10 @@ constexpr std::array<CarriedStep, 512> makeCarriedSteps() {
 
 constexpr std::array<CarriedStep, 512> kCarriedSteps = makeCarriedSteps();
 
+// The most that a step decodes to (a carried byte and four runs of 63), and
+// the 16-byte stores of its last run past that.
+constexpr size_t kMostFromEight = 1 + 4 * kLongestRun + 16;
+
 // The eight-byte steps of RunDecoder::literals with the bytes picked by a
 // shuffle: from p while 8 coded bytes are left before stop and 8 decoded
 // ones fit in room. Returns the bytes decoded and moves p past them (to a
@@ -113,7 +117,37 @@ __attribute__((target("ssse3"))) size_t literalStepsSsse3(const unsigned char*& 
         const CarriedStep& step = kCarriedSteps[high | carry << 8];
         const unsigned ge =
             unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, longRun), v)));
-        if (ge & step.counts) break;
+        if (ge & step.counts) {
+            // Short runs are common in photographs: the step is decoded a
+            // pair at a time here, while the longest it can give fits.
+            if (k + kMostFromEight > room) break;
+            const unsigned char* q = p;
+            if (carry) {
+                if (out) out[k] = *q;
+                ++k, ++q;
+            }
+            // A count in the last place takes its byte from the next step:
+            // p + 8 <= stop, so that byte is in the batch.
+            while (q < p + 8) {
+                const unsigned char b = *q;
+                if (b < 0xC0) {
+                    if (out) out[k] = b;
+                    ++k, ++q;
+                    continue;
+                }
+                const unsigned run = (b & 0x3F) ? (b & 0x3F) : 1;
+                if (out) {
+                    const __m128i fill = _mm_set1_epi8(char(q[1]));
+                    for (unsigned j = 0; j < run; j += 16)
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + j), fill);
+                }
+                k += run;
+                q += 2;
+            }
+            p = q;
+            carry = 0;
+            continue;
+        }
         if (out) {
             const __m128i from = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(step.from));
             _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
