@@ -95,21 +95,104 @@ constexpr std::array<CarriedStep, 512> makeCarriedSteps() {
 
 constexpr std::array<CarriedStep, 512> kCarriedSteps = makeCarriedSteps();
 
-// The most that a step decodes to (a carried byte and four runs of 63), and
-// the 16-byte stores of its last run past that.
-constexpr size_t kMostFromEight = 1 + 4 * kLongestRun + 16;
+// Eight coded bytes of which the counts are known: the bytes that come out
+// (all but the counts) and how many, by the mask of the counts.
+struct Kept {
+    uint8_t from[8];
+    uint8_t produced;
+};
+
+constexpr std::array<Kept, 256> makeKept() {
+    std::array<Kept, 256> kept{};
+    for (unsigned counts = 0; counts < 256; ++counts)
+        for (unsigned i = 0; i < 8; ++i)
+            if (!(counts >> i & 1)) kept[counts].from[kept[counts].produced++] = uint8_t(i);
+    return kept;
+}
+
+constexpr std::array<Kept, 256> kKept = makeKept();
+
+// The most a block of 64 coded bytes stores: 64 bytes before a run, the run
+// and the 16-byte stores of the run past it.
+constexpr size_t kMostFromBlock = 64 + kLongestRun + 16;
+
+// The most a step with a run stores: eight bytes before the run, the run (63
+// at most) and the 16-byte stores of the run past it.
+constexpr size_t kMostFromStep = 8 + kLongestRun + 16;
 
 // The eight-byte steps of RunDecoder::literals with the bytes picked by a
-// shuffle: from p while 8 coded bytes are left before stop and 8 decoded
-// ones fit in room. Returns the bytes decoded and moves p past them (to a
+// shuffle, runs up to 63 taken in stride: from at while 8 coded bytes are
+// left before stop and 8 decoded ones fit in room (more while a whole block
+// and a run do). Returns the bytes decoded and moves at past them (to a
 // count whose byte is still to come, when one is carried at the end).
-__attribute__((target("ssse3"))) size_t literalStepsSsse3(const unsigned char*& p,
+__attribute__((target("ssse3"))) size_t literalStepsSsse3(const unsigned char*& at,
                                                           const unsigned char* stop,
                                                           unsigned char* out, size_t room) {
     const __m128i top = _mm_set1_epi8(char(0xC0));
     const __m128i longRun = _mm_set1_epi8(char(0xC2));
+    const unsigned char* p = at;
     size_t k = 0;
     unsigned carry = 0;
+    // 64 coded bytes a block. Which bytes of 0xC0 and above are counts and
+    // which are the bytes of counts follows from the runs of such bytes (in
+    // each run they alternate, count first), so it is found for the whole
+    // block at once with a carry into the next; each eight bytes then come
+    // out through a shuffle that drops their counts, with no step waiting
+    // on the one before it.
+    constexpr uint64_t kEven = 0x5555555555555555u;
+    while (k + kMostFromBlock <= room && p + 64 <= stop) {
+        uint64_t high = 0, ge = 0;
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+            high |=
+                uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top), top))))
+                << (16 * i);
+            ge |= uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, longRun), v))))
+                  << (16 * i);
+        }
+        const uint64_t starts = high & ~uint64_t(carry);
+        const uint64_t follows = starts << 1 | carry;
+        const uint64_t oddStarts = starts & ~kEven & ~follows;
+        uint64_t evenRuns = 0;
+        const unsigned carryOut = __builtin_add_overflow(oddStarts, starts, &evenRuns);
+        const uint64_t isByteOfCount = (kEven ^ (evenRuns << 1)) & follows;
+        const uint64_t counts = high & ~isByteOfCount;
+        const uint64_t longer = ge & counts;
+        const unsigned first = longer ? unsigned(__builtin_ctzll(longer)) : 64;
+        unsigned s = 0;
+        for (; s + 8 <= first; s += 8) {
+            const Kept& kept = kKept[(counts >> s) & 0xFF];
+            if (out) {
+                const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + s));
+                const __m128i from = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kept.from));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
+            }
+            k += kept.produced;
+        }
+        if (first == 64) {
+            p += 64;
+            carry = carryOut;
+            continue;
+        }
+        // A run: the bytes before its count, the run, and the next block
+        // starts after its byte.
+        const unsigned inStep = first - s;
+        const unsigned stepCounts = unsigned(counts >> s) & ((1u << inStep) - 1);
+        const unsigned before = inStep - (8u - kKept[stepCounts].produced);
+        const unsigned run = p[first] & 0x3Fu;
+        if (out) {
+            const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + s));
+            const __m128i from =
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kKept[stepCounts].from));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
+            const __m128i fill = _mm_set1_epi8(char(p[first + 1]));
+            for (unsigned j = 0; j < run; j += 16)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + before + j), fill);
+        }
+        k += before + run;
+        p += first + 2;
+        carry = 0;
+    }
     while (k + 8 <= room && p + 8 <= stop) {
         const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
         const unsigned high =
@@ -117,34 +200,25 @@ __attribute__((target("ssse3"))) size_t literalStepsSsse3(const unsigned char*& 
         const CarriedStep& step = kCarriedSteps[high | carry << 8];
         const unsigned ge =
             unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, longRun), v)));
-        if (ge & step.counts) {
-            // Short runs are common in photographs: the step is decoded a
-            // pair at a time here, while the longest it can give fits.
-            if (k + kMostFromEight > room) break;
-            const unsigned char* q = p;
-            if (carry) {
-                if (out) out[k] = *q;
-                ++k, ++q;
+        if (const unsigned longer = ge & step.counts) {
+            // Runs are common in photographs: the bytes before the first
+            // count above 1 come out as the table says (the table's first
+            // choices do not depend on what follows them), then the run,
+            // and the next step starts after it.
+            if (k + kMostFromStep > room) break;
+            const unsigned where = unsigned(__builtin_ctz(longer));
+            const unsigned before =
+                where - (8u - kKept[step.counts & ((1u << where) - 1)].produced);
+            const unsigned run = p[where] & 0x3Fu;
+            if (out) {
+                const __m128i from = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(step.from));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
+                const __m128i fill = _mm_set1_epi8(char(p[where + 1]));
+                for (unsigned j = 0; j < run; j += 16)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + before + j), fill);
             }
-            // A count in the last place takes its byte from the next step:
-            // p + 8 <= stop, so that byte is in the batch.
-            while (q < p + 8) {
-                const unsigned char b = *q;
-                if (b < 0xC0) {
-                    if (out) out[k] = b;
-                    ++k, ++q;
-                    continue;
-                }
-                const unsigned run = (b & 0x3F) ? (b & 0x3F) : 1;
-                if (out) {
-                    const __m128i fill = _mm_set1_epi8(char(q[1]));
-                    for (unsigned j = 0; j < run; j += 16)
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + j), fill);
-                }
-                k += run;
-                q += 2;
-            }
-            p = q;
+            k += before + run;
+            p += where + 2;
             carry = 0;
             continue;
         }
@@ -156,7 +230,7 @@ __attribute__((target("ssse3"))) size_t literalStepsSsse3(const unsigned char*& 
         p += 8;
         carry = step.carry;
     }
-    p -= carry;
+    at = p - carry;
     return k;
 }
 #endif
