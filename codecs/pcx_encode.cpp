@@ -1,5 +1,6 @@
 // PCX writing: plane lines coded as runs, sixteen lone bytes a step where
 // SSE2 is there, with the count bytes put in by a byte shuffle where SSSE3 is.
+#include <algorithm>
 #include <array>
 
 #include "codecs/pcx.h"
@@ -89,9 +90,21 @@ __attribute__((target("ssse3"))) unsigned char* codePlaneLineSsse3(const unsigne
         while (i + 17 <= n) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
             const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 1));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, w))) break;
+            const unsigned equal = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, w)));
             const unsigned high =
                 unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top), top)));
+            if (equal) {
+                // The lone bytes before the first run go out here, the run
+                // below: e bytes, of which the spread keeps the first.
+                const unsigned e = unsigned(__builtin_ctz(equal));
+                const unsigned lo = std::min(e, 8u), hi = e - lo;
+                out = spread8(v, high & ((1u << lo) - 1), out) - (8 - lo);
+                if (hi)
+                    out = spread8(_mm_unpackhi_epi64(v, v), (high >> 8) & ((1u << hi) - 1), out) -
+                          (8 - hi);
+                i += e;
+                break;
+            }
             if (!high) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
                 out += 16;
