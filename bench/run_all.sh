@@ -3,7 +3,9 @@
 # makes the inputs, runs each per-format script, and writes docs/performance.md
 # from bench/performance.md.in: the hand-written text of the template with the
 # run's details, the goals table and each script's tables put in.
-# bench/tiff.sh, png.sh and pdf.sh run too when they are there; their goal
+# bench/wine.sh (the Windows build under Wine, for information; it needs
+# scripts/windows.sh's build) runs too, and so do bench/tiff.sh, png.sh and
+# pdf.sh when they are there; their goal
 # rows read these labels from tiff.tsv, png.tsv and pdf.tsv:
 #   tiff.tsv  "cals-tiff kro", "cals-tiff cp" (cp of the CALS input), "cals-tiff gm"
 #   pdf.tsv   "cals-pdf kro", "cals-pdf cp" (cp of the CALS input), "cals-pdf gm"
@@ -31,7 +33,7 @@ export BENCH_INSTALL=${BENCH_INSTALL:-0}
 run_benchmarks() {
     load_before=$(cut -d' ' -f1-3 /proc/loadavg)
     started=$(date -u '+%Y-%m-%d %H:%M UTC')
-    for b in bmp pcx ps jpeg cals batch tiff png pdf scale colour hpgl; do
+    for b in bmp pcx ps jpeg cals batch tiff png pdf scale colour hpgl wine; do
         [ -f "bench/$b.sh" ] || continue
         echo "=== $b"
         rm -f "$work/$b.md"
@@ -42,6 +44,16 @@ run_benchmarks() {
             !seen && $0 == "" { seen = 1 }
             !seen'
         [ -s "$work/$b.md" ] || echo "(no figures: bench/$b.sh failed, see $work/$b.log)" >"$work/$b.md"
+    done
+    # The scripts of other formats, each under a heading, where they ran.
+    : >"$work/extra.md"
+    for b in tiff png pdf wine; do
+        [ -f "bench/$b.sh" ] || continue
+        name=$(echo "$b" | tr a-z A-Z)
+        [ "$b" = wine ] && name="The Windows build under Wine, for information"
+        printf '## %s (`bench/%s.sh`)\n\n' "$name" "$b" >>"$work/extra.md"
+        cat "$work/$b.md" >>"$work/extra.md"
+        echo >>"$work/extra.md"
     done
     "$build/bench/kernels_bench" --benchmark_min_time=0.2 --benchmark_format=console \
         --benchmark_out="$work/kernels.json" --benchmark_out_format=json | tee "$work/kernels.log"
