@@ -7,9 +7,11 @@
 # scripts/windows.sh's build) runs too, and so do bench/tiff.sh, png.sh and
 # pdf.sh when they are there; their goal
 # rows read these labels from tiff.tsv, png.tsv and pdf.tsv:
-#   tiff.tsv  "cals-tiff kro", "cals-tiff cp" (cp of the CALS input), "cals-tiff gm"
+#   tiff.tsv  "cals-tiff kro", "cals-tiff cp" (cp of the CALS input), "cals-tiff gm",
+#             the same with "tiff-cals" (a Group 4 TIFF to CALS)
 #   pdf.tsv   "cals-pdf kro", "cals-pdf cp" (cp of the CALS input), "cals-pdf gm"
-#   png.tsv   "read kro", "read pngtopnm", "write kro", "write pnmtopng"
+#   png.tsv   "read-photo kro", "read-photo pngtopnm", "write-photo kro",
+#             "write-photo pnmtopng", the same with "page" for the bilevel page
 # Usage: sh bench/run_all.sh [BUILD_DIR] [--install] [--no-doc | --doc-only]
 #   RUNS=N (default 5) runs a job; BENCH_DIR (default bench/out) holds the
 #   inputs and the results. --no-doc leaves docs/performance.md alone;
@@ -172,10 +174,17 @@ goals=$work/goals.md
     goal batch "one CALS page to BMP" "$ahead" ge 1 "page kro" "page gm" $small
     goal tiff "CALS to TIFF" "within 1.5x of cp of the input" le 1.5 "cals-tiff kro" "cals-tiff cp" -
     goal tiff "CALS to TIFF" "20x faster than gm" ge 20 "cals-tiff kro" "cals-tiff gm" -
+    goal tiff "Group 4 TIFF to CALS" "within 1.5x of cp of the input" le 1.5 "tiff-cals kro" "tiff-cals cp" -
+    goal tiff "Group 4 TIFF to CALS" "20x faster than gm" ge 20 "tiff-cals kro" "tiff-cals gm" -
     goal pdf "CALS to PDF" "within 1.5x of cp of the input" le 1.5 "cals-pdf kro" "cals-pdf cp" -
     goal pdf "CALS to PDF" "20x faster than gm" ge 20 "cals-pdf kro" "cals-pdf gm" -
-    goal png "PNG to BMP" "within 1.3x of pngtopnm" le 1.3 "read kro" "read pngtopnm" -
-    goal png "BMP to PNG" "within 1.3x of pnmtopng" le 1.3 "write kro" "write pnmtopng" -
+    for picture in photo page; do
+        case $picture in photo) name="RGB photograph" ;; *) name="bilevel page" ;; esac
+        goal png "PNG to BMP ($name)" "within 1.3x of pngtopnm" le 1.3 "read-$picture kro" \
+            "read-$picture pngtopnm" -
+        goal png "BMP to PNG ($name)" "within 1.3x of pnmtopng" le 1.3 "write-$picture kro" \
+            "write-$picture pnmtopng" -
+    done
     goal scale "resize to half (BMP to BMP)" "5x faster than gm -resize" ge 5 "kro convert 50" "gm convert 50" $((rgb + rgb / 4))
     goal scale "resize to double (BMP to BMP)" "5x faster than gm -resize" ge 5 "kro convert 200" "gm convert 200" $((rgb * 5))
     goal scale "resize to half (in process)" "5x faster than gm -resize" ge 5 "kro-first 50" "gm 50" -
