@@ -30,6 +30,28 @@ const char* photometricName(int32_t p) {
     return "unknown";
 }
 
+// TIFF Compression values, named as libtiff's tools name them.
+struct CompressionName {
+    int32_t code;
+    const char* name;
+};
+constexpr CompressionName kCompressionNames[] = {
+    {1, "none"},         {2, "CCITT modified Huffman"}, {3, "CCITT Group 3"},
+    {4, "CCITT Group 4"}, {5, "LZW"},                    {6, "old-style JPEG"},
+    {7, "JPEG"},         {8, "Deflate"},                {32773, "PackBits"},
+    {32946, "Deflate"},  {34925, "LZMA"},               {50000, "Zstandard"},
+    {50001, "WebP"},     {0, nullptr},
+};
+
+void printCompression(int32_t code) {
+    for (const CompressionName* c = kCompressionNames; c->name; ++c)
+        if (c->code == code) {
+            std::printf("  compression: %s\n", c->name);
+            return;
+        }
+    std::printf("  compression: %d\n", int(code));
+}
+
 }  // namespace
 
 int cmdInfo(const std::vector<std::string>& args) {
@@ -72,6 +94,11 @@ int cmdInfo(const std::vector<std::string>& args) {
         else
             std::printf("  resolution:  %d x %d dpi\n", int(pic.resolution[0]),
                         int(pic.resolution[1]));
+        if (format == Format::Tiff) {
+            std::printf("  pages:       %d%s\n", int(pic.pages),
+                        pic.pages > 1 ? " (the first described)" : "");
+            printCompression(pic.compression);
+        }
         if (format == Format::Cals) {
             // As the file spells its records (rdensty or rdensity, doccls or docls).
             std::printf("  CALS header:\n");

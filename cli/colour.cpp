@@ -30,11 +30,6 @@ int32_t photometricOf(const Picture& pic) {
     return p;
 }
 
-bool colourOptionGiven() {
-    const KroOption& o = kroOption;
-    return o.colortype.given || o.gamma.given || o.level.given || o.dithes.given || o.dithee.given;
-}
-
 // One KroConvImage over the picture with these options, replacing it with the
 // result.
 int32_t convertPicture(Picture* pic, const KroOption& options) {
@@ -70,6 +65,11 @@ std::string describe(const Picture& pic) {
 }
 
 }  // namespace
+
+bool colourOptionGiven() {
+    const KroOption& o = kroOption;
+    return o.colortype.given || o.gamma.given || o.level.given || o.dithes.given || o.dithee.given;
+}
 
 const char* colourTypeName(const Picture& pic) {
     if (pic.image.depth == 1) return "bilevel";

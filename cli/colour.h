@@ -15,6 +15,9 @@ const char* colourTypeName(const Picture& pic);
 // Whether the picture's 8-bit values are palette indices (not gray levels).
 bool isPaletteColour(const Picture& pic);
 
+// Whether the job gives a colour option (-colortype, -gamma, -level, -dithes, -dithee).
+bool colourOptionGiven();
+
 // Runs KroConvImage on the picture when the job gives a colour option. The
 // step taken is added to notes, when not null. 0, or the library's status
 // code of the failure.

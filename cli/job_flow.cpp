@@ -50,7 +50,7 @@ int writeError(const std::string& in, const std::string& out, Format format, con
 // Whether the output format can state the resolution, asked of its writer
 // with a picture of one pixel, before a picture is scaled for it.
 bool resolutionFits(Format format, int32_t dpi) {
-    if (format == Format::PostScript) return true;
+    if (isDocument(format) || format == Format::Tiff) return true;
     Picture probe;
     RsImage& im = probe.image;
     im.depth = format == Format::Cals ? 1 : 8;
@@ -80,20 +80,99 @@ bool resolutionFits(Format format, int32_t dpi) {
     return !refused;
 }
 
+// Whether the job leaves the picture as it is: no option that scales, turns
+// or recolours it, nor one that codes it otherwise.
+bool pictureUnchanged() {
+    const KroOption& o = kroOption;
+    const bool changed = o.width.given || o.height.given || o.dpi.given || o.scale.given ||
+                         o.papertype.given || o.rotate.given || o.colortype.given ||
+                         o.gamma.given || o.level.given || o.dithes.given || o.dithee.given ||
+                         (o.compression.given && o.compression.value != KRO_COMPRESSION_G4);
+    return !changed;
+}
+
+// A CALS page into a TIFF output, or the Group 4 page of a TIFF file into a
+// CALS output, its coded data copied without decoding it. False when the
+// page is not one to copy so (turned, coded otherwise...): the job decodes
+// it then. True with *status 0 or the exit status after reporting why.
+bool copyGroup4Page(const std::string& in, const std::string& out, Format outFormat,
+                    FILE* stream, bool verbose, int* status) {
+    if ((outFormat != Format::Tiff && outFormat != Format::Cals) || !pictureUnchanged())
+        return false;
+    const std::string file = inputPath(in);
+    FILE* f = file.empty() ? nullptr : std::fopen(file.c_str(), "rb");
+    if (!f) return false;  // the reader says why
+    const Format inFormat = detectFormat(f);
+    int32_t rc = 1;
+    CalsHeader header{};
+    if (inFormat == Format::Cals && outFormat == Format::Tiff) {
+        rc = KroCalsToTIFF(f, stream);
+    } else if (inFormat == Format::Tiff && outFormat == Format::Cals) {
+        int32_t pages = 0;
+        if (KroTIFFInfo(f, 0, &pages, nullptr) == 0 && pages == 1) {
+            for (auto* field : {&header.srcdocid, &header.dstdocid, &header.txtfilid, &header.figid,
+                                &header.srcgph, &header.doccls, &header.notes})
+                std::snprintf(*field, sizeof *field, "NONE");
+            header.rdensity = kroOption.dpi.value > 0 ? kroOption.dpi.value : 400;
+            rc = KroTIFFToCals(f, 0, &header, stream);
+        }
+    }
+    const int32_t code = rc == -1 ? fndErrorStatus : 0;
+    std::fclose(f);
+    if (rc == 1 || code == KRO_ERR_NOT_AS_IS) return false;
+    if (code != 0) {
+        *status = std::ferror(stream) && errno != 0 ? systemError(out, errno)
+                                                    : libraryError(in, code);
+        return true;
+    }
+    if (verbose)
+        std::fprintf(isStandardOutput(out) ? stderr : stdout,
+                     "%s (%s) -> %s (%s), Group 4 data copied as it is\n", in.c_str(),
+                     formatName(inFormat), out.c_str(), formatName(outFormat));
+    *status = 0;
+    return true;
+}
+
+// A CALS or JPEG picture that no option changes goes into a PDF document as
+// it is coded. true when the input was handled so (*status 0) or the output
+// failed (*status the exit status); false when the picture is to be decoded.
+bool copyIntoPdf(const std::string& in, const std::string& out, FILE* stream, bool verbose,
+                 int* status) {
+    *status = 0;
+    if (sizeAsked()) return false;
+    // Colour options convert a JPEG picture; a bilevel CALS one has nothing
+    // for them to do.
+    const bool jpeg = !colourOptionGiven();
+    Format inFormat;
+    errno = 0;
+    const int32_t code = copyCodedPage(stream, in, kroOption.dpi.value, jpeg, &inFormat);
+    if (code != 0 && std::ferror(stream)) {
+        *status = errno != 0 ? systemError(out, errno) : libraryError(out, code);
+        return true;
+    }
+    if (code != 0) return false;
+    if (verbose)
+        std::fprintf(isStandardOutput(out) ? stderr : stdout,
+                     "%s (%s, coded data copied) -> %s (PDF)\n", in.c_str(), formatName(inFormat),
+                     out.c_str());
+    return true;
+}
+
 // One input into an open output: read, colours for the output, write. For
-// PostScript the picture becomes the document's next page. 0, or an exit
-// status after reporting why.
+// a format that holds pages the picture becomes the output's next page.
+// page is the page of a TIFF input. 0, or an exit status after reporting why.
 int convertOne(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
-               bool verbose) {
+               bool verbose, int32_t page) {
     Picture pic;
+    pic.page = page;
     if (isPlotFile(in)) {
         // A plot among the pictures of a document: its page as convert draws it.
         if (int rc = plotPicture(in, out, false, &pic)) return rc;
         if (int32_t code = fitColourType(&pic, outFormat, nullptr)) return libraryError(in, code);
         WriteSettings settings;
         settings.dpi = pic.resolution[0];
-        const int32_t code = outFormat == Format::PostScript
-                                 ? writePostScriptPage(stream, pic, settings)
+        const int32_t code = isDocument(outFormat)
+                                 ? writeDocumentPage(stream, outFormat, pic, settings)
                                  : writePicture(stream, outFormat, pic, settings);
         if (code != 0) {
             if (std::ferror(stream) && errno != 0) return systemError(out, errno);
@@ -104,8 +183,8 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
                          in.c_str(), out.c_str(), formatName(outFormat));
         return 0;
     }
-    Format inFormat;
     int status = 0;
+    Format inFormat;
     if (!loadPicture(in, &pic, &inFormat, &status)) return status;
 
     const int32_t inDepth = pic.image.depth;
@@ -132,19 +211,48 @@ int convertOne(const std::string& in, const std::string& out, Format outFormat, 
     if ((code = fitColourType(&pic, outFormat, n))) return libraryError(in, code);
 
     errno = 0;
-    code = outFormat == Format::PostScript ? writePostScriptPage(stream, pic, settings)
-                                           : writePicture(stream, outFormat, pic, settings);
+    code = isDocument(outFormat) ? writeDocumentPage(stream, outFormat, pic, settings)
+                                 : writePicture(stream, outFormat, pic, settings);
     if (code != 0) {
         // A write the system refused (a full disk) is told as the system tells it.
         if (std::ferror(stream) && errno != 0) return systemError(out, errno);
         return writeError(in, out, outFormat, pic, settings, code);
     }
+    if (pic.pages > 1 && !holdsPages(outFormat))
+        std::fprintf(stderr, "kro: %s: %d pages; a %s file takes the first\n", in.c_str(),
+                     int(pic.pages), formatName(outFormat));
     if (verbose) {
         FILE* say = isStandardOutput(out) ? stderr : stdout;  // stdout carries the picture
-        std::fprintf(say, "%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), formatName(inFormat),
-                     int(inWidth), int(inHeight), int(inDepth), out.c_str(), formatName(outFormat));
+        const std::string pageName =
+            pic.pages > 1 ? " page " + std::to_string(page + 1) + " of " + std::to_string(pic.pages)
+                          : "";
+        std::fprintf(say, "%s%s (%s, %dx%d, %d-bit) -> %s (%s)\n", in.c_str(), pageName.c_str(),
+                     formatName(inFormat), int(inWidth), int(inHeight), int(inDepth), out.c_str(),
+                     formatName(outFormat));
         for (const std::string& note : notes) std::fprintf(say, "  %s\n", note.c_str());
     }
+    return 0;
+}
+
+// Every page of an input into the output: the pages of a TIFF file when the
+// output holds pages, else the first.
+int convertInput(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
+                 bool verbose) {
+    int status = 0;
+    if (copyGroup4Page(in, out, outFormat, stream, verbose, &status)) return status;
+    if (outFormat == Format::Pdf && !isPlotFile(in) && copyIntoPdf(in, out, stream, verbose, &status))
+        return status;
+    int32_t pages = 1;
+    if (holdsPages(outFormat) && !isPlotFile(in)) {
+        const std::string file = inputPath(in);
+        if (FILE* f = file.empty() ? nullptr : std::fopen(file.c_str(), "rb")) {
+            if (detectFormat(f) == Format::Tiff && KroTIFFInfo(f, 0, &pages, nullptr) != 0)
+                pages = 1;  // the reader says why
+            std::fclose(f);
+        }
+    }
+    for (int32_t page = 0; page < pages; ++page)
+        if (int rc = convertOne(in, out, outFormat, stream, verbose, page)) return rc;
     return 0;
 }
 
@@ -156,6 +264,8 @@ int32_t conversionKind(Format output) {
             return kKindJpeg;
         case Format::Cals:
             return kKindBilevel;
+        case Format::Tiff:
+            return kKindTiff;
         default:
             return kKindPicture;
     }
@@ -182,7 +292,8 @@ bool loadPicture(const std::string& path, Picture* pic, Format* format, int* sta
     if (*format == Format::Unknown || *format == Format::PostScript) {
         const std::string what = foreignFormat(f);
         std::fclose(f);
-        std::fprintf(stderr, "kro: %s: %s; kro reads BMP, PCX, JPEG, CALS Type 1 and HP-GL\n",
+        std::fprintf(stderr,
+                     "kro: %s: %s; kro reads BMP, PCX, JPEG, CALS Type 1, TIFF, PNG and HP-GL\n",
                      path.c_str(), what.c_str());
         *status = kExitFailure;
         return false;
@@ -226,26 +337,27 @@ int checkJob(const Job& job) {
     const std::string& out = job.output;
     const Format outFormat = outputFormat(job);
     if (!job.to.empty() && outFormat == Format::Unknown)
-        return usageError("convert: --to takes bmp, pcx, jpg, cal or ps, not '%s'", job.to.c_str());
+        return usageError("convert: --to takes bmp, pcx, jpg, cal, tif, png, ps or pdf, not '%s'",
+                          job.to.c_str());
     if (out == "-" && outFormat == Format::Unknown)
         return usageError("convert: standard output needs --to FORMAT");
     if (std::count(job.inputs.begin(), job.inputs.end(), "-") > 1)
         return usageError("convert: standard input can be read once");
     if (outFormat == Format::Unknown && isPlotOnlyOutput(out)) {
         const std::string in = job.inputs.empty() ? "-" : job.inputs[0];
-        std::fprintf(stderr,
-                     "kro: %s: not an HP-GL plot; PNG, PDF and SVG pages are drawn from plots\n",
+        std::fprintf(stderr, "kro: %s: not an HP-GL plot; PNG and SVG pages are drawn from plots\n",
                      in.c_str());
         return kExitFailure;
     }
     if (outFormat == Format::Unknown)
         return usageError(
-            "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal or "
-            ".ps)",
+            "convert: cannot tell the output format from '%s' (use .bmp, .pcx, .jpg, .cal, .tif, "
+            ".png, .ps or .pdf)",
             out.c_str());
-    if (job.inputs.size() > 1 && outFormat != Format::PostScript)
+    if (job.inputs.size() > 1 && !holdsPages(outFormat))
         return usageError(
-            "convert: several inputs make the pages of a PostScript (.ps) output; "
+            "convert: several inputs make the pages of a PostScript (.ps), PDF (.pdf) or TIFF "
+            "(.tif) output; "
             "'%s' takes one",
             out.c_str());
     const int32_t kind = conversionKind(outFormat);
@@ -263,6 +375,8 @@ int checkJob(const Job& job) {
     if (kind == kKindPicture || kind == kKindBilevel)
         applied.insert(applied.end(), {"dithes", "dithee"});
     if (kind == kKindJpeg) applied.push_back("quality");
+    if (kind == kKindTiff) applied.insert(applied.end(), {"colortype", "gamma", "level", "dithes",
+                                                          "dithee", "compression"});
     // -rotate turns the paper to lie the way the picture does; the picture
     // itself is not turned.
     if (kroOption.papertype.given || (kroOption.width.given && kroOption.height.given))
@@ -282,12 +396,12 @@ int runJob(const Job& job) {
     AtomicOutput output;
     if (!output.open(out)) return systemError(out, errno);
     FILE* stream = output.stream();
-    if (int32_t code = outFormat == Format::PostScript ? beginPostScript(stream, out) : 0)
+    if (int32_t code = isDocument(outFormat) ? beginDocument(stream, outFormat, out) : 0)
         return libraryError(out, code);
     for (const std::string& in : job.inputs) {
-        if (int rc = convertOne(in, out, outFormat, stream, job.verbose)) return rc;
+        if (int rc = convertInput(in, out, outFormat, stream, job.verbose)) return rc;
     }
-    if (int32_t code = outFormat == Format::PostScript ? endPostScript(stream) : 0) {
+    if (int32_t code = isDocument(outFormat) ? endDocument(stream, outFormat) : 0) {
         if (std::ferror(stream) && errno != 0) return systemError(out, errno);
         return libraryError(out, code);
     }

@@ -22,9 +22,10 @@ Format outputFormat(const Job& job);
 
 // The conversion kinds (KroCheckCOption) of the raster jobs: each allows the
 // options its output can honour.
-constexpr int32_t kKindPicture = 5;  // BMP, PCX, PostScript: any colour type
+constexpr int32_t kKindPicture = 5;  // BMP, PCX, PNG, PostScript: any colour type
 constexpr int32_t kKindJpeg = 7;     // gray or colour, with a quality
 constexpr int32_t kKindBilevel = 9;  // CALS: dithered to bilevel
+constexpr int32_t kKindTiff = 24;    // TIFF: any colour type, with a compression
 int32_t conversionKind(Format output);
 
 // Checks the job's files and options before anything is read: 0, 2 after a

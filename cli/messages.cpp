@@ -71,6 +71,13 @@ constexpr Message kMessages[] = {
     {KRO_ERR_COLOR_NAME, "unknown colour name"},
     {KRO_ERR_PCX_HEADER, "not a PCX file, or bad PCX data"},
     {KRO_ERR_PCX_PLANES, "PCX plane count not 1 or 3"},
+    {KRO_ERR_TIFF, "not a TIFF file, or damaged TIFF data"},
+    {KRO_ERR_TIFF_PAGE, "the TIFF file has no such page"},
+    {KRO_ERR_TIFF_LAYOUT, "TIFF samples of a kind kro does not read"},
+    {KRO_ERR_TIFF_COMPRESSION, "compression not available, or not for this depth"},
+    {KRO_ERR_PNG, "not a PNG file, or damaged PNG data"},
+    {KRO_ERR_NOT_AS_IS, "coded data cannot be copied as it stands"},
+    {KRO_ERR_UNAVAILABLE, "this build has no codec for the format"},
     {0, nullptr},
 };
 

@@ -166,7 +166,8 @@ bool AtomicOutput::open(const std::string& target) {
         ::fchmod(fd, 0666 & ~mask);
     }
 #endif
-    stream_ = ::fdopen(fd, "wb");
+    // Read as well as written: a TIFF writer reads the pages it adds to.
+    stream_ = ::fdopen(fd, "w+b");
     if (!stream_) {
         int saved = errno;
         ::close(fd);

@@ -8,6 +8,10 @@ HDC createPage(int32_t kind, int32_t width, int32_t height, int32_t dpi, const c
     return KroGdiCreateDevice(kind, width, height, dpi, path, flags);
 }
 
+int32_t nextPage(HDC dc, int32_t width, int32_t height) {
+    return KroGdiNextPage(dc, width, height);
+}
+
 int32_t finishPage(HDC dc) {
     return KroGdiFinish(dc);
 }

@@ -21,6 +21,9 @@ constexpr bool kCairoPages = true;
 HDC createPage(int32_t kind, int32_t width, int32_t height, int32_t dpi, const char* path,
                uint32_t flags);
 
+// Ends a PDF page and begins the next of width x height dots. 0, or -1.
+int32_t nextPage(HDC dc, int32_t width, int32_t height);
+
 // Writes a PDF or SVG page's file. 0, or -1.
 int32_t finishPage(HDC dc);
 

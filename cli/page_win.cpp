@@ -47,6 +47,10 @@ HDC createPage(int32_t kind, int32_t width, int32_t height, int32_t, const char*
     return dc;
 }
 
+int32_t nextPage(HDC, int32_t, int32_t) {
+    return -1;
+}
+
 int32_t finishPage(HDC) {
     return -1;
 }

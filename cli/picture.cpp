@@ -28,6 +28,12 @@ const char* formatName(Format f) {
             return "JPEG";
         case Format::PostScript:
             return "PostScript";
+        case Format::Tiff:
+            return "TIFF";
+        case Format::Png:
+            return "PNG";
+        case Format::Pdf:
+            return "PDF";
         case Format::Unknown:
             break;
     }
@@ -42,6 +48,13 @@ Format detectFormat(FILE* f) {
         return Format::Bmp;
     if (n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return Format::Jpeg;
     if (n >= 1 && head[0] == 10) return Format::Pcx;
+    // Classic and big TIFF in either byte order; libtiff reads both.
+    if (n >= 4 && ((head[0] == 'I' && head[1] == 'I' && (head[2] == 42 || head[2] == 43) &&
+                    head[3] == 0) ||
+                   (head[0] == 'M' && head[1] == 'M' && head[2] == 0 &&
+                    (head[3] == 42 || head[3] == 43))))
+        return Format::Tiff;
+    if (n >= 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0) return Format::Png;
     static const char* const calsNames[] = {
         "srcdocid: ", "dstdocid: ", "txtfilid: ", "figid: ",    "srcgph: ",  "doccls: ",
         "rtype: ",    "rorient: ",  "rpelcnt: ",  "rdensity: ", "rdensty: ", "notes: "};
@@ -62,11 +75,6 @@ std::string foreignFormat(FILE* f) {
         const char* name;
     };
     static const Signature kSignatures[] = {
-        {0, 8, "\x89PNG\r\n\x1a\n", "a PNG file"},
-        {0, 4, "II*\0", "a TIFF file"},
-        {0, 4, "MM\0*", "a TIFF file"},
-        {0, 4, "II+\0", "a BigTIFF file"},
-        {0, 4, "MM\0+", "a BigTIFF file"},
         {0, 4, "GIF8", "a GIF file"},
         {0, 5, "%PDF-", "a PDF file"},
         {0, 2, "%!", "a PostScript file (kro writes PostScript, it does not read it)"},
@@ -93,7 +101,14 @@ Format formatForName(const std::string& path) {
     if (!strcasecmp(ext, "pcx")) return Format::Pcx;
     if (!strcasecmp(ext, "jpg") || !strcasecmp(ext, "jpeg")) return Format::Jpeg;
     if (!strcasecmp(ext, "ps")) return Format::PostScript;
+    if (!strcasecmp(ext, "tif") || !strcasecmp(ext, "tiff")) return Format::Tiff;
+    if (!strcasecmp(ext, "png")) return Format::Png;
+    if (!strcasecmp(ext, "pdf")) return Format::Pdf;
     return Format::Unknown;
+}
+
+bool holdsPages(Format f) {
+    return f == Format::PostScript || f == Format::Tiff || f == Format::Pdf;
 }
 
 // Bilevel pictures travel with 1 as black, the way every writer stores them;
@@ -240,6 +255,16 @@ int32_t readPicture(FILE* f, Format format, Picture* pic) {
             rc = statusOf(
                 KroPCXToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette));
             break;
+        case Format::Tiff:
+            rc = statusOf(KroTIFFInfo(f, pic->page, &pic->pages, &pic->compression));
+            if (rc == 0)
+                rc = statusOf(KroTIFFToRsImage(f, pic->page, &pic->image, &pic->photometric,
+                                               pic->resolution, pic->palette));
+            break;
+        case Format::Png:
+            rc = statusOf(
+                KroPNGToRsImage(f, &pic->image, &pic->photometric, pic->resolution, pic->palette));
+            break;
         default:
             break;
     }
@@ -324,6 +349,20 @@ int32_t writePicture(FILE* f, Format format, const Picture& pic, const WriteSett
         }
         case Format::Pcx:
             return writePcx(f, pic, settings, palette);
+        case Format::Tiff:
+        case Format::Png: {
+            // Both state two resolutions, or none when the picture states none.
+            const bool stated = pic.resolution[0] > 0;
+            const int32_t resolution[2] = {stated ? pic.resolution[0] : -1,
+                                           stated ? pic.resolution[1] : -1};
+            if (format == Format::Png)
+                return statusOf(
+                    KroRsImageToPNG(f, &pic.image, photometricToWrite(pic), palette, resolution));
+            const int32_t compression =
+                kroOption.compression.given ? kroOption.compression.value : 0;
+            return statusOf(KroRsImageToTIFF(f, &pic.image, photometricToWrite(pic), palette,
+                                             resolution, compression));
+        }
         default:
             return KRO_ERR_FORMAT;
     }
@@ -343,6 +382,40 @@ int32_t writePostScriptPage(FILE* f, const Picture& pic, const WriteSettings& se
 
 int32_t endPostScript(FILE* f) {
     return statusOf(KroPutPSFooter(f));
+}
+
+// Documents are titled with the output's file name, without its folder.
+static std::string baseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int32_t beginPdf(FILE* f, const std::string& title) {
+    return statusOf(KroPutPDFHeader(f, "kro", baseName(title).c_str()));
+}
+
+int32_t writePdfPage(FILE* f, const Picture& pic, const WriteSettings& settings) {
+    const int32_t x = pic.resolution[0] > 0 ? pic.resolution[0] : settings.dpi;
+    const int32_t y = pic.resolution[1] > 0 ? pic.resolution[1] : x;
+    return statusOf(KroRsImageToPDF(f, &pic.image, pic.palette, photometricToWrite(pic), x, y));
+}
+
+int32_t endPdf(FILE* f) {
+    return statusOf(KroPutPDFFooter(f));
+}
+
+int32_t beginDocument(FILE* f, Format format, const std::string& title) {
+    return format == Format::Pdf ? beginPdf(f, title) : beginPostScript(f, title);
+}
+
+int32_t writeDocumentPage(FILE* f, Format format, const Picture& pic,
+                          const WriteSettings& settings) {
+    return format == Format::Pdf ? writePdfPage(f, pic, settings)
+                                 : writePostScriptPage(f, pic, settings);
+}
+
+int32_t endDocument(FILE* f, Format format) {
+    return format == Format::Pdf ? endPdf(f) : endPostScript(f);
 }
 
 }  // namespace kro::cli

@@ -10,19 +10,23 @@
 
 namespace kro::cli {
 
-enum class Format { Unknown, Bmp, Cals, Pcx, Jpeg, PostScript };
+enum class Format { Unknown, Bmp, Cals, Pcx, Jpeg, PostScript, Tiff, Png, Pdf };
 
 const char* formatName(Format f);
 
 // Format of an existing file, from its first bytes.
 Format detectFormat(FILE* f);
 
-// What a file kro does not read is, for messages: "the file is empty", "a PNG file", or
+// What a file kro does not read is, for messages: "the file is empty", "a GIF file", or
 // "not a format kro reads".
 std::string foreignFormat(FILE* f);
 
 // Format wanted for an output file, from its name's extension.
 Format formatForName(const std::string& path);
+
+// Whether a format holds several pages: each picture of a job, and each page
+// of a TIFF input, becomes one of them.
+bool holdsPages(Format f);
 
 struct Picture {
     RsImage image{};
@@ -31,6 +35,9 @@ struct Picture {
     unsigned char palette[KRO_PALETTE_SIZE] = {};
     CalsHeader cals{};                     // the header read from a CALS file
     std::vector<std::string> calsRecords;  // its records as the file spells them
+    int32_t page = 0;         // the page of a TIFF file to read, from 0
+    int32_t pages = 1;        // how many the file holds
+    int32_t compression = 0;  // the TIFF Compression value of the page read
 
     Picture() = default;
     Picture(const Picture&) = delete;
@@ -83,5 +90,30 @@ std::string variantName(FILE* f);
 int32_t beginPostScript(FILE* f, const std::string& title);
 int32_t writePostScriptPage(FILE* f, const Picture& pic, const WriteSettings& settings);
 int32_t endPostScript(FILE* f);
+
+// A PDF document, page by page as for PostScript.
+int32_t beginPdf(FILE* f, const std::string& title);
+int32_t writePdfPage(FILE* f, const Picture& pic, const WriteSettings& settings);
+int32_t endPdf(FILE* f);
+
+// Whether the format is a document of pages (PostScript, PDF), which takes
+// several inputs.
+inline bool isDocument(Format f) {
+    return f == Format::PostScript || f == Format::Pdf;
+}
+
+// The document's header, next page and trailer, for a document format.
+int32_t beginDocument(FILE* f, Format format, const std::string& title);
+int32_t writeDocumentPage(FILE* f, Format format, const Picture& pic,
+                          const WriteSettings& settings);
+int32_t endDocument(FILE* f, Format format);
+
+// The file's picture copied into the next page of a PDF document as it is
+// coded: a CALS file's Group 4 data (turned upright on the page) or, when
+// jpeg, a JPEG file. dpi counts when the file states no resolution. 0 when the page is written;
+// otherwise the library's status code (nothing written unless the stream
+// failed), and the picture can still be decoded and written as a page.
+// *format gets the file's format.
+int32_t copyCodedPage(FILE* out, const std::string& path, int32_t dpi, bool jpeg, Format* format);
 
 }  // namespace kro::cli

@@ -1,5 +1,6 @@
 // kro convert for HP-GL plots: the plot drawn on a page and written as PNG,
-// PDF, SVG or any raster format kro writes (BMP, PCX, JPEG, CALS, PostScript).
+// PDF, SVG or any raster format kro writes (BMP, PCX, JPEG, CALS, PostScript;
+// PDF as a page of pixels where there is no Cairo device).
 #pragma once
 
 #include <string>
@@ -12,7 +13,7 @@ namespace kro::cli {
 // look (KroDisplayHPGLStyled: colours, widths, fills, stroked labels).
 enum class PlotLook { Full, Design };
 
-// Whether OUT names an output only plots are drawn to (.png, .pdf, .svg).
+// Whether OUT names an output only plots are drawn to (.png, .svg).
 bool isPlotOnlyOutput(const std::string& out);
 
 // Runs the plot flow for kro convert PLOT OUT, the job options already parsed

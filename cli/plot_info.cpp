@@ -78,7 +78,9 @@ bool isPlotFile(const std::string& name) {
     char head[4097];
     size_t n = std::fread(head, 1, sizeof head - 1, f);
     std::fclose(f);
-    if (picture == Format::Bmp || picture == Format::Jpeg || picture == Format::Cals) return false;
+    if (picture == Format::Bmp || picture == Format::Jpeg || picture == Format::Cals ||
+        picture == Format::Tiff || picture == Format::Png)
+        return false;
     // Mostly text: a label may hold a few bytes of another kind, a picture many.
     size_t other = 0;
     for (size_t i = 0; i < n; ++i) other += isPlotByte(static_cast<unsigned char>(head[i])) ? 0 : 1;
@@ -122,6 +124,10 @@ int describePlot(const std::string& path) {
         std::printf("  page:        %d x %d dots at %d dpi\n", int(w), int(h),
                     int(kroOption.dpi.value));
     }
+    // The measures above are of every page as one, as the design's look draws them.
+    const int32_t pages = KroSelectHPGLPage(doc, 1);
+    if (pages > 1)
+        std::printf("  pages:       %d (PG; convert draws each on a page)\n", int(pages));
     KroCloseHPGL(doc);
     return rc;
 }

@@ -109,7 +109,9 @@ int32_t fitToPage(Picture* pic, std::vector<std::string>* notes) {
 int32_t fitResolution(Picture* pic, Format from, Format to, std::vector<std::string>* notes) {
     const int32_t x = pic->resolution[0], y = pic->resolution[1];
     const int32_t w = pic->image.validWidth, h = pic->image.validHeight;
-    if (to == Format::PostScript || x < 1 || y < 1 || x == y) return 0;
+    // Documents, TIFF and PNG state both resolutions.
+    if (isDocument(to) || to == Format::Tiff || to == Format::Png || x < 1 || y < 1 || x == y)
+        return 0;
     // netpbm writes a PCX picture's own width and height there: no shape to keep.
     if (from == Format::Pcx && x == w && y == h) return 0;
     // The finer resolution for both directions, so that no detail is lost.

@@ -23,8 +23,9 @@ int32_t fitToPage(Picture* pic, std::vector<std::string>* notes);
 
 // Scales a picture (read from a file of format from) whose resolution
 // differs across and down to the finer of the two in both directions,
-// keeping its size on paper, for every output format to but PostScript: their
-// writers state one resolution. Noted and failing like fitToPage.
+// keeping its size on paper, for every output format to but the documents
+// (PostScript, PDF): their writers state one resolution. Noted and failing
+// like fitToPage.
 int32_t fitResolution(Picture* pic, Format from, Format to, std::vector<std::string>* notes);
 
 }  // namespace kro::cli

@@ -343,25 +343,8 @@ int32_t writeCals(FILE* stream, const CalsHeader* header, const RsImage* image) 
         !statedRows(*image, &source))
         return KRO_ERR_SIZE;
 
-    char buf[kTrailerBytes];
     const CalsHeader& h = *header;
-    const bool written =
-        putRecord(stream, buf, "%s%.*s", "srcdocid: ", textLength(h.srcdocid), h.srcdocid) &&
-        putRecord(stream, buf, "%s%.*s", "dstdocid: ", textLength(h.dstdocid), h.dstdocid) &&
-        putRecord(stream, buf, "%s%.*s", "txtfilid: ", textLength(h.txtfilid), h.txtfilid) &&
-        putRecord(stream, buf, "%s%.*s", "figid: ", textLength(h.figid), h.figid) &&
-        putRecord(stream, buf, "%s%.*s", "srcgph: ", textLength(h.srcgph), h.srcgph) &&
-        putRecord(stream, buf, "%s%.*s", "doccls: ", textLength(h.doccls), h.doccls) &&
-        putRecord(stream, buf, "%s%1d", "rtype: ", h.rtype) &&
-        putRecord(stream, buf, "%s%03d,%03d", "rorient: ", h.pelPath, h.lineProgression) &&
-        putRecord(stream, buf, "%s%06d,%06d", "rpelcnt: ", h.pelsPerLine, h.numLines) &&
-        // The standard's spelling; readers that know only it refuse "rdensity: ".
-        putRecord(stream, buf, "%s%04d", "rdensty: ", int(h.rdensity)) &&
-        putRecord(stream, buf, "%s%.*s", "notes: ", textLength(h.notes), h.notes);
-    if (!written) return KRO_ERR_CALS_WRITE;
-    std::memset(buf, ' ', kTrailerBytes);
-    if (std::fwrite(buf, 1, kTrailerBytes, stream) != kTrailerBytes)
-        return KRO_ERR_CALS_WRITE;
+    if (int32_t code = kro::writeCalsHeader(stream, h)) return code;
 
     // The coder is offered at once a buffer that holds any coding of the
     // picture, so the page is coded once: growing the buffer a picture's size
@@ -389,6 +372,32 @@ int32_t writeCals(FILE* stream, const CalsHeader* header, const RsImage* image) 
 }
 
 }  // namespace
+
+namespace kro {
+
+int32_t writeCalsHeader(FILE* stream, const CalsHeader& h) {
+    char buf[kTrailerBytes];
+    const bool written =
+        putRecord(stream, buf, "%s%.*s", "srcdocid: ", textLength(h.srcdocid), h.srcdocid) &&
+        putRecord(stream, buf, "%s%.*s", "dstdocid: ", textLength(h.dstdocid), h.dstdocid) &&
+        putRecord(stream, buf, "%s%.*s", "txtfilid: ", textLength(h.txtfilid), h.txtfilid) &&
+        putRecord(stream, buf, "%s%.*s", "figid: ", textLength(h.figid), h.figid) &&
+        putRecord(stream, buf, "%s%.*s", "srcgph: ", textLength(h.srcgph), h.srcgph) &&
+        putRecord(stream, buf, "%s%.*s", "doccls: ", textLength(h.doccls), h.doccls) &&
+        putRecord(stream, buf, "%s%1d", "rtype: ", h.rtype) &&
+        putRecord(stream, buf, "%s%03d,%03d", "rorient: ", h.pelPath, h.lineProgression) &&
+        putRecord(stream, buf, "%s%06d,%06d", "rpelcnt: ", h.pelsPerLine, h.numLines) &&
+        // The standard's spelling; readers that know only it refuse "rdensity: ".
+        putRecord(stream, buf, "%s%04d", "rdensty: ", int(h.rdensity)) &&
+        putRecord(stream, buf, "%s%.*s", "notes: ", textLength(h.notes), h.notes);
+    if (!written) return KRO_ERR_CALS_WRITE;
+    std::memset(buf, ' ', kTrailerBytes);
+    if (std::fwrite(buf, 1, kTrailerBytes, stream) != kTrailerBytes)
+        return KRO_ERR_CALS_WRITE;
+    return 0;
+}
+
+}  // namespace kro
 
 extern "C" {
 

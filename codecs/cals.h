@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "kro/kro.h"
 
@@ -25,5 +26,12 @@ inline uint64_t g4WorstCaseBytes(int32_t pels, int32_t lines) {
 
 // The checks that open the reader and the writer and close KroGetCals.
 bool calsHeaderValid(const CalsHeader& h);
+
+// The eleven records and the blank trailer up to the coded data, as the
+// writer puts them: 0, or KRO_ERR_CALS_WRITE.
+int32_t writeCalsHeader(FILE* stream, const CalsHeader& h);
+
+// Where the coded data starts.
+constexpr long kCalsPictureOffset = 2048;
 
 }  // namespace kro

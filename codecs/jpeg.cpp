@@ -1,5 +1,6 @@
 // JPEG files through libjpeg's classic interface: 8-bit gray or 24-bit RGB
 // pictures read from and written to stdio streams.
+#include <climits>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "codecs/jpeg.h"
 #include "core/image.h"
 
 namespace {
@@ -210,6 +212,50 @@ int32_t decode(Reader* r, FILE* stream, RsImage* image, int32_t* photometric,
     return 0;
 }
 
+// Decodes a whole JPEG file held in memory, at an eighth of its size (every
+// coefficient is still read, few are transformed), to see that a viewer can
+// draw it as it is: 8-bit, Huffman-coded, every scan there and complete, up
+// to its end-of-image marker. Fills in the header's facts.
+int32_t inspect(Reader* r, const unsigned char* data, size_t length, kro::JpegFacts* facts) {
+    jpeg_decompress_struct& d = r->cinfo;
+    if (setjmp(r->err.jump)) return r->err.code;
+
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, data, static_cast<unsigned long>(length));
+    jpeg_read_header(&d, TRUE);
+    if (d.arith_code || d.data_precision != 8) return KRO_ERR_JPEG_DECODE;
+    const int n = d.num_components;
+    const J_COLOR_SPACE space = d.jpeg_color_space;
+    const bool drawable = (n == 1 && space == JCS_GRAYSCALE) ||
+                          (n == 3 && (space == JCS_YCbCr || space == JCS_RGB)) ||
+                          (n == 4 && (space == JCS_CMYK || space == JCS_YCCK));
+    if (!drawable) return KRO_ERR_JPEG_DECODE;
+    if (!kro::sideInRange(d.image_width) || !kro::sideInRange(d.image_height)) return KRO_ERR_SIZE;
+    if (d.src->bytes_in_buffer < leastScanBytes(d)) return KRO_ERR_JPEG_DECODE;
+    facts->width = int32_t(d.image_width);
+    facts->height = int32_t(d.image_height);
+    facts->components = n;
+    facts->adobeInverted = n == 4 && d.saw_Adobe_marker;
+    densityInDpi(d, facts->dpi);
+
+    d.scale_num = 1;
+    d.scale_denom = 8;
+    d.dct_method = JDCT_IFAST;
+    d.do_fancy_upsampling = FALSE;
+    r->progress.pub.progress_monitor = watchScans;
+    d.progress = &r->progress.pub;
+    jpeg_start_decompress(&d);
+    JSAMPARRAY row = (*d.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE,
+                                            d.output_width * JDIMENSION(d.output_components), 1);
+    while (d.output_scanline < d.output_height)
+        if (jpeg_read_scanlines(&d, row, 1) != 1) return KRO_ERR_JPEG_DECODE;
+    if (!everyScanRead(d, r->progress.scanned)) return KRO_ERR_JPEG_DECODE;
+    // Reads on to the end-of-image marker; the end of the data before it
+    // fails (the end is not allowed here).
+    jpeg_finish_decompress(&d);
+    return 0;
+}
+
 struct Writer {
     jpeg_compress_struct cinfo;
     ErrorManager err;
@@ -276,6 +322,22 @@ extern "C" KRO_API int32_t KroJPEGToRsImage(FILE* stream, RsImage* image, int32_
     std::free(r.pixels);
     return kro::report(code);
 }
+
+namespace kro {
+
+int32_t jpegFacts(const unsigned char* data, size_t length, JpegFacts* facts) {
+    *facts = JpegFacts{};
+    // jpeg_mem_src counts in unsigned long, 32 bits on Windows.
+    if (!data || length > ULONG_MAX) return KRO_ERR_JPEG_DECODE;
+    Reader r{};
+    r.cinfo.err = &r.err.pub;
+    installErrorManager(&r.err, KRO_ERR_JPEG_DECODE);
+    const int32_t code = inspect(&r, data, length, facts);
+    jpeg_destroy_decompress(&r.cinfo);
+    return code;
+}
+
+}  // namespace kro
 
 extern "C" KRO_API int32_t KroRsImageToJPEG(FILE* stream, const RsImage* image, int32_t photometric,
                                             const int32_t resolution[2], int32_t quality) {

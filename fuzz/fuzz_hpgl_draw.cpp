@@ -34,7 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     doc.heightMm = (doc.yMax - doc.yMin) * 0.025;
 
     static const float pens[8] = {0.1f, 0.3f, 0.5f, 1.0f, 0, 2.0f, 0.25f, 0.35f};
-    const KroHpglStyle style{sizeof(KroHpglStyle), 0, nullptr};
+    // The full look draws the second page when the plot has one, measured
+    // as that look measures it.
+    const int32_t page = KroSelectHPGLPage(&doc, 2) >= 2 ? 2 : 1;
+    if (page == 1 && KroSelectHPGLPage(&doc, 1) < 1) return 0;
+    const KroHpglStyle style{sizeof(KroHpglStyle), 0, nullptr, page};
     for (const float s : {0.0f, scale})
         for (const bool full : {false, true}) {
             HDC dc = KroGdiCreateRecorder(800, 600, 100);

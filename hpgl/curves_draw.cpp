@@ -54,9 +54,9 @@ void step(void* context, const PathStep& st) {
         run.startY = st.y;
         return;
     }
-    const POINT b{r.toDeviceX(st.x), r.toDeviceY(st.y)};
+    const POINT b = r.toDevice(st.x, st.y);
     if (r.s.lineType == 0) {
-        r.dotAt({r.toDeviceX(r.s.penX), r.toDeviceY(r.s.penY)}, b);
+        r.dotAt(r.toDevice(r.s.penX, r.s.penY), b);
     } else if (!r.points.append(b, st.x, st.y)) {
         run.rc = KRO_ERR_NOMEM;
         return;

@@ -1,5 +1,6 @@
 // Kro_MAX_MIN: one walk over a plot text that finds the least and greatest
 // coordinates its drawing reaches, in plotter units.
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "hpgl/curves.h"
 #include "hpgl/geometry.h"
 #include "hpgl/hpgl.h"
+#include "hpgl/look.h"
 #include "hpgl/plotter.h"
 #include "hpgl/stream.h"
 
@@ -34,9 +36,10 @@ struct Box {
 // The walk's state; a fresh one for every call.
 class Extents {
   public:
-    Extents(int32_t plot, int32_t ignoreCount, const int32_t* ignoreCodes)
-        : rules_(plotterRules(plot)) {
-        label_.noVerticalLabels = rules_.has(kVerticalLabels) ? 0 : 1;
+    Extents(int32_t plot, int32_t ignoreCount, const int32_t* ignoreCodes,
+            const MeasureRules& measure)
+        : rules_(plotterRules(plot)), measure_(measure) {
+        label_.noVerticalLabels = rules_.has(kVerticalLabels) || measure.fullLook ? 0 : 1;
         label_.noExtraSpace = rules_.has(kExtraSpace) ? 0 : 1;
         if (ignoreCodes)
             for (int32_t i = 0; i < ignoreCount; ++i)
@@ -50,19 +53,37 @@ class Extents {
 
     // 0, or the status code of a failing command.
     int32_t walk(Stream& s) {
+        size_t before = s.pos;
         while (int32_t code = s.nextCommand()) {
-            if (code == kPE && window_) {
-                s.skipEncoded();
+            if (code == kPG && measure_.fullLook) {
+                s.skipParameters();
+                nextPage(before, s.pos);
+                before = s.pos;
                 continue;
             }
-            // The window fixes the extents until IW, IN or DF ends it.
-            if (window_ && code != kIW && code != kIN && code != kDF) code = kNoCommand;
+            if (code == kPE && window_) {
+                s.skipEncoded();
+                before = s.pos;
+                continue;
+            }
+            // The window fixes the extents until IW, IN or DF ends it; what
+            // is drawn in it still puts ink on the page.
+            if (window_ && code != kIW && code != kIN && code != kDF) {
+                pageInked_ = true;
+                code = kNoCommand;
+            }
             if (int32_t rc = dispatch(s, code)) return rc;
+            before = s.pos;  // where the command's text ends
         }
         return 0;
     }
 
     const Box& box() const { return box_; }
+
+    // The pages: PG ends a page that has ink; a last page without any is none.
+    int32_t pages() const { return pageInked_ || page_ == 1 ? page_ : page_ - 1; }
+    size_t pageStart() const { return pageStart_; }
+    size_t pageEnd() const { return pageEnd_; }
 
   private:
     int32_t dispatch(Stream& s, int32_t code) {
@@ -84,6 +105,30 @@ class Extents {
                 return 0;
             case kCT:
                 setChordMode(s, &curves_);
+                return 0;
+            case kRO:
+                if (!measure_.fullLook) break;
+                rotate(s);
+                return 0;
+            case kLO: {
+                if (!measure_.fullLook) break;
+                double f[1] = {1};
+                labelOrigin_ = s.readFields(f, 1) == 1 ? truncToInt(f[0]) : 1;
+                s.skipParameters();
+                return 0;
+            }
+            case kDT:
+                // The full look ends labels where DT says, so the walk
+                // finds the commands after them where the drawing does.
+                if (!measure_.fullLook) break;
+                terminator_ = !s.atEnd() && s.peek() != ';' ? s.text[s.pos++] : '\x03';
+                s.skipParameters();
+                return 0;
+            case kSM:
+                if (!measure_.fullLook) break;
+                symbol_ = !s.atEnd() && s.peek() != ';' && s.peek() != '\0';
+                if (symbol_) ++s.pos;
+                s.skipParameters();
                 return 0;
             case kPS:
                 plotSize(s);
@@ -155,6 +200,10 @@ class Extents {
         window_ = false;
         penUp_ = true;
         relative_ = false;
+        if (code == kIN) quarters_ = 0;
+        labelOrigin_ = 1;
+        symbol_ = false;
+        terminator_ = '\x03';
         label_.reset(defaultCharWidth_, defaultCharHeight_);
         curves_.reset();
     }
@@ -189,11 +238,64 @@ class Extents {
         if (n == 0) return;
         Box b = Box::at({0, 0});
         b.add({f[0], n == 2 ? f[1] : 0});
+        // Every page has the plot's size, but the size is no ink.
+        plotSize_ = b;
+        hasPlotSize_ = true;
+        const bool inked = pageInked_;
         grow(b);
+        pageInked_ = inked;
+    }
+
+    // RO: the axes turn about the origin from here on.
+    void rotate(Stream& s) {
+        double f[1] = {0};
+        s.readFields(f, 1);
+        s.skipParameters();
+        quarters_ = rotationQuarters(f[0]);
+    }
+
+    // PG at text offsets [at, after): a page with ink ends there.
+    // The plot's size and an open window hold on every page.
+    void nextPage(size_t at, size_t after) {
+        if (!pageInked_) {
+            if (page_ == measure_.page) pageStart_ = after;
+            return;
+        }
+        if (page_ == measure_.page) pageEnd_ = at;
+        ++page_;
+        pageInked_ = false;
+        if (page_ != measure_.page) return;
+        pageStart_ = after;
+        if (hasPlotSize_) grow(plotSize_);
+        if (window_) addPoint(windowCorners_[0]), addPoint(windowCorners_[1]);
+        pageInked_ = false;
+    }
+
+    bool measuring() const { return measure_.page == 0 || measure_.page == page_; }
+    Point turned(Point p) const {
+        turnQuarters(quarters_, &p.x, &p.y);
+        return p;
+    }
+    // A point of the drawing: into the box when its page is measured.
+    void addPoint(Point p) {
+        pageInked_ = true;
+        if (!measuring()) return;
+        p = turned(p);
+        if (!opened_) {
+            open(Box::at(p));
+            return;
+        }
+        box_.add(p);
     }
 
     // Grows the extents by a shape's box, opening them with it.
     void grow(const Box& b) {
+        if (quarters_ != 0 || !measuring()) {
+            addPoint({b.xMin, b.yMin});
+            addPoint({b.xMax, b.yMax});
+            return;
+        }
+        pageInked_ = true;
         if (!opened_) {
             open(b);
             return;
@@ -215,9 +317,14 @@ class Extents {
             if (!s.readPair(&x, &y)) break;  // an odd coordinate moves nothing
             Point p = relative_ ? offset(pen_, x, y) : user(x, y);
             if (!penUp_) {
-                open(Box::at(p));
-                if (first) box_.add(pen_);
-                box_.add(p);
+                if (first) addPoint(pen_);
+                addPoint(p);
+            }
+            if (symbol_) {
+                // The symbol's cell, centred on the point.
+                const double w = label_.charWidth, h = label_.charHeight;
+                addPoint({p.x - w / 2, p.y - h / 2});
+                addPoint({p.x + w / 2, p.y + h / 2});
             }
             first = false;
             pen_ = p;
@@ -338,15 +445,16 @@ class Extents {
             a = user(a.x, a.y);
             b = user(b.x, b.y);
         }
-        open(Box::at(a));
-        box_.add(a);
-        box_.add(b);
+        addPoint(a);
+        addPoint(b);
+        windowCorners_[0] = a, windowCorners_[1] = b;
     }
 
     void label(Stream& s, int32_t code) {
         if (code == kLB || code == kBL) {
             labelLength_ = 0;
-            while (!s.atEnd() && s.text[s.pos] != '\x03') {
+            const char end = code == kLB ? terminator_ : '\x03';  // BL keeps ETX
+            while (!s.atEnd() && s.text[s.pos] != end) {
                 if (labelLength_ < kLabelBytes) ++labelLength_;
                 ++s.pos;
             }
@@ -365,7 +473,17 @@ class Extents {
         }
         Point origin = pen_;
         Point corners[3];
-        if (label_.noVerticalLabels == 0 && label_.labelVertical == 1) {
+        const bool vertical = label_.noVerticalLabels == 0 && label_.labelVertical == 1;
+        if (measure_.fullLook && labelOrigin_ != 1 && n > 0) {
+            const double length = vertical
+                                      ? (2 * (n - 1) * label_.extraSpaceY + n) * label_.charHeight
+                                      : ((n - 1) * label_.extraSpaceX * 1.5 + n) * label_.charWidth;
+            double a, b;
+            labelOriginShift(labelOrigin_, vertical, length, label_, &a, &b);
+            origin.x += cosine * a - sine * b;
+            origin.y += sine * a + cosine * b;
+        }
+        if (vertical) {
             origin.y += label_.charHeight;
             double h = (2 * (n - 1) * label_.extraSpaceY + n) * label_.charHeight;
             double w = label_.charWidth * (1 + label_.slant);
@@ -398,6 +516,17 @@ class Extents {
     }
 
     const PlotterRules& rules_;
+    const MeasureRules measure_;
+    int32_t quarters_ = 0;
+    int32_t labelOrigin_ = 1;  // LO
+    bool symbol_ = false;      // SM
+    char terminator_ = '\x03';  // DT
+    int32_t page_ = 1;
+    bool pageInked_ = false;
+    size_t pageStart_ = 0, pageEnd_ = SIZE_MAX;
+    Box plotSize_;
+    bool hasPlotSize_ = false;
+    Point windowCorners_[2];
     bool ignoreIW_ = false;
     bool opened_ = false;
     Box box_;
@@ -419,13 +548,34 @@ class Extents {
 namespace kro::hpgl {
 
 int32_t measurePlot(const char* text, int32_t length, int32_t plot, int32_t ignoreCount,
-                    const int32_t* ignoreCodes, PlotExtents* out) {
+                    const int32_t* ignoreCodes, PlotExtents* out, const MeasureRules& rules) {
     Stream s(text, length);
-    Extents walker(plot, ignoreCount, ignoreCodes);
+    // The full look reads the mnemonics the renderer reads in it, so both
+    // find the same commands in the text.
+    if (rules.fullLook) s.extraCode = lookMnemonicCode;
+    Extents walker(plot, ignoreCount, ignoreCodes, rules);
     if (int32_t code = walker.walk(s)) return code;
+    if (rules.page > walker.pages() || rules.page < 0) return KRO_ERR_OPTION_RANGE;
     const Box& b = walker.box();
-    *out = {b.xMax, b.yMax, b.xMin, b.yMin};
+    *out = {b.xMax, b.yMax, b.xMin, b.yMin, walker.pages(), walker.pageStart(), walker.pageEnd()};
     return 0;
+}
+
+bool mayDifferInFullLook(const char* text, size_t length) {
+    // The second letters first, through a table: a plot is mostly digits.
+    static constexpr auto kSecond = [] {
+        std::array<bool, 256> t{};
+        for (char c : {'O', 'G', 'M', 'V'}) t[uint8_t(c)] = t[uint8_t(c | 0x20)] = true;
+        return t;
+    }();
+    for (size_t i = 1; i < length; ++i) {
+        if (!kSecond[uint8_t(text[i])]) continue;
+        const char a = char(text[i - 1] & ~0x20), b = char(text[i] & ~0x20);
+        if ((a == 'R' && b == 'O') || (a == 'P' && b == 'G') || (a == 'L' && b == 'O') ||
+            (a == 'S' && b == 'M') || (a == 'D' && b == 'V'))
+            return true;
+    }
+    return false;
 }
 
 void clearStatus() {

@@ -64,6 +64,20 @@ void defaultCharSize(int32_t plot, const ScalingPoints& p, double* width, double
     *height = std::fabs(p.p2y - p.p1y) * kRelativeCharHeight;
 }
 
+void labelOriginShift(int32_t origin, bool vertical, double length, const LabelSettings& l,
+                      double* a, double* b) {
+    const bool inset = origin >= 11 && origin <= 19;
+    const int32_t k = inset ? origin - 10 : origin >= 1 && origin <= 9 ? origin : 1;
+    const int32_t h = (k - 1) / 3, v = (k - 1) % 3;  // left, centre, right; bottom, middle, top
+    const double right = vertical ? l.charWidth : length;
+    *a = -right * h / 2;
+    *b = -l.charHeight * v / 2;
+    if (inset) {
+        *a += (h == 0 ? 0.5 : h == 2 ? -0.5 : 0) * l.charWidth;
+        *b += (v == 0 ? 0.5 : v == 2 ? -0.5 : 0) * l.charHeight;
+    }
+}
+
 bool isLabelSetting(int32_t code) {
     switch (code) {
         case kSI:

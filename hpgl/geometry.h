@@ -74,6 +74,20 @@ struct LabelSettings {
                const UserMapping& map);
 };
 
+// LO: where a label of length units along its direction stands from the
+// pen, in the label's own axes (a along the direction, b across it). 1 to 9
+// put the pen at the box's left, centre or right (1-3, 4-6, 7-9) and bottom,
+// middle or top; 11 to 19 the same half a character further inside;
+// anything else is 1. A vertical label is a column one character wide whose
+// first character stands as a label of one character would.
+void labelOriginShift(int32_t origin, bool vertical, double length, const LabelSettings& l,
+                      double* a, double* b);
+// Whether the pen ends after the label (origins at the left) or goes back
+// to where it started.
+inline bool penFollowsLabel(int32_t origin) {
+    return !((origin >= 4 && origin <= 9) || (origin >= 14 && origin <= 19));
+}
+
 // Whether the command is one that LabelSettings::apply takes.
 bool isLabelSetting(int32_t code);
 

@@ -14,15 +14,54 @@ namespace kro::hpgl {
 // number of bytes kept.
 size_t normalizePlotText(char* text, size_t n);
 
-// The box a plot's drawing reaches, in plotter units.
+// The box a plot's drawing reaches, in plotter units; in the full look also
+// the plot's pages and where the measured one lies in the text.
 struct PlotExtents {
     double xMax = 0, yMax = 0, xMin = 0, yMin = 0;
+    int32_t pages = 1;
+    size_t pageStart = 0, pageEnd = SIZE_MAX;
+};
+
+// How a plot is measured: as KroDisplayHPGL draws it (one page, RO
+// ignored), or as the full look does, page by page with RO turning the axes.
+struct MeasureRules {
+    bool fullLook = false;
+    int32_t page = 0;  // from 1; 0 measures every page as one
 };
 
 // Measures a plot text of length bytes for a plotter type, skipping IW when
-// the ignore codes hold it; 0 or a status code.
+// the ignore codes hold it; 0 or a status code (KRO_ERR_HPGL_PAGE for a
+// page the plot does not have).
 int32_t measurePlot(const char* text, int32_t length, int32_t plot, int32_t ignoreCount,
-                    const int32_t* ignoreCodes, PlotExtents* out);
+                    const int32_t* ignoreCodes, PlotExtents* out, const MeasureRules& rules = {});
+
+// Whether the text may hold RO, PG, LO, SM or DV (either case): without them
+// the full look measures a plot as KroDisplayHPGL does, as one page.
+bool mayDifferInFullLook(const char* text, size_t length);
+
+// (x, y) turned by quarter turns counter-clockwise about the origin, as RO
+// turns the plotter's axes on the paper.
+inline void turnQuarters(int32_t quarters, double* x, double* y) {
+    const double a = *x, b = *y;
+    switch (quarters & 3) {
+        case 1:
+            *x = -b, *y = a;
+            break;
+        case 2:
+            *x = -a, *y = -b;
+            break;
+        case 3:
+            *x = b, *y = -a;
+            break;
+        default:
+            break;
+    }
+}
+
+// RO's angle as quarter turns: 90, 180 and 270 turn, anything else is 0.
+inline int32_t rotationQuarters(double degrees) {
+    return degrees == 90 ? 1 : degrees == 180 ? 2 : degrees == 270 ? 3 : 0;
+}
 
 // Clears the status word on entry. It is written only when set, so plots
 // loaded and measured on two threads at once do not both write it.

@@ -27,12 +27,13 @@ struct LabelPlace {
 
     // The point (a, b) in rounded device units, as the drawing calls take it.
     POINT rounded(double a, double b) const {
-        return {r.toDeviceX(ox + a * cosine - b * sine), r.toDeviceY(oy + a * sine + b * cosine)};
+        return r.toDevice(ox + a * cosine - b * sine, oy + a * sine + b * cosine);
     }
     // The same unrounded.
     void exact(double a, double b, double* out) const {
         const HpglRenderState& s = r.s;
-        const double x = ox + a * cosine - b * sine, y = oy + a * sine + b * cosine;
+        double x = ox + a * cosine - b * sine, y = oy + a * sine + b * cosine;
+        turnQuarters(r.rotation, &x, &y);
         out[0] = (x - s.originX) * s.deviceScale + s.offsetX;
         out[1] = double(s.deviceHeight) - (y - s.originY) * s.deviceScale - s.offsetY;
     }

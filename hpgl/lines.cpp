@@ -6,6 +6,7 @@
 #include <new>
 
 #include "hpgl/hpgl.h"
+#include "hpgl/look.h"
 #include "hpgl/render_state.h"
 #include "kro/kro.h"
 
@@ -107,14 +108,17 @@ int32_t Renderer::movement() {
     const double startX = s.penX, startY = s.penY;
     // The buffers grow with the points; they are kept from command to command.
     if (!points.reserve(1)) return KRO_ERR_NOMEM;
+    symbolPoints.clear();
     if (int32_t rc = collectPoints()) return rc;
     strokePoints(startX, startY);
+    if (!symbolPoints.empty()) drawSymbols(this, symbolPoints.data(), symbolPoints.size() / 2);
     in.skipParameters();
     return 0;
 }
 
 void Renderer::strokePoints(double startX, double startY) {
-    const POINT start{toDeviceX(startX), toDeviceY(startY)};
+    if (!dc) return;  // a page before the one drawn
+    const POINT start = toDevice(startX, startY);
     if (s.lineType != 0) {
         MoveToEx(dc, start.x, start.y, nullptr);
         const bool adaptive = s.lineType < 0 && nt;
@@ -142,6 +146,7 @@ int32_t Renderer::collectPoints() {
     }
     static constexpr FieldRules kPairRules{.keep = 40, .skipBlanks = true, .takeFirstByte = true};
     const bool drawing = s.penUp == 0 && !noPen;
+    const bool symbols = look && look->symbol;
     while (!in.atEnd() && !hasClass(in.peek(), kTerminatorBit | kLetterBit)) {
         double x, y;
         if (code == kGR) {
@@ -161,8 +166,8 @@ int32_t Renderer::collectPoints() {
             }
         }
         if (drawing) {
-            const POINT a{toDeviceX(s.penX), toDeviceY(s.penY)};
-            const POINT b{toDeviceX(x), toDeviceY(y)};
+            const POINT a = toDevice(s.penX, s.penY);
+            const POINT b = toDevice(x, y);
             if (s.lineType == 0)
                 dotAt(a, b);
             else if (!points.append(b, x, y))
@@ -170,6 +175,14 @@ int32_t Renderer::collectPoints() {
         }
         s.penX = x;
         s.penY = y;
+        if (symbols) {
+            try {
+                symbolPoints.push_back(x);
+                symbolPoints.push_back(y);
+            } catch (const std::bad_alloc&) {
+                return KRO_ERR_NOMEM;
+            }
+        }
         if (code == kGR) in.skipSeparator();
         if (in.atEnd() || hasClass(in.peek(), kLetterBit)) break;
     }

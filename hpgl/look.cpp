@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -224,8 +225,8 @@ void hatch(Renderer* r, const std::vector<Figure>& figures, bool winding, double
             const bool inside = winding ? count != 0 : count % 2 != 0;
             if (!inside) continue;
             const double s0 = cross[i].along, s1 = cross[i + 1].along;
-            const POINT b{r->toDeviceX(off * nrm.x + s0 * u.x), r->toDeviceY(off * nrm.y + s0 * u.y)};
-            const POINT e{r->toDeviceX(off * nrm.x + s1 * u.x), r->toDeviceY(off * nrm.y + s1 * u.y)};
+            const POINT b = r->toDevice(off * nrm.x + s0 * u.x, off * nrm.y + s0 * u.y);
+            const POINT e = r->toDevice(off * nrm.x + s1 * u.x, off * nrm.y + s1 * u.y);
             MoveToEx(r->dc, b.x, b.y, nullptr);
             const POINT end = endPixel(b, e);
             LineTo(r->dc, end.x, end.y);
@@ -240,7 +241,7 @@ void fill(Renderer* r, const std::vector<Figure>& figures, bool winding) {
     if (l.flags & KRO_HPGL_NO_FILLS) {
         for (const Figure& fig : figures) {
             std::vector<POINT> pts;
-            for (const Point2& p : fig) pts.push_back({r->toDeviceX(p.x), r->toDeviceY(p.y)});
+            for (const Point2& p : fig) pts.push_back(r->toDevice(p.x, p.y));
             pts.push_back(pts.front());
             MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
             PolylineTo(r->dc, pts.data() + 1, DWORD(pts.size() - 1));
@@ -258,7 +259,7 @@ void fill(Renderer* r, const std::vector<Figure>& figures, bool winding) {
     std::vector<int> counts;
     for (const Figure& fig : figures) {
         if (fig.size() < 3) continue;
-        for (const Point2& p : fig) pts.push_back({r->toDeviceX(p.x), r->toDeviceY(p.y)});
+        for (const Point2& p : fig) pts.push_back(r->toDevice(p.x, p.y));
         counts.push_back(int(fig.size()));
     }
     if (counts.empty()) return;
@@ -331,9 +332,34 @@ std::vector<Figure> polygonFigures(Renderer* r) {
             ++r->in.pos;
             continue;
         }
-        const int32_t code = mnemonicCode(r->in.peek(), r->in.at(r->in.pos + 1));
+        int32_t code = mnemonicCode(r->in.peek(), r->in.at(r->in.pos + 1));
+        if (code == 0) code = extendedCode(r->in.peek(), r->in.at(r->in.pos + 1));
         r->in.pos = std::min(r->in.pos + 2, r->in.length);
         r->in.skipSeparator();
+        if (code >= kPE && code <= kRT) {
+            // Paths: their draws extend the figure, their moves start another.
+            struct Sink {
+                Figure* cur;
+                std::function<void()> close;
+            } sink{&cur, close};
+            const double flatness = r->s.deviceScale > 0 ? 0.5 / r->s.deviceScale : 0.5;
+            const PathRequest q{&r->s.map, px, py, up, r->curves, kPairRules, flatness};
+            const PathResult end = readPath(
+                code, r->in, q,
+                [](void* context, const PathStep& st) {
+                    auto* k = static_cast<Sink*>(context);
+                    if (st.kind == PathStep::kSelectPen) return;
+                    if (st.kind == PathStep::kDraw) {
+                        k->cur->push_back({st.x, st.y});
+                        return;
+                    }
+                    if (k->cur->size() > 1) k->close();
+                    k->cur->assign(1, {st.x, st.y});
+                },
+                &sink);
+            px = end.penX, py = end.penY, up = end.penUp;
+            continue;
+        }
         if (code == kPU || code == kPD || code == kPA || code == kPR) {
             if (code == kPU || code == kPD) up = code == kPU;
             if (code == kPA || code == kPR) relative = code == kPR;
@@ -380,6 +406,63 @@ void fillPolygon(Renderer* r) {
     fill(r, polygonFigures(r), n == 1 && f[0] == 1);
 }
 
+// CI with a chord angle: the circle as the plotter draws it, in chords of
+// that angle (0.5 to 180 degrees) from its start. Without one the device's
+// own circle stands; false leaves it to the walk.
+bool chordCircle(Renderer* r) {
+    double f[2];
+    if (r->readCountedFields(f, 2) < 2) return false;
+    r->in.skipParameters();
+    if (r->noPen) return true;
+    const double radius = std::fabs(f[0] * r->s.map.userScaleX);
+    const double chord = std::isfinite(f[1]) ? std::clamp(std::fabs(f[1]), 0.5, 180.0) : 5.0;
+    const int count = int(std::ceil(360 / chord));
+    const double start = f[0] < 0 ? 180.0 : 0.0;
+    std::vector<POINT> pts;
+    pts.reserve(size_t(count) + 1);
+    for (int i = 0; i <= count; ++i) {
+        const double t = (start + std::min(360.0, i * chord)) * kRadiansPerDegree;
+        pts.push_back(
+            r->toDevice(r->s.penX + radius * std::cos(t), r->s.penY + radius * std::sin(t)));
+    }
+    MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
+    pts.back() = endPixel(pts[pts.size() - 2], pts.back());
+    PolylineTo(r->dc, pts.data() + 1, DWORD(pts.size() - 1));
+    return true;
+}
+
+// A character cell of the label settings: the characters step as the
+// label's box does, which is what the page was measured by; a capital takes
+// two thirds of the step, as a plotter's characters take two thirds of
+// their pitch.
+LabelCell labelCell(const LabelSettings& ls) {
+    LabelCell cell;
+    cell.advance = (1 + 1.5 * ls.extraSpaceX) * ls.charWidth;
+    cell.width = ls.charWidth * 2 / 3;
+    cell.height = ls.charHeight;
+    cell.run = ls.directionRun;
+    cell.rise = ls.directionRise;
+    cell.slant = ls.slant;
+    return cell;
+}
+
+// A laid-out label's strokes from (ox, oy) with the selected pen.
+void drawStrokes(Renderer* r, const LaidOutLabel& out, double ox, double oy) {
+    std::vector<POINT> pts;
+    for (const auto& stroke : out.strokes) {
+        pts.clear();
+        for (const LabelPoint& p : stroke) pts.push_back(r->toDevice(ox + p.x, oy + p.y));
+        MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
+        const POINT last = endPixel(pts.size() > 1 ? pts[pts.size() - 2] : pts[0], pts.back());
+        if (pts.size() == 1) {
+            LineTo(r->dc, last.x, last.y);
+            continue;
+        }
+        pts.back() = last;
+        PolylineTo(r->dc, pts.data() + 1, DWORD(pts.size() - 1));
+    }
+}
+
 // LB and PB in strokes: the label's glyphs drawn as lines with the selected
 // pen, and the pen left after the last character.
 bool strokedLabel(Renderer* r, int32_t code) {
@@ -396,36 +479,40 @@ bool strokedLabel(Renderer* r, int32_t code) {
         if (!r->in.atEnd()) ++r->in.pos;
     }
     const LabelSettings& ls = r->s.label;
-    LabelCell cell;
-    // The characters step as the label's box does, which is what the page
-    // was measured by; a capital takes two thirds of the step, as a
-    // plotter's characters take two thirds of their pitch.
-    cell.advance = (1 + 1.5 * ls.extraSpaceX) * ls.charWidth;
-    cell.width = ls.charWidth * 2 / 3;
-    cell.height = ls.charHeight;
-    cell.run = ls.directionRun;
-    cell.rise = ls.directionRise;
-    cell.slant = ls.slant;
-    const LaidOutLabel out = layOutLabel(*l.font, text, std::strlen(text), cell);
-    const double ox = r->s.penX, oy = r->s.penY;
-    if (!r->noPen) {
-        std::vector<POINT> pts;
-        for (const auto& stroke : out.strokes) {
-            pts.clear();
-            for (const LabelPoint& p : stroke)
-                pts.push_back({r->toDeviceX(ox + p.x), r->toDeviceY(oy + p.y)});
-            MoveToEx(r->dc, pts[0].x, pts[0].y, nullptr);
-            const POINT last = endPixel(pts.size() > 1 ? pts[pts.size() - 2] : pts[0], pts.back());
-            if (pts.size() == 1) {
-                LineTo(r->dc, last.x, last.y);
-                continue;
-            }
-            pts.back() = last;
-            PolylineTo(r->dc, pts.data() + 1, DWORD(pts.size() - 1));
+    const LabelCell cell = labelCell(ls);
+    const size_t n = std::strlen(text);
+    const bool vertical = ls.noVerticalLabels == 0 && ls.labelVertical == 1;
+    // Vertical labels stack their characters down the page, a cell and ES's
+    // space apart, as their box was measured.
+    const double step = (1 + 2 * ls.extraSpaceY) * ls.charHeight;
+    const double length = vertical
+                              ? (2 * (double(n) - 1) * ls.extraSpaceY + double(n)) * ls.charHeight
+                              : ((double(n) - 1) * ls.extraSpaceX * 1.5 + double(n)) * ls.charWidth;
+    double a = 0, b = 0;
+    if (n > 0) labelOriginShift(l.labelOrigin, vertical, length, ls, &a, &b);
+    double cosine = 1, sine = 0;
+    if (const double d = std::hypot(ls.directionRun, ls.directionRise); d > 0 && std::isfinite(d))
+        cosine = ls.directionRun / d, sine = ls.directionRise / d;
+    const double ox = r->s.penX + cosine * a - sine * b;
+    const double oy = r->s.penY + sine * a + cosine * b;
+    LabelPoint end{};
+    if (!vertical) {
+        const LaidOutLabel out = layOutLabel(*l.font, text, n, cell);
+        if (!r->noPen) drawStrokes(r, out, ox, oy);
+        end = out.end;
+    } else {
+        for (size_t i = 0; i < n; ++i) {
+            const double down = -double(i) * step;
+            const LaidOutLabel out = layOutLabel(*l.font, text + i, 1, cell);
+            if (!r->noPen) drawStrokes(r, out, ox - sine * down, oy + cosine * down);
         }
+        const double down = -double(n) * step;
+        end = {-sine * down, cosine * down};
     }
-    r->s.penX = ox + out.end.x;
-    r->s.penY = oy + out.end.y;
+    if (penFollowsLabel(l.labelOrigin)) {
+        r->s.penX = ox + end.x;
+        r->s.penY = oy + end.y;
+    }
     return true;
 }
 
@@ -472,6 +559,7 @@ Look lookFromStyle(const KroHpglStyle* style) {
     if (style) std::memcpy(&s, style, std::min<size_t>(style->size, sizeof s));
     l.flags = s.flags;
     l.font = sharedFont(s.font);
+    l.page = s.page > 0 ? s.page : 0;
     return l;
 }
 
@@ -512,6 +600,30 @@ bool lookCommand(Renderer* r, int32_t code, int32_t* status) {
         case kDT:
             labelTerminator(r);
             return true;
+        case kLO: {
+            double f[1] = {1};
+            r->look->labelOrigin = fields(r, f, 1) == 1 ? truncToInt(f[0]) : 1;
+            return true;
+        }
+        case kSM: {
+            const char c = r->in.atEnd() ? ';' : r->in.peek();
+            r->look->symbol = c == ';' || c == '\0' ? 0 : c;
+            if (r->look->symbol) ++r->in.pos;
+            r->in.skipParameters();
+            return true;
+        }
+        case kCI: {
+            const size_t start = r->in.pos;
+            if (chordCircle(r)) return true;
+            r->in.pos = start;
+            return false;
+        }
+        case kRO: {
+            double f[1] = {0};
+            fields(r, f, 1);
+            r->rotation = rotationQuarters(f[0]);
+            return true;
+        }
         case kLB:
         case kPB: {
             const size_t start = r->in.pos;
@@ -524,12 +636,30 @@ bool lookCommand(Renderer* r, int32_t code, int32_t* status) {
     }
 }
 
+void drawSymbols(Renderer* r, const double* points, size_t count) {
+    const Look& l = *r->look;
+    if (!l.font || r->noPen || !r->dc) return;
+    const LabelCell cell = labelCell(r->s.label);
+    const LaidOutLabel out = layOutLabel(*l.font, &l.symbol, 1, cell);
+    // The character's cell centred on the point, turned with the labels.
+    const double a = -cell.width / 2, b = -cell.height / 2;
+    double cosine = 1, sine = 0;
+    if (const double d = std::hypot(cell.run, cell.rise); d > 0 && std::isfinite(d))
+        cosine = cell.run / d, sine = cell.rise / d;
+    for (size_t i = 0; i < count; ++i)
+        drawStrokes(r, out, points[2 * i] + cosine * a - sine * b,
+                    points[2 * i + 1] + sine * a + cosine * b);
+}
+
 void lookRestore(Renderer* r, int32_t code) {
     Look& l = *r->look;
     l.fillType = 1;
     l.hatchSpacing = l.hatchAngle = 0;
     l.terminator = '\x03';
+    l.labelOrigin = 1;
+    l.symbol = 0;
     if (code == kIN) {
+        r->rotation = 0;
         const int32_t pen = l.pen;
         l.resetPens();
         l.pen = pen;

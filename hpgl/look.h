@@ -48,6 +48,9 @@ struct Look {
     double hatchSpacing = 0, hatchAngle = 0;
 
     char terminator = '\x03';  // DT
+    int32_t page = 0;          // the page drawn, from 1; 0 draws every page as one
+    int32_t labelOrigin = 1;   // LO
+    char symbol = 0;           // SM's character, 0 when off
 
     void resetPens();
     COLORREF colour() const;
@@ -58,6 +61,9 @@ Look lookFromStyle(const KroHpglStyle* style);
 
 // Runs a command the full look draws its own way; false leaves it to the walk.
 bool lookCommand(Renderer* r, int32_t code, int32_t* status);
+// SM: the symbol centred on each point a movement reached, (x, y) pairs.
+void drawSymbols(Renderer* r, const double* points, size_t count);
+
 // IN and DF: IN gives the pens back their defaults too.
 void lookRestore(Renderer* r, int32_t code);
 

@@ -76,6 +76,12 @@ HPEN Renderer::geometricPen(int32_t width, const uint32_t* dashes, int32_t count
 
 void Renderer::selectOwnPen(HPEN pen) {
     if (!pen) return;
+    if (pageDc) {
+        // Before the page: the pen is made again when the page begins.
+        DeleteObject(pen);
+        penPending = true;
+        return;
+    }
     HGDIOBJ old = SelectObject(dc, pen);
     if (!old) {
         DeleteObject(pen);
@@ -84,6 +90,22 @@ void Renderer::selectOwnPen(HPEN pen) {
     penSelected = true;
     replayMadePen = true;
     if (old != hostPen && old != replayPen) DeleteObject(old);
+}
+
+void Renderer::beginPage() {
+    dc = pageDc;
+    pageDc = nullptr;
+    if (clipSet) {
+        if (HRGN region =
+                CreateRectRgn(clipRect.left, clipRect.top, clipRect.right, clipRect.bottom)) {
+            SelectClipRgn(dc, region);
+            DeleteObject(region);
+        }
+    }
+    if (!penPending) return;
+    const PenStyle& style = carry->pen;
+    selectOwnPen(geometricPen(devicePenWidth(), style.dashes,
+                              style.kind == kDashedPen ? style.dashCount : 0));
 }
 
 void Renderer::selectPen() {

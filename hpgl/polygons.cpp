@@ -31,7 +31,9 @@ void Renderer::polygonMode() {
             ++in.pos;
             continue;
         }
-        if (in.skipFreeText()) continue;
+        // The full look keeps PE whole: its encoded numbers hold letters.
+        const bool encoded = look && extendedCode(in.peek(), in.at(in.pos + 1)) == kPE;
+        if (!encoded && in.skipFreeText()) continue;
         if (mnemonicCode(in.peek(), in.at(in.pos + 1)) == kPM) {
             // PM without a field, or PM 2, closes the polygon.
             Stream probe = in;
@@ -48,6 +50,10 @@ void Renderer::polygonMode() {
         }
         for (int i = 0; i < 2 && !in.atEnd(); ++i, ++in.pos)
             if (fill < kPolygonBytes - 1) polygon[fill++] = in.peek();
+        while (encoded && !in.atEnd() && in.peek() != ';') {
+            if (fill < kPolygonBytes) polygon[fill++] = in.peek();
+            ++in.pos;
+        }
         while (!in.atEnd() && !isCommandEnd(in.peek())) {
             if (fill < kPolygonBytes) polygon[fill++] = in.peek();
             ++in.pos;
@@ -79,10 +85,12 @@ int32_t Renderer::replayPolygon() {
             ++in.pos;
             continue;
         }
-        const int32_t code = mnemonicCode(in.peek(), in.at(in.pos + 1));
+        int32_t code = mnemonicCode(in.peek(), in.at(in.pos + 1));
+        // The full look outlines the polygon's paths too.
+        if (look && code == 0) code = extendedCode(in.peek(), in.at(in.pos + 1));
         s.command = code;
         in.pos = in.pos + 2 < in.length ? in.pos + 2 : in.length;
-        rc = drawingCommand(code);
+        rc = code >= kPE && code <= kRT ? path(code) : drawingCommand(code);
         if (rc < 0) {
             rc = 0;
             in.skipParameters();
@@ -116,10 +124,13 @@ void Renderer::clipWindow() {
     if (userUnits) {
         f[0] = userX(f[0]), f[1] = userY(f[1]), f[2] = userX(f[2]), f[3] = userY(f[3]);
     }
+    turnQuarters(rotation, &f[0], &f[1]);
+    turnQuarters(rotation, &f[2], &f[3]);
     const int32_t l = toDeviceX(std::fmin(f[0], f[2])), t = toDeviceY(std::fmax(f[1], f[3]));
     const int32_t w = toDeviceLength(std::fabs(f[2] - f[0]));
     const int32_t h = toDeviceLength(std::fabs(f[3] - f[1]));
     // One more unit each way, so the window's edges are inside it.
+    clipRect = {l, t, l + w + 1, t + h + 1};
     if (HRGN region = CreateRectRgn(l, t, l + w + 1, t + h + 1)) {
         SelectClipRgn(dc, region);
         DeleteObject(region);

@@ -202,7 +202,10 @@ int32_t drawPlot(const DrawRequest& q, Carryover* carry, const RenderSeam& seam)
     HpglDocument& doc = *q.doc;
     Renderer r;
     defaultState(&r.defaults, doc, q.paperType);
+    // The full look stacks labels under DV as HP-GL/2 plotters all do.
+    if (q.look) r.defaults.label.noVerticalLabels = 0;
     startState(&r.s, r.defaults, doc, q.deviceHeight, q.paperType);
+    if (q.look) r.s.label.noVerticalLabels = 0;
     const Placement p = q.scale == 0
                             ? placeToFit(doc, q.deviceWidth, q.deviceHeight)
                             : placeAtScale(doc, q.deviceWidth, q.deviceHeight,
@@ -232,13 +235,21 @@ int32_t drawPlot(const DrawRequest& q, Carryover* carry, const RenderSeam& seam)
 
     r.in = Stream(doc.text, doc.textLength);
     if (r.look) r.in.extraCode = lookMnemonicCode;
+    r.pageStart = q.pageStart;
+    r.pageEnd = q.pageEnd;
+    if (r.pageStart > 0) r.pageDc = r.dc, r.dc = nullptr;
     int32_t rc = 0;
-    while (int32_t code = r.in.nextCommand()) {
+    for (;;) {
+        if (r.pageDc && r.in.pos >= r.pageStart) r.beginPage();
+        if (r.in.pos >= r.pageEnd) break;
+        const int32_t code = r.in.nextCommand();
+        if (!code) break;
         r.s.command = code;
         rc = dispatch(&r, code);
         r.s.command = 0;
         if (rc != 0) break;
     }
+    if (r.pageDc) r.beginPage();  // a page that starts at the text's end
     restoreHostPen(&r);
     if (hostBrush) SelectObject(q.dc, hostBrush);
     return rc;
@@ -316,8 +327,45 @@ extern "C" KRO_API int32_t KroDisplayHPGLStyled(HpglDocument* document, int32_t 
     using namespace kro::hpgl;
     if (!document || !document->text) return kro::fail(KRO_ERR_NULL);
     Look look = lookFromStyle(style);
-    const DrawRequest request{document,   deviceWidth,    deviceHeight, dc,  penWidths,
-                              paperType,  scale,          resolution,   centreOnDevice, &look};
+    DrawRequest request{document, deviceWidth, deviceHeight,   dc,   penWidths, paperType,
+                        scale,    resolution,  centreOnDevice, &look};
+    // A page of several is placed by its own extents, which the host put in
+    // the document with KroSelectHPGLPage; here only its place in the text
+    // is needed.
+    if (look.page > 1 ||
+        (look.page == 1 && mayDifferInFullLook(document->text, size_t(document->textLength)))) {
+        PlotExtents e;
+        const MeasureRules rules{.fullLook = true, .page = look.page};
+        if (int32_t code = measurePlot(document->text, document->textLength, document->plot,
+                                       document->ignoreCount, document->ignoreCodes, &e, rules))
+            return kro::fail(code);
+        request.pageStart = e.pageStart;
+        request.pageEnd = e.pageEnd;
+    }
     const int32_t code = drawHandedOver(request);
     return code ? kro::fail(code) : 0;
+}
+
+extern "C" KRO_API int32_t KroSelectHPGLPage(HpglDocument* document, int32_t page) {
+    using namespace kro::hpgl;
+    clearStatus();
+    if (!document || document == KRO_FAILED_PTR || !document->text) return kro::fail(KRO_ERR_NULL);
+    if (page < 1) return kro::fail(KRO_ERR_OPTION_RANGE);
+    // Without RO, PG, LO, SM and DV the one page is measured already.
+    if (page == 1 && !mayDifferInFullLook(document->text, size_t(document->textLength))) return 1;
+    PlotExtents e;
+    const MeasureRules rules{.fullLook = true, .page = page};
+    if (int32_t code = measurePlot(document->text, document->textLength, document->plot,
+                                   document->ignoreCount, document->ignoreCodes, &e, rules))
+        return kro::fail(code);
+    document->widthMm = (e.xMax - e.xMin) * kMmPerPlotterUnit;
+    document->heightMm = (e.yMax - e.yMin) * kMmPerPlotterUnit;
+    document->xMax = e.xMax;
+    document->yMax = e.yMax;
+    document->xMin = e.xMin;
+    document->yMin = e.yMin;
+    const int32_t paper =
+        KroQueryPapertypeByLength(toFloat(document->widthMm), toFloat(document->heightMm), 1);
+    document->paperType = paper < 0 ? 0 : paper;
+    return e.pages;
 }

@@ -10,6 +10,7 @@
 
 #include "hpgl/curves.h"
 #include "hpgl/geometry.h"
+#include "hpgl/hpgl.h"
 #include "hpgl/stream.h"
 #include "kro/gdi.h"
 #include "kro/kro.h"
@@ -98,6 +99,7 @@ struct DrawRequest {
     int32_t resolution;
     int32_t centreOnDevice;
     Look* look = nullptr;  // the full look, or null for KroDisplayHPGL's
+    size_t pageStart = 0, pageEnd = SIZE_MAX;  // the page drawn, as offsets in the text
 };
 
 // Draws a plot, reading and updating what the previous drawing left; 0 or a
@@ -152,6 +154,15 @@ struct Renderer {
     bool noPen = false;           // SP0 put the pen away: nothing is drawn until the next SP
     bool clipSet = false;         // IW has clipped the device; IN and DF take the clip off
     Look* look = nullptr;         // the full look (look.h), or null
+    int32_t rotation = 0;         // RO in quarter turns counter-clockwise (the full look)
+    // A page of several (the full look): commands before pageStart are
+    // walked with no device, so only their state carries into the page;
+    // the walk ends at pageEnd.
+    size_t pageStart = 0, pageEnd = SIZE_MAX;
+    HDC pageDc = nullptr;              // the device, while dc is null before the page
+    bool penPending = false;           // a pen was chosen before the page began
+    RECT clipRect{};                   // IW's window on the device, set again when the page begins
+    std::vector<double> symbolPoints;  // SM: the points of a movement, (x, y) pairs
 
     // Transforms to device units. Device coordinates are 32-bit here: values
     // are clamped to a range where the end-pixel step cannot overflow, never wrapped.
@@ -164,6 +175,11 @@ struct Renderer {
     }
     int32_t toDeviceLength(double length) const {
         return clampDevice(std::trunc(length * s.deviceScale + 0.5));
+    }
+    // A plotter point on the device, turned first as RO turns the axes.
+    POINT toDevice(double x, double y) const {
+        turnQuarters(rotation, &x, &y);
+        return {toDeviceX(x), toDeviceY(y)};
     }
 
     // The renderer's field reader: blanks skipped, the first byte always
@@ -187,6 +203,9 @@ struct Renderer {
     void selectOwnPen(HPEN pen);
     // A geometric pen: solid without dashes; in the full look, of its colour, ends and joins.
     HPEN geometricPen(int32_t width, const uint32_t* dashes, int32_t count) const;
+
+    // The device again at the page's start, with the pen and window chosen before it.
+    void beginPage();
 
     void selectPen();    // SP
     void setLineType();  // LT

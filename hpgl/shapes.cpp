@@ -22,7 +22,9 @@ void Renderer::circle() {
     if (noPen) return;
     // A negative radius draws the same circle (it starts at the opposite side).
     const double r = std::fabs(radius * s.map.userScaleX);
-    const int32_t left = toDeviceX(s.penX - r), top = toDeviceY(s.penY + r);
+    double cx = s.penX, cy = s.penY;
+    turnQuarters(rotation, &cx, &cy);
+    const int32_t left = toDeviceX(cx - r), top = toDeviceY(cy + r);
     const int32_t size = toDeviceLength(2 * r);
     Arc(dc, left, top, left + size, top + size, 0, 0, 0, 0);
 }
@@ -81,9 +83,11 @@ void Renderer::arcOrWedge() {
         if (s.penUp != 0) return;
     }
     if (noPen) return;
-    const int32_t left = toDeviceX(cx - r), top = toDeviceY(cy + r);
+    double tx = cx, ty = cy;
+    turnQuarters(rotation, &tx, &ty);
+    const int32_t left = toDeviceX(tx - r), top = toDeviceY(ty + r);
     const int32_t size = toDeviceLength(2 * r);
-    POINT a{toDeviceX(sx), toDeviceY(sy)}, b{toDeviceX(ex), toDeviceY(ey)};
+    POINT a = toDevice(sx, sy), b = toDevice(ex, ey);
     // The device draws counter-clockwise.
     if (sweep < 0) std::swap(a, b);
     const bool samePoint = a.x == b.x && a.y == b.y;
@@ -91,7 +95,7 @@ void Renderer::arcOrWedge() {
         if (std::fabs(sweep) >= 180 || !samePoint) {
             Pie(dc, left, top, left + size, top + size, a.x, a.y, b.x, b.y);
         } else {
-            const POINT centre{toDeviceX(cx), toDeviceY(cy)};
+            const POINT centre = toDevice(cx, cy);
             MoveToEx(dc, centre.x, centre.y, nullptr);
             const POINT e = endPixel(centre, a);
             LineTo(dc, e.x, e.y);
@@ -119,10 +123,13 @@ void Renderer::rectangle() {
         cx = userX(x);
         cy = userY(y);
     }
-    const double left = std::fmin(cx, s.penX), top = std::fmax(cy, s.penY);
+    double px = s.penX, py = s.penY;
+    turnQuarters(rotation, &cx, &cy);
+    turnQuarters(rotation, &px, &py);
+    const double left = std::fmin(cx, px), top = std::fmax(cy, py);
     const int32_t l = toDeviceX(left), t = toDeviceY(top);
-    const int32_t w = toDeviceLength(std::fabs(cx - s.penX));
-    const int32_t h = toDeviceLength(std::fabs(cy - s.penY));
+    const int32_t w = toDeviceLength(std::fabs(cx - px));
+    const int32_t h = toDeviceLength(std::fabs(cy - py));
     Rectangle(dc, l, t, l + w, t + h);
 }
 

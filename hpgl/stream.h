@@ -52,6 +52,9 @@ enum Code : int32_t {
     kPB = 515,
     kIW = 701,
     kRO = 705,
+    kPG = 810,
+    kSM = 307,
+    kLO = 511,
     kPS = 822,
     kBP = 823,
     // HP-GL/2 commands outside the mnemonic table; the walk finds them where

@@ -4,7 +4,8 @@
 set -eu
 packages="g++ cmake make pkg-config libtiff-dev libjpeg62-turbo-dev libgtest-dev \
 libbenchmark-dev netpbm libtiff-tools graphicsmagick x11-common ghostscript hp2xx clang \
-libclang-rt-14-dev libjpeg-turbo-progs libcairo2-dev libpng-dev fonts-dejavu-core hershey-fonts-data"
+libclang-rt-14-dev libjpeg-turbo-progs libcairo2-dev libpng-dev fonts-dejavu-core hershey-fonts-data \
+zlib1g-dev poppler-utils imagemagick gnuplot-nox plotutils pstoedit"
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -80,15 +80,28 @@ if [ ! -f "$prefix/.libjpeg-turbo-$jpeg_ver" ]; then
         -DWITH_TURBOJPEG=OFF -DWITH_SIMD=$simd -DWITH_JAVA=OFF
     touch "$prefix/.libjpeg-turbo-$jpeg_ver"
 fi
+zlib_ver=$(version_of zlib)
+if [ ! -f "$prefix/.zlib-$zlib_ver" ]; then
+    echo "windows: building zlib $zlib_ver"
+    # Debian's source has no win32 makefile; its configure cross-builds from CHOST.
+    zlib_src=$(fetch zlib)
+    (cd "$zlib_src" && { make distclean >/dev/null 2>&1 || true; } &&
+        CHOST=$cross CC=${cross}-gcc-posix AR=${cross}-ar RANLIB=${cross}-ranlib \
+            ./configure --static --prefix="$prefix" && make -j"$jobs" libz.a && make install) \
+        >"$deps/zlib.log" 2>&1 || { tail -20 "$deps/zlib.log"; exit 1; }
+    touch "$prefix/.zlib-$zlib_ver"
+fi
 tiff_ver=$(version_of tiff)
-if [ ! -f "$prefix/.tiff-$tiff_ver" ]; then
-    echo "windows: building libtiff $tiff_ver (CCITT codecs only)"
-    cmake_dep tiff "$(fetch tiff)" "$prefix" -Dccitt=ON -Dpackbits=OFF -Dlzw=OFF -Dthunder=OFF \
+# The codecs that need no other library: CCITT, PackBits and LZW (the TIFF
+# codec's own; Deflate and PNG would need zlib, which this build leaves out).
+if [ ! -f "$prefix/.tiff-$tiff_ver-lzw" ]; then
+    echo "windows: building libtiff $tiff_ver (CCITT, PackBits and LZW codecs)"
+    cmake_dep tiff "$(fetch tiff)" "$prefix" -Dccitt=ON -Dpackbits=ON -Dlzw=ON -Dthunder=OFF \
         -Dnext=OFF -Dlogluv=OFF -Dmdi=OFF -Dzlib=OFF -Dlibdeflate=OFF -Dpixarlog=OFF -Djpeg=OFF \
         -Dold-jpeg=OFF -Djpeg12=OFF -Djbig=OFF -Dlerc=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF \
         -Dcxx=OFF -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
         -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON
-    touch "$prefix/.tiff-$tiff_ver"
+    touch "$prefix/.tiff-$tiff_ver-lzw"
 fi
 gtest_ver=$(version_of googletest)
 if [ ! -f "$prefix/.googletest-$gtest_ver" ]; then
@@ -139,7 +152,7 @@ if [ -n "$linux_kro" ]; then
     # whose wide pens and arcs differ by a pixel here and there.
     for input in samples/*.bmp tests/data/bmp/*.bmp; do
         name=$(basename "$input")
-        for ext in bmp pcx cal ps; do
+        for ext in bmp pcx cal ps pdf; do
             case $name.$ext in *.bmp.bmp) continue ;; esac
             out=$name.$ext  # the same name on both sides: PostScript titles carry it
             opts="-dpi 200"
@@ -158,7 +171,7 @@ if [ -n "$linux_kro" ]; then
             compared=$((compared + 1))
         done
     done
-    echo "windows: $compared BMP, PCX, CALS and PostScript files identical to the Linux build's"
+    echo "windows: $compared BMP, PCX, CALS, PostScript and PDF files identical to the Linux build's"
 else
     echo "windows: no Linux kro (sh scripts/setup.sh installs what it needs): outputs not compared"
 fi

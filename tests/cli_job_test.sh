@@ -157,9 +157,9 @@ for code in $(sed -n 's/^#define KRO_ERR_[A-Z0-9_]* *\([0-9]*\).*/\1/p' "$src/in
 done
 ok
 
-# PNG, PDF and SVG pages are drawn from plots; a picture is pointed there.
-"$kro" convert "$work/c.bmp" "$work/c.png" 2>"$work/err"
-check "a picture to .png: failure naming the input" '[ $? -eq 1 ] && grep -q "c.bmp: not an HP-GL plot" "$work/err" && [ ! -e "$work/c.png" ]'
+# PDF and SVG pages are drawn from plots; a picture is pointed there.
+"$kro" convert "$work/c.bmp" "$work/c.svg" 2>"$work/err"
+check "a picture to .svg: failure naming the input" '[ $? -eq 1 ] && grep -q "c.bmp: not an HP-GL plot" "$work/err" && [ ! -e "$work/c.svg" ]'
 
 # A plot goes to every raster format as a bilevel page (gray for JPEG), and to
 # standard output with --to.

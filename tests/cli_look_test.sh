@@ -27,6 +27,22 @@ check "CALS takes the page bilevel" '[ $? -eq 0 ] && [ -s "$work/colour.cal" ]'
 "$kro" convert --style plain "$work/colour.hpgl" "$work/no.png" 2>/dev/null
 check "--style takes full or design" '[ $? -ne 0 ] && [ ! -e "$work/no.png" ]'
 
+# PG: a page of a document, or a file a page for one-page formats.
+printf 'IN;SP1;PA0,0;PD2000,0,2000,1000;PG;PU;PA0,0;PD1000,2000;PG;PD0,0;PG;' >"$work/pages.hpgl"
+"$kro" convert "$work/pages.hpgl" "$work/p.png" -dpi 50 2>"$work/pages.err"
+check "three pages, three PNG files" '[ -s "$work/p.png" ] && [ -s "$work/p-2.png" ] && [ -s "$work/p-3.png" ] && [ ! -e "$work/p-4.png" ]'
+check "kro names the files of the pages" 'grep -q "pages.hpgl has 3 pages: .*p.png, .*p-2.png, .*p-3.png" "$work/pages.err"'
+check "each page measured on its own" '[ "$(od -An -tu1 -j16 -N8 "$work/p-2.png" | tr -s " ")" != "$(od -An -tu1 -j16 -N8 "$work/p.png" | tr -s " ")" ]'
+check "kro info counts the pages" '"$kro" info "$work/pages.hpgl" | grep -q "pages: *3"'
+"$kro" convert "$work/pages.hpgl" "$work/p.ps" -dpi 50
+check "PostScript takes every page" '[ "$(grep -c "^showpage" "$work/p.ps")" = 3 ]'
+if command -v pdfinfo >/dev/null 2>&1; then
+    "$kro" convert "$work/pages.hpgl" "$work/p.pdf"
+    check "PDF takes every page" 'pdfinfo "$work/p.pdf" | grep -q "^Pages: *3"'
+fi
+"$kro" convert --style design "$work/pages.hpgl" "$work/d.png" -dpi 50 2>"$work/design.err"
+check "the design's look draws the pages as one" '[ ! -e "$work/d-2.png" ] && [ ! -s "$work/design.err" ]'
+
 # plotutils' HP-GL/2 (PW widths, palette pens) drawn in colour.
 if command -v graph >/dev/null 2>&1; then
     printf '0 0\n1 1\n2 4\n3 9\n' | HPGL_VERSION=2 graph -T hpgl -C -m 2 >"$work/graph.hpgl"

@@ -116,12 +116,13 @@ TEST(Look, HostWidthsWinOverPw) {
 }
 
 TEST(Look, StyleFlagsAndShortRecord) {
-    const KroHpglStyle mono{sizeof(KroHpglStyle), KRO_HPGL_MONOCHROME | KRO_HPGL_NO_FILLS, nullptr};
+    const KroHpglStyle mono{sizeof(KroHpglStyle), KRO_HPGL_MONOCHROME | KRO_HPGL_NO_FILLS, nullptr,
+                            0};
     std::string calls = styledCalls("IN;SP2;PA100,100;RA300,200;", nullptr, &mono);
     EXPECT_NE(calls.find("{0, 0x000000}"), std::string::npos) << calls;
     EXPECT_EQ(calls.find("PolyPolygon"), std::string::npos) << calls;
     // A record of only its size field: the flags beyond it read as 0.
-    const KroHpglStyle shortRecord{4, KRO_HPGL_MONOCHROME, nullptr};
+    const KroHpglStyle shortRecord{4, KRO_HPGL_MONOCHROME, nullptr, 0};
     calls = styledCalls("IN;SP2;", nullptr, &shortRecord);
     EXPECT_NE(calls.find("{0, 0x0000ff}"), std::string::npos) << calls;
 }

@@ -11,6 +11,7 @@ cd "$work" || exit 1
 
 for f in picture in a photo scan; do cp "$samples/madras-rgb.bmp" "$f.bmp"; done
 kro convert photo.bmp b.pcx && kro convert photo.bmp c.jpg && kro convert photo.bmp photo.jpg
+kro convert scan.bmp scan1.cal && kro convert scan.bmp scan2.cal
 printf 'IN;SP1;PU0,0;PD4000,0,4000,3000,0,3000,0,0;SP0;\n' >plot.hpgl
 echo "$work/photo.bmp - - - - cal - - - - - 0.5 - - - - - - - - - - - - -" >jobs
 mkdir scans && cp "$samples"/*.bmp scans/
@@ -19,7 +20,7 @@ mkdir scans && cp "$samples"/*.bmp scans/
 awk '/^## Using `kro`/ { f = 1 } f && /^```sh/ { c = 1; next } c && /^```/ { exit } c' "$readme" >examples
 [ -s examples ] || { echo "FAIL: no examples found" >&2; exit 1; }
 while IFS= read -r line; do
-    # kro.exe draws plots with GDI32 and writes no PNG, PDF or SVG.
+    # kro.exe draws plots with GDI32 and writes no PNG or SVG; PDF lines are cli.pdf's.
     if [ -n "${KRO_WINE:-}" ] && echo "$line" | grep -qE '\.(png|pdf|svg)|--to png'; then
         continue
     fi

@@ -106,6 +106,8 @@ def cals_seeds(kro):
     put("g4", "f-40x24.g4", struct.pack("<HHB", 39, 23, 0) + coded)
     put("g4", "f-40x24-left3.g4", struct.pack("<HHB", 39, 23, 3) + coded)
     put("g4", "white-8x1.g4", struct.pack("<HHB", 7, 0, 0) + bytes((0x10, 0x01)))
+    # The same for a PDF page of Group 4 data (its JPEG seed is the jpeg corpus's).
+    put("pdf", "f-40x24.g4", struct.pack("<HHB", 39, 23, 0) + coded)
 
 
 def text_seeds():

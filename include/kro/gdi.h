@@ -254,6 +254,11 @@ KRO_GDI_API HDC KroGdiCreateDevice(int32_t kind, int32_t width, int32_t height, 
  * 0, or -1 when Cairo reports a failure (drawing or writing). Drawing after it fails. */
 KRO_GDI_API int32_t KroGdiFinish(HDC dc);
 
+/* Ends a PDF device's page and begins the next, white, of width x height
+ * pixels at the device's resolution; the clip is taken off. 0, or -1 for
+ * another device or a side not in 1 to 32767. */
+KRO_GDI_API int32_t KroGdiNextPage(HDC dc, int32_t width, int32_t height);
+
 /* Frees a device of either kind (finishing a Cairo device first); selected
  * objects are not freed with it. FALSE for a device that is not valid. */
 #if !defined(_WIN32)

@@ -3,16 +3,16 @@
  * Every function returns 0 on success and -1 on failure unless its comment says
  * otherwise; a failure leaves its status code (KRO_ERR_*) in fndErrorStatus.
  *
- * Threads: the BMP, PCX, JPEG and CALS readers and writers, KroConvImage,
+ * Threads: the BMP, PCX, JPEG, CALS, TIFF and PNG readers and writers, KroConvImage,
  * KroConvSize and the drawing of two plots on two devices share no state, so
  * two threads may run them at once on their own streams and records.
  * KroConvImage reads kroOption: it is safe only while no thread parses
  * options. One thread at a time parses options into kroOption, and writes a
  * PostScript document (KroPutPSHeader, KroRsImageToPS, KroPutPSFooter share
- * its page count and bounding box). fndErrorStatus is one plain integer for
- * the whole process: calls that fail at once on two threads race to store
- * their codes. A call that succeeds leaves it alone, except KroOpenHPGL and
- * Kro_MAX_MIN, which clear it first. */
+ * its page count and bounding box) or a PDF document (its objects).
+ * fndErrorStatus is one plain integer for the whole process: calls that fail
+ * at once on two threads race to store their codes. A call that succeeds
+ * leaves it alone, except KroOpenHPGL and Kro_MAX_MIN, which clear it first. */
 #ifndef KRO_KRO_H
 #define KRO_KRO_H
 
@@ -100,6 +100,13 @@ extern "C" {
 #define KRO_ERR_COLOR_NAME         1012160166 /* colour name not in the colour file */
 #define KRO_ERR_PCX_HEADER         1012160170 /* bad PCX header or run */
 #define KRO_ERR_PCX_PLANES         1012160171 /* PCX plane count not 1 or 3 */
+#define KRO_ERR_TIFF               1012160180 /* TIFF file damaged, or cannot be read or written */
+#define KRO_ERR_TIFF_PAGE          1012160181 /* no such page in the TIFF file */
+#define KRO_ERR_TIFF_LAYOUT        1012160182 /* TIFF samples of a kind not read */
+#define KRO_ERR_TIFF_COMPRESSION   1012160183 /* compression not available, or not for this depth */
+#define KRO_ERR_PNG                1012160185 /* PNG file damaged, or cannot be read or written */
+#define KRO_ERR_NOT_AS_IS          1012160186 /* coded data cannot be copied as it stands */
+#define KRO_ERR_UNAVAILABLE        1012160187 /* codec not part of this build */
 
 /* ---- Raster image ------------------------------------------------------ */
 
@@ -171,6 +178,52 @@ KRO_API int32_t KroRsImageToPS(FILE* stream, const RsImage* image,
 
 /* Writes the trailer: the page count and the bounding box of the pages. */
 KRO_API int32_t KroPutPSFooter(FILE* stream);
+/* ---- PDF ---------------------------------------------------------------- */
+
+/* Beyond the original interface (exports.extra lists these names). A
+ * document is KroPutPDFHeader, then one page call per picture, then
+ * KroPutPDFFooter, on one stream that is only written front to back (a pipe
+ * or standard output will do). The library keeps the document's objects
+ * between the calls: one document at a time, on one thread. Each page keeps
+ * its picture's physical size at xdpi by ydpi dots per inch. A page refused
+ * with a status code writes nothing, so the document stays whole; after a
+ * failed write every call gives KRO_ERR_IO. creator may be null. */
+KRO_API int32_t KroPutPDFHeader(FILE* stream, const char* creator, const char* title);
+
+/* Writes image as one page, photometric as for KroRsImageToPS: bilevel
+ * pictures coded with Group 4, gray, palette and RGB pictures with Flate
+ * (zlib level 1). The page draws validWidth columns of each stored row. */
+KRO_API int32_t KroRsImageToPDF(FILE* stream, const RsImage* image,
+                                const unsigned char palette[768], int32_t photometric, int32_t xdpi,
+                                int32_t ydpi);
+
+/* Writes length bytes of Group 4 coded data of width x height pels (the
+ * picture of a CALS file after its header) as one page, copied as they are.
+ * photometric 0: coded black runs are black; 1: they are white. The page
+ * shows the picture turned counter-clockwise by angle (0, 90, 180 or 270;
+ * KRO_ERR_ROTATE otherwise), then mirrored left to right when mirrored is not
+ * 0, as KroCalsToRsImage turns a CALS picture upright (angle the pel path,
+ * mirrored for a line progression of 90); xdpi and ydpi are the turned
+ * page's. Data that does not end in the end-of-facsimile-block code is
+ * decoded once first; if it does not make the whole picture,
+ * KRO_ERR_G4_DECODE. */
+KRO_API int32_t KroG4ToPDF(FILE* stream, const unsigned char* coded, size_t length, int32_t width,
+                           int32_t height, int32_t photometric, int32_t angle, int32_t mirrored,
+                           int32_t xdpi, int32_t ydpi);
+
+/* Writes a whole JPEG file of length bytes as one page, copied as it is: 8-bit
+ * Huffman-coded gray, colour or CMYK (Adobe's inverted CMYK drawn as such),
+ * baseline or progressive. xdpi and ydpi count when the file states no
+ * density. The file is decoded once at an eighth of its size: one whose data
+ * does not decode in full up to its end-of-image marker, or that a viewer
+ * could not draw as it is, gives KRO_ERR_JPEG_DECODE (KroJPEGToRsImage may
+ * still read it). */
+KRO_API int32_t KroJPEGToPDF(FILE* stream, const unsigned char* data, size_t length, int32_t xdpi,
+                             int32_t ydpi);
+
+/* Writes the page tree, the cross-reference table and the trailer. */
+KRO_API int32_t KroPutPDFFooter(FILE* stream);
+
 /* ---- PCX --------------------------------------------------------------- */
 
 /* Reads a run-length coded PCX file of 1 bit (one plane), 8 bits (one plane,
@@ -272,6 +325,70 @@ KRO_API int32_t KroJPEGToRsImage(FILE* stream, RsImage* image, int32_t* photomet
  * quality is 0 to 100, or -1 for 75. */
 KRO_API int32_t KroRsImageToJPEG(FILE* stream, const RsImage* image, int32_t photometric,
                                  const int32_t resolution[2], int32_t quality);
+
+/* ---- TIFF and PNG ------------------------------------------------------ */
+
+/* Beyond the original interface (exports.extra lists these names). */
+
+/* TIFF files are read and written through streams positioned at the file's
+ * first byte, which must be seekable. Pages count from 0.
+ *
+ * KroTIFFToRsImage reads page page as 1-bit (photometric 0 or 1 as the file
+ * says), 8-bit gray (0 or 1) or palette (3; 1 to 4 bits a sample widen to 8),
+ * or 24-bit RGB (2); other layouts (16 bits a sample, alpha, CMYK, YCbCr,
+ * separate planes) read as 24-bit RGB, alpha laid on white. The Orientation
+ * tag is honoured: the picture comes out upright. resolution[0..1] receives
+ * dots per inch (centimetres converted), or -1 and -1 when the file states
+ * none. A page whose coded data could not make the picture it declares gives
+ * KRO_ERR_TIFF before anything is allocated for it. */
+KRO_API int32_t KroTIFFToRsImage(FILE* stream, int32_t page, RsImage* image,
+                                 int32_t* photometric, int32_t resolution[2],
+                                 unsigned char palette[768]);
+
+/* The count of pages in *pages and the TIFF Compression value of page page
+ * in *compression (either may be null). */
+KRO_API int32_t KroTIFFInfo(FILE* stream, int32_t page, int32_t* pages, int32_t* compression);
+
+/* Writes image as one page: the stream's first page when it is empty, else
+ * the next page of the TIFF file it holds (opened for update, "r+b" or
+ * "w+b"). photometric and palette as for KroRsImageToPS; resolution in dots
+ * per inch, or -1 for none. compression is a KRO_COMPRESSION_* value: NO,
+ * PACKBITS, LZW and DEFLATE at every depth (LZW and DEFLATE with the
+ * horizontal predictor for gray and RGB), G3 and G4 at depth 1 only; 0
+ * chooses G4 for depth 1 and LZW otherwise. KRO_ERR_TIFF_COMPRESSION when the
+ * compression does not suit the depth or is not built in. */
+KRO_API int32_t KroRsImageToTIFF(FILE* stream, const RsImage* image, int32_t photometric,
+                                 const unsigned char palette[768], const int32_t resolution[2],
+                                 int32_t compression);
+
+/* Copies the Group 4 picture of a CALS file (read from its first byte) into
+ * a new page of tiff (as KroRsImageToTIFF adds pages) without decoding it.
+ * KRO_ERR_NOT_AS_IS, nothing written, when the picture is turned or mirrored
+ * (rorient other than 0,270): the host decodes and writes it then. */
+KRO_API int32_t KroCalsToTIFF(FILE* cals, FILE* tiff);
+
+/* Copies the Group 4 strip of TIFF page page into a CALS file without
+ * decoding it. header gives the text records; its raster fields are filled
+ * in from the page (the density from the page's resolution, or kept when the
+ * page states none, or none that CALS can hold). KRO_ERR_NOT_AS_IS, nothing
+ * written, when the page is not one strip of plain Group 4 coding with 0 as
+ * white, most significant bit first, upright. */
+KRO_API int32_t KroTIFFToCals(FILE* tiff, int32_t page, CalsHeader* header, FILE* cals);
+
+/* Reads a PNG file: 1-bit gray as depth 1 (photometric 1), gray of 2 to 16
+ * bits as 8-bit gray (1), palettes as 8-bit palette pictures (3), colour as
+ * 24-bit RGB (2); 16-bit samples are scaled to 8 bits and transparency is
+ * laid on white. resolution[0..1] receives the pHYs resolution in dots per
+ * inch, or -1 and -1 when the file states none in metres. */
+KRO_API int32_t KroPNGToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
+                                int32_t resolution[2], unsigned char palette[768]);
+
+/* Writes image as a PNG file: depth 1 as 1-bit gray, depth 8 as gray
+ * (photometric 0 or 1) or palette (3), depth 24 as RGB; validWidth columns of
+ * each row. A resolution above 0 goes into pHYs (dots per metre). Builds
+ * without libpng give KRO_ERR_UNAVAILABLE for both PNG functions. */
+KRO_API int32_t KroRsImageToPNG(FILE* stream, const RsImage* image, int32_t photometric,
+                                const unsigned char palette[768], const int32_t resolution[2]);
 
 /* ---- Transforms (section kept by the transforms) ----------------------- */
 
@@ -378,6 +495,8 @@ extern KRO_API KroOption kroOption;
 #define KRO_COMPRESSION_OJPEG    6
 #define KRO_COMPRESSION_JPEG     7
 #define KRO_COMPRESSION_PACKBITS 32773
+#define KRO_COMPRESSION_LZW      5 /* TIFF writer only */
+#define KRO_COMPRESSION_DEFLATE  8 /* TIFF writer only */
 #define KRO_MODE_COPY 0
 #define KRO_MODE_AND  1
 #define KRO_MODE_OR   2
@@ -530,7 +649,11 @@ KRO_API int32_t KroConvImageWith(const KroOption* options, RsImage* src, int32_t
  * plot's line ends and joins (LA); polygons, rectangles and wedges filled
  * (FP, RA, RR, WG; solid, hatched or cross-hatched as FT says); labels drawn
  * in a stroke font as a plotter draws them, the pen left after the last
- * character. size is the size of the record the host knows (sizeof
+ * character (placed by LO, stacked by DV); SM symbols; CI's chord angle; RO
+ * turning the plotter's axes; paths (PE, BZ, AT) inside polygons. The
+ * document's extents place the drawing: after KroOpenHPGL they are the
+ * design's, which know nothing of RO, LO, SM, DV and pages; KroSelectHPGLPage
+ * measures a page as this look draws it. size is the size of the record the host knows (sizeof
  * KroHpglStyle when it was built): fields beyond it read as 0, so the record
  * can grow. A null record is the full look with every field 0. */
 #define KRO_HPGL_MONOCHROME  1 /* every pen black */
@@ -540,6 +663,7 @@ typedef struct KroHpglStyle {
     uint32_t size;
     uint32_t flags;   /* KRO_HPGL_* */
     const char* font; /* a Hershey font of hershey-fonts-data (".jhf" optional); null: futural */
+    int32_t page;     /* the page drawn (from 1; PG ends a page); 0: every page as one */
 } KroHpglStyle;
 
 /* KroDisplayHPGL with the full look: the same walk and placement, the style
@@ -552,6 +676,16 @@ KRO_API int32_t KroDisplayHPGLStyled(HpglDocument* document, int32_t deviceWidth
                                      const float* penWidths, const KroHpglStyle* style,
                                      int32_t paperType, float scale, int32_t resolution,
                                      int32_t centreOnDevice);
+
+/* The pages of a plot as the full look draws them: PG ends a page that has
+ * ink. Measures page `page` (from 1) as the full look draws it, RO turning
+ * the plotter's axes, and puts its extents, size and paper type in the
+ * document in place of the whole plot's, so that SetPaperType,
+ * SetDrawableSize and KroDisplayHPGLStyled with the style's page place that
+ * page. Returns the number of pages (at least 1), or -1: KRO_ERR_OPTION_RANGE
+ * for a page the plot does not have. KroDisplayHPGL still draws every page
+ * as one, as it measures them at KroOpenHPGL. */
+KRO_API int32_t KroSelectHPGLPage(HpglDocument* document, int32_t page);
 
 /* Row row (from 0) of the paper name table: its paper type code in *papertype
  * and up to capacity of its names in names (in the table's order, the first

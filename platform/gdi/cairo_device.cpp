@@ -82,8 +82,23 @@ bool CairoDevice::finish() {
     return ok() && cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
 }
 
-void CairoDevice::applyPen(double dashOffset) {
-    const Pen& p = pen();
+// A PDF device's next page, white, of its own size; the pen and brush stay,
+// the clip goes.
+bool CairoDevice::nextPage(int32_t newWidth, int32_t newHeight) {
+    if (kind_ != KRO_GDI_PDF || !drawing()) return false;
+    if (newWidth <= 0 || newHeight <= 0 || newWidth > 32767 || newHeight > 32767) return false;
+    flush();
+    cairo_show_page(cr_);
+    const double points = 72.0 / resolution;
+    cairo_pdf_surface_set_size(surface_, newWidth * points, newHeight * points);
+    width = newWidth, height = newHeight;
+    clip(nullptr);
+    cairo_set_source_rgb(cr_, 1, 1, 1);
+    cairo_paint(cr_);
+    return ok();
+}
+
+void CairoDevice::applyPen(const Pen& p, double dashOffset) {
     colour(p.colour);
     cairo_set_line_width(cr_, p.width);
     cairo_set_line_cap(cr_, p.endCap == PS_ENDCAP_ROUND    ? CAIRO_LINE_CAP_ROUND
@@ -99,8 +114,62 @@ void CairoDevice::flush() {
     toCairo();
     if (!pending_) return;
     pending_ = 0;
-    applyPen();
+    applyPen(pendingPen_, 0);
     cairo_stroke(cr_);
+}
+
+void CairoDevice::joinBatch(const Pen& stroke) {
+    const Pen& q = pendingPen_;
+    if (pending_ &&
+        (q.width != stroke.width || q.colour != stroke.colour || q.endCap != stroke.endCap ||
+         q.join != stroke.join || q.dashes != stroke.dashes))
+        flush();
+    if (!pending_) pendingPen_ = stroke;
+}
+
+void CairoDevice::dashedSubPaths(const std::vector<Pt>& line, const std::vector<double>& pattern) {
+    double total = 0;
+    for (double d : pattern) total += d;
+    const size_t n = pattern.size() % 2 ? pattern.size() * 2 : pattern.size();
+    size_t index = 0;
+    double left = pattern[0];  // of the dash or gap at index
+    bool on = true;
+    size_t pieces = 0;
+    for (size_t i = 1; i < line.size(); ++i) {
+        const Pt a = line[i - 1], b = line[i];
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        if (on && pieces == 0) cairo_move_to(cr_, a.x, a.y), pieces = 1;
+        double done = 0;
+        // Whole patterns at most as many as the page can show: a step of
+        // under a pixel ends the walk.
+        while (length - done > left && total > 0) {
+            done += left;
+            const Pt at{a.x + (b.x - a.x) * done / length, a.y + (b.y - a.y) * done / length};
+            index = (index + 1) % n;
+            left = pattern[index % pattern.size()];
+            if (on && left == 0) {
+                // A gap of nothing joins two dashes (adaptive patterns end so).
+                index = (index + 1) % n;
+                left = pattern[index % pattern.size()];
+                continue;
+            }
+            if (on) {
+                cairo_line_to(cr_, at.x, at.y);
+            } else {
+                cairo_move_to(cr_, at.x, at.y);
+                ++pieces;
+            }
+            on = !on;
+            if (pieces >= kBatch) {
+                added(pieces);
+                pieces = 0;
+                if (on) cairo_move_to(cr_, at.x, at.y), pieces = 1;
+            }
+        }
+        left -= length - done;
+        if (on) cairo_line_to(cr_, b.x, b.y);
+    }
+    added(pieces);
 }
 
 void CairoDevice::fillAndStroke(const Brush* brush) {
@@ -166,10 +235,27 @@ bool CairoDevice::line(const POINT* points, size_t count) {
     const Pt u = majorStep(at(first - 1), at(first));
     const Pt v = majorStep(at(last - 1), at(last));
     const Pt a = centre(at(first - 1));
+    const Pt b = centre(at(last));
+    const Pen& p = pen();
+    if (cutting(p)) {
+        Pen solid = p;
+        solid.dashes.clear();
+        joinBatch(solid);
+        try {
+            std::vector<Pt> line{{a.x - u.x / 2, a.y - u.y / 2}};
+            for (size_t i = first; i < last; ++i)
+                if (moves(i)) line.push_back({at(i).x + 0.5, at(i).y + 0.5});
+            line.push_back({b.x - v.x / 2, b.y - v.y / 2});
+            dashedSubPaths(line, p.dashes);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return ok();
+    }
+    joinBatch(p);
     cairo_move_to(cr_, a.x - u.x / 2, a.y - u.y / 2);
     for (size_t i = first; i < last; ++i)
         if (moves(i)) cairo_line_to(cr_, at(i).x + 0.5, at(i).y + 0.5);
-    const Pt b = centre(at(last));
     cairo_line_to(cr_, b.x - v.x / 2, b.y - v.y / 2);
     added(1);
     return ok();
@@ -238,7 +324,10 @@ bool CairoDevice::arc(const RECT& box, POINT start, POINT end, bool pie) {
     if (sameRay) t1 = t0 - 2 * kPi;
     while (t1 >= t0) t1 -= 2 * kPi;  // counter-clockwise on the page: decreasing angles
 
-    if (pie) flush();
+    if (pie)
+        flush();
+    else
+        joinBatch(p);
     toCairo();
     const bool safe = std::max({std::abs(double(box.left)), std::abs(double(box.right)),
                                 std::abs(double(box.top)), std::abs(double(box.bottom))}) < kSafe;

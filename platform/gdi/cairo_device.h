@@ -51,15 +51,16 @@ class CairoDevice : public Device {
     bool open(int32_t resolution, const char* path, uint32_t flags);
     bool mapPage();
     bool finish();
+    bool nextPage(int32_t width, int32_t height);
     bool line(const POINT* points, size_t count) override;
     bool arc(const RECT& box, POINT start, POINT end, bool pie) override;
     bool rectangle(const RECT& box) override;
     bool polygons(const POINT* points, const int* counts, size_t figures) override;
     bool clip(const RECT* box) override;
     bool label(const char* text, const double* frame) override;
-    void selecting(uint32_t type) override {
-        if (type == OBJ_PEN) flush();
-    }
+    // A new pen does not end the gathered path: the path keeps the pen it
+    // was gathered with (see joinBatch).
+    void selecting(uint32_t) override {}
 
     const unsigned char* pixels(int32_t* stride) {
         if (kind_ != KRO_GDI_IMAGE) return nullptr;
@@ -92,8 +93,24 @@ class CairoDevice : public Device {
         cairo_set_source_rgb(cr_, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
                              ((c >> 16) & 0xFF) / 255.0);
     }
-    void applyPen(double dashOffset = 0);
+    void applyPen(double dashOffset = 0) { applyPen(pen(), dashOffset); }
+    void applyPen(const Pen& p, double dashOffset);
     void flush();
+    // Before sub-paths join the gathered path: they stroke with `stroke`, so
+    // a path gathered with another look is stroked first.
+    void joinBatch(const Pen& stroke);
+    // PDF and SVG: dashes cut here into solid pieces, so that lines of
+    // many patterns (adaptive line types) share one path instead of a
+    // stroke each, which those surfaces keep until the page ends.
+    // Cut when only the dashes would end the gathered path: lines of one
+    // pattern still share Cairo's own dashing, which writes less.
+    bool cutting(const Pen& p) const {
+        const Pen& q = pendingPen_;
+        return kind_ != KRO_GDI_IMAGE && !p.dashes.empty() && pending_ && q.dashes != p.dashes &&
+               q.width == p.width && q.colour == p.colour && q.endCap == p.endCap &&
+               q.join == p.join;
+    }
+    void dashedSubPaths(const std::vector<Pt>& line, const std::vector<double>& dashes);
     void added(size_t subPaths) {
         pending_ += subPaths;
         if (pending_ >= kBatch) flush();
@@ -124,6 +141,7 @@ class CairoDevice : public Device {
     size_t pageBytes_ = 0;
     bool finished_ = false;
     size_t pending_ = 0;
+    Pen pendingPen_;  // the pen of the gathered path
     bool labelText_ = false;
     cairo_font_face_t* face_ = nullptr;
     cairo_font_options_t* fontOptions_ = nullptr;

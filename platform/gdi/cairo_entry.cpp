@@ -30,6 +30,11 @@ int32_t KroGdiFinish(HDC dc) {
     return d && d->finish() ? 0 : -1;
 }
 
+int32_t KroGdiNextPage(HDC dc, int32_t width, int32_t height) {
+    CairoDevice* d = cairoDevice(dc);
+    return d && d->nextPage(width, height) ? 0 : -1;
+}
+
 const unsigned char* KroGdiPixels(HDC dc, int32_t* width, int32_t* height, int32_t* stride) {
     CairoDevice* d = cairoDevice(dc);
     int32_t s = 0;

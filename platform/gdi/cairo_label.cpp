@@ -2,6 +2,8 @@
 // character mapped onto its cell of the label's frame.
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <vector>
 
 #include "cairo_device.h"
 
@@ -104,7 +106,42 @@ bool CairoDevice::label(const char* text, const double* frame) {
     cairo_save(cr_);
     colour(p.colour);
     cairo_set_scaled_font(cr_, font);
-    for (size_t i = 0; p.visible && text[i]; ++i) {
+    if (!outlines) {
+        // The label's glyphs in one call, placed in glyph space from the
+        // first cell: a page of many labels keeps one operation a label, not
+        // one a character (PDF and SVG surfaces hold them all until the end).
+        cairo_matrix_t toGlyph = cell;
+        cairo_matrix_invert(&toGlyph);  // the cell has area: checked above
+        std::vector<cairo_glyph_t> glyphs;
+        for (size_t i = 0; p.visible && text[i]; ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            if (c <= ' ' || c > '~') continue;
+            const Pt at{o.x + double(i) * step.x, o.y + double(i) * step.y};
+            if (!cellVisible(at, w, h)) continue;
+            cairo_glyph_t* one = nullptr;
+            int count = 0;
+            const char glyph[2] = {text[i], '\0'};
+            if (cairo_scaled_font_text_to_glyphs(font, 0, 0, glyph, 1, &one, &count, nullptr,
+                                                 nullptr, nullptr) == CAIRO_STATUS_SUCCESS &&
+                count == 1) {
+                double gx = double(i) * step.x, gy = double(i) * step.y;
+                cairo_matrix_transform_distance(&toGlyph, &gx, &gy);
+                try {
+                    glyphs.push_back({one[0].index, gx, gy});
+                } catch (const std::bad_alloc&) {
+                    count = 0;  // the glyphs so far are drawn
+                }
+            }
+            cairo_glyph_free(one);
+        }
+        if (!glyphs.empty()) {
+            cell.x0 = o.x, cell.y0 = o.y;
+            cairo_matrix_multiply(&full, &cell, &base);
+            cairo_set_matrix(cr_, &full);
+            cairo_show_glyphs(cr_, glyphs.data(), int(glyphs.size()));
+        }
+    }
+    for (size_t i = 0; outlines && p.visible && text[i]; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c <= ' ' || c > '~') continue;
         const char glyph[2] = {text[i], '\0'};
@@ -114,12 +151,8 @@ bool CairoDevice::label(const char* text, const double* frame) {
         cairo_matrix_multiply(&full, &cell, &base);
         cairo_set_matrix(cr_, &full);
         cairo_move_to(cr_, 0, 0);
-        if (outlines) {
-            cairo_text_path(cr_, glyph);
-            cairo_fill(cr_);
-        } else {
-            cairo_show_text(cr_, glyph);
-        }
+        cairo_text_path(cr_, glyph);
+        cairo_fill(cr_);
     }
     cairo_new_path(cr_);
     cairo_restore(cr_);

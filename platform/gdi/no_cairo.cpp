@@ -10,6 +10,9 @@ KRO_GDI_API HDC KroGdiCreateDevice(int32_t, int32_t, int32_t, int32_t, const cha
 KRO_GDI_API int32_t KroGdiFinish(HDC) {
     return -1;
 }
+KRO_GDI_API int32_t KroGdiNextPage(HDC, int32_t, int32_t) {
+    return -1;
+}
 KRO_GDI_API const unsigned char* KroGdiPixels(HDC, int32_t*, int32_t*, int32_t*) {
     return nullptr;
 }

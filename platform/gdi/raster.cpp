@@ -27,7 +27,7 @@ void fillSpan(const Canvas& c, int32_t y, double xl, double xr) {
 // inside (edges half open).
 void fillConvex(const Canvas& c, const Vec* p, int n) {
     struct Edge {
-        double lo, hi, x, y, dx, dy;  // crosses the rows lo <= yc < hi
+        double lo, hi, x, y, slope;  // crosses the rows lo <= yc < hi
     } edges[4];
     int m = 0;
     double ymin = p[0].y, ymax = p[0].y;
@@ -35,7 +35,7 @@ void fillConvex(const Canvas& c, const Vec* p, int n) {
         const Vec a = p[i], b = p[(i + 1) % n];
         ymin = std::min(ymin, a.y), ymax = std::max(ymax, a.y);
         if (a.y == b.y) continue;  // a level edge crosses no row
-        edges[m++] = {std::min(a.y, b.y), std::max(a.y, b.y), a.x, a.y, b.x - a.x, b.y - a.y};
+        edges[m++] = {std::min(a.y, b.y), std::max(a.y, b.y), a.x, a.y, (b.x - a.x) / (b.y - a.y)};
     }
     const int32_t y0 = firstCentre(ymin, c.top, c.bottom), y1 = firstCentre(ymax, c.top, c.bottom);
     for (int32_t y = y0; y < y1; ++y) {
@@ -44,7 +44,7 @@ void fillConvex(const Canvas& c, const Vec* p, int n) {
         for (int i = 0; i < m; ++i) {
             const Edge& e = edges[i];
             if (yc < e.lo || yc >= e.hi) continue;  // edge not crossing this row
-            const double x = e.x + (yc - e.y) * e.dx / e.dy;
+            const double x = e.x + (yc - e.y) * e.slope;
             xl = std::min(xl, x), xr = std::max(xr, x);
         }
         if (xl < xr) fillSpan(c, y, xl, xr);
