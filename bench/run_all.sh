@@ -9,7 +9,7 @@
 # rows read these labels from tiff.tsv, png.tsv and pdf.tsv:
 #   tiff.tsv  "cals-tiff kro", "cals-tiff cp" (cp of the CALS input), "cals-tiff gm",
 #             the same with "tiff-cals" (a Group 4 TIFF to CALS)
-#   pdf.tsv   "cals-pdf kro", "cals-pdf cp" (cp of the CALS input), "cals-pdf gm"
+#   pdf.tsv   "cals kro", "cals cp" (cp of the CALS input), "cals gm"
 #   png.tsv   "read-photo kro", "read-photo pngtopnm", "write-photo kro",
 #             "write-photo pnmtopng", the same with "page" for the bilevel page
 # Usage: sh bench/run_all.sh [BUILD_DIR] [--install] [--no-doc | --doc-only]
@@ -176,8 +176,8 @@ goals=$work/goals.md
     goal tiff "CALS to TIFF" "20x faster than gm" ge 20 "cals-tiff kro" "cals-tiff gm" -
     goal tiff "Group 4 TIFF to CALS" "within 1.5x of cp of the input" le 1.5 "tiff-cals kro" "tiff-cals cp" -
     goal tiff "Group 4 TIFF to CALS" "20x faster than gm" ge 20 "tiff-cals kro" "tiff-cals gm" -
-    goal pdf "CALS to PDF" "within 1.5x of cp of the input" le 1.5 "cals-pdf kro" "cals-pdf cp" -
-    goal pdf "CALS to PDF" "20x faster than gm" ge 20 "cals-pdf kro" "cals-pdf gm" -
+    goal pdf "CALS to PDF" "within 1.5x of cp of the input" le 1.5 "cals kro" "cals cp" -
+    goal pdf "CALS to PDF" "20x faster than gm" ge 20 "cals kro" "cals gm" -
     for picture in photo page; do
         case $picture in photo) name="RGB photograph" ;; *) name="bilevel page" ;; esac
         goal png "PNG to BMP ($name)" "within 1.3x of pngtopnm" le 1.3 "read-$picture kro" \

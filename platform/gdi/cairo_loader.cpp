@@ -14,6 +14,7 @@ namespace {
 struct CairoCalls {
     decltype(&KroGdiCreateDevice) create = nullptr;
     decltype(&KroGdiFinish) finish = nullptr;
+    decltype(&KroGdiNextPage) nextPage = nullptr;
     decltype(&KroGdiPixels) pixels = nullptr;
     decltype(&KroGdiReadRows) readRows = nullptr;
     decltype(&KroGdiWritePNG) writePng = nullptr;
@@ -52,6 +53,7 @@ const CairoCalls* load() {
         static CairoCalls c;
         if (!module || !find(module, "krogdiCairoCreateDevice", &c.create) ||
             !find(module, "krogdiCairoFinish", &c.finish) ||
+            !find(module, "krogdiCairoNextPage", &c.nextPage) ||
             !find(module, "krogdiCairoPixels", &c.pixels) ||
             !find(module, "krogdiCairoReadRows", &c.readRows) ||
             !find(module, "krogdiCairoWritePNG", &c.writePng) ||
@@ -81,6 +83,11 @@ HDC KroGdiCreateDevice(int32_t kind, int32_t width, int32_t height, int32_t reso
 int32_t KroGdiFinish(HDC dc) {
     const CairoCalls* c = made();
     return c ? c->finish(dc) : -1;
+}
+
+int32_t KroGdiNextPage(HDC dc, int32_t width, int32_t height) {
+    const CairoCalls* c = made();
+    return c ? c->nextPage(dc, width, height) : -1;
 }
 
 const unsigned char* KroGdiPixels(HDC dc, int32_t* width, int32_t* height, int32_t* stride) {
