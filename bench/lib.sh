@@ -116,6 +116,12 @@ bench_setup() {
     : >"$RESULTS"
 }
 
+# larger A B: whichever of files A and B holds more bytes, the file that
+# `cp` copies as the floor of a job that reads one and writes the other.
+larger() {
+    if [ "$(stat -c %s "$1")" -ge "$(stat -c %s "$2")" ]; then echo "$1"; else echo "$2"; fi
+}
+
 # kro_footprint: peak KiB of kro doing nothing (kro --version).
 kro_footprint() { peak_kib "$kro" --version; }
 
@@ -128,6 +134,7 @@ kro_footprint() { peak_kib "$kro" --version; }
 #   page        4960 x 7016 bilevel page, 60 lines of plain text
 #   text-page   4960 x 7016 bilevel page, 90 lines enlarged 3 times (600 dpi)
 #   noise-page  4960 x 7016 bilevel noise, the Group 4 coder's worst case
+#   small-page  1700 x 2200 bilevel page (200 dpi letter), 60 lines enlarged twice
 #   polylines   HP-GL plot of 200,000 polylines (bench/gen_polylines.sh)
 input() {
     case $1 in
@@ -162,6 +169,11 @@ input() {
                 head -n 90 >"$work/text.txt"
             pbmtext -builtin fixed <"$work/text.txt" 2>/dev/null | pnmenlarge 3 |
                 pnmpad -white -width 4960 -height 7016 | ppmtobmp -bpp 1 >"$f" 2>/dev/null ;;
+        small-page)
+            yes 'Pack my box with five dozen liquor jugs; the quick brown fox jumps over 13 lazy dogs.' |
+                head -n 60 >"$work/text.txt"
+            pbmtext -builtin fixed <"$work/text.txt" 2>/dev/null | pnmenlarge 2 |
+                pnmpad -white -width 1700 -height 2200 | ppmtobmp -bpp 1 >"$f" 2>/dev/null ;;
         noise-page)
             pgmnoise -randomseed=1 4960 7016 2>/dev/null | pamditherbw -threshold 2>/dev/null |
                 pamtopnm 2>/dev/null | ppmtobmp -bpp 1 >"$f" 2>/dev/null ;;

@@ -119,9 +119,13 @@ bool pixelsPerMetreFromDpi(int32_t dpi, int32_t* ppm) {
     return true;
 }
 
-// Rows per read or write: about 256 KiB at a time, at least one row.
+// Rows per read or write: about 256 KiB at a time, at least one row. A small
+// picture goes in eighths (down to 32 KiB), so that its batch does not add
+// half again to the memory of a job that holds only the picture.
 int32_t rowsPerBatch(uint64_t stride, int32_t height) {
-    uint64_t rows = (256u << 10) / (stride ? stride : 1);
+    const uint64_t eighth = stride * uint64_t(std::max(height, 0)) / 8;
+    const uint64_t budget = std::min<uint64_t>(256u << 10, std::max<uint64_t>(32u << 10, eighth));
+    uint64_t rows = budget / (stride ? stride : 1);
     if (rows < 1) rows = 1;
     return rows > uint64_t(height) ? height : int32_t(rows);
 }

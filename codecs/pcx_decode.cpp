@@ -1,9 +1,11 @@
-// PCX reading: run decoding, eight coded bytes a step where SSE2 is there.
+// PCX reading: run decoding, eight coded bytes a step where SSE2 is there
+// (their bytes picked by one shuffle where SSSE3 is).
 #include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "codecs/pcx.h"
+#include "core/cpu.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -52,6 +54,186 @@ constexpr std::array<Step, 256> makeSteps() {
 }
 
 constexpr std::array<Step, 256> kSteps = makeSteps();
+
+#ifdef KRO_PCX_SSE2
+// The same steps taking eight coded bytes every time: a count in the last
+// place carries into the next step, whose first byte is then its byte. The
+// steps depend on one another only through that carry, not through where
+// the next one starts. By the mask of bytes at 0xC0 and above and the carry
+// (256 and up).
+struct CarriedStep {
+    uint8_t from[8];
+    uint8_t produced;
+    uint8_t counts;  // the last one may be the carried count
+    uint8_t carry;
+};
+
+constexpr std::array<CarriedStep, 512> makeCarriedSteps() {
+    std::array<CarriedStep, 512> steps{};
+    for (unsigned index = 0; index < 512; ++index) {
+        CarriedStep& s = steps[index];
+        const unsigned high = index & 0xFF;
+        unsigned i = 0;
+        if (index >> 8) s.from[s.produced++] = uint8_t(i++);
+        while (i < 8) {
+            if (high >> i & 1) {
+                s.counts = uint8_t(s.counts | 1u << i);
+                if (i == 7) {
+                    s.carry = 1;
+                    break;
+                }
+                s.from[s.produced++] = uint8_t(i + 1);
+                i += 2;
+            } else {
+                s.from[s.produced++] = uint8_t(i);
+                i += 1;
+            }
+        }
+    }
+    return steps;
+}
+
+constexpr std::array<CarriedStep, 512> kCarriedSteps = makeCarriedSteps();
+
+// Eight coded bytes of which the counts are known: the bytes that come out
+// (all but the counts) and how many, by the mask of the counts.
+struct Kept {
+    uint8_t from[8];
+    uint8_t produced;
+};
+
+constexpr std::array<Kept, 256> makeKept() {
+    std::array<Kept, 256> kept{};
+    for (unsigned counts = 0; counts < 256; ++counts)
+        for (unsigned i = 0; i < 8; ++i)
+            if (!(counts >> i & 1)) kept[counts].from[kept[counts].produced++] = uint8_t(i);
+    return kept;
+}
+
+constexpr std::array<Kept, 256> kKept = makeKept();
+
+// The most a block of 64 coded bytes stores: 64 bytes before a run, the run
+// and the 16-byte stores of the run past it.
+constexpr size_t kMostFromBlock = 64 + kLongestRun + 16;
+
+// The most a step with a run stores: eight bytes before the run, the run (63
+// at most) and the 16-byte stores of the run past it.
+constexpr size_t kMostFromStep = 8 + kLongestRun + 16;
+
+// The eight-byte steps of RunDecoder::literals with the bytes picked by a
+// shuffle, runs up to 63 taken in stride: from at while 8 coded bytes are
+// left before stop and 8 decoded ones fit in room (more while a whole block
+// and a run do). Returns the bytes decoded and moves at past them (to a
+// count whose byte is still to come, when one is carried at the end).
+__attribute__((target("ssse3"))) size_t literalStepsSsse3(const unsigned char*& at,
+                                                          const unsigned char* stop,
+                                                          unsigned char* out, size_t room) {
+    const __m128i top = _mm_set1_epi8(char(0xC0));
+    const __m128i longRun = _mm_set1_epi8(char(0xC2));
+    const unsigned char* p = at;
+    size_t k = 0;
+    unsigned carry = 0;
+    // 64 coded bytes a block. Which bytes of 0xC0 and above are counts and
+    // which are the bytes of counts follows from the runs of such bytes (in
+    // each run they alternate, count first), so it is found for the whole
+    // block at once with a carry into the next; each eight bytes then come
+    // out through a shuffle that drops their counts, with no step waiting
+    // on the one before it.
+    constexpr uint64_t kEven = 0x5555555555555555u;
+    while (k + kMostFromBlock <= room && p + 64 <= stop) {
+        uint64_t high = 0, ge = 0;
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+            high |=
+                uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top), top))))
+                << (16 * i);
+            ge |= uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, longRun), v))))
+                  << (16 * i);
+        }
+        const uint64_t starts = high & ~uint64_t(carry);
+        const uint64_t follows = starts << 1 | carry;
+        const uint64_t oddStarts = starts & ~kEven & ~follows;
+        uint64_t evenRuns = 0;
+        const unsigned carryOut = __builtin_add_overflow(oddStarts, starts, &evenRuns);
+        const uint64_t isByteOfCount = (kEven ^ (evenRuns << 1)) & follows;
+        const uint64_t counts = high & ~isByteOfCount;
+        const uint64_t longer = ge & counts;
+        const unsigned first = longer ? unsigned(__builtin_ctzll(longer)) : 64;
+        unsigned s = 0;
+        for (; s + 8 <= first; s += 8) {
+            const Kept& kept = kKept[(counts >> s) & 0xFF];
+            if (out) {
+                const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + s));
+                const __m128i from = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kept.from));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
+            }
+            k += kept.produced;
+        }
+        if (first == 64) {
+            p += 64;
+            carry = carryOut;
+            continue;
+        }
+        // A run: the bytes before its count, the run, and the next block
+        // starts after its byte.
+        const unsigned inStep = first - s;
+        const unsigned stepCounts = unsigned(counts >> s) & ((1u << inStep) - 1);
+        const unsigned before = inStep - (8u - kKept[stepCounts].produced);
+        const unsigned run = p[first] & 0x3Fu;
+        if (out) {
+            const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + s));
+            const __m128i from =
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kKept[stepCounts].from));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
+            const __m128i fill = _mm_set1_epi8(char(p[first + 1]));
+            for (unsigned j = 0; j < run; j += 16)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + before + j), fill);
+        }
+        k += before + run;
+        p += first + 2;
+        carry = 0;
+    }
+    while (k + 8 <= room && p + 8 <= stop) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        const unsigned high =
+            unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top), top))) & 0xFF;
+        const CarriedStep& step = kCarriedSteps[high | carry << 8];
+        const unsigned ge =
+            unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, longRun), v)));
+        if (const unsigned longer = ge & step.counts) {
+            // Runs are common in photographs: the bytes before the first
+            // count above 1 come out as the table says (the table's first
+            // choices do not depend on what follows them), then the run,
+            // and the next step starts after it.
+            if (k + kMostFromStep > room) break;
+            const unsigned where = unsigned(__builtin_ctz(longer));
+            const unsigned before =
+                where - (8u - kKept[step.counts & ((1u << where) - 1)].produced);
+            const unsigned run = p[where] & 0x3Fu;
+            if (out) {
+                const __m128i from = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(step.from));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
+                const __m128i fill = _mm_set1_epi8(char(p[where + 1]));
+                for (unsigned j = 0; j < run; j += 16)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + before + j), fill);
+            }
+            k += before + run;
+            p += where + 2;
+            carry = 0;
+            continue;
+        }
+        if (out) {
+            const __m128i from = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(step.from));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
+        }
+        k += step.produced;
+        p += 8;
+        carry = step.carry;
+    }
+    at = p - carry;
+    return k;
+}
+#endif
 
 }  // namespace
 
@@ -129,6 +311,7 @@ size_t RunDecoder::literals(unsigned char* dst, size_t done, size_t n) {
     // bytes come out. A step holding a longer run is left to the runs.
     const __m128i top = _mm_set1_epi8(char(0xC0));
     const __m128i longRun = _mm_set1_epi8(char(0xC2));
+    if (cpuHasSsse3()) k = literalStepsSsse3(p, stop, out, room);
     while (k + 8 <= room && p + 8 <= stop) {
         const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
         const unsigned high =

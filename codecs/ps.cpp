@@ -12,9 +12,36 @@
 #include "core/image.h"
 #include "core/palette.h"
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#define KRO_PS_SSE2 1
+#endif
+
 namespace kro {
 
 PsSeams psSeams = {std::time};
+
+namespace {
+
+// How many bytes from row[i] on differ from the byte before each, up to
+// limit: sixteen compared at a time.
+[[maybe_unused]] size_t lonesAhead(const unsigned char* row, size_t i, size_t count, size_t limit) {
+    size_t t = 0;
+#ifdef KRO_PS_SSE2
+    while (i + t + 16 <= count && t + 16 <= limit) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + t));
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + t - 1));
+        if (const unsigned equal = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, w))))
+            return t + unsigned(__builtin_ctz(equal));
+        t += 16;
+    }
+#else
+    (void)row, (void)i, (void)count, (void)limit;
+#endif
+    return t;
+}
+
+}  // namespace
 
 size_t psPackRow(const unsigned char* row, size_t count, unsigned char* out) {
     constexpr size_t kMaxGroup = 128;
@@ -33,6 +60,15 @@ size_t psPackRow(const unsigned char* row, size_t count, unsigned char* out) {
         length = 0;
     };
     for (size_t i = 0; i < count; ++i) {
+        // Inside a literal, bytes that differ from the one before only
+        // lengthen it: they are taken many at a time, short of the group's
+        // limit, which the byte after them meets as before.
+        if (!run && length >= 2) {
+            const size_t lone = lonesAhead(row, i, count, kMaxGroup - 1 - length);
+            length += lone;
+            i += lone;
+            if (i == count) break;
+        }
         const unsigned char b = row[i];
         if (length == 0) {
             start = i, length = 1, run = true;

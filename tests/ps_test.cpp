@@ -113,13 +113,46 @@ TEST(PsPackRow, GroupsRunsAndLiterals) {
     }
 }
 
+// The grouping a byte at a time, as the packer did before it took lone bytes
+// many at a time: its groups must stay the same bytes.
+Bytes packOneByOne(const Bytes& row) {
+    Bytes out;
+    size_t start = 0, length = 0;
+    bool run = false;
+    const auto emit = [&] {
+        out.push_back(uint8_t(run ? length - 1 : 128 + length - 1));
+        out.insert(out.end(), row.begin() + long(start),
+                   row.begin() + long(start + (run ? 1 : length)));
+        length = 0;
+    };
+    for (size_t i = 0; i < row.size(); ++i) {
+        const bool same = i > 0 && row[i] == row[i - 1];
+        if (length == 0) {
+            start = i, length = 1, run = true;
+        } else if (run ? !same && length >= 2 : same && length >= 2) {
+            emit();
+            start = i, length = 1, run = true;
+        } else {
+            run = same;
+            ++length;
+        }
+        if (length == 128) emit();
+    }
+    if (length) emit();
+    return out;
+}
+
 TEST(PsPackRow, UnpacksToTheRowWithinTwiceItsLength) {
     std::mt19937 rng(7);
     for (int trial = 0; trial < 500; ++trial) {
         Bytes row(1 + rng() % 700);
-        for (auto& b : row) b = uint8_t(trial % 3 ? rng() % 3 : rng());
+        // Few, some and many equal neighbours; long literals cross the
+        // group's limit of 128.
+        const unsigned spread[] = {3, 40, 256};
+        for (auto& b : row) b = uint8_t(rng() % spread[trial % 3]);
         Bytes packed(2 * row.size()), back;
         packed.resize(kro::psPackRow(row.data(), row.size(), packed.data()));
+        ASSERT_EQ(packed, packOneByOne(row)) << "trial " << trial;
         for (size_t i = 0; i < packed.size();) {
             const unsigned control = packed[i++];
             if (control < 128)

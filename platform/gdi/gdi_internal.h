@@ -9,6 +9,14 @@
 
 #include "kro/gdi.h"
 
+// What the Cairo module, built apart and loaded on first use, takes from
+// this library.
+#if defined(__GNUC__) && !defined(_WIN32)
+#define KROGDI_SHARED __attribute__((visibility("default")))
+#else
+#define KROGDI_SHARED
+#endif
+
 namespace krogdi {
 
 struct Pen {
@@ -46,7 +54,7 @@ struct Call {
     std::vector<int32_t> values;
 };
 
-class Device {
+class KROGDI_SHARED Device {
   public:
     Device();
     virtual ~Device();
@@ -87,23 +95,23 @@ class Device {
 // its objects through the table.
 using TableLock = std::recursive_mutex;
 using TableGuard = std::lock_guard<TableLock>;
-TableLock& tableLock();
+KROGDI_SHARED TableLock& tableLock();
 
 // The object behind a handle, or null when the handle is stale or foreign.
 // Objects do not change once made, but for their selections.
-Object* lookup(HGDIOBJ handle);
+KROGDI_SHARED Object* lookup(HGDIOBJ handle);
 // Takes a new object into the table; its handle, or null when memory is short.
-HGDIOBJ adopt(std::unique_ptr<Object> object);
+KROGDI_SHARED HGDIOBJ adopt(std::unique_ptr<Object> object);
 // The device behind a handle, or null.
-Device* lookupDevice(HDC dc);
-HDC adoptDevice(std::unique_ptr<Device> device);
+KROGDI_SHARED Device* lookupDevice(HDC dc);
+KROGDI_SHARED HDC adoptDevice(std::unique_ptr<Device> device);
 // Takes the device behind a handle out of the table, before it is deleted:
 // from then on no call without a device reaches it. Null when none.
-Device* releaseDevice(HDC dc);
+KROGDI_SHARED Device* releaseDevice(HDC dc);
 // Logs a call made without a device on every live device, and counts a failure on each.
-void logEverywhere(Call&& call);
+KROGDI_SHARED void logEverywhere(Call&& call);
 
 // Pen patterns.
-Pen standardPen(int style, int width, COLORREF colour);
+KROGDI_SHARED Pen standardPen(int style, int width, COLORREF colour);
 
 }  // namespace krogdi
