@@ -33,7 +33,11 @@ bool pngBuilt() {
 #define KRO_SKIP_WITHOUT_PNG() \
     if (!pngBuilt()) GTEST_SKIP() << "this build has no PNG codec"
 
-std::string tempPath(const std::string& name) { return testing::TempDir() + "kro-tiffpng-" + name; }
+// Names of the running test's own, so that tests run side by side do not share files.
+std::string tempPath(const std::string& name) {
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    return testing::TempDir() + "kro-tiffpng-" + (test ? test->name() : "") + "-" + name;
+}
 
 // A gray palette that is not a ramp, so that palette pictures keep their colours apart.
 void fillPalette(unsigned char* pal) {
@@ -88,7 +92,14 @@ TEST(TiffCodec, WriterRefusesWhatItCannotStore) {
     kt::TempFile f;
     EXPECT_FAILS_WITH(KroRsImageToTIFF(f.get(), &gray.im, 1, nullptr, res, KRO_COMPRESSION_G4),
                       KRO_ERR_TIFF_COMPRESSION);
-    EXPECT_FAILS_WITH(KroRsImageToTIFF(f.get(), &gray.im, 1, nullptr, res, KRO_COMPRESSION_JPEG),
+    // JPEG codes samples: not bits, nor palette indices.
+    EXPECT_FAILS_WITH(
+        KroRsImageToTIFF(f.get(), &bilevel.im, 1, nullptr, res, KRO_COMPRESSION_JPEG),
+        KRO_ERR_TIFF_COMPRESSION);
+    unsigned char pal[768] = {};
+    EXPECT_FAILS_WITH(KroRsImageToTIFF(f.get(), &gray.im, 3, pal, res, KRO_COMPRESSION_JPEG),
+                      KRO_ERR_TIFF_COMPRESSION);
+    EXPECT_FAILS_WITH(KroRsImageToTIFF(f.get(), &gray.im, 1, nullptr, res, KRO_COMPRESSION_OJPEG),
                       KRO_ERR_TIFF_COMPRESSION);
     EXPECT_FAILS_WITH(KroRsImageToTIFF(f.get(), &bilevel.im, 2, nullptr, res, 0),
                       KRO_ERR_PHOTOMETRIC);
