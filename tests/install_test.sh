@@ -42,4 +42,8 @@ cmake --build "$prefix/cmake-host/build" >/dev/null
 # The installed program finds its libraries and its colour names.
 "$prefix/bin/kro" --version >/dev/null
 [ -f "$prefix/bin/RGB.TXT" ]
-echo "installed tree works: 2 passed, 0 failed"
+# ... and the drawing module it loads beside its GDI library when a plot is drawn.
+printf 'IN;SP1;PA0,0;PD4000,4000;' >"$prefix/plot.hpgl"
+"$prefix/bin/kro" convert "$prefix/plot.hpgl" "$prefix/plot.png"
+[ "$(head -c 4 "$prefix/plot.png" | tail -c 3)" = PNG ]
+echo "installed tree works: 3 passed, 0 failed"
