@@ -14,15 +14,10 @@
 namespace {
 
 using kt::Dc;
+using kt::dump;
 
 HDC image(int32_t w, int32_t h, uint32_t flags = 0) {
     return KroGdiCreateDevice(KRO_GDI_IMAGE, w, h, 72, nullptr, flags);
-}
-
-std::string dump(HDC dc) {
-    std::string text(size_t(KroGdiDumpRecords(dc, nullptr, 0)) + 1, '\0');
-    text.resize(size_t(KroGdiDumpRecords(dc, text.data(), text.size())));
-    return text;
 }
 
 // Gray level of a device pixel.
