@@ -184,12 +184,17 @@ TEST(HpglRender, MovesDrawWhatTheyReach) {
     for (const auto& c : cases) EXPECT_EQ(drawCalls(c.text), c.calls) << c.text;
 }
 
-TEST(HpglRender, NegativeScaleFailsWithoutTouchingTheDevice) {
+TEST(HpglRender, NoDeviceDrawsNothingAndBadArgumentsTouchNothing) {
+    const int32_t live = KroGdiLiveObjects();
+    Plot p("IN;SP1;LT-2;PD10,10,20,30;LT3;PM0;PD5,5;PM2;EP;LBX\x03IW0,0,9,9;CI5;", 0, 0, 100, 100);
+    EXPECT_EQ(KroDisplayHPGL(&p.doc, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0), 0);
+    EXPECT_EQ(KroGdiLiveObjects(), live);
+    EXPECT_FAILS_WITH(KroDisplayHPGL(nullptr, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0),
+                      KRO_ERR_NULL);
+    // A negative scale fails without touching the device.
     Recorder rec;
-    Plot p("PD10,10;", 0, 0, 100, 100);
-    fndErrorStatus = 0;
-    EXPECT_EQ(KroDisplayHPGL(&p.doc, 100, 100, rec.dc(), kPens, 0, 0, -1.0f, 300, 0), -1);
-    EXPECT_EQ(fndErrorStatus, KRO_ERR_HPGL_SCALE);
+    EXPECT_FAILS_WITH(KroDisplayHPGL(&p.doc, 100, 100, rec.dc(), kPens, 0, 0, -1.0f, 300, 0),
+                      KRO_ERR_HPGL_SCALE);
     EXPECT_EQ(KroGdiRecordCount(rec.dc()), 0);
 }
 
@@ -890,17 +895,6 @@ TEST(HpglRenderFiles, EveryOutputFormat) {
         const std::string head(bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), 16));
         EXPECT_EQ(head.compare(0, std::strlen(o.magic), o.magic), 0) << o.name << ": " << head;
     }
-}
-
-
-TEST(HpglRender, NoDeviceDrawsNothingAndKeepsNothing) {
-    const int32_t live = KroGdiLiveObjects();
-    Plot p("IN;SP1;LT-2;PD10,10,20,30;LT3;PM0;PD5,5;PM2;EP;LBX\x03IW0,0,9,9;CI5;", 0, 0, 100, 100);
-    EXPECT_EQ(KroDisplayHPGL(&p.doc, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0), 0);
-    EXPECT_EQ(KroGdiLiveObjects(), live);
-    fndErrorStatus = 0;
-    EXPECT_EQ(KroDisplayHPGL(nullptr, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0), -1);
-    EXPECT_EQ(fndErrorStatus, KRO_ERR_NULL);
 }
 
 }  // namespace
