@@ -14,15 +14,10 @@
 namespace {
 
 using kt::Dc;
+using kt::dump;
 
 HDC image(int32_t w, int32_t h, uint32_t flags = 0) {
     return KroGdiCreateDevice(KRO_GDI_IMAGE, w, h, 72, nullptr, flags);
-}
-
-std::string dump(HDC dc) {
-    std::string text(size_t(KroGdiDumpRecords(dc, nullptr, 0)) + 1, '\0');
-    text.resize(size_t(KroGdiDumpRecords(dc, text.data(), text.size())));
-    return text;
 }
 
 // Gray level of a device pixel.
@@ -517,12 +512,12 @@ TEST(GdiCairo, RowsAtEachDepthAndPng) {
     EXPECT_EQ(KroGdiReadRows(dc, 4, gray8.data(), 10), -1);
     EXPECT_EQ(KroGdiReadRows(dc, 8, nullptr, 10), -1);
 
-    const std::string png = testing::TempDir() + "gdi_rows.png";
+    const kt::TempDir dir;
+    const std::string png = dir.at("rows.png");
     ASSERT_EQ(KroGdiWritePNG(dc, png.c_str()), 0);
     const kt::Bytes bytes = kt::readFile(png);
     ASSERT_GT(bytes.size(), 8u);
     EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG");
-    std::remove(png.c_str());
     EXPECT_EQ(KroGdiWritePNG(dc, "/nonexistent/dir/x.png"), -1);
 }
 
@@ -531,7 +526,8 @@ TEST(GdiCairo, PngAtEachDepth) {
     Dc dc(KroGdiCreateDevice(KRO_GDI_IMAGE, 10, 3, 254, nullptr, 0));
     MoveToEx(dc, 0, 1, nullptr);
     LineTo(dc, 9, 1);
-    const std::string png = testing::TempDir() + "gdi_depth.png";
+    const kt::TempDir dir;
+    const std::string png = dir.at("depth.png");
     struct Row {
         int32_t depth, level;
         uint8_t bitDepth, colourType;
@@ -560,9 +556,7 @@ TEST(GdiCairo, PngAtEachDepth) {
                   "0000000000"
                   "1111111110"
                   "0000000000");
-        std::remove(pbm.c_str());
     }
-    std::remove(png.c_str());
     EXPECT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), 4, 6), -1);
     EXPECT_EQ(KroGdiWritePNGDepth(dc, png.c_str(), 8, 10), -1);
     EXPECT_EQ(KroGdiWritePNGDepth(dc, "/nonexistent/dir/x.png", 8, 6), -1);
@@ -593,8 +587,9 @@ TEST(GdiCairo, PdfAndSvgFilesAreWritten) {
         const char* name;
         const char* mark;
     } const rows[] = {{KRO_GDI_PDF, "gdi.pdf", "%PDF"}, {KRO_GDI_SVG, "gdi.svg", "<svg"}};
+    const kt::TempDir dir;
     for (const Row& r : rows) {
-        const std::string path = testing::TempDir() + r.name;
+        const std::string path = dir.at(r.name);
         HDC dc = KroGdiCreateDevice(r.kind, 850, 1100, 100, path.c_str(), KRO_GDI_ANTIALIAS);
         ASSERT_NE(dc, nullptr) << r.name;
         HPEN pen = userPen({20, 10}, 0x12207, 3);
@@ -613,7 +608,6 @@ TEST(GdiCairo, PdfAndSvgFilesAreWritten) {
         const std::string text(bytes.begin(), bytes.end());
         EXPECT_NE(text.find(r.mark), std::string::npos) << r.name;
         EXPECT_GT(bytes.size(), 200u) << r.name;
-        std::remove(path.c_str());
     }
     EXPECT_EQ(KroGdiCreateDevice(KRO_GDI_PDF, 10, 10, 72, "/nonexistent/dir/x.pdf", 0), nullptr);
     EXPECT_EQ(KroGdiCreateDevice(KRO_GDI_SVG, 10, 10, 72, nullptr, 0), nullptr);

@@ -1,12 +1,10 @@
 // Loading a plot: text cleaning, the ignore list, the checks in their order,
 // malformed samples and the real plots that hp2xx ships.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <tuple>
 
@@ -60,19 +58,13 @@ TEST(HpglText, Normalization) {
 
 // A plot file in a fresh temporary directory, removed on scope exit.
 class PlotFile {
-  public:
-    explicit PlotFile(const std::string& text) {
-        char dir[] = "/tmp/kro-hpgl-XXXXXX";
-        EXPECT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        path_ = dir_ + "/plot.bmp";  // the name says nothing
-        std::ofstream(path_, std::ios::binary) << text;
-    }
-    ~PlotFile() { fs::remove_all(dir_); }
-    const char* path() const { return path_.c_str(); }
+    kt::TempDir dir_;
+    std::string path_;
 
-  private:
-    std::string dir_, path_;
+  public:
+    // The name says nothing.
+    explicit PlotFile(const std::string& text) : path_(dir_.write("plot.bmp", text)) {}
+    const char* path() const { return path_.c_str(); }
 };
 
 TEST(HpglOpen, LoadsMeasuresAndChoosesPaper) {
@@ -192,8 +184,7 @@ TEST(HpglOpen, BadSamplesGiveTheirCodes) {
 TEST(HpglOpen, RealPlotsLoad) {
     const fs::path samples = "/usr/share/doc/hp2xx/hp-tests";
     if (!fs::is_directory(samples)) GTEST_SKIP() << samples << " missing (package hp2xx)";
-    char tmp[] = "/tmp/kro-plots-XXXXXX";
-    ASSERT_NE(mkdtemp(tmp), nullptr);
+    const kt::TempDir tmp;
     int loaded = 0, packed = 0;
     for (const fs::directory_entry& e : fs::directory_iterator(samples)) {
         fs::path plot = e.path();
@@ -202,7 +193,7 @@ TEST(HpglOpen, RealPlotsLoad) {
                 ++packed;  // counted, not unpacked
                 continue;
             }
-            fs::path out = fs::path(tmp) / plot.stem();
+            const fs::path out = tmp.path / plot.stem();
             ASSERT_EQ(kt::run("gzip -dc '" + plot.string() + "' > '" + out.string() + "'"), 0);
             plot = out;
         }
@@ -218,13 +209,8 @@ TEST(HpglOpen, RealPlotsLoad) {
         }
         ++loaded;
     }
-    fs::remove_all(tmp);
     EXPECT_GE(loaded + packed, 30);
 }
-
-}  // namespace
-
-namespace {
 
 // kro info tells a plot by its bytes, whatever its name, and applies the job
 // options after the files.

@@ -26,11 +26,7 @@ struct Plot {
     }
 };
 
-std::string dump(HDC dc) {
-    std::string text(size_t(KroGdiDumpRecords(dc, nullptr, 0)) + 1, '\0');
-    text.resize(size_t(KroGdiDumpRecords(dc, text.data(), text.size())));
-    return text;
-}
+using kt::dump;
 
 // One device unit per plotter unit, the plot centred on 2000 x 2000.
 std::string styledCalls(const std::string& text, const float* pens = nullptr,

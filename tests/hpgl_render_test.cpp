@@ -1,7 +1,6 @@
 // The HP-GL renderer on the recording device: the GDI call sequences of pens,
 // line types and movements, placement, and real plots through kro convert.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -45,11 +44,7 @@ struct Plot {
     }
 };
 
-std::string dump(HDC dc) {
-    std::string text(size_t(KroGdiDumpRecords(dc, nullptr, 0)) + 1, '\0');
-    text.resize(size_t(KroGdiDumpRecords(dc, text.data(), text.size())));
-    return text;
-}
+using kt::dump;
 
 // The pen capture every drawing opens with.
 const char* const kCapture =
@@ -189,12 +184,17 @@ TEST(HpglRender, MovesDrawWhatTheyReach) {
     for (const auto& c : cases) EXPECT_EQ(drawCalls(c.text), c.calls) << c.text;
 }
 
-TEST(HpglRender, NegativeScaleFailsWithoutTouchingTheDevice) {
+TEST(HpglRender, NoDeviceDrawsNothingAndBadArgumentsTouchNothing) {
+    const int32_t live = KroGdiLiveObjects();
+    Plot p("IN;SP1;LT-2;PD10,10,20,30;LT3;PM0;PD5,5;PM2;EP;LBX\x03IW0,0,9,9;CI5;", 0, 0, 100, 100);
+    EXPECT_EQ(KroDisplayHPGL(&p.doc, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0), 0);
+    EXPECT_EQ(KroGdiLiveObjects(), live);
+    EXPECT_FAILS_WITH(KroDisplayHPGL(nullptr, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0),
+                      KRO_ERR_NULL);
+    // A negative scale fails without touching the device.
     Recorder rec;
-    Plot p("PD10,10;", 0, 0, 100, 100);
-    fndErrorStatus = 0;
-    EXPECT_EQ(KroDisplayHPGL(&p.doc, 100, 100, rec.dc(), kPens, 0, 0, -1.0f, 300, 0), -1);
-    EXPECT_EQ(fndErrorStatus, KRO_ERR_HPGL_SCALE);
+    EXPECT_FAILS_WITH(KroDisplayHPGL(&p.doc, 100, 100, rec.dc(), kPens, 0, 0, -1.0f, 300, 0),
+                      KRO_ERR_HPGL_SCALE);
     EXPECT_EQ(KroGdiRecordCount(rec.dc()), 0);
 }
 
@@ -343,24 +343,18 @@ TEST(HpglRender, AdaptiveLineTypesMakeOnePenPerSegment) {
     EXPECT_EQ(calls.substr(calls.find("MoveToEx")), want);
     rec.expectHostPenBack();
 
+    // With P1 = P2 the pattern length is 0: the segments are drawn solid.
+    const std::string solid = drawCalls("IP;LT-3;PD100,0,100,100;");
+    EXPECT_NE(solid.find("ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) = pen#3\n"
+                         "SelectObject(pen#3) = pen#2\n"
+                         "PolylineTo((100,1000) (100,899))\n"),
+              std::string::npos)
+        << solid;
+
     // On the 9x family the same plot is one polyline with the dash style.
     if (!kKernelStandIn) return;
     const std::string ninex = drawCalls("IN;IP0,0,600,800;LT-2,10;PD100,0,100,250;", false);
     EXPECT_NE(ninex.find("PolylineTo((100,1000) (100,749))"), std::string::npos) << ninex;
-}
-
-TEST(HpglRender, AdaptiveLineTypeWithoutPatternLengthDrawsSolid) {
-    // With P1 = P2 the pattern length is 0: the segments are drawn solid.
-    Recorder rec;
-    Plot p("IP;LT-3;PD100,0,100,100;", 0, 0, 1000, 1000);
-    ASSERT_EQ(rec.draw(p), 0);
-    const std::string calls = rec.calls();
-    EXPECT_NE(calls.find("ExtCreatePen(0x12200, 1, {0, 0x000000}, 0, []) = pen#3\n"
-                         "SelectObject(pen#3) = pen#2\n"
-                         "PolylineTo((100,1000) (100,899))\n"),
-              std::string::npos)
-        << calls;
-    rec.expectHostPenBack();
 }
 
 TEST(HpglRender, FailingHandlerGivesTheHostPenBack) {
@@ -506,9 +500,7 @@ TEST(HpglRenderFiles, RealPlotsRenderToPng) {
     KRO_SKIP_WITHOUT_CAIRO();
     const std::filesystem::path dir = "/usr/share/doc/hp2xx/hp-tests";
     if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "hp2xx's test plots are missing";
-    const std::filesystem::path work =
-        std::filesystem::temp_directory_path() / ("kro-render-" + std::to_string(getpid()));
-    std::filesystem::create_directories(work);
+    const kt::TempDir work;
     int rendered = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         std::string name = entry.path().filename().string();
@@ -516,12 +508,12 @@ TEST(HpglRenderFiles, RealPlotsRenderToPng) {
         std::filesystem::path plot = entry.path();
         if (entry.path().extension() == ".gz") {
             name = entry.path().stem().string();
-            plot = work / name;
+            plot = work.at(name);
             const std::string cmd =
                 "gzip -dc '" + entry.path().string() + "' > '" + plot.string() + "'";
             ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
         }
-        const std::filesystem::path png = work / (name + ".png");
+        const std::filesystem::path png = work.at(name + ".png");
         const std::string cmd = std::string(KRO_CLI) + " convert '" + plot.string() + "' '" +
                                 png.string() + "' -dpi 100 > /dev/null 2>&1";
         EXPECT_EQ(std::system(cmd.c_str()), 0) << name;
@@ -529,7 +521,6 @@ TEST(HpglRenderFiles, RealPlotsRenderToPng) {
         ++rendered;
     }
     EXPECT_GT(rendered, 30);
-    std::filesystem::remove_all(work);
 }
 
 // The box of everything a drawing put on the recorder, in device units.
@@ -602,17 +593,10 @@ TEST(HpglRenderFiles, DrawnWhereMeasured) {
         "SI0.5,0.5;LBHello\x03",
         "IN;SI0.1,0.1;LB" + std::string(200, 'x') + "\x03",
     };
-    const std::filesystem::path work =
-        std::filesystem::temp_directory_path() / ("kro-render-fit-" + std::to_string(getpid()));
-    std::filesystem::create_directories(work);
-    const std::filesystem::path path = work / "plot.hpgl";
+    const kt::TempDir work;
     for (const std::string& text : cases) {
         SCOPED_TRACE(text);
-        FILE* f = std::fopen(path.string().c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
-        const std::string name = path.string();  // the document keeps the pointer
+        const std::string name = work.write("plot.hpgl", text);  // the document keeps the pointer
         HpglDocument* doc = KroOpenHPGL(name.c_str(), 0, 0, nullptr);
         ASSERT_NE(doc, KRO_FAILED_PTR);
         Recorder rec(true, 1000, 1000);
@@ -626,38 +610,25 @@ TEST(HpglRenderFiles, DrawnWhereMeasured) {
         EXPECT_LE(b.bottom, 991);
         EXPECT_GE(std::max(b.right - b.left, b.bottom - b.top), 975);
     }
-    std::filesystem::remove_all(work);
 }
 
 TEST(HpglRenderFiles, FailingPlotLeavesNoOutput) {
-    const std::filesystem::path work =
-        std::filesystem::temp_directory_path() / ("kro-render-bad-" + std::to_string(getpid()));
-    std::filesystem::create_directories(work);
+    const kt::TempDir work;
     // Windows draws plots with GDI32 and writes raster formats only.
-    const std::filesystem::path plot = work / "plot.hpgl",
-                                png = work / (kCairo ? "out.png" : "out.bmp");
-    FILE* f = std::fopen(plot.string().c_str(), "wb");
-    std::fputs("IN;PU0,0;PD100,100;", f);
-    std::fclose(f);
+    const std::string png = work.at(kCairo ? "out.png" : "out.bmp");
+    const std::string cmd = kt::quoted(KRO_CLI) + " convert " +
+                            kt::quoted(work.write("plot.hpgl", "IN;PU0,0;PD100,100;")) + " " +
+                            kt::quoted(png);
     // A negative scale is refused by the option checks or by the renderer.
-    const std::string cmd = kt::quoted(KRO_CLI) + " convert " + kt::quoted(plot.string()) + " " +
-                            kt::quoted(png.string()) + " -scale -1" KRO_QUIET;
-    EXPECT_NE(kt::run(cmd), 0);
+    EXPECT_NE(kt::run(cmd + " -scale -1" KRO_QUIET), 0);
     EXPECT_FALSE(std::filesystem::exists(png));
-    const std::string ok = kt::quoted(KRO_CLI) + " convert " + kt::quoted(plot.string()) + " " +
-                           kt::quoted(png.string()) + " -dpi 100" KRO_QUIET;
-    EXPECT_EQ(kt::run(ok), 0);
+    EXPECT_EQ(kt::run(cmd + " -dpi 100" KRO_QUIET), 0);
     EXPECT_TRUE(std::filesystem::exists(png));
-    for (const auto& e : std::filesystem::directory_iterator(work))
+    for (const auto& e : std::filesystem::directory_iterator(work.path))
         EXPECT_EQ(e.path().filename().string().find(".kro-"), std::string::npos);
-    std::filesystem::remove_all(work);
 }
 
-}  // namespace
-
 // ---- Circles, arcs, wedges, rectangles, polygons, windows, labels ----
-
-namespace {
 
 std::string drawOn(const std::string& text, int32_t side, int32_t plot = 0) {
     Recorder rec(true, side, side);
@@ -863,9 +834,6 @@ TEST(HpglLabels, BufferedLabels) {
     EXPECT_NE(drawOn("SI0.1,0.2;LBAB", 1000).find("PolylineTo((80,1000)"), std::string::npos);
 }
 
-}  // namespace
-
-namespace {
 
 // Every malformed plot that loads draws without failing, on the recorder and
 // on a Cairo page, and gives every pen back.
@@ -898,18 +866,11 @@ TEST(HpglRenderFiles, MalformedPlotsDraw) {
     EXPECT_EQ(KroGdiLiveObjects(), 0);
 }
 
-}  // namespace
-
-namespace {
 
 TEST(HpglRenderFiles, EveryOutputFormat) {
-    const std::filesystem::path work =
-        std::filesystem::temp_directory_path() / ("kro-render-out-" + std::to_string(getpid()));
-    std::filesystem::create_directories(work);
-    const std::filesystem::path plot = work / "plot.hpgl";
-    FILE* f = std::fopen(plot.string().c_str(), "wb");
-    std::fputs("IN;SP1;PU0,0;PD4000,0,4000,3000,0,3000,0,0;LT2;PD4000,3000;", f);
-    std::fclose(f);
+    const kt::TempDir work;
+    const std::string plot =
+        work.write("plot.hpgl", "IN;SP1;PU0,0;PD4000,0,4000,3000,0,3000,0,0;LT2;PD4000,3000;");
     const struct {
         const char* name;
         const char* magic;
@@ -920,9 +881,9 @@ TEST(HpglRenderFiles, EveryOutputFormat) {
                    {"out.bmp", "BM", false},
                    {"out.cal", "srcdocid:", false}};
     for (const auto& o : outputs) {
-        const std::filesystem::path out = work / o.name;
-        const std::string cmd = kt::quoted(KRO_CLI) + " convert " + kt::quoted(plot.string()) +
-                                " " + kt::quoted(out.string()) + " -dpi 150 -pen1 0.5" KRO_QUIET;
+        const std::string out = work.at(o.name);
+        const std::string cmd = kt::quoted(KRO_CLI) + " convert " + kt::quoted(plot) + " " +
+                                kt::quoted(out) + " -dpi 150 -pen1 0.5" KRO_QUIET;
         if (!kCairo && o.cairoOnly) {
             // PNG and SVG are the Cairo device's: refused, and nothing written.
             EXPECT_NE(kt::run(cmd), 0) << o.name;
@@ -930,28 +891,10 @@ TEST(HpglRenderFiles, EveryOutputFormat) {
             continue;
         }
         ASSERT_EQ(kt::run(cmd), 0) << o.name;
-        std::string head(16, '\0');
-        FILE* in = std::fopen(out.string().c_str(), "rb");
-        ASSERT_NE(in, nullptr) << o.name;
-        head.resize(std::fread(head.data(), 1, head.size(), in));
-        std::fclose(in);
+        const kt::Bytes bytes = kt::readFile(out);
+        const std::string head(bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), 16));
         EXPECT_EQ(head.compare(0, std::strlen(o.magic), o.magic), 0) << o.name << ": " << head;
     }
-    std::filesystem::remove_all(work);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(HpglRender, NoDeviceDrawsNothingAndKeepsNothing) {
-    const int32_t live = KroGdiLiveObjects();
-    Plot p("IN;SP1;LT-2;PD10,10,20,30;LT3;PM0;PD5,5;PM2;EP;LBX\x03IW0,0,9,9;CI5;", 0, 0, 100, 100);
-    EXPECT_EQ(KroDisplayHPGL(&p.doc, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0), 0);
-    EXPECT_EQ(KroGdiLiveObjects(), live);
-    fndErrorStatus = 0;
-    EXPECT_EQ(KroDisplayHPGL(nullptr, 100, 100, nullptr, kPens, 0, 0, 0.0f, 100, 0), -1);
-    EXPECT_EQ(fndErrorStatus, KRO_ERR_NULL);
 }
 
 }  // namespace

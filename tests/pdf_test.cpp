@@ -27,11 +27,6 @@ struct Page {
     int32_t xdpi = 144, ydpi = 72;  // half a point a pixel across: page sides stay whole
 };
 
-std::string textOf(const kt::TempFile& f) {
-    const Bytes b = f.contents();
-    return std::string(b.begin(), b.end());
-}
-
 std::string document(const std::vector<Page>& pages) {
     kt::TempFile f;
     EXPECT_EQ(KroPutPDFHeader(f.get(), "test", "T"), 0);
@@ -39,7 +34,7 @@ std::string document(const std::vector<Page>& pages) {
         EXPECT_EQ(KroRsImageToPDF(f.get(), p.image, p.palette, p.photometric, p.xdpi, p.ydpi), 0)
             << fndErrorStatus;
     EXPECT_EQ(KroPutPDFFooter(f.get()), 0);
-    return textOf(f);
+    return f.text();
 }
 
 void scramble(Image* image, uint32_t seed) {
@@ -133,7 +128,7 @@ TEST(PdfDocument, TableAndLengthsMatchTheBytes) {
 TEST(PdfDocument, TitlesAreEscaped) {
     kt::TempFile f;
     ASSERT_EQ(KroPutPDFHeader(f.get(), nullptr, "a(b)\\c\n\xE9"), 0);
-    EXPECT_NE(textOf(f).find("/Title (a\\(b\\)\\\\c\\012\\351) /Producer (FND-Base)"),
+    EXPECT_NE(f.text().find("/Title (a\\(b\\)\\\\c\\012\\351) /Producer (FND-Base)"),
               std::string::npos);
 }
 
@@ -162,7 +157,7 @@ TEST(PdfDocument, RefusedPagesWriteNothing) {
                       KRO_ERR_JPEG_DECODE);
     EXPECT_EQ(f.contents().size(), header);
     ASSERT_EQ(KroPutPDFFooter(f.get()), 0);
-    expectWellFormed(textOf(f), 0);
+    expectWellFormed(f.text(), 0);
 
     // A stream that cannot be written fails every call after.
     FILE* readOnly = std::fopen("/dev/null", "r");
@@ -209,7 +204,7 @@ TEST(PdfG4, CodedDataIsCopiedUnlessCut) {
                           KRO_ERR_G4_DECODE);
     EXPECT_EQ(f.contents().size(), before);
     ASSERT_EQ(KroPutPDFFooter(f.get()), 0);
-    const std::string doc = textOf(f);
+    const std::string doc = f.text();
     expectWellFormed(doc, 2);
     EXPECT_EQ(streamBytes(doc, 1), std::string(coded.begin(), coded.end()));
     EXPECT_NE(doc.find("/Columns 17 /Rows 40 /BlackIs1 true >>"), std::string::npos);
@@ -240,7 +235,7 @@ TEST(PdfJpeg, FileIsCopiedWithItsDensity) {
     EXPECT_FAILS_WITH(KroJPEGToPDF(f.get(), garbled.data(), garbled.size(), 72, 72),
                       KRO_ERR_JPEG_DECODE);
     ASSERT_EQ(KroPutPDFFooter(f.get()), 0);
-    const std::string doc = textOf(f);
+    const std::string doc = f.text();
     expectWellFormed(doc, 1);
     EXPECT_EQ(streamBytes(doc, 1), std::string(jpeg.begin(), jpeg.end()));
     EXPECT_NE(doc.find("/MediaBox [0 0 7.92 4.08]"), std::string::npos);
@@ -264,7 +259,7 @@ TEST(PdfJpeg, DamagedFilesAreRefused) {
         EXPECT_EQ(rc, damaged ? -1 : 0) << s.name << " " << fndErrorStatus;
     }
     ASSERT_EQ(KroPutPDFFooter(f.get()), 0);
-    const std::string doc = textOf(f);
+    const std::string doc = f.text();
     expectWellFormed(doc, 4);  // corrupt scan (it decodes), two densities, CMYK
     EXPECT_NE(doc.find("/ColorSpace /DeviceCMYK"), std::string::npos);
 }

@@ -32,11 +32,6 @@ std::string dateLine() {
     return std::string("%%CreationDate: ") + ctime_r(&kNoon, date);
 }
 
-std::string textOf(const kt::TempFile& f) {
-    const Bytes b = f.contents();
-    return std::string(b.begin(), b.end());
-}
-
 struct Page {
     const RsImage* image;
     int32_t photometric;
@@ -52,7 +47,7 @@ std::string document(const std::vector<Page>& pages, const char* title = "T") {
         EXPECT_EQ(KroRsImageToPS(f.get(), p.image, p.palette, p.photometric, p.xdpi, p.ydpi), 0)
             << fndErrorStatus;
     EXPECT_EQ(KroPutPSFooter(f.get()), 0);
-    return textOf(f);
+    return f.text();
 }
 
 // Pictures of random pixels; palette pictures get runs of random lengths.
@@ -176,8 +171,8 @@ TEST(PsDocument, ScaleAndBoundingBoxFollowThePages) {
     kt::TempFile f;
     EXPECT_EQ(KroRsImageToPS(f.get(), &d.im, nullptr, 1, 72, 72), 0);
     EXPECT_EQ(KroPutPSFooter(f.get()), 0);
-    EXPECT_NE(textOf(f).find("%%Page: 4 4\n"), std::string::npos);
-    EXPECT_NE(textOf(f).find("%%Pages: 4\n%%BoundingBox: 0 0 100 90\n"), std::string::npos);
+    EXPECT_NE(f.text().find("%%Page: 4 4\n"), std::string::npos);
+    EXPECT_NE(f.text().find("%%Pages: 4\n%%BoundingBox: 0 0 100 90\n"), std::string::npos);
     EXPECT_NE(document({}).find("%%Pages: 0\n%%BoundingBox: 0 0 0 0\n"), std::string::npos);
 
     // The box holds a page's every part of a point: one pixel at 600 dpi is 0.12.
@@ -225,7 +220,7 @@ TEST(PsDocument, ControlCharactersInHeaderTextBecomeSpaces) {
     FixedClock clock;
     kt::TempFile f;
     ASSERT_EQ(KroPutPSHeader(f.get(), "me\r\x7f", "a\nshowpage\tb"), 0);
-    EXPECT_EQ(textOf(f), "%!PS-Adobe-1.0\n%%Title: a showpage b\n%%Creator: me  \n" + dateLine() +
+    EXPECT_EQ(f.text(), "%!PS-Adobe-1.0\n%%Title: a showpage b\n%%Creator: me  \n" + dateLine() +
                              "%%Pages: (atend)\n%%BoundingBox: (atend)\n%%EndComments\n");
 }
 
@@ -283,7 +278,7 @@ TEST(PsDocument, RefusedCallsGiveTheirCodes) {
         const std::string n = std::to_string(++page);
         lines += "gsave\n%%Page: " + n + " " + n + "\n";
     }
-    EXPECT_EQ(textOf(f).substr(header), lines);
+    EXPECT_EQ(f.text().substr(header), lines);
 
     // A stream that cannot be written is a failure, not a success.
     FILE* readOnly = std::fopen("/dev/null", "r");

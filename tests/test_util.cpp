@@ -48,6 +48,12 @@ Bytes readFile(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string dump(HDC dc) {
+    std::string text(size_t(KroGdiDumpRecords(dc, nullptr, 0)) + 1, '\0');
+    text.resize(size_t(KroGdiDumpRecords(dc, text.data(), text.size())));
+    return text;
+}
+
 void writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

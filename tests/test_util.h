@@ -52,14 +52,21 @@ class TempFile {
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     FILE* get() const { return f_; }
-    // Everything written so far.
+    // Everything written so far, as bytes and as text.
     Bytes contents() const;
+    std::string text() const {
+        const Bytes b = contents();
+        return std::string(b.begin(), b.end());
+    }
 
   private:
     FILE* f_;
 };
 
 Bytes readFile(const std::string& path);
+
+// The recording device's log, a call a line.
+std::string dump(HDC dc);
 void writeFile(const std::string& path, const Bytes& bytes);
 
 // Owns an RsImage's pixels.
