@@ -17,6 +17,11 @@ done
 "$kro" convert --verbose samples/text-bilevel.bmp out/text-bilevel.cal -dpi 300
 "$kro" info out/text-bilevel.cal
 "$kro" convert --verbose out/text-bilevel.cal out/text-bilevel-from-cals.bmp
+# TIFF, PNG and PDF: the CALS page's Group 4 data copied as it is coded.
+"$kro" convert --verbose out/text-bilevel.cal out/text-bilevel.tif
+"$kro" convert --verbose samples/madras-rgb.bmp out/madras.png
+"$kro" convert --verbose out/text-bilevel.cal samples/ellipse-gray.bmp out/madras.png out/pages.pdf
+"$kro" info out/text-bilevel.tif
 "$kro" paper A4V -dpi 300
 # A short tour: the photograph fitted to an A4 PostScript page at 300 dpi, the
 # gray picture dithered to a CALS file, and the whole samples folder as one
