@@ -256,11 +256,8 @@ int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dp
         colours = 0;
     }
 
-    // The file's width is the picture's own width; a validWidth that does not
-    // lie within the stored row is not trusted.
-    const int32_t fileWidth =
-        image->validWidth >= 1 && image->validWidth <= image->width ? image->validWidth
-                                                                    : image->width;
+    // The file's width is the picture's own width.
+    const int32_t fileWidth = kro::shownWidth(*image);
     const uint64_t stride = fileStride(fileWidth, depth);
     const uint64_t imageBytes = uint64_t(image->height) * stride;
     const uint64_t tableBytes = 4ull * colours;

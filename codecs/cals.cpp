@@ -346,34 +346,43 @@ int32_t writeCals(FILE* stream, const CalsHeader* header, const RsImage* image) 
     const CalsHeader& h = *header;
     if (int32_t code = kro::writeCalsHeader(stream, h)) return code;
 
-    // The coder is offered at once a buffer that holds any coding of the
-    // picture, so the page is coded once: growing the buffer a picture's size
-    // at a time coded a noise page three times over. Only the pages the coding
-    // fills are ever touched.
-    const uint64_t capacity = kro::g4WorstCaseBytes(h.pelsPerLine, h.numLines);
-    if (capacity > uint64_t(INT32_MAX)) return KRO_ERR_G4_ENCODE;
-    kro::Buffer codedBytes(kro::allocBytes(capacity));
-    if (!codedBytes) return KRO_ERR_NOMEM;
-    RsImage coded{};
-    coded.size = int32_t(capacity);
-    coded.format = KRO_FORMAT_G4;
-    coded.depth = 1;
-    coded.data = codedBytes.get();
+    kro::Buffer coded;
+    size_t n = 0;
     int32_t status = 0;
-    if (kro::calsSeams.encode(&source, 0, 0, h.pelsPerLine, h.numLines, &coded, GFX_CODING_G4,
-                         &status) == -1)
-        return KRO_ERR_G4_ENCODE;
-    if (coded.codedLength < 0 || uint64_t(coded.codedLength) > capacity)
-        return KRO_ERR_G4_ENCODE;
+    if (int32_t code = kro::encodeG4(kro::calsSeams.encode, source, h.pelsPerLine, h.numLines,
+                                     &coded, &n, &status))
+        return code;
     // No coded byte is a write that yields nothing.
-    const size_t n = size_t(coded.codedLength);
-    if (n == 0 || std::fwrite(coded.data, 1, n, stream) != n) return KRO_ERR_CALS_WRITE;
+    if (n == 0 || std::fwrite(coded.get(), 1, n, stream) != n) return KRO_ERR_CALS_WRITE;
     return 0;
 }
 
 }  // namespace
 
 namespace kro {
+
+int32_t encodeG4(int32_t (*encode)(const RsImage*, int32_t, int32_t, int32_t, int32_t, RsImage*,
+                                   int32_t, int32_t*),
+                 const RsImage& source, int32_t pels, int32_t lines, Buffer* coded, size_t* length,
+                 int32_t* gfxStatus) {
+    // Growing the buffer a picture's size at a time coded a noise page three
+    // times over.
+    const uint64_t capacity = g4WorstCaseBytes(pels, lines);
+    if (capacity > uint64_t(INT32_MAX)) return KRO_ERR_G4_ENCODE;
+    coded->reset(allocBytes(capacity));
+    if (!*coded) return KRO_ERR_NOMEM;
+    RsImage out{};
+    out.size = int32_t(capacity);
+    out.format = KRO_FORMAT_G4;
+    out.depth = 1;
+    out.data = coded->get();
+    *gfxStatus = 0;
+    if (encode(&source, 0, 0, pels, lines, &out, GFX_CODING_G4, gfxStatus) == -1 ||
+        out.codedLength < 0 || uint64_t(out.codedLength) > capacity)
+        return KRO_ERR_G4_ENCODE;
+    *length = size_t(out.codedLength);
+    return 0;
+}
 
 int32_t writeCalsHeader(FILE* stream, const CalsHeader& h) {
     char buf[kTrailerBytes];

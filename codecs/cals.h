@@ -24,6 +24,19 @@ inline uint64_t g4WorstCaseBytes(int32_t pels, int32_t lines) {
     return uint64_t(pels) * uint64_t(lines) + 2 * uint64_t(lines) + 4;
 }
 
+class Buffer;
+
+// Codes pels x lines of source with Group 4 (encode: GfxEncd, or a test's
+// stand-in), offering the coder at once a buffer that holds any coding, so a
+// page is coded once; only the pages of it the coding fills are touched.
+// 0 with *coded holding *length bytes; KRO_ERR_NOMEM when there is no such
+// buffer; KRO_ERR_G4_ENCODE when the coder fails (*gfxStatus says why) or
+// claims more than it was given.
+int32_t encodeG4(int32_t (*encode)(const RsImage*, int32_t, int32_t, int32_t, int32_t, RsImage*,
+                                   int32_t, int32_t*),
+                 const RsImage& source, int32_t pels, int32_t lines, Buffer* coded, size_t* length,
+                 int32_t* gfxStatus);
+
 // The checks that open the reader and the writer and close KroGetCals.
 bool calsHeaderValid(const CalsHeader& h);
 

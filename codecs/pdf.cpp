@@ -367,21 +367,14 @@ int32_t pdfImagePage(PdfDocument* doc, FILE* stream, const RsImage* image,
     im.ydpi = ydpi;
 
     if (src.depth == 1) {
-        const uint64_t capacity = g4WorstCaseBytes(im.width, im.height);
-        if (capacity > uint64_t(INT32_MAX)) return KRO_ERR_G4_ENCODE;
-        Buffer codedBytes(allocBytes(capacity));
-        if (!codedBytes) return KRO_ERR_NOMEM;
-        RsImage coded{};
-        coded.size = int32_t(capacity);
-        coded.format = KRO_FORMAT_G4;
-        coded.depth = 1;
-        coded.data = codedBytes.get();
+        Buffer coded;
+        size_t length = 0;
         int32_t status = 0;
-        if (GfxEncd(&src, 0, 0, im.width, im.height, &coded, GFX_CODING_G4, &status) == -1)
-            return status == GFX_ST_NOMEM ? KRO_ERR_NOMEM : KRO_ERR_G4_ENCODE;
-        if (coded.codedLength <= 0 || uint64_t(coded.codedLength) > capacity)
-            return KRO_ERR_G4_ENCODE;
-        return writeG4(doc, stream, coded.data, size_t(coded.codedLength), im, photometric);
+        int32_t code = encodeG4(GfxEncd, src, im.width, im.height, &coded, &length, &status);
+        if (code == KRO_ERR_G4_ENCODE && status == GFX_ST_NOMEM) code = KRO_ERR_NOMEM;
+        if (code == 0 && length == 0) code = KRO_ERR_G4_ENCODE;
+        if (code) return code;
+        return writeG4(doc, stream, coded.get(), length, im, photometric);
     }
     im.bits = 8;
     size_t used = size_t(im.width);

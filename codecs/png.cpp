@@ -237,16 +237,10 @@ int32_t writePng(FILE* stream, const RsImage* image, int32_t photometric,
     if (!stream) return KRO_ERR_NULL;
     if (int32_t code = kro::rawImageProblem(image)) return code;
     const int32_t depth = image->depth;
-    const bool photoFits = depth == 1    ? photometric == 0 || photometric == 1
-                           : depth == 8  ? photometric == 0 || photometric == 1 || photometric == 3
-                                         : photometric == KRO_PHOTO_RGB;
-    if (!photoFits) return KRO_ERR_PHOTOMETRIC;
-    if (photometric == KRO_PHOTO_PALETTE && !palette) return KRO_ERR_NULL;
+    if (int32_t code = kro::photometricProblem(depth, photometric, palette)) return code;
     if (resolution && (resolution[0] > 54546084 || resolution[1] > 54546084))
         return KRO_ERR_RESOLUTION;  // beyond the 32-bit dots per metre
-    const int32_t width = image->validWidth >= 1 && image->validWidth <= image->width
-                              ? image->validWidth
-                              : image->width;
+    const int32_t width = kro::shownWidth(*image);
     // A palette as long as the highest index used.
     int colours = 0;
     if (photometric == KRO_PHOTO_PALETTE) {

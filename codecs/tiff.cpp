@@ -520,11 +520,7 @@ int32_t writePage(FILE* stream, const RsImage* image, int32_t photometric,
     if (!stream) return KRO_ERR_NULL;
     if (int32_t code = kro::rawImageProblem(image)) return code;
     const int32_t depth = image->depth;
-    const bool photoFits = depth == 1    ? photometric == 0 || photometric == 1
-                           : depth == 8  ? photometric == 0 || photometric == 1 || photometric == 3
-                                         : photometric == KRO_PHOTO_RGB;
-    if (!photoFits) return KRO_ERR_PHOTOMETRIC;
-    if (photometric == KRO_PHOTO_PALETTE && !palette) return KRO_ERR_NULL;
+    if (int32_t code = kro::photometricProblem(depth, photometric, palette)) return code;
     if (compression == 0) compression = depth == 1 ? KRO_COMPRESSION_G4 : KRO_COMPRESSION_LZW;
     const bool bilevelCoding =
         compression == KRO_COMPRESSION_G3 || compression == KRO_COMPRESSION_G4;
@@ -540,12 +536,8 @@ int32_t writePage(FILE* stream, const RsImage* image, int32_t photometric,
         !TIFFIsCODECConfigured(uint16_t(compression)))
         return KRO_ERR_TIFF_COMPRESSION;
 
-    const int32_t width = image->validWidth >= 1 && image->validWidth <= image->width
-                              ? image->validWidth
-                              : image->width;
-    const int32_t height = image->validHeight >= 1 && image->validHeight <= image->height
-                               ? image->validHeight
-                               : image->height;
+    const int32_t width = kro::shownWidth(*image);
+    const int32_t height = kro::shownHeight(*image);
     Tiff t(stream, writeMode(stream));
     if (!t.get()) return openProblem(stream);
     TIFF* tif = t.get();

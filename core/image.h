@@ -67,6 +67,26 @@ inline int32_t rawImageProblem(const RsImage* im, bool bilevelOnly = false,
     return 0;
 }
 
+// The columns and rows a writer stores: the picture's own sides when they
+// lie within the stored ones, which are not trusted otherwise.
+inline int32_t shownWidth(const RsImage& im) {
+    return im.validWidth >= 1 && im.validWidth <= im.width ? im.validWidth : im.width;
+}
+inline int32_t shownHeight(const RsImage& im) {
+    return im.validHeight >= 1 && im.validHeight <= im.height ? im.validHeight : im.height;
+}
+
+// Whether photometric describes pixels of depth (bilevel 0 or 1; 8 bits 0,
+// 1 or a palette; 24 bits RGB) and a palette picture comes with its palette.
+inline int32_t photometricProblem(int32_t depth, int32_t photometric,
+                                  const unsigned char* palette) {
+    const bool fits = depth == 1   ? photometric == 0 || photometric == 1
+                      : depth == 8 ? photometric == 0 || photometric == 1 || photometric == 3
+                                   : photometric == KRO_PHOTO_RGB;
+    if (!fits) return KRO_ERR_PHOTOMETRIC;
+    return photometric == KRO_PHOTO_PALETTE && !palette ? KRO_ERR_NULL : 0;
+}
+
 // Fills a reader's image with a finished raw picture: rows stored width wide
 // (bytes in all), the picture's own sides validWidth x validHeight.
 inline void handOverPicture(RsImage* image, int32_t width, int32_t height, int32_t depth,
