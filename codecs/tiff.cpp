@@ -268,6 +268,11 @@ int32_t readTiles(const Tiff& t, const PageLayout& l, unsigned char* out, size_t
     if (tileW == 0 || tileH == 0 || tileW % 16 || tileBytes <= 0 ||
         uint64_t(tileBytes) < uint64_t(tileRow) * tileH)
         return KRO_ERR_TIFF;
+    // A tile may pass the picture's edge, not dwarf it: a few pixels' page
+    // declaring a tile of gigabytes is refused before the tile is allocated.
+    const uint64_t pageBytes = (uint64_t(l.width) * l.bits * l.samples + 7) / 8 * l.height;
+    if (uint64_t(tileBytes) > std::max<uint64_t>(uint64_t(4) << 20, 4 * pageBytes))
+        return KRO_ERR_TIFF;
     kro::Buffer tile(kro::allocBytes(uint64_t(tileBytes)));
     if (!tile) return KRO_ERR_NOMEM;
     for (uint32_t y = 0; y < l.height; y += tileH)
