@@ -3,9 +3,12 @@
 #include "kro/pixo.h"
 
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -78,6 +81,102 @@ TEST(PixoG4, PagesRoundTripAndBadStreamsAreRefused) {
     EXPECT_TRUE(encode(page, 10, &status).empty());
     EXPECT_EQ(status, GFX_ST_BUFFER_FULL);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// libtiff's Group 4 coding of the picture's w x h rectangle at (x, 0): the
+// strip of a TIFF it writes.
+Bytes libtiffG4(const Image& page, int32_t x, int32_t w, int32_t h) {
+    const std::string path = testing::TempDir() + "pixo-g4-" +
+                             testing::UnitTest::GetInstance()->current_test_info()->name() + ".tif";
+    TIFF* t = TIFFOpen(path.c_str(), "w");
+    if (!t) return {};
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(w));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(h));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(h));
+    Bytes line(size_t(w + 7) / 8 + 1);
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t i = 0; i < w; ++i) {
+            const bool on = pixel(page.im, x + i, y) != 0;
+            line[size_t(i / 8)] = uint8_t((line[size_t(i / 8)] & ~(0x80 >> (i % 8))) |
+                                          (on ? 0x80 >> (i % 8) : 0));
+        }
+        TIFFWriteScanline(t, line.data(), uint32_t(y), 0);
+    }
+    TIFFClose(t);
+    t = TIFFOpen(path.c_str(), "r");
+    Bytes strip(t ? size_t(TIFFRawStripSize(t, 0)) : 0);
+    if (t && TIFFReadRawStrip(t, 0, strip.data(), tmsize_t(strip.size())) < 0) strip.clear();
+    if (t) TIFFClose(t);
+    std::remove(path.c_str());
+    return strip;
+}
+
+// Rows of runs of every length up to 3000 in both colours, each row either
+// new or the row above shifted by up to 5 pels (which the vertical and pass
+// modes code), with a few rows of noise.
+void drawRuns(Image* page, uint32_t seed) {
+    std::mt19937 rng(seed);
+    const int32_t w = page->im.validWidth;
+    for (int32_t y = 0; y < page->im.validHeight; ++y) {
+        const uint32_t kind = rng() % 8;
+        for (int32_t x = 0; x < w;) {
+            if (kind == 0) {  // noise
+                kt::setPixel(&page->im, x, y, rng() & 1);
+                ++x;
+                continue;
+            }
+            if (kind < 4 && y > 0) {  // the row above, shifted
+                const int32_t shift = int32_t(rng() % 11) - 5;
+                const int32_t from = std::min(std::max(x + shift, 0), w - 1);
+                const int32_t len = 1 + int32_t(rng() % 40);
+                for (int32_t i = 0; i < len && x < w; ++i, ++x)
+                    kt::setPixel(&page->im, x, y, pixel(page->im, std::min(from + i, w - 1), y - 1));
+                continue;
+            }
+            const uint32_t scale = rng() % 3;
+            const int32_t len = scale == 0 ? int32_t(rng() % 12)
+                                : scale == 1 ? int32_t(rng() % 200)
+                                             : int32_t(rng() % 3000);
+            const uint32_t on = rng() & 1;
+            for (int32_t i = 0; i < len && x < w; ++i, ++x) kt::setPixel(&page->im, x, y, on);
+        }
+    }
+}
+
+TEST(PixoG4, CodesAsLibtiffDoesAndDecodesItsStrips) {
+    struct Case {
+        int32_t w, h, x;
+        bool noise;
+    };
+    const Case cases[] = {{6000, 400, 0, false}, {1237, 200, 0, false}, {999, 150, 5, false},
+                          {640, 100, 0, true},   {1, 30, 0, true},      {2561, 40, 3, false}};
+    for (const Case& c : cases) {
+        Image page(c.x + c.w, c.h, 1);
+        page.im.validWidth = c.x + c.w;
+        drawRuns(&page, uint32_t(c.w));
+        if (c.noise) fillRandom(&page, uint32_t(c.h));
+        const Bytes theirs = libtiffG4(page, c.x, c.w, c.h);
+        ASSERT_FALSE(theirs.empty());
+        Bytes ours(theirs.size() + 64);
+        RsImage coded = codedIn(&ours);
+        int32_t status = -1;
+        ASSERT_EQ(GfxEncd(&page.im, c.x, 0, c.w, c.h, &coded, GFX_CODING_G4, &status), 0);
+        ours.resize(size_t(coded.codedLength));
+        EXPECT_EQ(ours, theirs) << c.w << " x " << c.h << " at " << c.x;
+
+        Image back(c.x + c.w, c.h, 1);
+        std::memset(back.im.data, 0xA5, size_t(back.im.size));
+        RsImage in = codedIn(const_cast<Bytes*>(&theirs));
+        ASSERT_EQ(GfxDecd(&in, in.size, &back.im, c.x, 0, c.w, c.h, &status), 0);
+        for (int32_t y = 0; y < c.h; ++y)
+            for (int32_t i = 0; i < c.w; ++i)
+                ASSERT_EQ(pixel(back.im, c.x + i, y), pixel(page.im, c.x + i, y))
+                    << c.w << " x " << c.h << ": " << i << "," << y;
+    }
 }
 
 TEST(PixoRt90, TurnsCounterClockwiseAndKeepsWhatLiesOutside) {
