@@ -89,6 +89,14 @@ fi
 "$kro" convert "$work/in.bmp" "$work/private.pcx" -dpi 150
 check "a 0600 file stays 0600 with its owner" \
     '[ "$(stat -c %a:%U:%G "$work/private.pcx")" = "600:$owner" ] && [ "$("$kro" info "$work/private.pcx" | grep -c "150 x 150 dpi")" -eq 1 ]'
+# The new file takes the old one's name and the old file goes: nothing is
+# left beside it, and another name of the old file still holds the old picture.
+ln "$work/private.pcx" "$work/other-name.pcx"
+old=$(cksum <"$work/private.pcx")
+"$kro" convert "$work/in.bmp" "$work/private.pcx" -dpi 300
+check "a replaced file leaves no temporary file; its other names keep the old picture" \
+    '[ -z "$(ls -A "$work" | grep "^\.private")" ] && [ "$(cksum <"$work/other-name.pcx")" = "$old" ] &&
+     "$kro" info "$work/private.pcx" | grep -q "300 x 300 dpi"'
 (umask 027; "$kro" convert "$work/in.bmp" "$work/fresh.pcx")
 check "a new file gets the umask's mode" '[ "$(stat -c %a "$work/fresh.pcx")" = 640 ]'
 
