@@ -17,7 +17,7 @@ base=$(kro_footprint)
 for pic in rgb photo page; do
     in=$work/$pic.bmp
     echo "$pic.bmp ($(stat -c %s "$in") bytes)"
-    measure "$pic cp" cp "$in" "$work/out-cp.bmp"
+    measure "$pic cp" cp --remove-destination "$in" "$work/out-cp.bmp"
     measure "$pic kro" "$kro" convert "$in" "$work/out-kro.bmp"
     measure "$pic gm" gm convert "$in" "BMP3:$work/out-gm.bmp"
     measure "$pic netpbm" sh -c "bmptopnm '$in' 2>/dev/null | ppmtobmp -bpp $([ $pic = page ] && echo 1 || echo 24) >'$work/out-pbm.bmp' 2>/dev/null"

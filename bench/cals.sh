@@ -22,7 +22,7 @@ for pic in page noise; do
     gm convert "$in" -compress none "$work/$pic-raw.tif"
     tiffcp -c g4 "$work/$pic-raw.tif" "$work/$pic-g4.tif"
     echo "$pic: BMP $(stat -c %s "$in") bytes, CALS $(stat -c %s "$cal") bytes"
-    measure "${l}cp" cp "$(larger "$in" "$cal")" "$work/o-cp"
+    measure "${l}cp" cp --remove-destination "$(larger "$in" "$cal")" "$work/o-cp"
     measure "${l}encode kro" "$kro" convert "$in" "$work/o-kro.cal" -dpi 600
     measure "${l}encode gm" gm convert "$in" "cals:$work/o-gm.cal"
     measure "${l}encode tiffcp" tiffcp -c g4 "$work/$pic-raw.tif" "$work/o-tiffcp.tif"

@@ -29,7 +29,7 @@ for pic in rgb photo noise; do
     # cp of the larger file is the limit for both jobs: a plaid's PCX is a
     # 25th of the picture, and copying it says nothing of writing 72 MB;
     # noise codes to more bytes than its BMP.
-    measure "$pic cp" cp "$(larger "$bmp" "$pcx")" "$work/out-cp"
+    measure "$pic cp" cp --remove-destination "$(larger "$bmp" "$pcx")" "$work/out-cp"
     measure "$pic encode kro" "$kro" convert "$bmp" "$work/out-kro.pcx"
     measure "$pic encode gm" gm convert "$bmp" "PCX:$work/out-gm.pcx"
     measure "$pic encode netpbm" sh -c "bmptopnm '$bmp' 2>/dev/null | ppmtopcx -24bit >'$work/out-pbm.pcx' 2>/dev/null"

@@ -28,7 +28,7 @@ for pic in rgb photo palette; do
     # The labels of the plaid stay unprefixed, as earlier runs had them.
     case $pic in rgb) in=$rgb l="" ;; photo) in=$photo l="photo " ;; *) in=$pal l="palette " ;; esac
     $writer "$in" "$work/out-kro-$pic.ps"
-    measure "${l}cp" cp "$(larger "$in" "$work/out-kro-$pic.ps")" "$work/out-cp"
+    measure "${l}cp" cp --remove-destination "$(larger "$in" "$work/out-kro-$pic.ps")" "$work/out-cp"
     measure "${l}kro" $writer "$in" "$work/out-kro-$pic.ps"
     measure "${l}gm" gm convert "$in" "$work/out-gm-$pic.ps"
 done

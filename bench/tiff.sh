@@ -21,10 +21,10 @@ echo "CALS to TIFF, TIFF Group 4 to CALS (coded data copied)"
 # What kro takes to start at all (its libraries loaded), whatever the job.
 measure "start kro" "$kro" --version
 measure "cals-tiff kro" "$kro" convert "$work/page.cal" "$work/o-kro.tif"
-measure "cals-tiff cp" cp "$work/page.cal" "$work/o-cp.cal"
+measure "cals-tiff cp" cp --remove-destination "$work/page.cal" "$work/o-cp.cal"
 measure "cals-tiff gm" gm convert "cals:$work/page.cal" -compress Group4 "$work/o-gm.tif"
 measure "tiff-cals kro" "$kro" convert "$work/page-g4.tif" "$work/o-kro.cal"
-measure "tiff-cals cp" cp "$work/page-g4.tif" "$work/o-cp.tif"
+measure "tiff-cals cp" cp --remove-destination "$work/page-g4.tif" "$work/o-cp.tif"
 measure "tiff-cals gm" gm convert "$work/page-g4.tif" "cals:$work/o-gm.cal"
 echo "6000 x 4000 RGB to LZW TIFF and back to BMP"
 measure "rgb-tiff kro" "$kro" convert "$rgb" "$work/o-kro-rgb.tif"
