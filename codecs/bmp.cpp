@@ -5,6 +5,14 @@
 #include <cmath>
 #include <cstring>
 
+#ifndef _WIN32
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#endif
+
 #include "codecs/bmp.h"
 #include "core/image.h"
 #include "core/palette.h"
@@ -149,6 +157,51 @@ int32_t readColourTable(FILE* stream, const BmpHeader& h, unsigned char* palette
     return 0;
 }
 
+// One file row into a record row.
+inline void storeRow(const BmpHeader& h, size_t recordRow, const unsigned char* row,
+                     unsigned char* dst) {
+    if (h.bitsPerPixel == 24) {
+        kro::swapRB24(dst, row, size_t(h.width));
+    } else {
+        std::memcpy(dst, row, recordRow);
+        if (h.bitsPerPixel == 1 && h.width % 8)  // the pad bits past the width read as white
+            dst[size_t(h.width - 1) / 8] |= uint8_t(0xFF >> (h.width % 8));
+    }
+}
+
+#ifndef _WIN32
+// Reads the rows straight from mappings of the file, some megabytes at a
+// time, which spares copying them into a batch first; false when the file
+// cannot be mapped or does not hold every row whole (the batch reader below
+// then does the work).
+bool readMappedRows(FILE* stream, const BmpHeader& h, int32_t width, unsigned char* pixels) {
+    struct stat st;
+    const int fd = fileno(stream);
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const uint64_t stride = fileStride(h.width, h.bitsPerPixel);
+    const uint64_t end = uint64_t(h.pixelOffset) + stride * uint64_t(h.height);
+    if (uint64_t(st.st_size) < end || end > uint64_t(LONG_MAX)) return false;
+    const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
+    const int32_t chunkRows = int32_t(std::max<uint64_t>(1, (4u << 20) / stride));
+    const size_t recordRow = size_t(kro::rowBytes(width, h.bitsPerPixel));
+    for (int32_t first = 0; first < h.height; first += chunkRows) {  // file rows, bottom-up
+        const int32_t rows = std::min(chunkRows, h.height - first);
+        const uint64_t from = h.pixelOffset + uint64_t(first) * stride;
+        const uint64_t base = from / page * page, length = from - base + uint64_t(rows) * stride;
+        void* map = ::mmap(nullptr, size_t(length), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd,
+                           off_t(base));
+        if (map == MAP_FAILED) return false;  // the stream has not moved: the batches start over
+        const unsigned char* data = static_cast<const unsigned char*>(map) + (from - base);
+        for (int32_t j = 0; j < rows; ++j)
+            storeRow(h, recordRow, data + size_t(j) * size_t(stride),
+                     pixels + size_t(h.height - 1 - (first + j)) * recordRow);
+        ::munmap(map, size_t(length));
+    }
+    // The stream stands after the rows, as a reader that read them leaves it.
+    return std::fseek(stream, long(end), SEEK_SET) == 0;
+}
+#endif
+
 // Reads the file's rows, bottom-up, a batch at a time into the top-down
 // record rows of pixels. A row the file ends inside reads as zeros past its
 // end; a row of which nothing is left fails.
@@ -159,8 +212,6 @@ int32_t readRows(FILE* stream, const BmpHeader& h, int32_t width, unsigned char*
     kro::Buffer batch(kro::allocBytes(stride * uint64_t(batchRows)));
     if (!batch) return KRO_ERR_NOMEM;
     const size_t recordRow = size_t(kro::rowBytes(width, bits));
-    const unsigned char padMask = (h.width % 8) ? uint8_t(0xFF >> (h.width % 8)) : 0;
-    const size_t lastByte = size_t(h.width - 1) / 8;
     for (int32_t first = 0; first < height; first += batchRows) {
         const int32_t rows = std::min(batchRows, height - first);
         const size_t want = size_t(stride) * size_t(rows);
@@ -171,16 +222,9 @@ int32_t readRows(FILE* stream, const BmpHeader& h, int32_t width, unsigned char*
             if (rowsTouched < size_t(rows)) return KRO_ERR_IO;
             std::memset(batch.get() + got, 0, want - got);
         }
-        for (int32_t j = 0; j < rows; ++j) {
-            unsigned char* row = batch.get() + size_t(j) * size_t(stride);
-            unsigned char* dst = pixels + size_t(height - 1 - (first + j)) * recordRow;
-            if (bits == 24) {
-                kro::swapRB24(dst, row, size_t(h.width));
-            } else {
-                if (bits == 1 && padMask) row[lastByte] |= padMask;
-                std::memcpy(dst, row, recordRow);
-            }
-        }
+        for (int32_t j = 0; j < rows; ++j)
+            storeRow(h, recordRow, batch.get() + size_t(j) * size_t(stride),
+                     pixels + size_t(height - 1 - (first + j)) * recordRow);
     }
     return 0;
 }
@@ -226,7 +270,10 @@ int32_t readBmp(FILE* stream, RsImage* image, int32_t* photometric, int32_t reso
     kro::Buffer pixels(kro::allocPixels(bytes));
     if (!pixels) return KRO_ERR_NOMEM;
     if (std::fseek(stream, long(h.pixelOffset), SEEK_SET) != 0) return KRO_ERR_IO;
-    if (int32_t code = readRows(stream, h, width, pixels.get())) return code;
+#ifndef _WIN32
+    if (!readMappedRows(stream, h, width, pixels.get()))
+#endif
+        if (int32_t code = readRows(stream, h, width, pixels.get())) return code;
 
     kro::handOverPicture(image, width, height, bits, bytes,
                          pixels.release(), h.width, h.height);
