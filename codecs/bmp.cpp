@@ -170,10 +170,10 @@ inline void storeRow(const BmpHeader& h, size_t recordRow, const unsigned char* 
 }
 
 #ifndef _WIN32
-// Reads the rows straight from mappings of the file, some megabytes at a
-// time, which spares copying them into a batch first; false when the file
-// cannot be mapped or does not hold every row whole (the batch reader below
-// then does the work).
+// Reads the rows straight from mappings of the file, a part at a time,
+// which spares copying them into a batch first; false when the file cannot
+// be mapped or does not hold every row whole (the batch reader below then
+// does the work).
 bool readMappedRows(FILE* stream, const BmpHeader& h, int32_t width, unsigned char* pixels) {
     struct stat st;
     const int fd = fileno(stream);
@@ -182,7 +182,12 @@ bool readMappedRows(FILE* stream, const BmpHeader& h, int32_t width, unsigned ch
     const uint64_t end = uint64_t(h.pixelOffset) + stride * uint64_t(h.height);
     if (uint64_t(st.st_size) < end || end > uint64_t(LONG_MAX)) return false;
     const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
-    const int32_t chunkRows = int32_t(std::max<uint64_t>(1, (4u << 20) / stride));
+    // Mapped pages count in the job's memory: an eighth of the rows at a
+    // time, from 256 KiB to 4 MiB.
+    const uint64_t chunk =
+        std::clamp<uint64_t>(stride * uint64_t(h.height) / 8, 256u << 10, 4u << 20);
+    const int32_t chunkRows = int32_t(std::min<uint64_t>(
+        uint64_t(h.height), std::max<uint64_t>(1, chunk / stride)));
     const size_t recordRow = size_t(kro::rowBytes(width, h.bitsPerPixel));
     for (int32_t first = 0; first < h.height; first += chunkRows) {  // file rows, bottom-up
         const int32_t rows = std::min(chunkRows, h.height - first);
