@@ -164,7 +164,7 @@ inline void storeRow(const BmpHeader& h, size_t recordRow, const unsigned char* 
         kro::swapRB24(dst, row, size_t(h.width));
     } else {
         std::memcpy(dst, row, recordRow);
-        if (h.bitsPerPixel == 1 && h.width % 8)  // the pad bits past the width read as white
+        if (h.bitsPerPixel == 1 && h.width % 8)  // the pad bits past the width read as ones
             dst[size_t(h.width - 1) / 8] |= uint8_t(0xFF >> (h.width % 8));
     }
 }
