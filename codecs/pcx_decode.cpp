@@ -120,6 +120,19 @@ constexpr size_t kMostFromBlock = 64 + kLongestRun + 16;
 // at most) and the 16-byte stores of the run past it.
 constexpr size_t kMostFromStep = 8 + kLongestRun + 16;
 
+// Puts out the decoded bytes of an eight-byte step (v's bytes as from picks
+// them; only those before the run count), then a run of value, in 16-byte
+// stores that may write past the run (room for them is kMostFromStep).
+__attribute__((target("ssse3"))) inline void putStepAndRun(unsigned char* out, __m128i v,
+                                                           const uint8_t* from, unsigned before,
+                                                           unsigned run, unsigned char value) {
+    const __m128i pick = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(v, pick));
+    const __m128i fill = _mm_set1_epi8(char(value));
+    for (unsigned j = 0; j < run; j += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + before + j), fill);
+}
+
 // The eight-byte steps of RunDecoder::literals with the bytes picked by a
 // shuffle, runs up to 63 taken in stride: from at while 8 coded bytes are
 // left before stop and 8 decoded ones fit in room (more while a whole block
@@ -180,15 +193,9 @@ __attribute__((target("ssse3"))) size_t literalStepsSsse3(const unsigned char*& 
         const unsigned stepCounts = unsigned(counts >> s) & ((1u << inStep) - 1);
         const unsigned before = inStep - (8u - kKept[stepCounts].produced);
         const unsigned run = p[first] & 0x3Fu;
-        if (out) {
-            const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + s));
-            const __m128i from =
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kKept[stepCounts].from));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
-            const __m128i fill = _mm_set1_epi8(char(p[first + 1]));
-            for (unsigned j = 0; j < run; j += 16)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + before + j), fill);
-        }
+        if (out)
+            putStepAndRun(out + k, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + s)),
+                          kKept[stepCounts].from, before, run, p[first + 1]);
         k += before + run;
         p += first + 2;
         carry = 0;
@@ -210,13 +217,7 @@ __attribute__((target("ssse3"))) size_t literalStepsSsse3(const unsigned char*& 
             const unsigned before =
                 where - (8u - kKept[step.counts & ((1u << where) - 1)].produced);
             const unsigned run = p[where] & 0x3Fu;
-            if (out) {
-                const __m128i from = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(step.from));
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, from));
-                const __m128i fill = _mm_set1_epi8(char(p[where + 1]));
-                for (unsigned j = 0; j < run; j += 16)
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + before + j), fill);
-            }
+            if (out) putStepAndRun(out + k, v, step.from, before, run, p[where + 1]);
             k += before + run;
             p += where + 2;
             carry = 0;
