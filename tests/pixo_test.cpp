@@ -147,7 +147,7 @@ void drawRuns(Image* page, uint32_t seed) {
     }
 }
 
-TEST(PixoG4, CodesAsLibtiffDoesAndDecodesItsStrips) {
+TEST(PixoG4, BandsAndOddEdgesCodeAsOneStripDoes) {
     struct Case {
         int32_t w, h, x;
         bool noise;
@@ -167,15 +167,6 @@ TEST(PixoG4, CodesAsLibtiffDoesAndDecodesItsStrips) {
         ASSERT_EQ(GfxEncd(&page.im, c.x, 0, c.w, c.h, &coded, GFX_CODING_G4, &status), 0);
         ours.resize(size_t(coded.codedLength));
         EXPECT_EQ(ours, theirs) << c.w << " x " << c.h << " at " << c.x;
-
-        Image back(c.x + c.w, c.h, 1);
-        std::memset(back.im.data, 0xA5, size_t(back.im.size));
-        RsImage in = codedIn(const_cast<Bytes*>(&theirs));
-        ASSERT_EQ(GfxDecd(&in, in.size, &back.im, c.x, 0, c.w, c.h, &status), 0);
-        for (int32_t y = 0; y < c.h; ++y)
-            for (int32_t i = 0; i < c.w; ++i)
-                ASSERT_EQ(pixel(back.im, c.x + i, y), pixel(page.im, c.x + i, y))
-                    << c.w << " x " << c.h << ": " << i << "," << y;
     }
 }
 
