@@ -3,6 +3,11 @@
 #include "cli/job_flow.h"
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -158,6 +163,69 @@ bool copyIntoPdf(const std::string& in, const std::string& out, FILE* stream, bo
     return true;
 }
 
+// Cuts a regular file's stream back to pos bytes, to be written again from
+// there; false when it cannot.
+bool cutBack(FILE* stream, long pos) {
+    if (std::fflush(stream) != 0) return false;
+#ifdef _WIN32
+    const bool cut = _chsize_s(_fileno(stream), pos) == 0;
+#else
+    const bool cut = ::ftruncate(fileno(stream), off_t(pos)) == 0;
+#endif
+    std::clearerr(stream);
+    return cut && std::fseek(stream, pos, SEEK_SET) == 0;
+}
+
+// A 24-bit BMP or PCX picture that no option changes, taken into a BMP, PCX
+// or PostScript output a band of rows at a time. True when the input was
+// handled so (*status 0) or the output failed (*status the exit status);
+// false when the picture is to be read whole, which also says why a damaged
+// one cannot be read.
+bool streamPage(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
+                bool verbose, int* status) {
+    *status = 0;
+    const int32_t to = outFormat == Format::Bmp          ? KRO_FILE_BMP
+                       : outFormat == Format::Pcx        ? KRO_FILE_PCX
+                       : outFormat == Format::PostScript ? KRO_FILE_PS
+                                                         : 0;
+    if (to == 0 || in == "-" || !pictureUnchanged() || sizeAsked() || isPlotFile(in)) return false;
+    // What is written is cut off again when the input turns out damaged.
+    struct stat st;
+    const long pos = std::ftell(stream);
+    if (pos < 0 || ::fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const std::string file = inputPath(in);
+    FILE* f = file.empty() ? nullptr : std::fopen(file.c_str(), "rb");
+    if (!f) return false;  // the reader says why
+    const Format inFormat = detectFormat(f);
+    const int32_t from = inFormat == Format::Bmp   ? KRO_FILE_BMP
+                         : inFormat == Format::Pcx ? KRO_FILE_PCX
+                                                   : 0;
+    int32_t size[2] = {0, 0};
+    errno = 0;
+    // A BMP file may state no resolution; the other outputs take the job's.
+    const int32_t dpi = to == KRO_FILE_BMP ? 0 : kroOption.dpi.value;
+    const int32_t rc = from == 0 ? -1 : KroStreamPicture(f, from, stream, to, dpi, size);
+    const int32_t code = rc == 0 ? 0 : from == 0 ? KRO_ERR_NOT_AS_IS : fndErrorStatus;
+    std::fclose(f);
+    if (code == KRO_ERR_NOT_AS_IS) return false;
+    if (code != 0) {
+        if (std::ferror(stream)) {
+            *status = errno != 0 ? systemError(out, errno) : libraryError(out, code);
+            return true;
+        }
+        if (!cutBack(stream, pos)) {
+            *status = systemError(out, errno);
+            return true;
+        }
+        return false;
+    }
+    if (verbose)
+        std::fprintf(isStandardOutput(out) ? stderr : stdout, "%s (%s, %dx%d, 24-bit) -> %s (%s)\n",
+                     in.c_str(), formatName(inFormat), int(size[0]), int(size[1]), out.c_str(),
+                     formatName(outFormat));
+    return true;
+}
+
 // One input into an open output: read, colours for the output, write. For
 // a format that holds pages the picture becomes the output's next page.
 // page is the page of a TIFF input. 0, or an exit status after reporting why.
@@ -242,6 +310,7 @@ int convertInput(const std::string& in, const std::string& out, Format outFormat
     if (copyGroup4Page(in, out, outFormat, stream, verbose, &status)) return status;
     if (outFormat == Format::Pdf && !isPlotFile(in) && copyIntoPdf(in, out, stream, verbose, &status))
         return status;
+    if (streamPage(in, out, outFormat, stream, verbose, &status)) return status;
     int32_t pages = 1;
     if (holdsPages(outFormat) && !isPlotFile(in)) {
         const std::string file = inputPath(in);

@@ -2,17 +2,18 @@
 // info header of 40 bytes or more (either byte order) and written with a
 // 40-byte one (little-endian).
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #ifndef _WIN32
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <climits>
 #endif
 
+#include "codecs/bands.h"
 #include "codecs/bmp.h"
 #include "core/image.h"
 #include "core/palette.h"
@@ -234,11 +235,9 @@ int32_t readRows(FILE* stream, const BmpHeader& h, int32_t width, unsigned char*
     return 0;
 }
 
-int32_t readBmp(FILE* stream, RsImage* image, int32_t* photometric, int32_t resolution[2],
-                unsigned char palette[768]) {
-    if (!stream || !image || !photometric || !resolution || !palette) return KRO_ERR_NULL;
-
-    BmpHeader h{};
+// Reads and checks the headers; 0, or the code the reader gives.
+int32_t parseHeader(FILE* stream, BmpHeader* hp) {
+    BmpHeader& h = *hp;
     if (!readHeader(stream, &h)) return KRO_ERR_IO;
     if (h.magic == kMagicMB) {
         swapFields(&h);
@@ -255,6 +254,16 @@ int32_t readBmp(FILE* stream, RsImage* image, int32_t* photometric, int32_t reso
     const int32_t bits = h.bitsPerPixel;
     if (bits != 1 && bits != 8 && bits != 24) return KRO_ERR_DEPTH;
     if (h.compression != 0) return KRO_ERR_BMP_COMPRESSION;
+    return 0;
+}
+
+int32_t readBmp(FILE* stream, RsImage* image, int32_t* photometric, int32_t resolution[2],
+                unsigned char palette[768]) {
+    if (!stream || !image || !photometric || !resolution || !palette) return KRO_ERR_NULL;
+
+    BmpHeader h{};
+    if (int32_t code = parseHeader(stream, &h)) return code;
+    const int32_t bits = h.bitsPerPixel;
 
     int32_t colours = 0;
     if (bits != 24)
@@ -288,6 +297,31 @@ int32_t readBmp(FILE* stream, RsImage* image, int32_t* photometric, int32_t reso
     return 0;
 }
 
+// The headers of a file of width x height pixels of depth bits with a table
+// of colours entries; KRO_ERR_SIZE when the file would pass 4 GiB,
+// KRO_ERR_RESOLUTION when dpi does not fit the field.
+int32_t makeHeader(int32_t width, int32_t height, int32_t depth, uint32_t colours, int32_t dpi,
+                   BmpHeader* hp) {
+    const uint64_t imageBytes = uint64_t(height) * fileStride(width, depth);
+    const uint64_t tableBytes = 4ull * colours;
+    if (imageBytes + kHeaderBytes + tableBytes > UINT32_MAX) return KRO_ERR_SIZE;
+    BmpHeader& h = *hp;
+    h = BmpHeader{};
+    h.magic = 0x4D42;  // "BM"
+    h.fileSize = uint32_t(kHeaderBytes + tableBytes + imageBytes);
+    h.pixelOffset = uint32_t(kHeaderBytes + tableBytes);
+    h.infoSize = 40;
+    h.width = width;
+    h.height = height;
+    h.planes = 1;
+    h.bitsPerPixel = uint16_t(depth);
+    h.imageBytes = uint32_t(imageBytes);
+    if (!pixelsPerMetreFromDpi(dpi, &h.xPixelsPerMetre)) return KRO_ERR_RESOLUTION;
+    h.yPixelsPerMetre = h.xPixelsPerMetre;
+    h.coloursUsed = h.coloursImportant = colours;
+    return 0;
+}
+
 int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dpi,
                  int32_t photometric, unsigned char palette[768]) {
     if (!stream || !palette) return KRO_ERR_NULL;
@@ -311,23 +345,8 @@ int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dp
     // The file's width is the picture's own width.
     const int32_t fileWidth = kro::shownWidth(*image);
     const uint64_t stride = fileStride(fileWidth, depth);
-    const uint64_t imageBytes = uint64_t(image->height) * stride;
-    const uint64_t tableBytes = 4ull * colours;
-    if (imageBytes + kHeaderBytes + tableBytes > UINT32_MAX) return KRO_ERR_SIZE;
-
     BmpHeader h{};
-    h.magic = 0x4D42;  // "BM"
-    h.fileSize = uint32_t(kHeaderBytes + tableBytes + imageBytes);
-    h.pixelOffset = uint32_t(kHeaderBytes + tableBytes);
-    h.infoSize = 40;
-    h.width = fileWidth;
-    h.height = image->height;
-    h.planes = 1;
-    h.bitsPerPixel = uint16_t(depth);
-    h.imageBytes = uint32_t(imageBytes);
-    if (!pixelsPerMetreFromDpi(dpi, &h.xPixelsPerMetre)) return KRO_ERR_RESOLUTION;
-    h.yPixelsPerMetre = h.xPixelsPerMetre;
-    h.coloursUsed = h.coloursImportant = colours;
+    if (int32_t code = makeHeader(fileWidth, image->height, depth, colours, dpi, &h)) return code;
 
     // Header and colour table go out in one write.
     unsigned char head[kHeaderBytes + 4 * 256];
@@ -339,7 +358,7 @@ int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dp
         e[2] = planes.red[i];
         e[3] = 0;
     }
-    const size_t headBytes = size_t(kHeaderBytes + tableBytes);
+    const size_t headBytes = size_t(h.pixelOffset);
     if (std::fwrite(head, 1, headBytes, stream) != headBytes) return KRO_ERR_IO;
 
     const int32_t batchRows = rowsPerBatch(stride, image->height);
@@ -365,7 +384,130 @@ int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dp
     return 0;
 }
 
+// A 24-bit file's rows handed over top row first, which means from the end
+// of the file backwards: through a mapping of each band's rows where the
+// file can be mapped, else a seek and a read.
+class BandReader final : public kro::bands::Reader {
+public:
+    BandReader(FILE* stream, const BmpHeader& h) : stream_(stream), h_(h) {}
+    ~BandReader() override { unmap(); }
+
+    int32_t rows(unsigned char* dst, int32_t count) override {
+        const uint64_t stride = fileStride(h_.width, 24);
+        const int32_t first = h_.height - done_ - count;  // the band's lowest file row
+        const uint64_t from = h_.pixelOffset + uint64_t(first) * stride;
+        const size_t length = size_t(stride) * size_t(count);
+        const unsigned char* data = fileBytes(from, length);
+        if (!data) return KRO_ERR_IO;
+        const size_t row = 3 * size_t(h_.width);
+        for (int32_t j = 0; j < count; ++j)
+            kro::swapRB24(dst + size_t(j) * row, data + size_t(count - 1 - j) * size_t(stride),
+                          size_t(h_.width));
+        done_ += count;
+        return 0;
+    }
+
+private:
+    const unsigned char* fileBytes(uint64_t from, size_t length) {
+#ifndef _WIN32
+        unmap();
+        const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
+        const uint64_t base = from / page * page;
+        mapLength_ = size_t(from - base) + length;
+        void* map = ::mmap(nullptr, mapLength_, PROT_READ, MAP_PRIVATE | MAP_POPULATE,
+                           fileno(stream_), off_t(base));
+        if (map != MAP_FAILED) {
+            map_ = map;
+            return static_cast<const unsigned char*>(map) + (from - base);
+        }
+#endif
+        if (batch_.size() < length) batch_.resize(length);
+        if (std::fseek(stream_, long(from), SEEK_SET) != 0 ||
+            std::fread(batch_.data(), 1, length, stream_) != length)
+            return nullptr;
+        return batch_.data();
+    }
+    void unmap() {
+#ifndef _WIN32
+        if (map_) ::munmap(map_, mapLength_);
+        map_ = nullptr;
+#endif
+    }
+
+    FILE* stream_;
+    BmpHeader h_;
+    int32_t done_ = 0;
+    void* map_ = nullptr;
+    size_t mapLength_ = 0;
+    std::vector<unsigned char> batch_;
+};
+
+// Writes a 24-bit file whose rows come top row first: each band goes to its
+// place near the end of the file, so the stream must be able to seek.
+class BandWriter final : public kro::bands::Writer {
+public:
+    BandWriter(FILE* stream, const BmpHeader& h, long start)
+        : stream_(stream), h_(h), start_(start) {}
+
+    int32_t rows(const unsigned char* src, int32_t count) override {
+        const uint64_t stride = fileStride(h_.width, 24);
+        const size_t bytes = size_t(stride) * size_t(count);
+        if (batch_.size() < bytes) batch_.assign(bytes, 0);  // the row padding stays zero
+        const size_t row = 3 * size_t(h_.width);
+        for (int32_t j = 0; j < count; ++j)
+            kro::swapRB24(batch_.data() + size_t(count - 1 - j) * size_t(stride),
+                          src + size_t(j) * row, size_t(h_.width));
+        const int32_t first = h_.height - done_ - count;
+        const uint64_t at = uint64_t(start_) + h_.pixelOffset + uint64_t(first) * stride;
+        if (std::fseek(stream_, long(at), SEEK_SET) != 0 ||
+            std::fwrite(batch_.data(), 1, bytes, stream_) != bytes)
+            return KRO_ERR_IO;
+        done_ += count;
+        return 0;
+    }
+    int32_t finish() override {
+        return std::fseek(stream_, start_ + long(h_.fileSize), SEEK_SET) == 0 ? 0 : KRO_ERR_IO;
+    }
+
+private:
+    FILE* stream_;
+    BmpHeader h_;
+    long start_;
+    int32_t done_ = 0;
+    std::vector<unsigned char> batch_;
+};
+
 }  // namespace
+
+int32_t kro::bands::openBmpReader(FILE* stream, Shape* shape, std::unique_ptr<Reader>* reader) {
+    BmpHeader h{};
+    if (parseHeader(stream, &h) != 0 || h.bitsPerPixel != 24) return KRO_ERR_NOT_AS_IS;
+    // Every row must be in the file: the whole-picture reader deals with one
+    // that ends early.
+    const uint64_t end = uint64_t(h.pixelOffset) + fileStride(h.width, 24) * uint64_t(h.height);
+    const int64_t length = kro::streamLength(stream);
+    if (length < 0 || uint64_t(length) < end || end > uint64_t(LONG_MAX)) return KRO_ERR_NOT_AS_IS;
+    shape->width = h.width;
+    shape->height = h.height;
+    shape->resolution[0] = kro::dpiFromPixelsPerMetre(h.xPixelsPerMetre);
+    shape->resolution[1] = kro::dpiFromPixelsPerMetre(h.yPixelsPerMetre);
+    *reader = std::make_unique<BandReader>(stream, h);
+    return 0;
+}
+
+int32_t kro::bands::openBmpWriter(FILE* stream, const Shape& shape, int32_t dpi,
+                                  std::unique_ptr<Writer>* writer) {
+    BmpHeader h{};
+    const long start = std::ftell(stream);
+    if (start < 0 || std::fseek(stream, start, SEEK_SET) != 0) return KRO_ERR_NOT_AS_IS;
+    if (makeHeader(shape.width, shape.height, 24, 0, dpi, &h) != 0) return KRO_ERR_NOT_AS_IS;
+    if (uint64_t(start) + h.fileSize > uint64_t(LONG_MAX)) return KRO_ERR_NOT_AS_IS;
+    unsigned char head[kHeaderBytes];
+    encodeHeader(h, head);
+    if (std::fwrite(head, 1, kHeaderBytes, stream) != kHeaderBytes) return KRO_ERR_IO;
+    *writer = std::make_unique<BandWriter>(stream, h, start);
+    return 0;
+}
 
 // Two conventions meet here: the standard one (pixels per metre, dpi / 0.0254)
 // and that of older writers of this library's files (dpi * 39). A value that the

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codecs/bands.h"
 #include "codecs/pcx.h"
 #include "core/image.h"
 #include "core/palette.h"
@@ -135,10 +136,10 @@ int32_t shortFileProblem(FILE* stream, kro::pcx::RunDecoder& decoder, const PcxH
     return d == Decoded::CutRun ? KRO_ERR_PCX_HEADER : KRO_ERR_IO;
 }
 
-// Expands every picture line into the record's rows; planes holds three plane
-// lines of l.kept bytes for 24-bit pictures.
-Decoded decodeRows(kro::pcx::RunDecoder& decoder, const Layout& l, unsigned char* pixels,
-                   unsigned char* planes) {
+// Expands count picture lines from line first on into the record's rows at
+// pixels; planes holds three plane lines of l.kept bytes for 24-bit pictures.
+Decoded decodeRows(kro::pcx::RunDecoder& decoder, const Layout& l, int32_t first, int32_t count,
+                   unsigned char* pixels, unsigned char* planes) {
     // The padding after the picture's last plane line may be left out; a file
     // that ends before all of the picture's bytes is damaged.
     const auto skipPadding = [&](bool lastPlaneLine) {
@@ -148,9 +149,9 @@ Decoded decodeRows(kro::pcx::RunDecoder& decoder, const Layout& l, unsigned char
     };
     const size_t kept = l.kept;
     Decoded d = Decoded::Full;
-    for (int32_t y = 0; y < l.height && d == Decoded::Full; ++y) {
+    for (int32_t y = first; y < first + count && d == Decoded::Full; ++y) {
         const bool lastRow = y == l.height - 1;
-        unsigned char* row = pixels + size_t(y) * l.recordRow;
+        unsigned char* row = pixels + size_t(y - first) * l.recordRow;
         if (l.depth == 24) {
             for (size_t p = 0; p < 3 && d == Decoded::Full; ++p) {
                 d = decoder.next(planes + p * kept, kept);
@@ -206,7 +207,8 @@ int32_t readPcx(FILE* stream, RsImage* image, int32_t* photometric, int32_t reso
     if (!pixels) return KRO_ERR_NOMEM;
     kro::Buffer planes(l.depth == 24 ? kro::allocBytes(3 * uint64_t(l.kept)) : nullptr);
     if (l.depth == 24 && !planes) return KRO_ERR_NOMEM;
-    if (int32_t code = codeOf(decodeRows(decoder, l, pixels.get(), planes.get()))) return code;
+    if (int32_t code = codeOf(decodeRows(decoder, l, 0, l.height, pixels.get(), planes.get())))
+        return code;
     if (int32_t code = readPalette(decoder, h, l.depth, palette)) return code;
 
     kro::handOverPicture(image, l.width, l.height, l.depth, l.bytes,
@@ -219,37 +221,78 @@ int32_t readPcx(FILE* stream, RsImage* image, int32_t* photometric, int32_t reso
     return 0;
 }
 
-// Codes every row after the header, gathered in one batch that is written
+// Codes rows after the header, gathered in one batch that is written
 // whenever the next row might not fit (a coded plane line takes at most
 // 2 * planeLine bytes).
-int32_t writeRows(FILE* stream, const RsImage& image, size_t planeLine, size_t planes) {
-    const int32_t depth = image.depth;
-    const size_t recordRow = size_t(kro::rowBytes(image.width, depth));
-    const size_t dataBytes = depth == 24 ? size_t(image.width) : recordRow;
-    const size_t pad = planeLine - dataBytes;
-    const size_t rowMost = planes * 2 * planeLine;
-    const size_t batchBytes = std::max(kBatchBytes, 2 * rowMost);
-    kro::Buffer out(kro::allocBytes(batchBytes + (depth == 24 ? 3 * dataBytes : 0)));
-    if (!out) return KRO_ERR_NOMEM;
-    unsigned char* const split = out.get() + batchBytes;
-    unsigned char* at = out.get();
-    auto flush = [&]() {
-        const size_t n = size_t(at - out.get());
-        at = out.get();
-        return std::fwrite(out.get(), 1, n, stream) == n;
-    };
-    for (int32_t y = 0; y < image.height; ++y) {
-        if (size_t(out.get() + batchBytes - at) < rowMost && !flush()) return KRO_ERR_IO;
-        const unsigned char* row = image.data + size_t(y) * recordRow;
-        if (depth == 24) {
-            kro::deinterleave3(split, split + dataBytes, split + 2 * dataBytes, row, dataBytes);
-            for (size_t p = 0; p < 3; ++p)
-                at = kro::pcx::codePlaneLine(split + p * dataBytes, dataBytes, pad, at);
-        } else {
-            at = kro::pcx::codePlaneLine(row, dataBytes, pad, at);
+class RowCoder {
+public:
+    RowCoder(FILE* stream, int32_t width, int32_t depth, size_t planeLine, size_t planes)
+        : stream_(stream),
+          depth_(depth),
+          recordRow_(size_t(kro::rowBytes(width, depth))),
+          dataBytes_(depth == 24 ? size_t(width) : recordRow_),
+          pad_(planeLine - dataBytes_),
+          rowMost_(planes * 2 * planeLine),
+          batchBytes_(std::max(kBatchBytes, 2 * rowMost_)),
+          out_(kro::allocBytes(batchBytes_ + (depth == 24 ? 3 * dataBytes_ : 0))),
+          at_(out_.get()) {}
+
+    // false when the batch could not be had.
+    bool ready() const { return bool(out_); }
+
+    int32_t rows(const unsigned char* rows, int32_t count) {
+        unsigned char* const split = out_.get() + batchBytes_;
+        for (int32_t y = 0; y < count; ++y) {
+            if (size_t(out_.get() + batchBytes_ - at_) < rowMost_ && !flush()) return KRO_ERR_IO;
+            const unsigned char* row = rows + size_t(y) * recordRow_;
+            if (depth_ == 24) {
+                kro::deinterleave3(split, split + dataBytes_, split + 2 * dataBytes_, row,
+                                   dataBytes_);
+                for (size_t p = 0; p < 3; ++p)
+                    at_ = kro::pcx::codePlaneLine(split + p * dataBytes_, dataBytes_, pad_, at_);
+            } else {
+                at_ = kro::pcx::codePlaneLine(row, dataBytes_, pad_, at_);
+            }
         }
+        return 0;
     }
-    return flush() ? 0 : KRO_ERR_IO;
+
+    bool flush() {
+        const size_t n = size_t(at_ - out_.get());
+        at_ = out_.get();
+        return std::fwrite(out_.get(), 1, n, stream_) == n;
+    }
+
+private:
+    FILE* stream_;
+    int32_t depth_;
+    size_t recordRow_, dataBytes_, pad_, rowMost_, batchBytes_;
+    kro::Buffer out_;
+    unsigned char* at_;
+};
+
+// The header of a file of width x height pixels of depth bits, planeLine
+// bytes a plane line, at dpi; a bilevel file's two colours are the caller's.
+PcxHeader headerFor(int32_t width, int32_t height, int32_t depth, size_t planeLine, int32_t dpi) {
+    PcxHeader h{};
+    h.manufacturer = kManufacturer;
+    h.version = 5;
+    h.encoding = kRunLength;
+    h.bitsPerPixel = depth == 1 ? 1 : 8;
+    h.xMax = uint16_t(width - 1);
+    h.yMax = uint16_t(height - 1);
+    h.hRes = h.vRes = int16_t(dpi);
+    h.planes = depth == 24 ? 3 : 1;
+    h.bytesPerLine = int16_t(planeLine);
+    h.paletteInfo = 1;
+    h.hScreen = 640;
+    h.vScreen = 480;
+    return h;
+}
+
+// Bytes of one coded plane line of a picture width pixels wide: a multiple of 4.
+size_t planeLineOf(int32_t width, int32_t depth) {
+    return size_t((int64_t(width) * (depth == 1 ? 1 : 8) + 31) / 32 * 4);
 }
 
 int32_t writePcx(FILE* stream, const RsImage* image, int32_t photometric,
@@ -263,7 +306,7 @@ int32_t writePcx(FILE* stream, const RsImage* image, int32_t photometric,
         resolution[0] > INT16_MAX)
         return KRO_ERR_RESOLUTION;
     const int32_t width = image->width;
-    const size_t planeLine = size_t((int64_t(width) * (depth == 1 ? 1 : 8) + 31) / 32 * 4);
+    const size_t planeLine = planeLineOf(width, depth);
     // The signed 16-bit field cannot say more.
     if (planeLine > size_t(INT16_MAX)) return KRO_ERR_SIZE;
 
@@ -280,24 +323,15 @@ int32_t writePcx(FILE* stream, const RsImage* image, int32_t photometric,
     // within the stored row is not trusted.
     const int32_t fileWidth =
         image->validWidth >= 1 && image->validWidth <= width ? image->validWidth : width;
-    PcxHeader h{};
-    h.manufacturer = kManufacturer;
-    h.version = 5;
-    h.encoding = kRunLength;
-    h.bitsPerPixel = depth == 1 ? 1 : 8;
-    h.xMax = uint16_t(fileWidth - 1);
-    h.yMax = uint16_t(image->height - 1);
-    h.hRes = h.vRes = int16_t(resolution[0]);
+    PcxHeader h = headerFor(fileWidth, image->height, depth, planeLine, resolution[0]);
     if (depth == 1) kro::toTriples(table, h.colours, 2);
-    h.planes = depth == 24 ? 3 : 1;
-    h.bytesPerLine = int16_t(planeLine);
-    h.paletteInfo = 1;
-    h.hScreen = 640;
-    h.vScreen = 480;
     unsigned char head[kHeaderBytes];
     encodeHeader(h, head);
     if (std::fwrite(head, 1, kHeaderBytes, stream) != kHeaderBytes) return KRO_ERR_IO;
-    if (int32_t code = writeRows(stream, *image, planeLine, h.planes)) return code;
+    RowCoder coder(stream, image->width, depth, planeLine, h.planes);
+    if (!coder.ready()) return KRO_ERR_NOMEM;
+    if (int32_t code = coder.rows(image->data, image->height)) return code;
+    if (!coder.flush()) return KRO_ERR_IO;
 
     if (depth == 8) {
         unsigned char tail[1 + kPaletteBytes];
@@ -308,7 +342,80 @@ int32_t writePcx(FILE* stream, const RsImage* image, int32_t photometric,
     return 0;
 }
 
+// A 24-bit file's rows, decoded a band at a time.
+class BandReader final : public kro::bands::Reader {
+public:
+    // Takes over batch (kBatchBytes) and planes (three plane lines).
+    BandReader(FILE* stream, const Layout& l, unsigned char* batch, unsigned char* planes)
+        : l_(l), batch_(batch), planes_(planes), decoder_(stream, batch) {}
+
+    int32_t rows(unsigned char* dst, int32_t count) override {
+        const Decoded d = decodeRows(decoder_, l_, done_, count, dst, planes_.get());
+        done_ += count;
+        return d == Decoded::Full ? 0 : codeOf(d);
+    }
+
+private:
+    Layout l_;
+    kro::Buffer batch_, planes_;
+    kro::pcx::RunDecoder decoder_;
+    int32_t done_ = 0;
+};
+
+class BandWriter final : public kro::bands::Writer {
+public:
+    BandWriter(FILE* stream, int32_t width, size_t planeLine)
+        : coder_(stream, width, 24, planeLine, 3) {}
+    bool ready() const { return coder_.ready(); }
+    int32_t rows(const unsigned char* src, int32_t count) override {
+        return coder_.rows(src, count);
+    }
+    int32_t finish() override { return coder_.flush() ? 0 : KRO_ERR_IO; }
+
+private:
+    RowCoder coder_;
+};
+
 }  // namespace
+
+int32_t kro::bands::openPcxReader(FILE* stream, Shape* shape, std::unique_ptr<Reader>* reader) {
+    unsigned char head[kHeaderBytes];
+    if (std::fread(head, 1, kHeaderBytes, stream) != kHeaderBytes) return KRO_ERR_NOT_AS_IS;
+    PcxHeader h{};
+    decodeHeader(head, &h);
+    Layout l{};
+    if (layoutOf(h, &l) != 0 || l.depth != 24) return KRO_ERR_NOT_AS_IS;
+    // A file too short for its picture: the whole-picture reader says why.
+    const uint64_t coded = uint64_t(l.planeLine) * 3 * uint64_t(l.height);
+    const int64_t length = kro::streamLength(stream);
+    const long here = std::ftell(stream);
+    if (length < 0 || here < 0 || length < here ||
+        uint64_t(length - here) < kro::pcx::fewestCodedBytes(coded))
+        return KRO_ERR_NOT_AS_IS;
+    kro::Buffer batch(kro::allocBytes(kBatchBytes)), planes(kro::allocBytes(3 * uint64_t(l.kept)));
+    if (!batch || !planes) return KRO_ERR_NOMEM;
+    shape->width = l.width;
+    shape->height = l.height;
+    shape->resolution[0] = h.hRes;
+    shape->resolution[1] = h.vRes;
+    *reader = std::make_unique<BandReader>(stream, l, batch.release(), planes.release());
+    return 0;
+}
+
+int32_t kro::bands::openPcxWriter(FILE* stream, const Shape& shape, int32_t dpi,
+                                  std::unique_ptr<Writer>* writer) {
+    const size_t planeLine = planeLineOf(shape.width, 24);
+    if (dpi < 1 || dpi > INT16_MAX || planeLine > size_t(INT16_MAX) ||
+        !kro::sideInRange(shape.width) || !kro::sideInRange(shape.height))
+        return KRO_ERR_NOT_AS_IS;
+    auto w = std::make_unique<BandWriter>(stream, shape.width, planeLine);
+    if (!w->ready()) return KRO_ERR_NOMEM;
+    unsigned char head[kHeaderBytes];
+    encodeHeader(headerFor(shape.width, shape.height, 24, planeLine, dpi), head);
+    if (std::fwrite(head, 1, kHeaderBytes, stream) != kHeaderBytes) return KRO_ERR_IO;
+    *writer = std::move(w);
+    return 0;
+}
 
 extern "C" KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t* photometric,
                                            int32_t resolution[2], unsigned char palette[768]) {

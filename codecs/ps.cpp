@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "codecs/bands.h"
 #include "core/image.h"
 #include "core/palette.h"
 
@@ -197,6 +198,8 @@ public:
     }
     // Flushes and gives the status: 0, or KRO_ERR_IO for a failed write.
     int32_t finish() { return flush() ? 0 : KRO_ERR_IO; }
+    // Whether every write so far went through.
+    bool ok() const { return !failed_; }
 
 private:
     FILE* f_;
@@ -363,12 +366,17 @@ void writeScale(Out& out, const PageGeometry& g) {
     out.format("%f %f scale\n", double(g.sx), double(g.sy));
 }
 
-void writeRgbPage(Out& out, const PageGeometry& g, const unsigned char* data) {
+// An RGB page's lines up to its samples, which follow 36 bytes a line.
+void writeRgbPageHead(Out& out, const PageGeometry& g) {
     out.format("/scan %d string def\n", int(3 * g.w));
     writeScale(out, g);
     writeLines(out, kColorimageFallback);
     writeImageSize(out, g.w, g.h, 8);
     out.text("{currentfile scan readhexstring pop}\nfalse 3 colorimage\n");
+}
+
+void writeRgbPage(Out& out, const PageGeometry& g, const unsigned char* data) {
+    writeRgbPageHead(out, g);
     size_t column = 0;
     hexRows(out, data, g.stride, 3 * size_t(g.w), g.h, 36, &column);
 }
@@ -431,6 +439,15 @@ int32_t drawPicture(Out& out, const PageGeometry& g, const unsigned char* data,
     return 0;
 }
 
+// The lines after a page's samples, and the page's part in the document's box.
+void endPage(kro::PsDocument* doc, Out& out, const PageGeometry& g) {
+    out.text("\nshowpage\ngrestore\n");
+    // The box must hold the whole picture: a part of a point counts as one.
+    const auto upper = [](float side) { return int32_t(std::ceil(side)); };
+    doc->boundingBox[2] = std::max(doc->boundingBox[2], upper(g.sx));
+    doc->boundingBox[3] = std::max(doc->boundingBox[3], upper(g.sy));
+}
+
 }  // namespace
 
 namespace kro {
@@ -477,12 +494,7 @@ int32_t psPage(PsDocument* doc, FILE* stream, const RsImage* image,
         out.flush();
         return code;
     }
-    out.text("\nshowpage\ngrestore\n");
-
-    // The box must hold the whole picture: a part of a point counts as one.
-    const auto upper = [](float side) { return int32_t(std::ceil(side)); };
-    doc->boundingBox[2] = std::max(doc->boundingBox[2], upper(g.sx));
-    doc->boundingBox[3] = std::max(doc->boundingBox[3], upper(g.sy));
+    endPage(doc, out, g);
     return out.finish();
 }
 
@@ -501,6 +513,47 @@ namespace {
 // The document the exported calls write, from one KroPutPSHeader to the next.
 kro::PsDocument document;
 }  // namespace
+
+namespace {
+
+// An RGB page whose samples come a band of rows at a time.
+class BandWriter final : public kro::bands::Writer {
+public:
+    BandWriter(FILE* stream, const PageGeometry& g) : out_(stream), g_(g) {
+        out_.format("gsave\n%%%%Page: %d %d\n", int(document.pageCount + 1),
+                    int(document.pageCount + 1));
+        writeRgbPageHead(out_, g_);
+    }
+    int32_t rows(const unsigned char* src, int32_t count) override {
+        out_.hex(src, 3 * uint64_t(g_.w) * uint64_t(count), 36, &column_);
+        return out_.ok() ? 0 : KRO_ERR_IO;
+    }
+    int32_t finish() override {
+        ++document.pageCount;
+        endPage(&document, out_, g_);
+        return out_.finish();
+    }
+
+private:
+    Out out_;
+    PageGeometry g_;
+    size_t column_ = 0;
+};
+
+}  // namespace
+
+int32_t kro::bands::openPsWriter(FILE* stream, const Shape& shape, int32_t xdpi, int32_t ydpi,
+                                 std::unique_ptr<Writer>* writer) {
+    if (xdpi <= 0 || ydpi <= 0 || !kro::sideInRange(shape.width) ||
+        !kro::sideInRange(shape.height))
+        return KRO_ERR_NOT_AS_IS;
+    RsImage image{};
+    image.width = image.validWidth = shape.width;
+    image.height = image.validHeight = shape.height;
+    image.depth = 24;
+    *writer = std::make_unique<BandWriter>(stream, geometryOf(image, xdpi, ydpi));
+    return 0;
+}
 
 extern "C" KRO_API int32_t KroPutPSHeader(FILE* stream, const char* creator, const char* title) {
     const std::time_t now = kro::psSeams.clock(nullptr);

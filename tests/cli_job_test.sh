@@ -180,5 +180,32 @@ check "plot to stdout needs --to" '[ $? -eq 2 ]'
 (umask 022 && "$kro" convert "$work/plot.plt" "$work/mode.pdf")
 unix_check "a PDF page gets the mode of a plain create" '[ "$(stat -c %a "$work/mode.pdf")" = 644 ]'
 
+# 24-bit BMP and PCX pictures that no option changes go across a band of
+# rows at a time; the bytes are those of the whole picture read from
+# standard input. The 40 x 30 picture is 128 times taller here, to make
+# several bands.
+pnmtile 40 3840 "$work/c.ppm" | ppmtobmp -bpp 24 >"$work/tall.bmp" 2>/dev/null
+"$kro" convert "$work/tall.bmp" "$work/tall.pcx"
+mkdir "$work/whole"
+for to in bmp pcx ps; do
+    for in in tall.bmp tall.pcx; do
+        "$kro" convert "$work/$in" "$work/band.$to"
+        "$kro" convert - "$work/whole/band.$to" <"$work/$in"
+        check "$in to $to in bands: the bytes of the whole picture" \
+            'cmp -s "$work/band.$to" "$work/whole/band.$to" ||
+             [ "$(grep -av CreationDate "$work/band.$to" | cksum)" = "$(grep -av CreationDate "$work/whole/band.$to" | cksum)" ]'
+    done
+done
+# A PCX file damaged part way is told of as when it is read whole, and
+# leaves no output.
+head -c 300000 "$work/tall.pcx" >"$work/cut.pcx"
+"$kro" convert - "$work/cut-whole.bmp" <"$work/cut.pcx" 2>"$work/err-whole"
+rc_whole=$?
+"$kro" convert "$work/cut.pcx" "$work/cut.bmp" 2>"$work/err"
+rc=$?
+check "damaged PCX in bands: the whole picture's message and status" \
+    '[ $rc -eq $rc_whole ] && [ $rc -ne 0 ] && [ "$(sed "s|$work/cut.pcx|-|" "$work/err")" = "$(cat "$work/err-whole")" ]'
+check "damaged PCX in bands: no output left" '[ ! -e "$work/cut.bmp" ] && [ "$(ls -A "$work" | grep -c kro-)" = 0 ]'
+
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]
