@@ -176,8 +176,8 @@ bool cutBack(FILE* stream, long pos) {
     return cut && std::fseek(stream, pos, SEEK_SET) == 0;
 }
 
-// A 24-bit BMP or PCX picture that no option changes, taken into a BMP, PCX
-// or PostScript output a band of rows at a time. True when the input was
+// A BMP or PCX picture that no option changes, taken into a BMP, PCX or
+// PostScript output a band of rows at a time (8- and 24-bit BMP, 24-bit PCX). True when the input was
 // handled so (*status 0) or the output failed (*status the exit status);
 // false when the picture is to be read whole, which also says why a damaged
 // one cannot be read.
@@ -200,11 +200,11 @@ bool streamPage(const std::string& in, const std::string& out, Format outFormat,
     const int32_t from = inFormat == Format::Bmp   ? KRO_FILE_BMP
                          : inFormat == Format::Pcx ? KRO_FILE_PCX
                                                    : 0;
-    int32_t size[2] = {0, 0};
+    int32_t picture[3] = {0, 0, 0};
     errno = 0;
     // A BMP file may state no resolution; the other outputs take the job's.
     const int32_t dpi = to == KRO_FILE_BMP ? 0 : kroOption.dpi.value;
-    const int32_t rc = from == 0 ? -1 : KroStreamPicture(f, from, stream, to, dpi, size);
+    const int32_t rc = from == 0 ? -1 : KroStreamPicture(f, from, stream, to, dpi, picture);
     const int32_t code = rc == 0 ? 0 : from == 0 ? KRO_ERR_NOT_AS_IS : fndErrorStatus;
     std::fclose(f);
     if (code == KRO_ERR_NOT_AS_IS) return false;
@@ -220,9 +220,9 @@ bool streamPage(const std::string& in, const std::string& out, Format outFormat,
         return false;
     }
     if (verbose)
-        std::fprintf(isStandardOutput(out) ? stderr : stdout, "%s (%s, %dx%d, 24-bit) -> %s (%s)\n",
-                     in.c_str(), formatName(inFormat), int(size[0]), int(size[1]), out.c_str(),
-                     formatName(outFormat));
+        std::fprintf(isStandardOutput(out) ? stderr : stdout, "%s (%s, %dx%d, %d-bit) -> %s (%s)\n",
+                     in.c_str(), formatName(inFormat), int(picture[0]), int(picture[1]),
+                     int(picture[2]), out.c_str(), formatName(outFormat));
     return true;
 }
 

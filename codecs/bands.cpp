@@ -2,28 +2,177 @@
 #include "codecs/bands.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "core/image.h"
+#include "core/palette.h"
 #include "kro/kro.h"
 
 namespace kro::bands {
 namespace {
 
-// Rows per band: about 256 KiB of RGB, which stays in the cache between
-// the reader and the writer.
+// Rows per band: about 256 KiB, which stays in the cache between the
+// reader and the writer.
 int32_t bandRows(const Shape& shape) {
-    const uint64_t row = 3 * uint64_t(shape.width);
-    return int32_t(std::clamp<uint64_t>((256u << 10) / row, 1, uint64_t(shape.height)));
+    return int32_t(std::clamp<uint64_t>((256u << 10) / shape.rowBytes(), 1, uint64_t(shape.height)));
 }
 
+// An 8-bit picture is gray only with the plain ramp for a palette; with any
+// other, gray or not, its indices go out as a palette picture's.
+void settlePhotometric(Shape* shape) {
+    if (shape->depth != 8 || shape->photometric == KRO_PHOTO_PALETTE) return;
+    unsigned char ramp[768];
+    fillGrayRamp(Palette(ramp), shape->photometric == KRO_PHOTO_WHITE_IS_ZERO);
+    if (std::memcmp(ramp, shape->palette, sizeof ramp) != 0) shape->photometric = KRO_PHOTO_PALETTE;
+}
+
+// One thread reads, codes and writes each band in turn.
+int32_t oneThread(Reader& reader, Writer& writer, const Shape& shape, int32_t band) {
+    Buffer rows(allocBytes(uint64_t(shape.rowBytes()) * uint64_t(band)));
+    Buffer coded(allocBytes(writer.most(band)));
+    if (!rows || !coded) return KRO_ERR_NOMEM;
+    for (int32_t done = 0; done < shape.height; done += band) {
+        const int32_t count = std::min(band, shape.height - done);
+        if (int32_t code = reader.rows(rows.get(), count)) return code;
+        const size_t n = writer.code(rows.get(), done, count, coded.get());
+        if (int32_t code = writer.put(coded.get(), n, done, count)) return code;
+    }
+    return writer.finish();
+}
+
+// Two threads: this one reads band k and codes its first rows while a
+// worker codes the rest and then writes both, as this one goes on to band
+// k + 1. Two sets of buffers take turns. Used for pictures of many bands,
+// where the thread's start is small beside the work it shares.
+class TwoThreads {
+public:
+    TwoThreads(Reader& reader, Writer& writer, const Shape& shape, int32_t band)
+        : reader_(reader), writer_(writer), shape_(shape), height_(shape.height), band_(band) {
+        for (Slot& s : slots_) {
+            s.rows.reset(allocBytes(uint64_t(shape.rowBytes()) * uint64_t(band)));
+            s.frontCoded.reset(allocBytes(writer.most(band)));
+            s.backCoded.reset(allocBytes(writer.most(band)));
+            ready_ = ready_ && s.rows && s.frontCoded && s.backCoded;
+        }
+    }
+
+    // 0 or a status code. Without the buffers or the thread, one thread
+    // does the work.
+    int32_t run() {
+        if (!ready_) return oneThread(reader_, writer_, shape_, band_);
+        std::thread worker;
+        try {
+            worker = std::thread([this] { work(); });
+        } catch (const std::system_error&) {
+            return oneThread(reader_, writer_, shape_, band_);
+        }
+        // This thread's share of the coding, in sixteenths: more when it
+        // waits for the worker, less when the worker waits for it.
+        int32_t share = 8;
+        for (int32_t k = 0; k < bands(); ++k) {
+            Slot& s = slots_[k % 2];
+            bool waited = false;
+            if (!waitFor([&] { return written_ >= k - 1; }, &waited)) break;  // band k - 2 is out
+            if (waited) share = std::min(share + 1, 16);
+            if (workerWaited_.exchange(false)) share = std::max(share - 1, 0);
+            s.first = k * band_;
+            s.count = std::min(band_, height_ - s.first);
+            s.front = s.count * share / 16;
+            if (int32_t code = reader_.rows(s.rows.get(), s.count)) {
+                stop(code);
+                break;
+            }
+            announce(&read_, k + 1);
+            s.frontBytes = writer_.code(s.rows.get(), s.first, s.front, s.frontCoded.get());
+            announce(&coded_, k + 1);
+        }
+        worker.join();
+        return status_ ? status_ : writer_.finish();
+    }
+
+private:
+    // A band: its rows, and the coded bytes of its first `front` rows and
+    // of the rest.
+    struct Slot {
+        Buffer rows, frontCoded, backCoded;
+        int32_t first = 0, count = 0, front = 0;
+        size_t frontBytes = 0;
+    };
+
+    int32_t bands() const { return (height_ + band_ - 1) / band_; }
+
+    void work() {
+        for (int32_t k = 0; k < bands(); ++k) {
+            Slot& s = slots_[k % 2];
+            bool waited = false;
+            if (!waitFor([&] { return read_ > k; }, &waited)) return;
+            if (waited) workerWaited_ = true;
+            const int32_t front = s.front, back = s.count - front;
+            const size_t backBytes =
+                back ? writer_.code(s.rows.get() + size_t(front) * shape_.rowBytes(),
+                                    s.first + front, back, s.backCoded.get())
+                     : 0;
+            if (!waitFor([&] { return coded_ > k; }, &waited)) return;
+            if (waited) workerWaited_ = true;
+            int32_t code = front ? writer_.put(s.frontCoded.get(), s.frontBytes, s.first, front) : 0;
+            if (code == 0 && back)
+                code = writer_.put(s.backCoded.get(), backBytes, s.first + front, back);
+            if (code) return stop(code);
+            announce(&written_, k + 1);
+        }
+    }
+
+    // Waits until done says so, *waited telling whether it had to; false
+    // when the other thread stopped.
+    template <typename Done>
+    bool waitFor(Done done, bool* waited) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        *waited = !done();
+        changed_.wait(lock, [&] { return status_ != 0 || done(); });
+        return status_ == 0;
+    }
+    void announce(int32_t* counter, int32_t value) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            *counter = value;
+        }
+        changed_.notify_all();
+    }
+    void stop(int32_t code) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (status_ == 0) status_ = code;
+        }
+        changed_.notify_all();
+    }
+
+    Reader& reader_;
+    Writer& writer_;
+    const Shape shape_;
+    int32_t height_, band_;
+    bool ready_ = true;
+    Slot slots_[2];
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    // Bands read, bands whose first half is coded, bands written; the first
+    // failure's status.
+    int32_t read_ = 0, coded_ = 0, written_ = 0, status_ = 0;
+    std::atomic<bool> workerWaited_{false};
+};
+
 int32_t streamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi,
-                      int32_t size[2]) {
+                      int32_t picture[3]) {
     if (!in || !out) return KRO_ERR_NULL;
     const bool pair = (from == KRO_FILE_BMP || from == KRO_FILE_PCX) &&
                       (to == KRO_FILE_BMP || to == KRO_FILE_PCX || to == KRO_FILE_PS);
     const long start = std::ftell(in);
     if (!pair || start < 0) return KRO_ERR_NOT_AS_IS;
-    // Before a byte is written, a file that is not one to hand over leaves
+    // Before a byte is written, a file that is not one to take across leaves
     // the input where it stood.
     const auto notAsIs = [&] {
         std::clearerr(in);
@@ -35,10 +184,7 @@ int32_t streamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi
                                         : openPcxReader(in, &shape, &reader);
     if (code == KRO_ERR_NOT_AS_IS) return notAsIs();
     if (code != 0) return code;
-
-    const int32_t band = bandRows(shape);
-    Buffer rows(allocBytes(3 * uint64_t(shape.width) * uint64_t(band)));
-    if (!rows) return KRO_ERR_NOMEM;
+    settlePhotometric(&shape);
 
     const int32_t x = shape.resolution[0], y = shape.resolution[1];
     std::unique_ptr<Writer> writer;
@@ -57,22 +203,22 @@ int32_t streamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi
     if (code == KRO_ERR_NOT_AS_IS) return notAsIs();
     if (code != 0) return code;
 
-    if (size) {
-        size[0] = shape.width;
-        size[1] = shape.height;
+    if (writer->takesBgr()) reader->giveBgr();
+    if (picture) {
+        picture[0] = shape.width;
+        picture[1] = shape.height;
+        picture[2] = shape.depth;
     }
-    for (int32_t done = 0; done < shape.height; done += band) {
-        const int32_t count = std::min(band, shape.height - done);
-        if ((code = reader->rows(rows.get(), count))) return code;
-        if ((code = writer->rows(rows.get(), count))) return code;
-    }
-    return writer->finish();
+    const int32_t band = bandRows(shape);
+    if (shape.height > 4 * band && std::thread::hardware_concurrency() > 1)
+        return TwoThreads(*reader, *writer, shape, band).run();
+    return oneThread(*reader, *writer, shape, band);
 }
 
 }  // namespace
 }  // namespace kro::bands
 
 extern "C" KRO_API int32_t KroStreamPicture(FILE* in, int32_t from, FILE* out, int32_t to,
-                                            int32_t dpi, int32_t size[2]) {
-    return kro::report(kro::bands::streamPicture(in, from, out, to, dpi, size));
+                                            int32_t dpi, int32_t picture[3]) {
+    return kro::report(kro::bands::streamPicture(in, from, out, to, dpi, picture));
 }

@@ -384,111 +384,101 @@ int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dp
     return 0;
 }
 
-// A 24-bit file's rows handed over top row first, which means from the end
-// of the file backwards: through a mapping of each band's rows where the
-// file can be mapped, else a seek and a read.
+// A file's rows handed over top row first, which means from the end of the
+// file backwards, a band's rows at a time.
 class BandReader final : public kro::bands::Reader {
 public:
     BandReader(FILE* stream, const BmpHeader& h) : stream_(stream), h_(h) {}
-    ~BandReader() override { unmap(); }
 
     int32_t rows(unsigned char* dst, int32_t count) override {
-        const uint64_t stride = fileStride(h_.width, 24);
+        const uint64_t stride = fileStride(h_.width, h_.bitsPerPixel);
         const int32_t first = h_.height - done_ - count;  // the band's lowest file row
-        const uint64_t from = h_.pixelOffset + uint64_t(first) * stride;
         const size_t length = size_t(stride) * size_t(count);
-        const unsigned char* data = fileBytes(from, length);
-        if (!data) return KRO_ERR_IO;
-        const size_t row = 3 * size_t(h_.width);
-        for (int32_t j = 0; j < count; ++j)
-            kro::swapRB24(dst + size_t(j) * row, data + size_t(count - 1 - j) * size_t(stride),
-                          size_t(h_.width));
+        if (batch_.size() < length) batch_.resize(length);
+        if (std::fseek(stream_, long(h_.pixelOffset + uint64_t(first) * stride), SEEK_SET) != 0 ||
+            std::fread(batch_.data(), 1, length, stream_) != length)
+            return KRO_ERR_IO;
+        const size_t row = size_t(h_.width) * size_t(h_.bitsPerPixel / 8);
+        for (int32_t j = 0; j < count; ++j) {
+            const unsigned char* src = batch_.data() + size_t(count - 1 - j) * size_t(stride);
+            if (bgr_ || h_.bitsPerPixel == 8)
+                std::memcpy(dst + size_t(j) * row, src, row);
+            else
+                kro::swapRB24(dst + size_t(j) * row, src, size_t(h_.width));
+        }
         done_ += count;
         return 0;
     }
 
 private:
-    const unsigned char* fileBytes(uint64_t from, size_t length) {
-#ifndef _WIN32
-        unmap();
-        const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
-        const uint64_t base = from / page * page;
-        mapLength_ = size_t(from - base) + length;
-        void* map = ::mmap(nullptr, mapLength_, PROT_READ, MAP_PRIVATE | MAP_POPULATE,
-                           fileno(stream_), off_t(base));
-        if (map != MAP_FAILED) {
-            map_ = map;
-            return static_cast<const unsigned char*>(map) + (from - base);
-        }
-#endif
-        if (batch_.size() < length) batch_.resize(length);
-        if (std::fseek(stream_, long(from), SEEK_SET) != 0 ||
-            std::fread(batch_.data(), 1, length, stream_) != length)
-            return nullptr;
-        return batch_.data();
-    }
-    void unmap() {
-#ifndef _WIN32
-        if (map_) ::munmap(map_, mapLength_);
-        map_ = nullptr;
-#endif
-    }
-
     FILE* stream_;
     BmpHeader h_;
     int32_t done_ = 0;
-    void* map_ = nullptr;
-    size_t mapLength_ = 0;
     std::vector<unsigned char> batch_;
 };
 
-// Writes a 24-bit file whose rows come top row first: each band goes to its
-// place near the end of the file, so the stream must be able to seek.
+// Writes a file whose rows come top row first: each band goes to its place
+// near the end of the file, so the stream must be able to seek.
 class BandWriter final : public kro::bands::Writer {
 public:
     BandWriter(FILE* stream, const BmpHeader& h, long start)
         : stream_(stream), h_(h), start_(start) {}
 
-    int32_t rows(const unsigned char* src, int32_t count) override {
-        const uint64_t stride = fileStride(h_.width, 24);
-        const size_t bytes = size_t(stride) * size_t(count);
-        if (batch_.size() < bytes) batch_.assign(bytes, 0);  // the row padding stays zero
-        const size_t row = 3 * size_t(h_.width);
-        for (int32_t j = 0; j < count; ++j)
-            kro::swapRB24(batch_.data() + size_t(count - 1 - j) * size_t(stride),
-                          src + size_t(j) * row, size_t(h_.width));
-        const int32_t first = h_.height - done_ - count;
-        const uint64_t at = uint64_t(start_) + h_.pixelOffset + uint64_t(first) * stride;
+    size_t most(int32_t count) const override { return size_t(stride()) * size_t(count); }
+    // The rows (blue, green, red) bottom row first, as the file holds them.
+    size_t code(const unsigned char* src, int32_t, int32_t count,
+                unsigned char* out) const override {
+        const size_t stride = size_t(this->stride());
+        const size_t row = size_t(h_.width) * size_t(h_.bitsPerPixel / 8);
+        for (int32_t j = 0; j < count; ++j) {
+            unsigned char* dst = out + size_t(count - 1 - j) * stride;
+            std::memcpy(dst, src + size_t(j) * row, row);
+            std::memset(dst + row, 0, stride - row);
+        }
+        return stride * size_t(count);
+    }
+    int32_t put(const unsigned char* coded, size_t n, int32_t first, int32_t count) override {
+        const uint64_t at =
+            uint64_t(start_) + h_.pixelOffset + uint64_t(h_.height - first - count) * stride();
         if (std::fseek(stream_, long(at), SEEK_SET) != 0 ||
-            std::fwrite(batch_.data(), 1, bytes, stream_) != bytes)
+            std::fwrite(coded, 1, n, stream_) != n)
             return KRO_ERR_IO;
-        done_ += count;
         return 0;
     }
     int32_t finish() override {
         return std::fseek(stream_, start_ + long(h_.fileSize), SEEK_SET) == 0 ? 0 : KRO_ERR_IO;
     }
+    bool takesBgr() const override { return true; }
 
 private:
+    uint64_t stride() const { return fileStride(h_.width, h_.bitsPerPixel); }
+
     FILE* stream_;
     BmpHeader h_;
     long start_;
-    int32_t done_ = 0;
-    std::vector<unsigned char> batch_;
 };
 
 }  // namespace
 
 int32_t kro::bands::openBmpReader(FILE* stream, Shape* shape, std::unique_ptr<Reader>* reader) {
     BmpHeader h{};
-    if (parseHeader(stream, &h) != 0 || h.bitsPerPixel != 24) return KRO_ERR_NOT_AS_IS;
+    if (parseHeader(stream, &h) != 0 || (h.bitsPerPixel != 8 && h.bitsPerPixel != 24))
+        return KRO_ERR_NOT_AS_IS;
     // Every row must be in the file: the whole-picture reader deals with one
     // that ends early.
-    const uint64_t end = uint64_t(h.pixelOffset) + fileStride(h.width, 24) * uint64_t(h.height);
+    const uint64_t end =
+        uint64_t(h.pixelOffset) + fileStride(h.width, h.bitsPerPixel) * uint64_t(h.height);
     const int64_t length = kro::streamLength(stream);
     if (length < 0 || uint64_t(length) < end || end > uint64_t(LONG_MAX)) return KRO_ERR_NOT_AS_IS;
+    shape->photometric = KRO_PHOTO_RGB;
+    if (h.bitsPerPixel == 8) {
+        int32_t colours = 0;
+        if (readColourTable(stream, h, shape->palette, &colours) != 0) return KRO_ERR_NOT_AS_IS;
+        shape->photometric = kro::photometricFromPalette(8, shape->palette, colours);
+    }
     shape->width = h.width;
     shape->height = h.height;
+    shape->depth = h.bitsPerPixel;
     shape->resolution[0] = kro::dpiFromPixelsPerMetre(h.xPixelsPerMetre);
     shape->resolution[1] = kro::dpiFromPixelsPerMetre(h.yPixelsPerMetre);
     *reader = std::make_unique<BandReader>(stream, h);
@@ -500,11 +490,22 @@ int32_t kro::bands::openBmpWriter(FILE* stream, const Shape& shape, int32_t dpi,
     BmpHeader h{};
     const long start = std::ftell(stream);
     if (start < 0 || std::fseek(stream, start, SEEK_SET) != 0) return KRO_ERR_NOT_AS_IS;
-    if (makeHeader(shape.width, shape.height, 24, 0, dpi, &h) != 0) return KRO_ERR_NOT_AS_IS;
+    const uint32_t colours = shape.depth == 8 ? 256 : 0;
+    if (makeHeader(shape.width, shape.height, shape.depth, colours, dpi, &h) != 0)
+        return KRO_ERR_NOT_AS_IS;
     if (uint64_t(start) + h.fileSize > uint64_t(LONG_MAX)) return KRO_ERR_NOT_AS_IS;
-    unsigned char head[kHeaderBytes];
+    // Header and colour table; a gray picture's palette is its ramp.
+    unsigned char head[kHeaderBytes + 4 * 256];
     encodeHeader(h, head);
-    if (std::fwrite(head, 1, kHeaderBytes, stream) != kHeaderBytes) return KRO_ERR_IO;
+    const kro::ConstPalette table(shape.palette);
+    for (uint32_t i = 0; i < colours; ++i) {
+        unsigned char* e = head + kHeaderBytes + 4 * i;
+        e[0] = table.blue[i];
+        e[1] = table.green[i];
+        e[2] = table.red[i];
+        e[3] = 0;
+    }
+    if (std::fwrite(head, 1, h.pixelOffset, stream) != h.pixelOffset) return KRO_ERR_IO;
     *writer = std::make_unique<BandWriter>(stream, h, start);
     return 0;
 }

@@ -4,6 +4,7 @@
 // pcx_encode.cpp.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "codecs/bands.h"
 #include "codecs/pcx.h"
@@ -137,9 +138,10 @@ int32_t shortFileProblem(FILE* stream, kro::pcx::RunDecoder& decoder, const PcxH
 }
 
 // Expands count picture lines from line first on into the record's rows at
-// pixels; planes holds three plane lines of l.kept bytes for 24-bit pictures.
+// pixels; planes holds three plane lines of l.kept bytes for 24-bit pictures,
+// which are put together blue first when bgr.
 Decoded decodeRows(kro::pcx::RunDecoder& decoder, const Layout& l, int32_t first, int32_t count,
-                   unsigned char* pixels, unsigned char* planes) {
+                   unsigned char* pixels, unsigned char* planes, bool bgr = false) {
     // The padding after the picture's last plane line may be left out; a file
     // that ends before all of the picture's bytes is damaged.
     const auto skipPadding = [&](bool lastPlaneLine) {
@@ -158,7 +160,8 @@ Decoded decodeRows(kro::pcx::RunDecoder& decoder, const Layout& l, int32_t first
                 if (d == Decoded::Full) d = skipPadding(lastRow && p == 2);
             }
             if (d != Decoded::Full) break;
-            kro::interleave3(row, planes, planes + kept, planes + 2 * kept, kept);
+            unsigned char* const blue = planes + 2 * kept;
+            kro::interleave3(row, bgr ? blue : planes, planes + kept, bgr ? planes : blue, kept);
             std::memset(row + 3 * kept, 0, l.recordRow - 3 * kept);
         } else {
             d = decoder.next(row, kept);
@@ -221,6 +224,18 @@ int32_t readPcx(FILE* stream, RsImage* image, int32_t* photometric, int32_t reso
     return 0;
 }
 
+// Codes one record row of dataBytes bytes a plane line (three planes at 24
+// bits, which split holds for the while), followed by pad zero bytes each;
+// returns the end of the coded bytes.
+unsigned char* codeRow(const unsigned char* row, int32_t depth, size_t dataBytes, size_t pad,
+                       unsigned char* split, unsigned char* at) {
+    if (depth != 24) return kro::pcx::codePlaneLine(row, dataBytes, pad, at);
+    kro::deinterleave3(split, split + dataBytes, split + 2 * dataBytes, row, dataBytes);
+    for (size_t p = 0; p < 3; ++p)
+        at = kro::pcx::codePlaneLine(split + p * dataBytes, dataBytes, pad, at);
+    return at;
+}
+
 // Codes rows after the header, gathered in one batch that is written
 // whenever the next row might not fit (a coded plane line takes at most
 // 2 * planeLine bytes).
@@ -244,15 +259,7 @@ public:
         unsigned char* const split = out_.get() + batchBytes_;
         for (int32_t y = 0; y < count; ++y) {
             if (size_t(out_.get() + batchBytes_ - at_) < rowMost_ && !flush()) return KRO_ERR_IO;
-            const unsigned char* row = rows + size_t(y) * recordRow_;
-            if (depth_ == 24) {
-                kro::deinterleave3(split, split + dataBytes_, split + 2 * dataBytes_, row,
-                                   dataBytes_);
-                for (size_t p = 0; p < 3; ++p)
-                    at_ = kro::pcx::codePlaneLine(split + p * dataBytes_, dataBytes_, pad_, at_);
-            } else {
-                at_ = kro::pcx::codePlaneLine(row, dataBytes_, pad_, at_);
-            }
+            at_ = codeRow(rows + size_t(y) * recordRow_, depth_, dataBytes_, pad_, split, at_);
         }
         return 0;
     }
@@ -350,7 +357,7 @@ public:
         : l_(l), batch_(batch), planes_(planes), decoder_(stream, batch) {}
 
     int32_t rows(unsigned char* dst, int32_t count) override {
-        const Decoded d = decodeRows(decoder_, l_, done_, count, dst, planes_.get());
+        const Decoded d = decodeRows(decoder_, l_, done_, count, dst, planes_.get(), bgr_);
         done_ += count;
         return d == Decoded::Full ? 0 : codeOf(d);
     }
@@ -364,16 +371,38 @@ private:
 
 class BandWriter final : public kro::bands::Writer {
 public:
-    BandWriter(FILE* stream, int32_t width, size_t planeLine)
-        : coder_(stream, width, 24, planeLine, 3) {}
-    bool ready() const { return coder_.ready(); }
-    int32_t rows(const unsigned char* src, int32_t count) override {
-        return coder_.rows(src, count);
+    BandWriter(FILE* stream, const kro::bands::Shape& shape, size_t planeLine)
+        : stream_(stream), shape_(shape), planeLine_(planeLine) {}
+
+    size_t most(int32_t count) const override {
+        return size_t(count) * size_t(shape_.depth / 8) * (2 * planeLine_ + 2);
     }
-    int32_t finish() override { return coder_.flush() ? 0 : KRO_ERR_IO; }
+    size_t code(const unsigned char* src, int32_t, int32_t count,
+                unsigned char* out) const override {
+        const size_t width = size_t(shape_.width), row = shape_.rowBytes();
+        std::vector<unsigned char> split(shape_.depth == 24 ? row : 0);
+        unsigned char* at = out;
+        for (int32_t y = 0; y < count; ++y)
+            at = codeRow(src + size_t(y) * row, shape_.depth, width, planeLine_ - width,
+                         split.data(), at);
+        return size_t(at - out);
+    }
+    int32_t put(const unsigned char* coded, size_t n, int32_t, int32_t) override {
+        return std::fwrite(coded, 1, n, stream_) == n ? 0 : KRO_ERR_IO;
+    }
+    // An 8-bit file's palette follows its rows.
+    int32_t finish() override {
+        if (shape_.depth != 8) return 0;
+        unsigned char tail[1 + kPaletteBytes];
+        tail[0] = kPaletteMarker;
+        kro::toTriples(kro::ConstPalette(shape_.palette), tail + 1, 256);
+        return std::fwrite(tail, 1, sizeof tail, stream_) == sizeof tail ? 0 : KRO_ERR_IO;
+    }
 
 private:
-    RowCoder coder_;
+    FILE* stream_;
+    const kro::bands::Shape shape_;
+    size_t planeLine_;
 };
 
 }  // namespace
@@ -396,6 +425,8 @@ int32_t kro::bands::openPcxReader(FILE* stream, Shape* shape, std::unique_ptr<Re
     if (!batch || !planes) return KRO_ERR_NOMEM;
     shape->width = l.width;
     shape->height = l.height;
+    shape->depth = 24;
+    shape->photometric = KRO_PHOTO_RGB;
     shape->resolution[0] = h.hRes;
     shape->resolution[1] = h.vRes;
     *reader = std::make_unique<BandReader>(stream, l, batch.release(), planes.release());
@@ -404,16 +435,14 @@ int32_t kro::bands::openPcxReader(FILE* stream, Shape* shape, std::unique_ptr<Re
 
 int32_t kro::bands::openPcxWriter(FILE* stream, const Shape& shape, int32_t dpi,
                                   std::unique_ptr<Writer>* writer) {
-    const size_t planeLine = planeLineOf(shape.width, 24);
+    const size_t planeLine = planeLineOf(shape.width, shape.depth);
     if (dpi < 1 || dpi > INT16_MAX || planeLine > size_t(INT16_MAX) ||
         !kro::sideInRange(shape.width) || !kro::sideInRange(shape.height))
         return KRO_ERR_NOT_AS_IS;
-    auto w = std::make_unique<BandWriter>(stream, shape.width, planeLine);
-    if (!w->ready()) return KRO_ERR_NOMEM;
     unsigned char head[kHeaderBytes];
-    encodeHeader(headerFor(shape.width, shape.height, 24, planeLine, dpi), head);
+    encodeHeader(headerFor(shape.width, shape.height, shape.depth, planeLine, dpi), head);
     if (std::fwrite(head, 1, kHeaderBytes, stream) != kHeaderBytes) return KRO_ERR_IO;
-    *writer = std::move(w);
+    *writer = std::make_unique<BandWriter>(stream, shape, planeLine);
     return 0;
 }
 

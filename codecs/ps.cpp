@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "codecs/bands.h"
+#include "core/cpu.h"
 #include "core/image.h"
 #include "core/palette.h"
 
@@ -122,6 +123,56 @@ constexpr HexTable kHex;
 
 // Text for the caller's stream, gathered in one block and written in large
 // pieces. A failed write is remembered; later output is dropped.
+// The most characters hexText makes of n bytes.
+constexpr size_t hexMost(size_t n, size_t perLine) { return 2 * n + n / perLine + 1; }
+
+#ifdef KRO_PS_SSE2
+// Sixteen bytes at a time: each nibble picks its digit with a shuffle.
+// Returns how many of the n bytes it did.
+__attribute__((target("ssse3"))) size_t hexSsse3(const unsigned char* p, size_t n,
+                                                 unsigned char flip, char* dst) {
+    const __m128i digits = _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a',
+                                         'b', 'c', 'd', 'e', 'f');
+    const __m128i low = _mm_set1_epi8(0x0F), flips = _mm_set1_epi8(char(flip));
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v =
+            _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), flips);
+        const __m128i hi = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(v, 4), low));
+        const __m128i lo = _mm_shuffle_epi8(digits, _mm_and_si128(v, low));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i), _mm_unpacklo_epi8(hi, lo));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i + 16), _mm_unpackhi_epi8(hi, lo));
+    }
+    return i;
+}
+#endif
+
+// n bytes as hex digits into dst, a line feed after every perLine bytes
+// counted from *column, which is left where the text ends; the characters made.
+size_t hexText(const unsigned char* p, size_t n, size_t perLine, size_t* column,
+               unsigned char flip, char* dst) {
+    char* const start = dst;
+#ifdef KRO_PS_SSE2
+    const bool ssse3 = kro::cpuHasSsse3();
+#endif
+    while (n) {
+        const size_t k = std::min(n, perLine - *column);
+        size_t i = 0;
+#ifdef KRO_PS_SSE2
+        if (ssse3) i = hexSsse3(p, k, flip, dst);
+#endif
+        for (; i < k; ++i) std::memcpy(dst + 2 * i, kHex.digits[p[i] ^ flip], 2);
+        dst += 2 * k;
+        *column += k;
+        if (*column == perLine) {
+            *dst++ = '\n';
+            *column = 0;
+        }
+        p += k, n -= k;
+    }
+    return size_t(dst - start);
+}
+
 class Out {
 public:
     explicit Out(FILE* f) : f_(f) {}
@@ -176,16 +227,8 @@ public:
     void hex(const unsigned char* p, uint64_t n, size_t perLine, size_t* column,
              unsigned char flip = 0) {
         while (n) {
-            const size_t k = size_t(std::min<uint64_t>({n, perLine - *column, (kBlock - 1) / 2}));
-            char* dst = reserve(2 * k + 1);
-            for (size_t i = 0; i < k; ++i) std::memcpy(dst + 2 * i, kHex.digits[p[i] ^ flip], 2);
-            size_t used = 2 * k;
-            *column += k;
-            if (*column == perLine) {
-                dst[used++] = '\n';
-                *column = 0;
-            }
-            commit(used);
+            const size_t k = size_t(std::min<uint64_t>(n, kBlock / 3));
+            commit(hexText(p, k, perLine, column, flip, reserve(hexMost(k, perLine))));
             p += k, n -= k;
         }
     }
@@ -381,8 +424,9 @@ void writeRgbPage(Out& out, const PageGeometry& g, const unsigned char* data) {
     hexRows(out, data, g.stride, 3 * size_t(g.w), g.h, 36, &column);
 }
 
-int32_t writePalettePage(Out& out, const PageGeometry& g, const unsigned char* data,
-                         const unsigned char* palette) {
+// A palette page's lines up to its samples: packed rows of indices, 36
+// bytes a line.
+void writePalettePageHead(Out& out, const PageGeometry& g, const unsigned char* palette) {
     out.format("/scan %d string def\n", int(g.w));
     writeScale(out, g);
     writeLines(out, kColorimageFallback);
@@ -390,6 +434,11 @@ int32_t writePalettePage(Out& out, const PageGeometry& g, const unsigned char* d
     writeLines(out, kCmapdata);
     writeImageSize(out, g.w, g.h, g.depth);
     out.text("cmapdata\n");
+}
+
+int32_t writePalettePage(Out& out, const PageGeometry& g, const unsigned char* data,
+                         const unsigned char* palette) {
+    writePalettePageHead(out, g, palette);
     kro::Buffer packed(kro::allocBytes(2 * uint64_t(g.w)));
     if (!packed) return KRO_ERR_NOMEM;
     size_t column = 0;
@@ -400,7 +449,9 @@ int32_t writePalettePage(Out& out, const PageGeometry& g, const unsigned char* d
     return 0;
 }
 
-void writeGrayPage(Out& out, const PageGeometry& g, const unsigned char* data, int16_t photo) {
+// A gray or bilevel page's lines up to its samples, 72 bytes a line; the
+// bytes of the drawn part of a row.
+size_t writeGrayPageHead(Out& out, const PageGeometry& g) {
     // The scan string holds one row: a longer one would make the last read
     // run on into the text after the data and swallow the page's showpage.
     // A bilevel row takes whole bytes of the drawn width.
@@ -409,8 +460,15 @@ void writeGrayPage(Out& out, const PageGeometry& g, const unsigned char* data, i
     writeScale(out, g);
     writeImageSize(out, g.w, g.h, g.depth);
     out.text("{currentfile scan readhexstring pop}\nimage\n");
-    // Image samples read 0 as black; white-is-zero pictures go inverted.
-    const unsigned char flip = photo == KRO_PHOTO_WHITE_IS_ZERO ? 0xFF : 0;
+    return used;
+}
+
+// Image samples read 0 as black; white-is-zero pictures go inverted.
+unsigned char flipOf(int16_t photo) { return photo == KRO_PHOTO_WHITE_IS_ZERO ? 0xFF : 0; }
+
+void writeGrayPage(Out& out, const PageGeometry& g, const unsigned char* data, int16_t photo) {
+    const size_t used = writeGrayPageHead(out, g);
+    const unsigned char flip = flipOf(photo);
     size_t column = 0;
     if (g.padded) {
         hexRows(out, data, g.stride, used, g.h, 72, &column, flip);
@@ -516,17 +574,49 @@ kro::PsDocument document;
 
 namespace {
 
-// An RGB page whose samples come a band of rows at a time.
+// A page whose samples come a band of rows at a time: RGB and gray rows
+// as hex text coded on any thread, palette rows packed on any thread and
+// put in hex text as they are written.
 class BandWriter final : public kro::bands::Writer {
 public:
-    BandWriter(FILE* stream, const PageGeometry& g) : out_(stream), g_(g) {
+    BandWriter(FILE* stream, const kro::bands::Shape& shape, const PageGeometry& g)
+        : stream_(stream), out_(stream), g_(g), row_(shape.rowBytes()) {
         out_.format("gsave\n%%%%Page: %d %d\n", int(document.pageCount + 1),
                     int(document.pageCount + 1));
-        writeRgbPageHead(out_, g_);
+        if (shape.depth == 24) {
+            writeRgbPageHead(out_, g_);
+        } else if (shape.photometric == KRO_PHOTO_PALETTE) {
+            writePalettePageHead(out_, g_, shape.palette);
+            packed_ = true;
+        } else {
+            writeGrayPageHead(out_, g_);
+            flip_ = flipOf(int16_t(shape.photometric));
+        }
+        perLine_ = shape.depth == 24 || packed_ ? 36 : 72;
     }
-    int32_t rows(const unsigned char* src, int32_t count) override {
-        out_.hex(src, 3 * uint64_t(g_.w) * uint64_t(count), 36, &column_);
-        return out_.ok() ? 0 : KRO_ERR_IO;
+    size_t most(int32_t count) const override {
+        const size_t bytes = row_ * size_t(count);
+        return packed_ ? 2 * bytes : hexMost(bytes, perLine_);
+    }
+    // Where a band's hex lines break follows from the bytes before it.
+    size_t code(const unsigned char* src, int32_t first, int32_t count,
+                unsigned char* out) const override {
+        if (packed_) {
+            size_t n = 0;
+            for (int32_t y = 0; y < count; ++y) n += kro::psPackRow(src + size_t(y) * row_, row_, out + n);
+            return n;
+        }
+        size_t column = size_t(uint64_t(row_) * uint64_t(first) % perLine_);
+        return hexText(src, row_ * size_t(count), perLine_, &column, flip_,
+                       reinterpret_cast<char*>(out));
+    }
+    int32_t put(const unsigned char* coded, size_t n, int32_t, int32_t) override {
+        if (packed_) {
+            out_.hex(coded, n, perLine_, &column_);
+            return out_.ok() ? 0 : KRO_ERR_IO;
+        }
+        if (!out_.flush() || std::fwrite(coded, 1, n, stream_) != n) return KRO_ERR_IO;
+        return 0;
     }
     int32_t finish() override {
         ++document.pageCount;
@@ -535,9 +625,13 @@ public:
     }
 
 private:
+    FILE* stream_;
     Out out_;
     PageGeometry g_;
-    size_t column_ = 0;
+    size_t row_, perLine_ = 36;
+    bool packed_ = false;
+    unsigned char flip_ = 0;
+    size_t column_ = 0;  // of the packed rows' hex text
 };
 
 }  // namespace
@@ -550,8 +644,8 @@ int32_t kro::bands::openPsWriter(FILE* stream, const Shape& shape, int32_t xdpi,
     RsImage image{};
     image.width = image.validWidth = shape.width;
     image.height = image.validHeight = shape.height;
-    image.depth = 24;
-    *writer = std::make_unique<BandWriter>(stream, geometryOf(image, xdpi, ydpi));
+    image.depth = shape.depth;
+    *writer = std::make_unique<BandWriter>(stream, shape, geometryOf(image, xdpi, ydpi));
     return 0;
 }
 

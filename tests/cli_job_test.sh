@@ -180,15 +180,17 @@ check "plot to stdout needs --to" '[ $? -eq 2 ]'
 (umask 022 && "$kro" convert "$work/plot.plt" "$work/mode.pdf")
 unix_check "a PDF page gets the mode of a plain create" '[ "$(stat -c %a "$work/mode.pdf")" = 644 ]'
 
-# 24-bit BMP and PCX pictures that no option changes go across a band of
-# rows at a time; the bytes are those of the whole picture read from
-# standard input. The 40 x 30 picture is 128 times taller here, to make
-# several bands.
+# 8- and 24-bit BMP and 24-bit PCX pictures that no option changes go
+# across a band of rows at a time; the bytes are those of the whole picture
+# read from standard input. The 40 x 30 pictures are 128 times taller here,
+# to make several bands.
 pnmtile 40 3840 "$work/c.ppm" | ppmtobmp -bpp 24 >"$work/tall.bmp" 2>/dev/null
+pnmtile 40 3840 "$work/g.pgm" | ppmtobmp -bpp 8 >"$work/tall-gray.bmp" 2>/dev/null
+bmptopnm "$work/p.bmp" 2>/dev/null | pnmtile 40 3840 | ppmtobmp -bpp 8 >"$work/tall-palette.bmp" 2>/dev/null
 "$kro" convert "$work/tall.bmp" "$work/tall.pcx"
 mkdir "$work/whole"
 for to in bmp pcx ps; do
-    for in in tall.bmp tall.pcx; do
+    for in in tall.bmp tall.pcx tall-gray.bmp tall-palette.bmp; do
         "$kro" convert "$work/$in" "$work/band.$to"
         "$kro" convert - "$work/whole/band.$to" <"$work/$in"
         check "$in to $to in bands: the bytes of the whole picture" \

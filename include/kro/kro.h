@@ -241,17 +241,19 @@ KRO_API int32_t KroPCXToRsImage(FILE* stream, RsImage* image, int32_t* photometr
 KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, int32_t photometric,
                                 const int32_t resolution[2], unsigned char palette[768]);
 
-/* Beyond the original interface (exports.extra lists it): a 24-bit picture
- * taken from one file into another a band of rows at a time, so that a large
- * picture is never held whole. from is KRO_FILE_BMP or KRO_FILE_PCX, read
- * from the stream's position, which must be its start; to is KRO_FILE_BMP,
- * KRO_FILE_PCX (on a stream that can seek, for BMP) or KRO_FILE_PS, the next
- * page of the document KroPutPSHeader began. The output states the input's
- * resolution, or dpi where the input states none (0: none, for BMP). size
- * receives the picture's width and height; it may be null. The bytes written
- * are those of the whole-picture calls. KRO_ERR_NOT_AS_IS, nothing written
- * and the input back where it stood, when the picture is not one to take
- * across so: not 24-bit, a layout the whole-picture reader refuses or a file
+/* Beyond the original interface (exports.extra lists it): a picture taken
+ * from one file into another a band of rows at a time, so that a large
+ * picture is never held whole. from is KRO_FILE_BMP (8 or 24 bits) or
+ * KRO_FILE_PCX (24 bits), read from the stream's position, which must be
+ * its start; to is KRO_FILE_BMP (on a stream that can seek), KRO_FILE_PCX
+ * or KRO_FILE_PS, the next page of the document KroPutPSHeader began. The
+ * output states the input's resolution, or dpi where the input states none
+ * (0: none, for BMP); an 8-bit picture is gray when its palette is the
+ * plain gray ramp, else a palette picture. picture receives the width, the
+ * height and the bits per pixel; it may be null. The bytes written are
+ * those of the whole-picture calls. KRO_ERR_NOT_AS_IS, nothing written and
+ * the input back where it stood, when the picture is not one to take across
+ * so: another depth, a layout the whole-picture reader refuses or a file
  * too short for it, two resolutions that a BMP or PCX file cannot state, a
  * resolution the writer refuses. Any other status after the first byte is
  * written leaves the output partly written. */
@@ -259,7 +261,7 @@ KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, int32_t phot
 #define KRO_FILE_PCX 2
 #define KRO_FILE_PS  3
 KRO_API int32_t KroStreamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi,
-                                 int32_t size[2]);
+                                 int32_t picture[3]);
 
 /* ---- BMP and PCX variants, and their names ----------------------------- */
 
