@@ -465,7 +465,9 @@ int32_t kro::bands::openBmpReader(FILE* stream, Shape* shape, std::unique_ptr<Re
     if (parseHeader(stream, &h) != 0 || (h.bitsPerPixel != 8 && h.bitsPerPixel != 24))
         return KRO_ERR_NOT_AS_IS;
     // Every row must be in the file: the whole-picture reader deals with one
-    // that ends early.
+    // that ends early, and refuses a picture of over 2 GiB.
+    if (kro::pixelBytes(h.width, h.height, h.bitsPerPixel) > uint64_t(INT32_MAX))
+        return KRO_ERR_NOT_AS_IS;
     const uint64_t end =
         uint64_t(h.pixelOffset) + fileStride(h.width, h.bitsPerPixel) * uint64_t(h.height);
     const int64_t length = kro::streamLength(stream);
