@@ -86,11 +86,14 @@ bool resolutionFits(Format format, int32_t dpi) {
 }
 
 // Whether the job leaves the picture as it is: no option that scales, turns
-// or recolours it, nor one that codes it otherwise.
-bool pictureUnchanged() {
+// or recolours it, nor one that codes it otherwise; -colortype GrayScale
+// alone does not count when grayAllowed.
+bool pictureUnchanged(bool grayAllowed = false) {
     const KroOption& o = kroOption;
+    const bool gray = grayAllowed && o.colortype.given &&
+                      o.colortype.value == KRO_COLORTYPE_GRAYSCALE;
     const bool changed = o.width.given || o.height.given || o.dpi.given || o.scale.given ||
-                         o.papertype.given || o.rotate.given || o.colortype.given ||
+                         o.papertype.given || o.rotate.given || (o.colortype.given && !gray) ||
                          o.gamma.given || o.level.given || o.dithes.given || o.dithee.given ||
                          (o.compression.given && o.compression.value != KRO_COMPRESSION_G4);
     return !changed;
@@ -176,8 +179,9 @@ bool cutBack(FILE* stream, long pos) {
     return cut && std::fseek(stream, pos, SEEK_SET) == 0;
 }
 
-// A BMP or PCX picture that no option changes, taken into a BMP, PCX or
-// PostScript output a band of rows at a time (8- and 24-bit BMP, 24-bit PCX). True when the input was
+// A BMP or PCX picture that no option changes but -colortype GrayScale,
+// taken into a BMP, PCX or PostScript output a band of rows at a time (8-
+// and 24-bit BMP, 24-bit PCX; only 24-bit pictures go gray so). True when the input was
 // handled so (*status 0) or the output failed (*status the exit status);
 // false when the picture is to be read whole, which also says why a damaged
 // one cannot be read.
@@ -188,7 +192,11 @@ bool streamPage(const std::string& in, const std::string& out, Format outFormat,
                        : outFormat == Format::Pcx        ? KRO_FILE_PCX
                        : outFormat == Format::PostScript ? KRO_FILE_PS
                                                          : 0;
-    if (to == 0 || in == "-" || !pictureUnchanged() || sizeAsked() || isPlotFile(in)) return false;
+    // A 24-bit picture goes gray on the way; the note that tells of it
+    // counts the levels of the whole picture.
+    const bool gray = kroOption.colortype.given;
+    if (to == 0 || in == "-" || !pictureUnchanged(!verbose) || sizeAsked() || isPlotFile(in))
+        return false;
     // What is written is cut off again when the input turns out damaged.
     struct stat st;
     const long pos = std::ftell(stream);
@@ -204,7 +212,9 @@ bool streamPage(const std::string& in, const std::string& out, Format outFormat,
     errno = 0;
     // A BMP file may state no resolution; the other outputs take the job's.
     const int32_t dpi = to == KRO_FILE_BMP ? 0 : kroOption.dpi.value;
-    const int32_t rc = from == 0 ? -1 : KroStreamPicture(f, from, stream, to, dpi, picture);
+    const int32_t rc = from == 0 ? -1
+                                 : KroStreamPicture(f, from, stream, to, dpi,
+                                                    gray ? KRO_COLORTYPE_GRAYSCALE : -1, picture);
     const int32_t code = rc == 0 ? 0 : from == 0 ? KRO_ERR_NOT_AS_IS : fndErrorStatus;
     std::fclose(f);
     if (code == KRO_ERR_NOT_AS_IS) return false;

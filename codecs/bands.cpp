@@ -8,10 +8,13 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "core/image.h"
 #include "core/palette.h"
 #include "kro/kro.h"
+#include "kro/pixo.h"
 
 namespace kro::bands {
 namespace {
@@ -165,11 +168,44 @@ private:
     std::atomic<bool> workerWaited_{false};
 };
 
+// Rows made gray on their way to a writer of 8-bit gray, as the
+// whole-picture conversion makes them, band by band.
+class GrayWriter final : public Writer {
+public:
+    GrayWriter(std::unique_ptr<Writer> inner, int32_t width)
+        : inner_(std::move(inner)), width_(width) {}
+
+    size_t most(int32_t count) const override { return inner_->most(count); }
+    size_t code(const unsigned char* src, int32_t first, int32_t count,
+                unsigned char* out) const override {
+        std::vector<unsigned char> gray(size_t(width_) * size_t(count));
+        RsImage from{}, to{};
+        from.width = to.width = from.validWidth = to.validWidth = width_;
+        from.height = to.height = from.validHeight = to.validHeight = count;
+        from.format = to.format = KRO_FORMAT_RAW;
+        from.depth = 24, to.depth = 8;
+        from.size = int32_t(3 * gray.size()), to.size = int32_t(gray.size());
+        from.data = const_cast<unsigned char*>(src), to.data = gray.data();
+        int32_t status = 0;  // the views are whole and apart: nothing to refuse
+        GfxCtog(&from, 0, 0, width_, count, nullptr, &to, 0, 0, 0, &status);
+        return inner_->code(gray.data(), first, count, out);
+    }
+    int32_t put(const unsigned char* coded, size_t n, int32_t first, int32_t count) override {
+        return inner_->put(coded, n, first, count);
+    }
+    int32_t finish() override { return inner_->finish(); }
+
+private:
+    std::unique_ptr<Writer> inner_;
+    int32_t width_;
+};
+
 int32_t streamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi,
-                      int32_t picture[3]) {
+                      int32_t colortype, int32_t picture[3]) {
     if (!in || !out) return KRO_ERR_NULL;
     const bool pair = (from == KRO_FILE_BMP || from == KRO_FILE_PCX) &&
-                      (to == KRO_FILE_BMP || to == KRO_FILE_PCX || to == KRO_FILE_PS);
+                      (to == KRO_FILE_BMP || to == KRO_FILE_PCX || to == KRO_FILE_PS) &&
+                      (colortype == -1 || colortype == KRO_COLORTYPE_GRAYSCALE);
     const long start = std::ftell(in);
     if (!pair || start < 0) return KRO_ERR_NOT_AS_IS;
     // Before a byte is written, a file that is not one to take across leaves
@@ -185,29 +221,39 @@ int32_t streamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi
     if (code == KRO_ERR_NOT_AS_IS) return notAsIs();
     if (code != 0) return code;
     settlePhotometric(&shape);
+    // RGB pictures go gray on the way; the other kinds are converted whole.
+    const bool toGray = colortype == KRO_COLORTYPE_GRAYSCALE;
+    if (toGray && shape.depth != 24) return notAsIs();
+    Shape written = shape;
+    if (toGray) {
+        written.depth = 8;
+        written.photometric = KRO_PHOTO_BLACK_IS_ZERO;
+        fillGrayRamp(Palette(written.palette), false);
+    }
 
     const int32_t x = shape.resolution[0], y = shape.resolution[1];
     std::unique_ptr<Writer> writer;
     if (to == KRO_FILE_PS) {
         const int32_t xdpi = x > 0 ? x : dpi;
-        code = openPsWriter(out, shape, xdpi, y > 0 ? y : xdpi, &writer);
+        code = openPsWriter(out, written, xdpi, y > 0 ? y : xdpi, &writer);
     } else if (x > 0 && y > 0 && x != y) {
         // A BMP or PCX file states one resolution: the picture would be
         // resampled to keep its shape.
         code = KRO_ERR_NOT_AS_IS;
     } else {
         const int32_t one = x > 0 ? x : dpi;
-        code = to == KRO_FILE_BMP ? openBmpWriter(out, shape, one, &writer)
-                                  : openPcxWriter(out, shape, one, &writer);
+        code = to == KRO_FILE_BMP ? openBmpWriter(out, written, one, &writer)
+                                  : openPcxWriter(out, written, one, &writer);
     }
     if (code == KRO_ERR_NOT_AS_IS) return notAsIs();
     if (code != 0) return code;
+    if (toGray) writer = std::make_unique<GrayWriter>(std::move(writer), shape.width);
 
     if (writer->takesBgr()) reader->giveBgr();
     if (picture) {
         picture[0] = shape.width;
         picture[1] = shape.height;
-        picture[2] = shape.depth;
+        picture[2] = shape.depth;  // as read
     }
     const int32_t band = bandRows(shape);
     if (shape.height > 4 * band && std::thread::hardware_concurrency() > 1)
@@ -219,6 +265,7 @@ int32_t streamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi
 }  // namespace kro::bands
 
 extern "C" KRO_API int32_t KroStreamPicture(FILE* in, int32_t from, FILE* out, int32_t to,
-                                            int32_t dpi, int32_t picture[3]) {
-    return kro::report(kro::bands::streamPicture(in, from, out, to, dpi, picture));
+                                            int32_t dpi, int32_t colortype,
+                                            int32_t picture[3]) {
+    return kro::report(kro::bands::streamPicture(in, from, out, to, dpi, colortype, picture));
 }

@@ -1,5 +1,5 @@
 // Fuzz target: the band-at-a-time copy of BMP and PCX pictures into BMP,
-// PCX and PostScript, on arbitrary bytes, must give a result and a code,
+// PCX and PostScript (and into gray BMP), on arbitrary bytes, must give a result and a code,
 // never a crash, a leak, an out-of-bounds access or a hang (with two
 // threads, too); and a picture it takes across must be one the
 // whole-picture reader reads, of the same size.
@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <initializer_list>
 
 #include "kro/kro.h"
 
@@ -27,7 +26,12 @@ FILE* scratch() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const int32_t from = data[0] == 'B' || data[0] == 'M' ? KRO_FILE_BMP : KRO_FILE_PCX;
-    for (int32_t to : {KRO_FILE_BMP, KRO_FILE_PCX, KRO_FILE_PS}) {
+    const int32_t jobs[][2] = {{KRO_FILE_BMP, -1},
+                               {KRO_FILE_PCX, -1},
+                               {KRO_FILE_PS, -1},
+                               {KRO_FILE_BMP, KRO_COLORTYPE_GRAYSCALE}};
+    for (const auto& job : jobs) {
+        const int32_t to = job[0];
         FILE* in = fmemopen(const_cast<uint8_t*>(data), size, "rb");
         FILE* out = scratch();
         if (!in || !out) {
@@ -36,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             return 0;
         }
         int32_t picture[3] = {0, 0, 0};
-        if (KroStreamPicture(in, from, out, to, 300, picture) == 0) {
+        if (KroStreamPicture(in, from, out, to, 300, job[1], picture) == 0) {
             std::rewind(in);
             RsImage image{};
             int32_t photometric, resolution[2];

@@ -76,7 +76,7 @@ Bytes psOf(const RsImage* im, const Kind& k, const Bytes* bmp, int32_t dpi) {
         EXPECT_EQ(KroRsImageToPS(f.get(), im, k.palette, k.photometric, dpi, dpi), 0);
     } else {
         kt::TempFile in(*bmp);
-        EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_BMP, f.get(), KRO_FILE_PS, dpi, nullptr), 0);
+        EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_BMP, f.get(), KRO_FILE_PS, dpi, -1, nullptr), 0);
     }
     EXPECT_EQ(KroPutPSFooter(f.get()), 0);
     return f.contents();
@@ -85,7 +85,7 @@ Bytes psOf(const RsImage* im, const Kind& k, const Bytes* bmp, int32_t dpi) {
 Bytes streamed(const Bytes& in, int32_t from, int32_t to, int32_t dpi, int32_t depth) {
     kt::TempFile src(in), dst;
     int32_t picture[3] = {0, 0, 0};
-    EXPECT_EQ(KroStreamPicture(src.get(), from, dst.get(), to, dpi, picture), 0) << fndErrorStatus;
+    EXPECT_EQ(KroStreamPicture(src.get(), from, dst.get(), to, dpi, -1, picture), 0) << fndErrorStatus;
     EXPECT_EQ(picture[2], depth);
     return dst.contents();
 }
@@ -137,6 +137,41 @@ TEST(StreamPicture, BytesAreThoseOfTheWholePictureCalls) {
         }
 }
 
+// -colortype GrayScale on the way: the gray of KroConvImage, written as a
+// gray picture with its ramp is.
+TEST(StreamPicture, RgbGoesGrayAsTheWholePictureConversionMakesIt) {
+    const std::vector<Kind> k = kinds();
+    kt::Image pic(613, 2000, 24);
+    fill(&pic);
+    for (int32_t y = 0; y < pic.im.height; y += 7)  // colours beyond the few of fill
+        kt::setPixel(&pic.im, y % 613, y, uint32_t(y) * 2654435761u >> 8);
+    KroOption saved = kroOption;
+    kroInitOption();
+    kroOption.colortype = {1, KRO_COLORTYPE_GRAYSCALE};
+    kt::Image gray(613, 2000, 8);
+    int32_t photometric = -1;
+    unsigned char pal[768];
+    ASSERT_EQ(KroConvImage(&pic.im, KRO_PHOTO_RGB, nullptr, &gray.im, &photometric, pal), 0);
+    kroOption = saved;
+    ASSERT_EQ(photometric, KRO_PHOTO_BLACK_IS_ZERO);
+    const Bytes bmp = bmpOf(pic.im, k[0], 300), pcx = pcxOf(pic.im, k[0], 300);
+    const auto gray1 = [&](const Bytes& in, int32_t from, int32_t to) {
+        kt::TempFile src(in), dst;
+        EXPECT_EQ(KroStreamPicture(src.get(), from, dst.get(), to, 0, KRO_COLORTYPE_GRAYSCALE,
+                                   nullptr),
+                  0);
+        return dst.contents();
+    };
+    EXPECT_EQ(gray1(bmp, KRO_FILE_BMP, KRO_FILE_BMP), bmpOf(gray.im, k[1], 300));
+    EXPECT_EQ(gray1(pcx, KRO_FILE_PCX, KRO_FILE_PCX), pcxOf(gray.im, k[1], 300));
+    // An 8-bit picture is converted whole.
+    kt::TempFile in(bmpOf(gray.im, k[3], 300)), out;
+    EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_BMP, out.get(), KRO_FILE_BMP, 0,
+                               KRO_COLORTYPE_GRAYSCALE, nullptr),
+              -1);
+    EXPECT_EQ(fndErrorStatus, KRO_ERR_NOT_AS_IS);
+}
+
 // Each of these is for the whole-picture calls: KRO_ERR_NOT_AS_IS, nothing
 // written, the input back at its start.
 TEST(StreamPicture, PicturesNotToTakeAcrossLeaveBothStreamsAlone) {
@@ -170,14 +205,14 @@ TEST(StreamPicture, PicturesNotToTakeAcrossLeaveBothStreamsAlone) {
         SCOPED_TRACE(c.why);
         kt::TempFile in(c.in), out;
         fndErrorStatus = 0;
-        EXPECT_EQ(KroStreamPicture(in.get(), c.from, out.get(), c.to, c.dpi, nullptr), -1);
+        EXPECT_EQ(KroStreamPicture(in.get(), c.from, out.get(), c.to, c.dpi, -1, nullptr), -1);
         EXPECT_EQ(fndErrorStatus, KRO_ERR_NOT_AS_IS);
         EXPECT_EQ(std::ftell(in.get()), 0);
         EXPECT_TRUE(out.contents().empty());
     }
     // Two resolutions are the page's own in PostScript.
     kt::TempFile in(twoWays), out;
-    EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_PCX, out.get(), KRO_FILE_PS, 72, nullptr), 0);
+    EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_PCX, out.get(), KRO_FILE_PS, 72, -1, nullptr), 0);
 
 #ifndef _WIN32
     // BMP rows go out bottom row first: a pipe cannot take them so.
@@ -185,7 +220,7 @@ TEST(StreamPicture, PicturesNotToTakeAcrossLeaveBothStreamsAlone) {
     ASSERT_EQ(::pipe(fds), 0);
     FILE* pipe = ::fdopen(fds[1], "wb");
     kt::TempFile bmp(bmpOf(rgb.im, rgbKind, 0));
-    EXPECT_EQ(KroStreamPicture(bmp.get(), KRO_FILE_BMP, pipe, KRO_FILE_BMP, 0, nullptr), -1);
+    EXPECT_EQ(KroStreamPicture(bmp.get(), KRO_FILE_BMP, pipe, KRO_FILE_BMP, 0, -1, nullptr), -1);
     EXPECT_EQ(fndErrorStatus, KRO_ERR_NOT_AS_IS);
     std::fclose(pipe);
     ::close(fds[0]);
@@ -203,9 +238,9 @@ TEST(StreamPicture, DamageFoundPartWayIsReported) {
     const int32_t code = fndErrorStatus;
     kt::TempFile in(pcx), out;
     fndErrorStatus = 0;
-    EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_PCX, out.get(), KRO_FILE_BMP, 0, nullptr), -1);
+    EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_PCX, out.get(), KRO_FILE_BMP, 0, -1, nullptr), -1);
     EXPECT_EQ(fndErrorStatus, code);
-    EXPECT_EQ(KroStreamPicture(nullptr, KRO_FILE_PCX, out.get(), KRO_FILE_BMP, 0, nullptr), -1);
+    EXPECT_EQ(KroStreamPicture(nullptr, KRO_FILE_PCX, out.get(), KRO_FILE_BMP, 0, -1, nullptr), -1);
     EXPECT_EQ(fndErrorStatus, KRO_ERR_NULL);
 }
 

@@ -198,6 +198,14 @@ for to in bmp pcx ps; do
              [ "$(grep -av CreationDate "$work/band.$to" | cksum)" = "$(grep -av CreationDate "$work/whole/band.$to" | cksum)" ]'
     done
 done
+for to in bmp pcx ps; do
+    "$kro" convert "$work/tall.bmp" "$work/gray.$to" -colortype GrayScale
+    "$kro" convert - "$work/whole/gray.$to" -colortype GrayScale <"$work/tall.bmp"
+    check "tall.bmp to gray $to in bands: the bytes of the whole picture" \
+        'cmp -s "$work/gray.$to" "$work/whole/gray.$to" ||
+         [ "$(grep -av CreationDate "$work/gray.$to" | cksum)" = "$(grep -av CreationDate "$work/whole/gray.$to" | cksum)" ]'
+done
+check "gray in bands: 8-bit" '[ "$(field "$work/gray.bmp" depth)" = "8 bits per pixel" ]'
 # A PCX file damaged part way is told of as when it is read whole, and
 # leaves no output.
 head -c 300000 "$work/tall.pcx" >"$work/cut.pcx"

@@ -148,7 +148,7 @@ TEST(Threads, BandCopyGivesTheSameFileEveryTurn) {
         if (to == KRO_FILE_PS) {
             EXPECT_EQ(KroPutPSHeader(dst.get(), "kro", "t"), 0);
         }
-        EXPECT_EQ(KroStreamPicture(src.get(), kind, dst.get(), to, 72, nullptr), 0);
+        EXPECT_EQ(KroStreamPicture(src.get(), kind, dst.get(), to, 72, -1, nullptr), 0);
         return dst.contents();
     };
     const Bytes pcx = copy(in, KRO_FILE_BMP, KRO_FILE_PCX);

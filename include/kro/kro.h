@@ -249,11 +249,13 @@ KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, int32_t phot
  * or KRO_FILE_PS, the next page of the document KroPutPSHeader began. The
  * output states the input's resolution, or dpi where the input states none
  * (0: none, for BMP); an 8-bit picture is gray when its palette is the
- * plain gray ramp, else a palette picture. picture receives the width, the
- * height and the bits per pixel; it may be null. The bytes written are
+ * plain gray ramp, else a palette picture. colortype -1 keeps the colours;
+ * KRO_COLORTYPE_GRAYSCALE makes a 24-bit picture 8-bit gray on the way, as
+ * KroConvImage does. picture receives the width, the height and the bits
+ * per pixel read; it may be null. The bytes written are
  * those of the whole-picture calls. KRO_ERR_NOT_AS_IS, nothing written and
  * the input back where it stood, when the picture is not one to take across
- * so: another depth, a layout the whole-picture reader refuses or a file
+ * so: another depth (or colortype), a layout the whole-picture reader refuses or a file
  * too short for it, two resolutions that a BMP or PCX file cannot state, a
  * resolution the writer refuses. Any other status after the first byte is
  * written leaves the output partly written. */
@@ -261,7 +263,7 @@ KRO_API int32_t KroRsImageToPCX(FILE* stream, const RsImage* image, int32_t phot
 #define KRO_FILE_PCX 2
 #define KRO_FILE_PS  3
 KRO_API int32_t KroStreamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi,
-                                 int32_t picture[3]);
+                                 int32_t colortype, int32_t picture[3]);
 
 /* ---- BMP and PCX variants, and their names ----------------------------- */
 
