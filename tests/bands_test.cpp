@@ -148,7 +148,7 @@ TEST(StreamPicture, RgbGoesGrayAsTheWholePictureConversionMakesIt) {
     KroOption saved = kroOption;
     kroInitOption();
     kroOption.colortype = {1, KRO_COLORTYPE_GRAYSCALE};
-    kt::Image gray(613, 2000, 8);
+    kt::Image gray;  // KroConvImage gives it its pixels
     int32_t photometric = -1;
     unsigned char pal[768];
     ASSERT_EQ(KroConvImage(&pic.im, KRO_PHOTO_RGB, nullptr, &gray.im, &photometric, pal), 0);
