@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -144,11 +145,37 @@ void buildWrapper(unsigned char* out, uint32_t pels, uint32_t lines, uint32_t co
 
 // ---- Writing: header bytes apart, the strip into the caller's buffer --------
 
+// Bytes that grow as they are written. A large block grows by realloc,
+// which moves it by remapping its pages, and the room not yet written is
+// never touched, so a strip takes about its own size in memory.
+struct Grown {
+    unsigned char* data = nullptr;
+    size_t room = 0;
+
+    Grown() = default;
+    Grown(const Grown&) = delete;
+    Grown& operator=(const Grown&) = delete;
+    ~Grown() { std::free(data); }
+    // Room for at least n bytes, doubling; false when there is no memory.
+    bool reserve(size_t n) {
+        if (n <= room) return true;
+        const size_t want = std::max(n, 2 * room);
+        auto* p = static_cast<unsigned char*>(std::realloc(data, want));
+        if (!p) return false;
+        data = p, room = want;
+        return true;
+    }
+    void release() {
+        std::free(data);
+        data = nullptr, room = 0;
+    }
+};
+
 struct OutFile {
     unsigned char head[8];  // the TIFF header libtiff writes first
     unsigned char* strip;   // file offsets from 8 on
     uint64_t capacity;
-    std::vector<unsigned char>* grown = nullptr;  // set: the strip goes here, growing, instead
+    struct Grown* grown = nullptr;  // set: the strip goes here, growing, instead
     uint64_t pos = 0;
     uint64_t end = 0;
     bool full = false;    // a write went past the capacity
@@ -163,15 +190,11 @@ tmsize_t outWrite(thandle_t h, void* buf, tmsize_t n) {
     const uint64_t from = f->pos, to = f->pos + uint64_t(n);
     unsigned char* strip = f->strip;
     if (f->grown) {
-        if (to > 8 && f->grown->size() < to - 8) {
-            try {
-                f->grown->resize(std::max<size_t>(size_t(to - 8), 2 * f->grown->size()));
-            } catch (...) {
-                f->noMemory = true;
-                return -1;
-            }
+        if (to > 8 && !f->grown->reserve(size_t(to - 8))) {
+            f->noMemory = true;
+            return -1;
         }
-        strip = f->grown->data();
+        strip = f->grown->data;
     } else if (to > 8 + f->capacity) {
         f->full = true;
         return -1;
@@ -260,7 +283,7 @@ int32_t codeStrip(const pixo::Plane& in, int32_t x, int32_t y, int32_t pels, int
 
 struct Band {
     int32_t first = 0, end = 0;  // its lines
-    std::vector<unsigned char> coded, above;
+    Grown coded, above;
     uint64_t codedBytes = 0, aboveBytes = 0;
     int32_t rc = GFX_ST_OK;
 };
@@ -278,10 +301,10 @@ void codeBand(const pixo::Plane* in, int32_t x, int32_t y, int32_t pels, Band* b
 }
 
 // Bits of a strip up to the end of its end-of-block code.
-uint64_t bitsThroughEnd(const std::vector<unsigned char>& strip, uint64_t bytes) {
-    while (bytes > 0 && strip[bytes - 1] == 0) --bytes;
+uint64_t bitsThroughEnd(const Grown& strip, uint64_t bytes) {
+    while (bytes > 0 && strip.data[bytes - 1] == 0) --bytes;
     if (bytes == 0) return 0;
-    return bytes * 8 - uint64_t(__builtin_ctz(strip[bytes - 1]));
+    return bytes * 8 - uint64_t(__builtin_ctz(strip.data[bytes - 1]));
 }
 
 constexpr uint64_t kEndOfBlockBits = 24;
@@ -359,8 +382,14 @@ int32_t codeInBands(const pixo::Plane& in, int32_t x, int32_t y, int32_t pels, i
     }
     const uint64_t bytes = (total + 7) / 8;
     if (bytes > capacity) return GFX_ST_BUFFER_FULL;
+    // Each band's bits are let go once joined, so that the job holds the
+    // coded picture about once.
     uint64_t at = 0;
-    for (unsigned k = 0; k < n; ++k) appendBits(coded, &at, bands[k].coded.data(), from[k], to[k]);
+    for (unsigned k = 0; k < n; ++k) {
+        appendBits(coded, &at, bands[k].coded.data, from[k], to[k]);
+        bands[k].coded.release();
+        bands[k].above.release();
+    }
     *length = bytes;
     return GFX_ST_OK;
 }
