@@ -322,6 +322,21 @@ int32_t makeHeader(int32_t width, int32_t height, int32_t depth, uint32_t colour
     return 0;
 }
 
+// Writes the headers and the colour table (h.coloursUsed entries of table)
+// in one write; false when the write fails.
+bool putHead(FILE* stream, const BmpHeader& h, kro::ConstPalette table) {
+    unsigned char head[kHeaderBytes + 4 * 256];
+    encodeHeader(h, head);
+    for (uint32_t i = 0; i < h.coloursUsed; ++i) {
+        unsigned char* e = head + kHeaderBytes + 4 * i;
+        e[0] = table.blue[i];
+        e[1] = table.green[i];
+        e[2] = table.red[i];
+        e[3] = 0;
+    }
+    return std::fwrite(head, 1, h.pixelOffset, stream) == h.pixelOffset;
+}
+
 int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dpi,
                  int32_t photometric, unsigned char palette[768]) {
     if (!stream || !palette) return KRO_ERR_NULL;
@@ -348,18 +363,7 @@ int32_t writeBmp(FILE* stream, const RsImage* image, int32_t options, int32_t dp
     BmpHeader h{};
     if (int32_t code = makeHeader(fileWidth, image->height, depth, colours, dpi, &h)) return code;
 
-    // Header and colour table go out in one write.
-    unsigned char head[kHeaderBytes + 4 * 256];
-    encodeHeader(h, head);
-    for (uint32_t i = 0; i < colours; ++i) {
-        unsigned char* e = head + kHeaderBytes + 4 * i;
-        e[0] = planes.blue[i];
-        e[1] = planes.green[i];
-        e[2] = planes.red[i];
-        e[3] = 0;
-    }
-    const size_t headBytes = size_t(h.pixelOffset);
-    if (std::fwrite(head, 1, headBytes, stream) != headBytes) return KRO_ERR_IO;
+    if (!putHead(stream, h, planes)) return KRO_ERR_IO;
 
     const int32_t batchRows = rowsPerBatch(stride, image->height);
     kro::Buffer batch(kro::allocZeroed(stride * uint64_t(batchRows)));
@@ -496,18 +500,8 @@ int32_t kro::bands::openBmpWriter(FILE* stream, const Shape& shape, int32_t dpi,
     if (makeHeader(shape.width, shape.height, shape.depth, colours, dpi, &h) != 0)
         return KRO_ERR_NOT_AS_IS;
     if (uint64_t(start) + h.fileSize > uint64_t(LONG_MAX)) return KRO_ERR_NOT_AS_IS;
-    // Header and colour table; a gray picture's palette is its ramp.
-    unsigned char head[kHeaderBytes + 4 * 256];
-    encodeHeader(h, head);
-    const kro::ConstPalette table(shape.palette);
-    for (uint32_t i = 0; i < colours; ++i) {
-        unsigned char* e = head + kHeaderBytes + 4 * i;
-        e[0] = table.blue[i];
-        e[1] = table.green[i];
-        e[2] = table.red[i];
-        e[3] = 0;
-    }
-    if (std::fwrite(head, 1, h.pixelOffset, stream) != h.pixelOffset) return KRO_ERR_IO;
+    // A gray picture's palette is its ramp.
+    if (!putHead(stream, h, kro::ConstPalette(shape.palette))) return KRO_ERR_IO;
     *writer = std::make_unique<BandWriter>(stream, h, start);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "fuzz/scratch.h"
 #include "kro/kro.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -20,11 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (rc != 0 && (rc != -1 || fndErrorStatus == 0 || image.data)) std::abort();
     if (rc == 0) {
         // Whatever was read must write back out.
-#ifdef _WIN32
-        FILE* out = scratchFile();  // msvcrt's tmpfile() races other processes
-#else
-        FILE* out = std::tmpfile();
-#endif
+        FILE* out = fuzzScratch();
         if (out) {
             if (KroRsImageToBMP(out, &image, 0, resolution[0], photometric, palette) != 0)
                 std::abort();

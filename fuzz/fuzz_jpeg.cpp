@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "fuzz/scratch.h"
 #include "kro/kro.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -15,11 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t photometric, resolution[2];
     if (KroJPEGToRsImage(f, &image, &photometric, resolution) == 0) {
         // Whatever was read must write back out.
-#ifdef _WIN32
-        FILE* out = scratchFile();  // msvcrt's tmpfile() races other processes
-#else
-        FILE* out = std::tmpfile();
-#endif
+        FILE* out = fuzzScratch();
         if (out) {
             const int32_t none[2] = {-1, -1};
             if (KroRsImageToJPEG(out, &image, photometric, none, 75) != 0) std::abort();

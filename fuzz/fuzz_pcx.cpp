@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "fuzz/scratch.h"
 #include "kro/kro.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -16,11 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unsigned char palette[KRO_PALETTE_SIZE];
     if (KroPCXToRsImage(f, &image, &photometric, resolution, palette) == 0) {
         // Whatever was read must write back out, at a resolution the writer takes.
-#ifdef _WIN32
-        FILE* out = scratchFile();  // msvcrt's tmpfile() races other processes
-#else
-        FILE* out = std::tmpfile();
-#endif
+        FILE* out = fuzzScratch();
         if (out) {
             const int32_t res[2] = {300, 300};
             if (image.width <= 32764 || image.depth == 1) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "fuzz/scratch.h"
 #include "kro/kro.h"
 
 namespace {
@@ -28,11 +29,7 @@ void page(FILE* out, Page call) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-#ifdef _WIN32
-    FILE* out = scratchFile();  // msvcrt's tmpfile() races other processes
-#else
-    FILE* out = std::tmpfile();
-#endif
+    FILE* out = fuzzScratch();
     if (!out) return 0;
     if (KroPutPDFHeader(out, nullptr, "fuzz") != 0) std::abort();
     page(out, [&] { return KroJPEGToPDF(out, data, size, 300, 300); });

@@ -1,27 +1,16 @@
 // Fuzz target: the band-at-a-time copy of BMP and PCX pictures into BMP,
-// PCX and PostScript (and into gray BMP), on arbitrary bytes, must give a result and a code,
-// never a crash, a leak, an out-of-bounds access or a hang (with two
-// threads, too); and a picture it takes across must be one the
-// whole-picture reader reads, of the same size.
+// PCX and PostScript (and into gray BMP), on arbitrary bytes, must give a
+// result and a code, never a crash, a leak, an out-of-bounds access or a
+// hang (with two threads, too); and a picture it takes across must be one
+// the whole-picture reader reads, of the same size.
 // Bad samples: bmp-* pcx-*
 // Max length: 65536
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
+#include "fuzz/scratch.h"
 #include "kro/kro.h"
-
-namespace {
-
-FILE* scratch() {
-#ifdef _WIN32
-    return scratchFile();  // msvcrt's tmpfile() races other processes
-#else
-    return std::tmpfile();
-#endif
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
@@ -33,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& job : jobs) {
         const int32_t to = job[0];
         FILE* in = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-        FILE* out = scratch();
+        FILE* out = fuzzScratch();
         if (!in || !out) {
             if (in) std::fclose(in);
             if (out) std::fclose(out);

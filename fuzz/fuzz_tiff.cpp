@@ -8,19 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/scratch.h"
 #include "kro/kro.h"
-
-namespace {
-
-FILE* scratch() {
-#ifdef _WIN32
-    return scratchFile();  // msvcrt's tmpfile() races other processes
-#else
-    return std::tmpfile();
-#endif
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FILE* f = fmemopen(const_cast<uint8_t*>(data), size, "rb");
@@ -33,14 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         unsigned char palette[768];
         if (KroTIFFToRsImage(f, page, &image, &photometric, resolution, palette) != 0) continue;
         // Whatever was read must write back out.
-        if (FILE* out = scratch()) {
+        if (FILE* out = fuzzScratch()) {
             if (KroRsImageToTIFF(out, &image, photometric, palette, resolution, 0) != 0)
                 std::abort();
             std::fclose(out);
         }
         std::free(image.data);
     }
-    if (FILE* cals = scratch()) {
+    if (FILE* cals = fuzzScratch()) {
         CalsHeader header;
         std::memset(&header, 0, sizeof header);
         header.rdensity = 200;
