@@ -181,10 +181,10 @@ bool cutBack(FILE* stream, long pos) {
 
 // A BMP or PCX picture that no option changes but -colortype GrayScale,
 // taken into a BMP, PCX or PostScript output a band of rows at a time (8-
-// and 24-bit BMP, 24-bit PCX; only 24-bit pictures go gray so). True when the input was
-// handled so (*status 0) or the output failed (*status the exit status);
-// false when the picture is to be read whole, which also says why a damaged
-// one cannot be read.
+// and 24-bit BMP, 24-bit PCX; only 24-bit pictures go gray so). True when
+// the input was handled so (*status 0) or the output failed (*status the
+// exit status); false when the picture is to be read whole, which also
+// says why a damaged one cannot be read.
 bool streamPage(const std::string& in, const std::string& out, Format outFormat, FILE* stream,
                 bool verbose, int* status) {
     *status = 0;
@@ -192,11 +192,11 @@ bool streamPage(const std::string& in, const std::string& out, Format outFormat,
                        : outFormat == Format::Pcx        ? KRO_FILE_PCX
                        : outFormat == Format::PostScript ? KRO_FILE_PS
                                                          : 0;
-    // A 24-bit picture goes gray on the way; the note that tells of it
-    // counts the levels of the whole picture.
-    const bool gray = kroOption.colortype.given;
+    // A 24-bit picture goes gray on the way, but not for --verbose: the note
+    // that tells of it counts the levels of the whole picture.
     if (to == 0 || in == "-" || !pictureUnchanged(!verbose) || sizeAsked() || isPlotFile(in))
         return false;
+    const bool gray = kroOption.colortype.given;  // GrayScale, as pictureUnchanged allowed
     // What is written is cut off again when the input turns out damaged.
     struct stat st;
     const long pos = std::ftell(stream);

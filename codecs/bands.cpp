@@ -9,7 +9,6 @@
 #include <system_error>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "core/image.h"
 #include "core/palette.h"
@@ -43,6 +42,7 @@ int32_t oneThread(Reader& reader, Writer& writer, const Shape& shape, int32_t ba
         const int32_t count = std::min(band, shape.height - done);
         if (int32_t code = reader.rows(rows.get(), count)) return code;
         const size_t n = writer.code(rows.get(), done, count, coded.get());
+        if (n == kNoMemory) return KRO_ERR_NOMEM;
         if (int32_t code = writer.put(coded.get(), n, done, count)) return code;
     }
     return writer.finish();
@@ -55,7 +55,7 @@ int32_t oneThread(Reader& reader, Writer& writer, const Shape& shape, int32_t ba
 class TwoThreads {
 public:
     TwoThreads(Reader& reader, Writer& writer, const Shape& shape, int32_t band)
-        : reader_(reader), writer_(writer), shape_(shape), height_(shape.height), band_(band) {
+        : reader_(reader), writer_(writer), shape_(shape), band_(band) {
         for (Slot& s : slots_) {
             s.rows.reset(allocBytes(uint64_t(shape.rowBytes()) * uint64_t(band)));
             s.frontCoded.reset(allocBytes(writer.most(band)));
@@ -84,7 +84,7 @@ public:
             if (waited) share = std::min(share + 1, 16);
             if (workerWaited_.exchange(false)) share = std::max(share - 1, 0);
             s.first = k * band_;
-            s.count = std::min(band_, height_ - s.first);
+            s.count = std::min(band_, shape_.height - s.first);
             s.front = s.count * share / 16;
             if (int32_t code = reader_.rows(s.rows.get(), s.count)) {
                 stop(code);
@@ -92,6 +92,10 @@ public:
             }
             announce(&read_, k + 1);
             s.frontBytes = writer_.code(s.rows.get(), s.first, s.front, s.frontCoded.get());
+            if (s.frontBytes == kNoMemory) {
+                stop(KRO_ERR_NOMEM);
+                break;
+            }
             announce(&coded_, k + 1);
         }
         worker.join();
@@ -107,7 +111,7 @@ private:
         size_t frontBytes = 0;
     };
 
-    int32_t bands() const { return (height_ + band_ - 1) / band_; }
+    int32_t bands() const { return (shape_.height + band_ - 1) / band_; }
 
     void work() {
         for (int32_t k = 0; k < bands(); ++k) {
@@ -120,6 +124,7 @@ private:
                 back ? writer_.code(s.rows.get() + size_t(front) * shape_.rowBytes(),
                                     s.first + front, back, s.backCoded.get())
                      : 0;
+            if (backBytes == kNoMemory) return stop(KRO_ERR_NOMEM);
             if (!waitFor([&] { return coded_ > k; }, &waited)) return;
             if (waited) workerWaited_ = true;
             int32_t code = front ? writer_.put(s.frontCoded.get(), s.frontBytes, s.first, front) : 0;
@@ -157,13 +162,13 @@ private:
     Reader& reader_;
     Writer& writer_;
     const Shape shape_;
-    int32_t height_, band_;
+    int32_t band_;
     bool ready_ = true;
     Slot slots_[2];
     std::mutex mutex_;
     std::condition_variable changed_;
-    // Bands read, bands whose first half is coded, bands written; the first
-    // failure's status.
+    // Bands read, bands whose first rows are coded, bands written; the
+    // first failure's status.
     int32_t read_ = 0, coded_ = 0, written_ = 0, status_ = 0;
     std::atomic<bool> workerWaited_{false};
 };
@@ -178,17 +183,19 @@ public:
     size_t most(int32_t count) const override { return inner_->most(count); }
     size_t code(const unsigned char* src, int32_t first, int32_t count,
                 unsigned char* out) const override {
-        std::vector<unsigned char> gray(size_t(width_) * size_t(count));
+        const size_t bytes = size_t(width_) * size_t(count);
+        Buffer gray(allocBytes(bytes));
+        if (!gray) return kNoMemory;
         RsImage from{}, to{};
         from.width = to.width = from.validWidth = to.validWidth = width_;
         from.height = to.height = from.validHeight = to.validHeight = count;
         from.format = to.format = KRO_FORMAT_RAW;
         from.depth = 24, to.depth = 8;
-        from.size = int32_t(3 * gray.size()), to.size = int32_t(gray.size());
-        from.data = const_cast<unsigned char*>(src), to.data = gray.data();
+        from.size = int32_t(3 * bytes), to.size = int32_t(bytes);
+        from.data = const_cast<unsigned char*>(src), to.data = gray.get();
         int32_t status = 0;  // the views are whole and apart: nothing to refuse
         GfxCtog(&from, 0, 0, width_, count, nullptr, &to, 0, 0, 0, &status);
-        return inner_->code(gray.data(), first, count, out);
+        return inner_->code(gray.get(), first, count, out);
     }
     int32_t put(const unsigned char* coded, size_t n, int32_t first, int32_t count) override {
         return inner_->put(coded, n, first, count);

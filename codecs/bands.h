@@ -35,7 +35,10 @@ protected:
     bool bgr_ = false;
 };
 
-// Coding is split from writing so that two threads can code the halves of
+// What Writer::code gives when it could not code for want of memory.
+constexpr size_t kNoMemory = SIZE_MAX;
+
+// Coding is split from writing so that two threads can code the parts of
 // a band while the rows before them are written.
 class Writer {
 public:
@@ -43,7 +46,8 @@ public:
     // The most bytes that code makes of count rows.
     virtual size_t most(int32_t count) const = 0;
     // Codes count rows from src, the first of them row `first` of the
-    // picture, into out; the bytes made. Safe on several threads at once.
+    // picture, into out; the bytes made, or kNoMemory when the scratch
+    // memory it needs cannot be had. Safe on several threads at once.
     virtual size_t code(const unsigned char* src, int32_t first, int32_t count,
                         unsigned char* out) const = 0;
     // Writes what code made of the rows from first on; called in row order.

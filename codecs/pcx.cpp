@@ -4,7 +4,6 @@
 // pcx_encode.cpp.
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "codecs/bands.h"
 #include "codecs/pcx.h"
@@ -380,11 +379,12 @@ public:
     size_t code(const unsigned char* src, int32_t, int32_t count,
                 unsigned char* out) const override {
         const size_t width = size_t(shape_.width), row = shape_.rowBytes();
-        std::vector<unsigned char> split(shape_.depth == 24 ? row : 0);
+        kro::Buffer split(kro::allocBytes(shape_.depth == 24 ? row : 0));
+        if (!split) return kro::bands::kNoMemory;
         unsigned char* at = out;
         for (int32_t y = 0; y < count; ++y)
             at = codeRow(src + size_t(y) * row, shape_.depth, width, planeLine_ - width,
-                         split.data(), at);
+                         split.get(), at);
         return size_t(at - out);
     }
     int32_t put(const unsigned char* coded, size_t n, int32_t, int32_t) override {

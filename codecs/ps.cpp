@@ -227,7 +227,7 @@ public:
     void hex(const unsigned char* p, uint64_t n, size_t perLine, size_t* column,
              unsigned char flip = 0) {
         while (n) {
-            const size_t k = size_t(std::min<uint64_t>(n, kBlock / 3));
+            const size_t k = size_t(std::min<uint64_t>(n, (kBlock - 1) / 3));
             commit(hexText(p, k, perLine, column, flip, reserve(hexMost(k, perLine))));
             p += k, n -= k;
         }
