@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -21,7 +21,8 @@ namespace {
 // Rows per band: about 256 KiB, which stays in the cache between the
 // reader and the writer.
 int32_t bandRows(const Shape& shape) {
-    return int32_t(std::clamp<uint64_t>((256u << 10) / shape.rowBytes(), 1, uint64_t(shape.height)));
+    return int32_t(
+        std::clamp<uint64_t>((256u << 10) / shape.rowBytes(), 1, uint64_t(shape.height)));
 }
 
 // An 8-bit picture is gray only with the plain ramp for a palette; with any
@@ -53,7 +54,7 @@ int32_t oneThread(Reader& reader, Writer& writer, const Shape& shape, int32_t ba
 // k + 1. Two sets of buffers take turns. Used for pictures of many bands,
 // where the thread's start is small beside the work it shares.
 class TwoThreads {
-public:
+  public:
     TwoThreads(Reader& reader, Writer& writer, const Shape& shape, int32_t band)
         : reader_(reader), writer_(writer), shape_(shape), band_(band) {
         for (Slot& s : slots_) {
@@ -102,7 +103,7 @@ public:
         return status_ ? status_ : writer_.finish();
     }
 
-private:
+  private:
     // A band: its rows, and the coded bytes of its first `front` rows and
     // of the rest.
     struct Slot {
@@ -127,7 +128,8 @@ private:
             if (backBytes == kNoMemory) return stop(KRO_ERR_NOMEM);
             if (!waitFor([&] { return coded_ > k; }, &waited)) return;
             if (waited) workerWaited_ = true;
-            int32_t code = front ? writer_.put(s.frontCoded.get(), s.frontBytes, s.first, front) : 0;
+            int32_t code =
+                front ? writer_.put(s.frontCoded.get(), s.frontBytes, s.first, front) : 0;
             if (code == 0 && back)
                 code = writer_.put(s.backCoded.get(), backBytes, s.first + front, back);
             if (code) return stop(code);
@@ -176,7 +178,7 @@ private:
 // Rows made gray on their way to a writer of 8-bit gray, as the
 // whole-picture conversion makes them, band by band.
 class GrayWriter final : public Writer {
-public:
+  public:
     GrayWriter(std::unique_ptr<Writer> inner, int32_t width)
         : inner_(std::move(inner)), width_(width) {}
 
@@ -202,13 +204,13 @@ public:
     }
     int32_t finish() override { return inner_->finish(); }
 
-private:
+  private:
     std::unique_ptr<Writer> inner_;
     int32_t width_;
 };
 
-int32_t streamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi,
-                      int32_t colortype, int32_t picture[3]) {
+int32_t streamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi, int32_t colortype,
+                      int32_t picture[3]) {
     if (!in || !out) return KRO_ERR_NULL;
     const bool pair = (from == KRO_FILE_BMP || from == KRO_FILE_PCX) &&
                       (to == KRO_FILE_BMP || to == KRO_FILE_PCX || to == KRO_FILE_PS) &&
@@ -272,7 +274,6 @@ int32_t streamPicture(FILE* in, int32_t from, FILE* out, int32_t to, int32_t dpi
 }  // namespace kro::bands
 
 extern "C" KRO_API int32_t KroStreamPicture(FILE* in, int32_t from, FILE* out, int32_t to,
-                                            int32_t dpi, int32_t colortype,
-                                            int32_t picture[3]) {
+                                            int32_t dpi, int32_t colortype, int32_t picture[3]) {
     return kro::report(kro::bands::streamPicture(in, from, out, to, dpi, colortype, picture));
 }

@@ -24,14 +24,14 @@ struct Shape {
 };
 
 class Reader {
-public:
+  public:
     virtual ~Reader() = default;
     // The next count rows into dst. 0 or a status code.
     virtual int32_t rows(unsigned char* dst, int32_t count) = 0;
     // From here on the rows come blue, green, red, as a BMP writer takes them.
     void giveBgr() { bgr_ = true; }
 
-protected:
+  protected:
     bool bgr_ = false;
 };
 
@@ -41,7 +41,7 @@ constexpr size_t kNoMemory = SIZE_MAX;
 // Coding is split from writing so that two threads can code the parts of
 // a band while the rows before them are written.
 class Writer {
-public:
+  public:
     virtual ~Writer() = default;
     // The most bytes that code makes of count rows.
     virtual size_t most(int32_t count) const = 0;

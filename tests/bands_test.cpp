@@ -76,7 +76,8 @@ Bytes psOf(const RsImage* im, const Kind& k, const Bytes* bmp, int32_t dpi) {
         EXPECT_EQ(KroRsImageToPS(f.get(), im, k.palette, k.photometric, dpi, dpi), 0);
     } else {
         kt::TempFile in(*bmp);
-        EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_BMP, f.get(), KRO_FILE_PS, dpi, -1, nullptr), 0);
+        EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_BMP, f.get(), KRO_FILE_PS, dpi, -1, nullptr),
+                  0);
     }
     EXPECT_EQ(KroPutPSFooter(f.get()), 0);
     return f.contents();
@@ -85,7 +86,8 @@ Bytes psOf(const RsImage* im, const Kind& k, const Bytes* bmp, int32_t dpi) {
 Bytes streamed(const Bytes& in, int32_t from, int32_t to, int32_t dpi, int32_t depth) {
     kt::TempFile src(in), dst;
     int32_t picture[3] = {0, 0, 0};
-    EXPECT_EQ(KroStreamPicture(src.get(), from, dst.get(), to, dpi, -1, picture), 0) << fndErrorStatus;
+    EXPECT_EQ(KroStreamPicture(src.get(), from, dst.get(), to, dpi, -1, picture), 0)
+        << fndErrorStatus;
     EXPECT_EQ(picture[2], depth);
     return dst.contents();
 }
@@ -157,9 +159,9 @@ TEST(StreamPicture, RgbGoesGrayAsTheWholePictureConversionMakesIt) {
     const Bytes bmp = bmpOf(pic.im, k[0], 300), pcx = pcxOf(pic.im, k[0], 300);
     const auto gray1 = [&](const Bytes& in, int32_t from, int32_t to) {
         kt::TempFile src(in), dst;
-        EXPECT_EQ(KroStreamPicture(src.get(), from, dst.get(), to, 0, KRO_COLORTYPE_GRAYSCALE,
-                                   nullptr),
-                  0);
+        EXPECT_EQ(
+            KroStreamPicture(src.get(), from, dst.get(), to, 0, KRO_COLORTYPE_GRAYSCALE, nullptr),
+            0);
         return dst.contents();
     };
     EXPECT_EQ(gray1(bmp, KRO_FILE_BMP, KRO_FILE_BMP), bmpOf(gray.im, k[1], 300));
@@ -238,7 +240,8 @@ TEST(StreamPicture, DamageFoundPartWayIsReported) {
     const int32_t code = fndErrorStatus;
     kt::TempFile in(pcx), out;
     fndErrorStatus = 0;
-    EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_PCX, out.get(), KRO_FILE_BMP, 0, -1, nullptr), -1);
+    EXPECT_EQ(KroStreamPicture(in.get(), KRO_FILE_PCX, out.get(), KRO_FILE_BMP, 0, -1, nullptr),
+              -1);
     EXPECT_EQ(fndErrorStatus, code);
     EXPECT_EQ(KroStreamPicture(nullptr, KRO_FILE_PCX, out.get(), KRO_FILE_BMP, 0, -1, nullptr), -1);
     EXPECT_EQ(fndErrorStatus, KRO_ERR_NULL);
